@@ -1,0 +1,54 @@
+// The fingerprint engine: plugin registry and the streaming file driver that turns a file into digest text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Plugin numbers are part of the engine's interface and never change.
+constexpr int PluginMd5 = 1;
+constexpr int PluginCrc32 = 2;
+constexpr int PluginSha1 = 3;
+constexpr int PluginSha2 = 4;
+constexpr int PluginSha3 = 5;
+
+// Lookup key meaning "the first plugin registered"; no plugin uses it.
+constexpr int FirstPlugin = -1;
+
+constexpr std::size_t FingerprintReadSize = 1 << 20;
+constexpr int RegistryCapacity = 64;
+
+// Common head of every plugin's state, followed by the plugin's own context.
+struct FingerprintState {
+    int32_t digestBits;     // 32, 128, 160, 224, 256, 384 or 512
+    uint8_t digest[64];     // first digestBits/8 bytes in output order, rest zero
+};
+
+struct FingerprintPlugin {
+    int32_t number;
+    FingerprintState* (*start)(int32_t bits, uint32_t flags);       // none for an unsupported size
+    void (*update)(FingerprintState* state, const uint8_t* bytes, uint32_t count);
+    void (*finish)(FingerprintState* state);                          // exactly once per state
+    void (*destroy)(FingerprintState* state);
+};
+
+// Registry: 64 entries, appended in registration order, never removed.
+[[nodiscard]] FingerprintPlugin* registerPlugin(int32_t number);
+[[nodiscard]] FingerprintPlugin* findPlugin(int32_t number);
+
+int registerCrc32Plugin();
+int registerMd5Plugin();
+int registerSha1Plugin();
+int registerSha2Plugin();
+int registerSha3Plugin();
+
+// Registers the five plugins in the program's order: CRC-32, MD5, SHA-1, SHA-2, SHA-3.
+void registerAllPlugins();
+
+// Streams the file through the plugin and returns lowercase hexadecimal digest text;
+// the empty text on any failure (unknown plugin, unopenable file, read error, bad bit size).
+[[nodiscard]] std::string fileFingerprint(const char* name, int plugin, int bits = 0, int64_t offset = 0,
+                                          int64_t length = -1);
+
+// Two lowercase hex characters per digest byte; an absent state gives the empty text.
+[[nodiscard]] std::string digestText(const FingerprintState* state);

@@ -1,0 +1,56 @@
+// Block functions of every algorithm family, reached through one pointer each, chosen once at registration.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Each function consumes `blocks` whole blocks from `data` (any alignment) into the chaining state.
+// Runs of blocks are passed in one call so that accelerated kernels can keep state in registers.
+using Md5BlocksFn = void (*)(uint32_t state[4], const uint8_t* data, std::size_t blocks);       // 64-byte blocks
+using Sha1BlocksFn = void (*)(uint32_t state[5], const uint8_t* data, std::size_t blocks);      // 64-byte blocks
+using Sha256BlocksFn = void (*)(uint32_t state[8], const uint8_t* data, std::size_t blocks);    // 64-byte blocks
+using Sha512BlocksFn = void (*)(uint64_t state[8], const uint8_t* data, std::size_t blocks);    // 128-byte blocks
+// XORs `blocks` blocks of `rate` bytes (72, 104, 136 or 144) into the lanes, permuting after each.
+using Keccak1600AbsorbFn = void (*)(uint64_t lanes[25], const uint8_t* data, std::size_t blocks,
+                                    std::size_t rate);
+// Chainable CRC-32 (ISO-HDLC): takes and returns the finished (inverted) value.
+using Crc32Fn = uint32_t (*)(uint32_t crc, const uint8_t* data, std::size_t length);
+
+struct KernelSet {
+    Crc32Fn crc32;
+    Md5BlocksFn md5;
+    Sha1BlocksFn sha1;
+    Sha256BlocksFn sha256;
+    Sha512BlocksFn sha512;
+    Keccak1600AbsorbFn keccak;
+    // Names of the chosen paths ("portable", "shani", "pclmul", ...), shown by the benchmark.
+    const char* crc32Path;
+    const char* md5Path;
+    const char* sha1Path;
+    const char* sha256Path;
+    const char* sha512Path;
+    const char* keccakPath;
+};
+
+// Portable kernels: plain C++, for every processor.
+uint32_t crc32Portable(uint32_t crc, const uint8_t* data, std::size_t length);
+void md5BlocksPortable(uint32_t state[4], const uint8_t* data, std::size_t blocks);
+void sha1BlocksPortable(uint32_t state[5], const uint8_t* data, std::size_t blocks);
+void sha256BlocksPortable(uint32_t state[8], const uint8_t* data, std::size_t blocks);
+void sha512BlocksPortable(uint64_t state[8], const uint8_t* data, std::size_t blocks);
+void keccak1600AbsorbPortable(uint64_t lanes[25], const uint8_t* data, std::size_t blocks, std::size_t rate);
+
+// The kernels in force. Filled by chooseKernels(); the plugins read it in their update loops.
+const KernelSet& activeKernels();
+
+// Chooses the fastest kernel of every family that is compiled in and that this CPU runs,
+// minus the features masked by the HASHWARDEN_CPU_MASK environment variable. Called by the
+// plugin registrations; later calls choose again (tests use that to walk every path).
+void chooseKernels();
+
+// The set of portable kernels only.
+KernelSet portableKernels();
+
+// Overlays the accelerated kernels this CPU supports onto `set`; leaves the portable ones
+// where no faster path exists. Lives with the accelerated code (a no-op where none is built).
+void chooseAcceleratedKernels(KernelSet& set);

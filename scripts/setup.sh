@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, whatever the build, the tests and the benchmark need and this machine lacks.
+set -euo pipefail
+packages=(
+  g++ cmake ninja-build pkg-config                      # tool chain
+  libgtk-3-dev libx11-dev libpng-dev libarchive-dev     # the program's libraries
+  libgtest-dev googletest libssl-dev                    # tests; libcrypto is the tests' independent oracle
+  xvfb xauth dbus-x11 at-spi2-core python3 python3-pyatspi xdotool xclip imagemagick fonts-dejavu-core
+  openssl rhash                                         # reference tools for the tests and the benchmark
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""; [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+fi
