@@ -52,3 +52,9 @@ void registerAllPlugins();
 
 // Two lowercase hex characters per digest byte; an absent state gives the empty text.
 [[nodiscard]] std::string digestText(const FingerprintState* state);
+
+// A hook that fileFingerprint calls on the calling thread between blocks, so that a caller can
+// hold the work (the calculation job waits there while a question about cancelling is open).
+// Per thread; none by default.
+using BlockGate = void (*)();
+void setBlockGate(BlockGate gate);
