@@ -3,7 +3,7 @@
 
 #include <string>
 
-constexpr int VerifiedColour = 0x00FF00;    // green
+constexpr int MatchColour = 0x00FF00;       // green
 constexpr int MismatchColour = 0x0000FF;    // red (red is the lowest byte)
 
 void loadExpectedChecksum();
