@@ -1,0 +1,39 @@
+// Program-wide folders and settings: where "Hashwarden.prefs" lives, loading and saving it.
+#pragma once
+
+#include <string>
+
+constexpr int TickedFlagCount = 11;  // one per algorithm slot, CRC32 to SHA3-512
+inline constexpr const char* SettingsFileName = "Hashwarden.prefs";
+inline constexpr const char* LanguagePackName = "Hashwarden.lang";
+
+// All folders end with "/". Tests may set them directly.
+extern std::string ProgramFolder;   // folder of the running program file
+extern std::string ConfigFolder;    // per-user folder: $HOME/.Brightmoor/Hashwarden/
+extern std::string SettingsFolder;  // the folder the settings came from and go back to
+extern std::string CurrentLanguage; // code of the language in force, e.g. "en_GB"
+extern int TickedFlags[TickedFlagCount];
+
+// The settings key of each algorithm slot ("CRC32", "MD5", ..., "SHA3512").
+extern const char* const SettingsKeys[TickedFlagCount];
+
+// Sets ProgramFolder from /proc/self/exe (falling back to the folder part of argv0)
+// and ConfigFolder from HOME.
+void locateFolders(const char* argv0);
+[[nodiscard]] std::string programFolderFromExe(const char* argv0);
+[[nodiscard]] std::string configFolderFromHome();
+// Creates each missing component of `folder` with mode 0700; failures are ignored.
+void createFolderPath(const std::string& folder);
+
+// Reads folder + "Hashwarden.prefs" into CurrentLanguage and TickedFlags. False (and
+// nothing changed) when the file cannot be opened.
+bool loadSettings(const std::string& folder);
+// Writes CurrentLanguage and TickedFlags to SettingsFolder + "Hashwarden.prefs",
+// replacing the old file only once the new one is complete. Failures are silent;
+// the result says whether the file was written.
+bool saveSettings();
+// Start-up: settings from ProgramFolder when present there; otherwise ConfigFolder
+// (created when missing), then LANG, then "en_GB" for an empty language.
+void locateAndLoadSettings();
+// The language code LANG names (text before the first "."); empty when unset.
+[[nodiscard]] std::string languageFromEnvironment();
