@@ -1,6 +1,8 @@
 // The calculation job: fingerprints the chosen file with every ticked algorithm on a background thread.
 #pragma once
 
+#include <pthread.h>
+
 #include <atomic>
 #include <cstdint>
 
@@ -9,6 +11,9 @@ extern std::atomic<int32_t> JobRunning;
 extern std::atomic<int32_t> CancelRequested;
 extern std::atomic<int32_t> JobCancelled;
 extern std::atomic<int32_t> ErrorCount;
+
+// The running job's thread; valid only while JobRunning is 1 and the job has not ended.
+extern pthread_t JobThread;
 
 struct AlgorithmSlotInfo {
     const char* resultLabel;  // "SHA2-256: "
@@ -21,7 +26,24 @@ void startCalculation();     // VerifyButton while no job runs
 void requestCancel();        // VerifyButton while a job runs
 void finishCalculation();    // JobFinishedEvent
 
+// The body of the job thread; ignores its argument and returns nothing anyone reads.
+void* runCalculationJob(void*);
+
 // Pausing is counted: every pauseJob() needs one resumeJob(). A paused job stops within one block,
 // posts nothing and neither holds nor takes the toolkit lock. Main thread only.
+// At shutdown a pauseJob() without a resume parks a job that is still running for good, so it
+// cannot touch a window that is being destroyed.
 void pauseJob();
 void resumeJob();
+
+// True while the job thread sits in its gate waiting for the pause to end.
+[[nodiscard]] bool jobHeldAtGate();
+
+// Job thread only: waits here while the job is paused. The job passes it between blocks and
+// before each control operation, and verifyResult before it colours a row.
+void passJobGate();
+
+// Observes the job from its own thread each time it passes the gate, with the slot being worked
+// on (-1 before the first). Lets a test hold the job at a known point; none by default.
+using JobGateProbe = void (*)(int slot);
+void setJobGateProbe(JobGateProbe probe);

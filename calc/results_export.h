@@ -8,3 +8,12 @@ void copyResult(int slot);
 void copyAllResults();
 void saveResults();
 void deleteAllResults();
+
+// The extension rule of the save command: scanning back from the end, the name has an extension
+// only when the scan stops at a "." that is neither the first character nor right after "/" or a
+// backslash, and some text follows it (up to the end or a double quote).
+[[nodiscard]] bool hasExtension(const std::string& name);
+// The name under which a results file is written: ".txt" appended when it has no extension.
+[[nodiscard]] std::string resultsFileName(const std::string& chosen);
+// Everything up to and including the last "/"; empty when there is none.
+[[nodiscard]] std::string folderPart(const std::string& path);
