@@ -1,0 +1,131 @@
+// The plugin registry, the streaming file driver and the digest text of the fingerprint engine.
+#include "fingerprint/engine.h"
+
+#include <fcntl.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <new>
+
+static_assert(sizeof(off_t) == 8, "the engine needs 64-bit file offsets (_FILE_OFFSET_BITS=64)");
+
+namespace {
+
+FingerprintPlugin Registry[RegistryCapacity];
+int RegistryCount = 0;
+
+thread_local BlockGate Gate = nullptr;
+
+// Closes the descriptor on every way out of the driver.
+struct FileCloser {
+    int fd;
+    ~FileCloser() {
+        if (fd >= 0) close(fd);
+    }
+};
+
+struct StateDestroyer {
+    void (*destroy)(FingerprintState*);
+    void operator()(FingerprintState* state) const { destroy(state); }
+};
+
+// Reads until `want` bytes have arrived or the file ends. Returns the count, or -1 for a read
+// error, which must not pass for the end of the file: its digest would be that of other content.
+int64_t readBlock(int fd, uint8_t* buffer, std::size_t want) {
+    std::size_t got = 0;
+    while (got < want) {
+        ssize_t n = read(fd, buffer + got, want - got);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    return static_cast<int64_t>(got);
+}
+
+}  // namespace
+
+FingerprintPlugin* findPlugin(int32_t number) {
+    if (number == FirstPlugin) return RegistryCount > 0 ? &Registry[0] : nullptr;
+    for (int i = 0; i < RegistryCount; ++i) {
+        if (Registry[i].number == number) return &Registry[i];
+    }
+    return nullptr;
+}
+
+FingerprintPlugin* registerPlugin(int32_t number) {
+    // -1 is the lookup key for the first entry and could never be found by its number.
+    if (number == FirstPlugin || RegistryCount >= RegistryCapacity || findPlugin(number) != nullptr)
+        return nullptr;
+    FingerprintPlugin* entry = &Registry[RegistryCount++];
+    *entry = FingerprintPlugin{};
+    entry->number = number;
+    return entry;
+}
+
+void registerAllPlugins() {
+    registerCrc32Plugin();
+    registerMd5Plugin();
+    registerSha1Plugin();
+    registerSha2Plugin();
+    registerSha3Plugin();
+}
+
+void setBlockGate(BlockGate gate) { Gate = gate; }
+
+std::string digestText(const FingerprintState* state) {
+    static constexpr char Alphabet[] = "0123456789abcdef";
+    if (state == nullptr) return {};
+    int count = state->digestBits / 8;
+    if (count < 0) count = 0;
+    if (count > static_cast<int>(sizeof state->digest)) count = sizeof state->digest;
+    std::string text;
+    text.reserve(2 * static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        text.push_back(Alphabet[state->digest[i] >> 4]);
+        text.push_back(Alphabet[state->digest[i] & 0x0f]);
+    }
+    return text;
+}
+
+std::string fileFingerprint(const char* name, int plugin, int bits, int64_t offset, int64_t length) {
+    const FingerprintPlugin* entry = findPlugin(plugin);
+    // An entry whose operations were never filled in cannot be run; a length below -1 would
+    // make the read size negative.
+    if (entry == nullptr || entry->start == nullptr || entry->update == nullptr || entry->finish == nullptr ||
+        entry->destroy == nullptr || name == nullptr || length < -1)
+        return {};
+
+    // Names are UTF-8 already, which is what the file system takes.
+    FileCloser file{open(name, O_RDONLY | O_CLOEXEC)};
+    if (file.fd < 0) return {};
+    posix_fadvise(file.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[FingerprintReadSize]());
+    if (!buffer) return {};
+
+    std::unique_ptr<FingerprintState, StateDestroyer> state(entry->start(bits, 0), StateDestroyer{entry->destroy});
+    if (!state) return {};
+
+    // A file that cannot be positioned (a pipe) would otherwise be hashed from its start.
+    if (offset >= 1 && lseek(file.fd, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(-1)) return {};
+
+    constexpr int64_t BlockSize = static_cast<int64_t>(FingerprintReadSize);
+    int64_t position = 0;  // end of the block about to be read, counted from the start offset
+    for (;;) {
+        position += BlockSize;
+        std::size_t want = FingerprintReadSize;
+        if (length != -1 && length < position) want = static_cast<std::size_t>(length - (position - BlockSize));
+        int64_t got = readBlock(file.fd, buffer.get(), want);
+        if (got < 0) return {};
+        entry->update(state.get(), buffer.get(), static_cast<uint32_t>(got));
+        if (got != BlockSize) break;
+        if (Gate != nullptr) Gate();
+    }
+    entry->finish(state.get());
+    return digestText(state.get());
+}

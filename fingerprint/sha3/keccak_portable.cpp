@@ -1,0 +1,196 @@
+// Portable Keccak-f[1600] absorb (FIPS 202): the 25 lanes stay in locals across a run of blocks.
+#include <bit>
+
+#include "fingerprint/byte_order.h"
+#include "fingerprint/kernels.h"
+
+namespace {
+
+// FIPS 202, 3.2.5: the iota constants of the 24 rounds.
+constexpr uint64_t RoundConstants[24] = {
+    0x0000000000000001, 0x0000000000008082, 0x800000000000808a, 0x8000000080008000, 0x000000000000808b,
+    0x0000000080000001, 0x8000000080008081, 0x8000000000008009, 0x000000000000008a, 0x0000000000000088,
+    0x0000000080008009, 0x000000008000000a, 0x000000008000808b, 0x800000000000008b, 0x8000000000008089,
+    0x8000000000008003, 0x8000000000008002, 0x8000000000000080, 0x000000000000800a, 0x800000008000000a,
+    0x8000000080008081, 0x8000000000008080, 0x0000000080000001, 0x8000000080008008};
+
+}  // namespace
+
+void keccak1600AbsorbPortable(uint64_t lanes[25], const uint8_t* data, std::size_t blocks, std::size_t rate) {
+    // Lane (x, y) is lanes[x + 5y] and lives in the local axy (and exy between the two rounds of a pair).
+    uint64_t a00 = lanes[0], a10 = lanes[1], a20 = lanes[2], a30 = lanes[3], a40 = lanes[4];
+    uint64_t a01 = lanes[5], a11 = lanes[6], a21 = lanes[7], a31 = lanes[8], a41 = lanes[9];
+    uint64_t a02 = lanes[10], a12 = lanes[11], a22 = lanes[12], a32 = lanes[13], a42 = lanes[14];
+    uint64_t a03 = lanes[15], a13 = lanes[16], a23 = lanes[17], a33 = lanes[18], a43 = lanes[19];
+    uint64_t a04 = lanes[20], a14 = lanes[21], a24 = lanes[22], a34 = lanes[23], a44 = lanes[24];
+    uint64_t e00, e10, e20, e30, e40, e01, e11, e21, e31, e41, e02, e12, e22, e32, e42;
+    uint64_t e03, e13, e23, e33, e43, e04, e14, e24, e34, e44;
+    uint64_t b0, b1, b2, b3, b4, c0, c1, c2, c3, c4, d0, d1, d2, d3, d4;
+
+    for (; blocks > 0; --blocks, data += rate) {
+        // Every rate covers the first 9 lanes; the larger rates 4, 8 and 9 more (72, 104, 136, 144 bytes).
+        a00 ^= byteorder::load64le(data + 0);
+        a10 ^= byteorder::load64le(data + 8);
+        a20 ^= byteorder::load64le(data + 16);
+        a30 ^= byteorder::load64le(data + 24);
+        a40 ^= byteorder::load64le(data + 32);
+        a01 ^= byteorder::load64le(data + 40);
+        a11 ^= byteorder::load64le(data + 48);
+        a21 ^= byteorder::load64le(data + 56);
+        a31 ^= byteorder::load64le(data + 64);
+        if (rate > 72) {
+            a41 ^= byteorder::load64le(data + 72);
+            a02 ^= byteorder::load64le(data + 80);
+            a12 ^= byteorder::load64le(data + 88);
+            a22 ^= byteorder::load64le(data + 96);
+            if (rate > 104) {
+                a32 ^= byteorder::load64le(data + 104);
+                a42 ^= byteorder::load64le(data + 112);
+                a03 ^= byteorder::load64le(data + 120);
+                a13 ^= byteorder::load64le(data + 128);
+                if (rate > 136) a23 ^= byteorder::load64le(data + 136);
+            }
+        }
+
+        for (int round = 0; round < 24; round += 2) {
+            // theta
+            c0 = a00 ^ a01 ^ a02 ^ a03 ^ a04;
+            c1 = a10 ^ a11 ^ a12 ^ a13 ^ a14;
+            c2 = a20 ^ a21 ^ a22 ^ a23 ^ a24;
+            c3 = a30 ^ a31 ^ a32 ^ a33 ^ a34;
+            c4 = a40 ^ a41 ^ a42 ^ a43 ^ a44;
+            d0 = c4 ^ std::rotl(c1, 1);
+            d1 = c0 ^ std::rotl(c2, 1);
+            d2 = c1 ^ std::rotl(c3, 1);
+            d3 = c2 ^ std::rotl(c4, 1);
+            d4 = c3 ^ std::rotl(c0, 1);
+            // rho, pi and chi of row 0
+            b0 = a00 ^ d0;
+            b1 = std::rotl(a11 ^ d1, 44);
+            b2 = std::rotl(a22 ^ d2, 43);
+            b3 = std::rotl(a33 ^ d3, 21);
+            b4 = std::rotl(a44 ^ d4, 14);
+            e00 = b0 ^ (~b1 & b2) ^ RoundConstants[round];
+            e10 = b1 ^ (~b2 & b3);
+            e20 = b2 ^ (~b3 & b4);
+            e30 = b3 ^ (~b4 & b0);
+            e40 = b4 ^ (~b0 & b1);
+            // rho, pi and chi of row 1
+            b0 = std::rotl(a30 ^ d3, 28);
+            b1 = std::rotl(a41 ^ d4, 20);
+            b2 = std::rotl(a02 ^ d0, 3);
+            b3 = std::rotl(a13 ^ d1, 45);
+            b4 = std::rotl(a24 ^ d2, 61);
+            e01 = b0 ^ (~b1 & b2);
+            e11 = b1 ^ (~b2 & b3);
+            e21 = b2 ^ (~b3 & b4);
+            e31 = b3 ^ (~b4 & b0);
+            e41 = b4 ^ (~b0 & b1);
+            // rho, pi and chi of row 2
+            b0 = std::rotl(a10 ^ d1, 1);
+            b1 = std::rotl(a21 ^ d2, 6);
+            b2 = std::rotl(a32 ^ d3, 25);
+            b3 = std::rotl(a43 ^ d4, 8);
+            b4 = std::rotl(a04 ^ d0, 18);
+            e02 = b0 ^ (~b1 & b2);
+            e12 = b1 ^ (~b2 & b3);
+            e22 = b2 ^ (~b3 & b4);
+            e32 = b3 ^ (~b4 & b0);
+            e42 = b4 ^ (~b0 & b1);
+            // rho, pi and chi of row 3
+            b0 = std::rotl(a40 ^ d4, 27);
+            b1 = std::rotl(a01 ^ d0, 36);
+            b2 = std::rotl(a12 ^ d1, 10);
+            b3 = std::rotl(a23 ^ d2, 15);
+            b4 = std::rotl(a34 ^ d3, 56);
+            e03 = b0 ^ (~b1 & b2);
+            e13 = b1 ^ (~b2 & b3);
+            e23 = b2 ^ (~b3 & b4);
+            e33 = b3 ^ (~b4 & b0);
+            e43 = b4 ^ (~b0 & b1);
+            // rho, pi and chi of row 4
+            b0 = std::rotl(a20 ^ d2, 62);
+            b1 = std::rotl(a31 ^ d3, 55);
+            b2 = std::rotl(a42 ^ d4, 39);
+            b3 = std::rotl(a03 ^ d0, 41);
+            b4 = std::rotl(a14 ^ d1, 2);
+            e04 = b0 ^ (~b1 & b2);
+            e14 = b1 ^ (~b2 & b3);
+            e24 = b2 ^ (~b3 & b4);
+            e34 = b3 ^ (~b4 & b0);
+            e44 = b4 ^ (~b0 & b1);
+            // theta
+            c0 = e00 ^ e01 ^ e02 ^ e03 ^ e04;
+            c1 = e10 ^ e11 ^ e12 ^ e13 ^ e14;
+            c2 = e20 ^ e21 ^ e22 ^ e23 ^ e24;
+            c3 = e30 ^ e31 ^ e32 ^ e33 ^ e34;
+            c4 = e40 ^ e41 ^ e42 ^ e43 ^ e44;
+            d0 = c4 ^ std::rotl(c1, 1);
+            d1 = c0 ^ std::rotl(c2, 1);
+            d2 = c1 ^ std::rotl(c3, 1);
+            d3 = c2 ^ std::rotl(c4, 1);
+            d4 = c3 ^ std::rotl(c0, 1);
+            // rho, pi and chi of row 0
+            b0 = e00 ^ d0;
+            b1 = std::rotl(e11 ^ d1, 44);
+            b2 = std::rotl(e22 ^ d2, 43);
+            b3 = std::rotl(e33 ^ d3, 21);
+            b4 = std::rotl(e44 ^ d4, 14);
+            a00 = b0 ^ (~b1 & b2) ^ RoundConstants[round + 1];
+            a10 = b1 ^ (~b2 & b3);
+            a20 = b2 ^ (~b3 & b4);
+            a30 = b3 ^ (~b4 & b0);
+            a40 = b4 ^ (~b0 & b1);
+            // rho, pi and chi of row 1
+            b0 = std::rotl(e30 ^ d3, 28);
+            b1 = std::rotl(e41 ^ d4, 20);
+            b2 = std::rotl(e02 ^ d0, 3);
+            b3 = std::rotl(e13 ^ d1, 45);
+            b4 = std::rotl(e24 ^ d2, 61);
+            a01 = b0 ^ (~b1 & b2);
+            a11 = b1 ^ (~b2 & b3);
+            a21 = b2 ^ (~b3 & b4);
+            a31 = b3 ^ (~b4 & b0);
+            a41 = b4 ^ (~b0 & b1);
+            // rho, pi and chi of row 2
+            b0 = std::rotl(e10 ^ d1, 1);
+            b1 = std::rotl(e21 ^ d2, 6);
+            b2 = std::rotl(e32 ^ d3, 25);
+            b3 = std::rotl(e43 ^ d4, 8);
+            b4 = std::rotl(e04 ^ d0, 18);
+            a02 = b0 ^ (~b1 & b2);
+            a12 = b1 ^ (~b2 & b3);
+            a22 = b2 ^ (~b3 & b4);
+            a32 = b3 ^ (~b4 & b0);
+            a42 = b4 ^ (~b0 & b1);
+            // rho, pi and chi of row 3
+            b0 = std::rotl(e40 ^ d4, 27);
+            b1 = std::rotl(e01 ^ d0, 36);
+            b2 = std::rotl(e12 ^ d1, 10);
+            b3 = std::rotl(e23 ^ d2, 15);
+            b4 = std::rotl(e34 ^ d3, 56);
+            a03 = b0 ^ (~b1 & b2);
+            a13 = b1 ^ (~b2 & b3);
+            a23 = b2 ^ (~b3 & b4);
+            a33 = b3 ^ (~b4 & b0);
+            a43 = b4 ^ (~b0 & b1);
+            // rho, pi and chi of row 4
+            b0 = std::rotl(e20 ^ d2, 62);
+            b1 = std::rotl(e31 ^ d3, 55);
+            b2 = std::rotl(e42 ^ d4, 39);
+            b3 = std::rotl(e03 ^ d0, 41);
+            b4 = std::rotl(e14 ^ d1, 2);
+            a04 = b0 ^ (~b1 & b2);
+            a14 = b1 ^ (~b2 & b3);
+            a24 = b2 ^ (~b3 & b4);
+            a34 = b3 ^ (~b4 & b0);
+            a44 = b4 ^ (~b0 & b1);
+        }
+    }
+
+    lanes[0] = a00, lanes[1] = a10, lanes[2] = a20, lanes[3] = a30, lanes[4] = a40;
+    lanes[5] = a01, lanes[6] = a11, lanes[7] = a21, lanes[8] = a31, lanes[9] = a41;
+    lanes[10] = a02, lanes[11] = a12, lanes[12] = a22, lanes[13] = a32, lanes[14] = a42;
+    lanes[15] = a03, lanes[16] = a13, lanes[17] = a23, lanes[18] = a33, lanes[19] = a43;
+    lanes[20] = a04, lanes[21] = a14, lanes[22] = a24, lanes[23] = a34, lanes[24] = a44;
+}
