@@ -1,2 +1,45 @@
 # Accelerated kernels of the fingerprint engine; each file gets only the instruction-set flags it needs.
-target_sources(hw_fingerprint PRIVATE accelerated.cpp)
+# They are built for x86-64 only, and only when the compiler takes the flags and the intrinsics;
+# elsewhere chooseAcceleratedKernels() keeps the portable set.
+target_sources(hw_fingerprint PRIVATE accelerated.cpp cpu_features.cpp)
+
+include(CheckCXXSourceCompiles)
+
+set(HW_ACCELERATED_X86 OFF)
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$" AND CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(CMAKE_REQUIRED_FLAGS "-msse4.1 -mpclmul -msha -mavx2 -mbmi -mbmi2 -mvpclmulqdq")
+  check_cxx_source_compiles([[
+    #include <immintrin.h>
+    int main() {
+      __m128i a = _mm_setzero_si128();
+      a = _mm_clmulepi64_si128(a, a, 0);
+      a = _mm_sha256rnds2_epu32(a, a, a);
+      a = _mm_sha1rnds4_epu32(a, a, 0);
+      __m256i y = _mm256_clmulepi64_epi128(_mm256_setzero_si256(), _mm256_setzero_si256(), 0);
+      y = _mm256_add_epi64(y, y);
+      return _mm_cvtsi128_si32(a) + _mm256_extract_epi32(y, 0) + (int)_andn_u32(1u, 2u);
+    }]] HW_X86_INTRINSICS_COMPILE)
+  unset(CMAKE_REQUIRED_FLAGS)
+  if(HW_X86_INTRINSICS_COMPILE)
+    set(HW_ACCELERATED_X86 ON)
+  endif()
+endif()
+
+if(HW_ACCELERATED_X86)
+  target_sources(hw_fingerprint PRIVATE
+    crc32/crc32_pclmul.cpp
+    crc32/crc32_vpclmul.cpp
+    md5/md5_bmi.cpp
+    sha1/sha1_shani.cpp
+    sha2/sha256_shani.cpp
+    sha2/sha512_avx2.cpp
+    sha3/keccak_unrolled.cpp
+  )
+  set_source_files_properties(crc32/crc32_pclmul.cpp PROPERTIES COMPILE_OPTIONS "-msse4.1;-mpclmul")
+  set_source_files_properties(crc32/crc32_vpclmul.cpp PROPERTIES COMPILE_OPTIONS "-msse4.1;-mpclmul;-mavx2;-mvpclmulqdq")
+  set_source_files_properties(md5/md5_bmi.cpp PROPERTIES COMPILE_OPTIONS "-mbmi")
+  set_source_files_properties(sha1/sha1_shani.cpp sha2/sha256_shani.cpp PROPERTIES COMPILE_OPTIONS "-mssse3;-msse4.1;-msha")
+  set_source_files_properties(sha2/sha512_avx2.cpp PROPERTIES COMPILE_OPTIONS "-mavx2;-mbmi;-mbmi2")
+  set_source_files_properties(sha3/keccak_unrolled.cpp PROPERTIES COMPILE_OPTIONS "-mbmi;-mbmi2")
+  set_source_files_properties(accelerated.cpp PROPERTIES COMPILE_DEFINITIONS HW_ACCELERATED_X86=1)
+endif()

@@ -1,4 +1,54 @@
-// Overlays the accelerated kernels of this CPU onto the portable set (none are built yet).
+// Overlays the accelerated kernels that were compiled in and that this CPU runs onto the portable set.
+#include "fingerprint/cpu_features.h"
 #include "fingerprint/kernels.h"
 
-void chooseAcceleratedKernels(KernelSet&) {}
+#ifdef HW_ACCELERATED_X86
+#include "fingerprint/crc32/crc32_accelerated.h"
+#include "fingerprint/md5/md5_accelerated.h"
+#include "fingerprint/sha1/sha1_accelerated.h"
+#include "fingerprint/sha2/sha2_accelerated.h"
+#include "fingerprint/sha3/keccak_accelerated.h"
+#endif
+
+namespace {
+
+[[maybe_unused]] bool has(uint32_t usable, uint32_t needed) { return (usable & needed) == needed; }
+
+} // namespace
+
+void chooseAcceleratedKernels([[maybe_unused]] KernelSet& set) {
+#ifdef HW_ACCELERATED_X86
+    const uint32_t usable = usableCpuFeatures();
+
+    // Fastest first within each family.
+    if (has(usable, CpuVpclmul | CpuAvx2 | CpuPclmul | CpuSse41)) {
+        set.crc32 = crc32Vpclmul;
+        set.crc32Path = "vpclmul";
+    } else if (has(usable, CpuPclmul | CpuSse41)) {
+        set.crc32 = crc32Pclmul;
+        set.crc32Path = "pclmul";
+    }
+
+    if (has(usable, CpuBmi1)) {
+        set.md5 = md5BlocksBmi;
+        set.md5Path = "bmi";
+    }
+
+    if (has(usable, CpuShaNi | CpuSse41 | CpuSsse3)) {
+        set.sha1 = sha1BlocksShani;
+        set.sha1Path = "shani";
+        set.sha256 = sha256BlocksShani;
+        set.sha256Path = "shani";
+    }
+
+    if (has(usable, CpuAvx2 | CpuBmi1 | CpuBmi2)) {
+        set.sha512 = sha512BlocksAvx2;
+        set.sha512Path = "avx2";
+    }
+
+    if (has(usable, CpuBmi1 | CpuBmi2)) {
+        set.keccak = keccak1600AbsorbUnrolled;
+        set.keccakPath = "unrolled";
+    }
+#endif
+}

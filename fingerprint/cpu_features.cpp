@@ -1,0 +1,105 @@
+// CPUID and XGETBV probing of the processor, and the HASHWARDEN_CPU_MASK feature mask.
+#include "fingerprint/cpu_features.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#if defined(__x86_64__) || defined(_M_X64) || defined(__i386__)
+#include <cpuid.h>
+#define HW_CPU_X86 1
+#endif
+
+namespace {
+
+#ifdef HW_CPU_X86
+// XCR0 bits: SSE (1), AVX YMM upper halves (2), AVX-512 opmask (5), ZMM upper halves (6), ZMM16-31 (7).
+constexpr uint64_t XcrYmm = 0x6;
+constexpr uint64_t XcrZmm = 0xE6;
+
+uint64_t readXcr0() {
+    uint32_t eax = 0;
+    uint32_t edx = 0;
+    // xgetbv with ECX = 0; written as bytes so no -mxsave flag is needed for this file.
+    __asm__ volatile(".byte 0x0f, 0x01, 0xd0" : "=a"(eax), "=d"(edx) : "c"(0));
+    return (uint64_t(edx) << 32) | eax;
+}
+
+uint32_t probe() {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (!__get_cpuid(0, &eax, &ebx, &ecx, &edx)) return 0;
+    const unsigned maxLeaf = eax;
+    if (maxLeaf < 1) return 0;
+    __cpuid(1, eax, ebx, ecx, edx);
+    const unsigned leaf1Ecx = ecx;
+    unsigned leaf7Ebx = 0, leaf7Ecx = 0;
+    if (maxLeaf >= 7) {
+        __cpuid_count(7, 0, eax, ebx, ecx, edx);
+        leaf7Ebx = ebx;
+        leaf7Ecx = ecx;
+    }
+
+    uint32_t features = 0;
+    if (leaf1Ecx & bit_SSSE3) features |= CpuSsse3;
+    if (leaf1Ecx & bit_SSE4_1) features |= CpuSse41;
+    if (leaf1Ecx & bit_PCLMUL) features |= CpuPclmul;
+    if (leaf7Ebx & bit_BMI) features |= CpuBmi1;
+    if (leaf7Ebx & bit_BMI2) features |= CpuBmi2;
+    if (leaf7Ebx & bit_SHA) features |= CpuShaNi;
+
+    // The AVX families count only when the OS has enabled XSAVE and saves the wider registers
+    // on a context switch; a CPUID bit alone would fault (or corrupt registers) otherwise.
+    const bool osXsave = (leaf1Ecx & bit_OSXSAVE) != 0;
+    const uint64_t xcr0 = osXsave ? readXcr0() : 0;
+    const bool ymmSaved = (xcr0 & XcrYmm) == XcrYmm;
+    const bool zmmSaved = (xcr0 & XcrZmm) == XcrZmm;
+    if (ymmSaved && (leaf1Ecx & bit_AVX)) {
+        features |= CpuAvx;
+        if (leaf7Ebx & bit_AVX2) features |= CpuAvx2;
+        if ((leaf7Ebx & bit_AVX2) && (leaf7Ecx & bit_VPCLMULQDQ) && (leaf1Ecx & bit_PCLMUL))
+            features |= CpuVpclmul;
+        if (zmmSaved && (leaf7Ebx & bit_AVX512F) && (leaf7Ebx & bit_AVX512VL)) features |= CpuAvx512;
+    }
+    return features;
+}
+#else
+uint32_t probe() { return 0; }
+#endif
+
+} // namespace
+
+uint32_t detectedCpuFeatures() {
+    static const uint32_t features = probe();
+    return features;
+}
+
+uint32_t parseCpuFeatureMask(const char* text) {
+    if (text == nullptr) return 0;
+    uint32_t mask = 0;
+    const char* p = text;
+    while (*p != '\0') {
+        while (*p == ',' || *p == ' ' || *p == '\t') ++p;
+        const char* end = p;
+        while (*end != '\0' && *end != ',' && *end != ' ' && *end != '\t') ++end;
+        const std::size_t length = static_cast<std::size_t>(end - p);
+        if (length == 3 && std::strncmp(p, "all", 3) == 0) mask = ~0u;
+        for (const CpuFeatureName& entry : CpuFeatureNames)
+            if (std::strlen(entry.name) == length && std::strncmp(p, entry.name, length) == 0)
+                mask |= entry.feature;
+        p = end;
+    }
+    return mask;
+}
+
+uint32_t usableCpuFeatures() {
+    return detectedCpuFeatures() & ~parseCpuFeatureMask(std::getenv("HASHWARDEN_CPU_MASK"));
+}
+
+std::string cpuFeatureList(uint32_t features) {
+    std::string list;
+    for (const CpuFeatureName& entry : CpuFeatureNames) {
+        if ((features & entry.feature) == 0) continue;
+        if (!list.empty()) list += ',';
+        list += entry.name;
+    }
+    return list.empty() ? "none" : list;
+}

@@ -1,0 +1,44 @@
+// Instruction-set features of this processor that the accelerated kernels need, and their masking.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// One bit per feature. The set is closed: a kernel names the features it needs from this list.
+enum CpuFeature : uint32_t {
+    CpuSsse3 = 1u << 0,
+    CpuSse41 = 1u << 1,
+    CpuPclmul = 1u << 2,
+    CpuAvx = 1u << 3,       // only when the OS saves the YMM state
+    CpuAvx2 = 1u << 4,      // only when the OS saves the YMM state
+    CpuBmi1 = 1u << 5,
+    CpuBmi2 = 1u << 6,
+    CpuShaNi = 1u << 7,
+    CpuVpclmul = 1u << 8,   // only with AVX2 usable
+    CpuAvx512 = 1u << 9,    // AVX-512 F + VL, only when the OS saves the ZMM state
+};
+
+// Name of every feature bit as used by HASHWARDEN_CPU_MASK, in bit order.
+struct CpuFeatureName {
+    CpuFeature feature;
+    const char* name;
+};
+inline constexpr CpuFeatureName CpuFeatureNames[] = {
+    {CpuSsse3, "ssse3"}, {CpuSse41, "sse4_1"}, {CpuPclmul, "pclmul"}, {CpuAvx, "avx"},
+    {CpuAvx2, "avx2"},   {CpuBmi1, "bmi1"},    {CpuBmi2, "bmi2"},     {CpuShaNi, "shani"},
+    {CpuVpclmul, "vpclmul"}, {CpuAvx512, "avx512"},
+};
+
+// Features this processor and its OS support; 0 on processors other than x86-64. Asked once.
+[[nodiscard]] uint32_t detectedCpuFeatures();
+
+// Features named by a mask text: a comma- or space-separated list of feature names, or "all".
+// Unknown names are ignored, so an old mask never stops the program.
+[[nodiscard]] uint32_t parseCpuFeatureMask(const char* text);
+
+// Detected features minus those hidden by the HASHWARDEN_CPU_MASK environment variable.
+// The variable is read on every call so that tests can walk the paths one by one.
+[[nodiscard]] uint32_t usableCpuFeatures();
+
+// Names of the features in `features`, comma-separated ("none" when empty).
+[[nodiscard]] std::string cpuFeatureList(uint32_t features);

@@ -1,0 +1,8 @@
+// Accelerated SHA-2 block functions (x86-64); same contract as the portable ones in kernels.h.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+void sha256BlocksShani(uint32_t state[8], const uint8_t* data, std::size_t blocks);
+void sha512BlocksAvx2(uint64_t state[8], const uint8_t* data, std::size_t blocks);

@@ -1,0 +1,123 @@
+// SHA-384/512 compression: message schedule of four blocks at once in AVX2 lanes, rounds with BMI2 rorx.
+#include <immintrin.h>
+
+#include <cstring>
+
+#include "fingerprint/sha2/sha2_accelerated.h"
+
+namespace {
+
+// FIPS 180-4, 4.2.3: the 80 round constants.
+constexpr uint64_t RoundConstants[80] = {
+    0x428a2f98d728ae22, 0x7137449123ef65cd, 0xb5c0fbcfec4d3b2f, 0xe9b5dba58189dbbc, 0x3956c25bf348b538,
+    0x59f111f1b605d019, 0x923f82a4af194f9b, 0xab1c5ed5da6d8118, 0xd807aa98a3030242, 0x12835b0145706fbe,
+    0x243185be4ee4b28c, 0x550c7dc3d5ffb4e2, 0x72be5d74f27b896f, 0x80deb1fe3b1696b1, 0x9bdc06a725c71235,
+    0xc19bf174cf692694, 0xe49b69c19ef14ad2, 0xefbe4786384f25e3, 0x0fc19dc68b8cd5b5, 0x240ca1cc77ac9c65,
+    0x2de92c6f592b0275, 0x4a7484aa6ea6e483, 0x5cb0a9dcbd41fbd4, 0x76f988da831153b5, 0x983e5152ee66dfab,
+    0xa831c66d2db43210, 0xb00327c898fb213f, 0xbf597fc7beef0ee4, 0xc6e00bf33da88fc2, 0xd5a79147930aa725,
+    0x06ca6351e003826f, 0x142929670a0e6e70, 0x27b70a8546d22ffc, 0x2e1b21385c26c926, 0x4d2c6dfc5ac42aed,
+    0x53380d139d95b3df, 0x650a73548baf63de, 0x766a0abb3c77b2a8, 0x81c2c92e47edaee6, 0x92722c851482353b,
+    0xa2bfe8a14cf10364, 0xa81a664bbc423001, 0xc24b8b70d0f89791, 0xc76c51a30654be30, 0xd192e819d6ef5218,
+    0xd69906245565a910, 0xf40e35855771202a, 0x106aa07032bbd1b8, 0x19a4c116b8d2d0c8, 0x1e376c085141ab53,
+    0x2748774cdf8eeb99, 0x34b0bcb5e19b48a8, 0x391c0cb3c5c95a63, 0x4ed8aa4ae3418acb, 0x5b9cca4f7763e373,
+    0x682e6ff3d6b2b8a3, 0x748f82ee5defb2fc, 0x78a5636f43172f60, 0x84c87814a1f0ab72, 0x8cc702081a6439ec,
+    0x90befffa23631e28, 0xa4506cebde82bde9, 0xbef9a3f7b2c67915, 0xc67178f2e372532b, 0xca273eceea26619c,
+    0xd186b8c721c0c207, 0xeada7dd6cde0eb1e, 0xf57d4f7fee6ed178, 0x06f067aa72176fba, 0x0a637dc5a2c898a6,
+    0x113f9804bef90dae, 0x1b710b35131c471b, 0x28db77f523047d84, 0x32caab7b40c72493, 0x3c9ebe0a15c9bebc,
+    0x431d67c49c100d4c, 0x4cc5d4becb3e42b6, 0x597f299cfc657e2a, 0x5fcb6fab3ad6faec, 0x6c44198c4a475817,
+};
+
+constexpr std::size_t Lanes = 4;        // blocks whose schedules are expanded together
+constexpr std::size_t BlockBytes = 128;
+
+inline uint64_t rotr(uint64_t x, int n) { return (x >> n) | (x << (64 - n)); }   // rorx with -mbmi2
+
+template <int N>
+inline __m256i rotr(__m256i x) {
+    return _mm256_or_si256(_mm256_srli_epi64(x, N), _mm256_slli_epi64(x, 64 - N));
+}
+
+// W[t] + K[t] for t = 0..79 of up to four blocks, lane j belonging to block j.
+// Lanes past `count` repeat block 0 and are never used.
+void expandSchedules(const uint8_t* data, std::size_t count, uint64_t (*wk)[Lanes]) {
+    // Big-endian 64-bit words.
+    const __m256i byteSwap = _mm256_set_epi64x(0x08090a0b0c0d0e0fLL, 0x0001020304050607LL,
+                                               0x08090a0b0c0d0e0fLL, 0x0001020304050607LL);
+    const uint8_t* block[Lanes];
+    for (std::size_t j = 0; j < Lanes; ++j) block[j] = data + (j < count ? j : 0) * BlockBytes;
+
+    __m256i w[16];
+    // Each block gives four words per load; a 4x4 transpose puts word t of every block in w[t].
+    for (int t = 0; t < 16; t += 4) {
+        __m256i r[Lanes];
+        for (std::size_t j = 0; j < Lanes; ++j)
+            r[j] = _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(block[j] + 8 * t)), byteSwap);
+        const __m256i lo01 = _mm256_unpacklo_epi64(r[0], r[1]);   // b0w0 b1w0 | b0w2 b1w2
+        const __m256i hi01 = _mm256_unpackhi_epi64(r[0], r[1]);   // b0w1 b1w1 | b0w3 b1w3
+        const __m256i lo23 = _mm256_unpacklo_epi64(r[2], r[3]);
+        const __m256i hi23 = _mm256_unpackhi_epi64(r[2], r[3]);
+        w[t + 0] = _mm256_permute2x128_si256(lo01, lo23, 0x20);
+        w[t + 1] = _mm256_permute2x128_si256(hi01, hi23, 0x20);
+        w[t + 2] = _mm256_permute2x128_si256(lo01, lo23, 0x31);
+        w[t + 3] = _mm256_permute2x128_si256(hi01, hi23, 0x31);
+    }
+
+    for (int t = 0; t < 80; ++t) {
+        __m256i word;
+        if (t < 16) {
+            word = w[t];
+        } else {
+            // FIPS 180-4, 6.4.2: sigma0 = ROTR1 ^ ROTR8 ^ SHR7, sigma1 = ROTR19 ^ ROTR61 ^ SHR6.
+            const __m256i w15 = w[(t - 15) & 15];
+            const __m256i w2 = w[(t - 2) & 15];
+            const __m256i s0 = _mm256_xor_si256(_mm256_xor_si256(rotr<1>(w15), rotr<8>(w15)), _mm256_srli_epi64(w15, 7));
+            const __m256i s1 = _mm256_xor_si256(_mm256_xor_si256(rotr<19>(w2), rotr<61>(w2)), _mm256_srli_epi64(w2, 6));
+            word = _mm256_add_epi64(_mm256_add_epi64(w[t & 15], s0), _mm256_add_epi64(w[(t - 7) & 15], s1));
+            w[t & 15] = word;
+        }
+        const __m256i k = _mm256_set1_epi64x(static_cast<long long>(RoundConstants[t]));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(wk[t]), _mm256_add_epi64(word, k));
+    }
+}
+
+// The 80 rounds of one block from its precomputed W + K (column `lane` of wk).
+inline void compress(uint64_t state[8], const uint64_t (*wk)[Lanes], std::size_t lane) {
+    uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
+    uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
+    // Unrolled by eight, the rotation of the eight variables costs no moves.
+#pragma GCC unroll 8
+    for (int t = 0; t < 80; ++t) {
+        // Ch as (e & f) + (~e & g): the two terms never overlap, so the sum may be added in any order.
+        const uint64_t t1 = h + wk[t][lane] + (rotr(e, 14) ^ rotr(e, 18) ^ rotr(e, 41)) + (e & f) + (~e & g);
+        const uint64_t t2 = (rotr(a, 28) ^ rotr(a, 34) ^ rotr(a, 39)) + (((a ^ b) & (b ^ c)) ^ b);
+        h = g;
+        g = f;
+        f = e;
+        e = d + t1;
+        d = c;
+        c = b;
+        b = a;
+        a = t1 + t2;
+    }
+    state[0] += a;
+    state[1] += b;
+    state[2] += c;
+    state[3] += d;
+    state[4] += e;
+    state[5] += f;
+    state[6] += g;
+    state[7] += h;
+}
+
+} // namespace
+
+void sha512BlocksAvx2(uint64_t state[8], const uint8_t* data, std::size_t blocks) {
+    alignas(32) uint64_t wk[80][Lanes];
+    while (blocks > 0) {
+        const std::size_t count = blocks < Lanes ? blocks : Lanes;
+        expandSchedules(data, count, wk);
+        for (std::size_t lane = 0; lane < count; ++lane) compress(state, wk, lane);
+        data += count * BlockBytes;
+        blocks -= count;
+    }
+}
