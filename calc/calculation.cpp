@@ -8,6 +8,7 @@
 
 #include "app/controls.h"
 #include "app/events.h"
+#include "app/toolkit_lock.h"
 #include "calc/verification.h"
 #include "dialogs/message_dialog.h"
 #include "fingerprint/engine.h"
@@ -47,17 +48,38 @@ int PauseCount = 0;     // guarded by PauseMutex
 bool JobHeld = false;   // guarded by PauseMutex
 
 std::atomic<int> CurrentSlot{-1};
+std::atomic<bool> JobThreadActive{false};
 std::atomic<JobGateProbe> GateProbe{nullptr};
 
 void setJobControlsEnabled(bool on) {
     for (int id : JobLockedControls) enableControl(id, on);
 }
 
+void postJobFinished() {
+    Event finished;
+    finished.kind = JobFinishedEvent;
+    postEvent(finished);
+}
+
 // The end of a job that never ran: the thread could not be created, so every ticked algorithm
-// counts as failed and the window goes straight back to the Results phase.
+// counts as failed, and the end event that is already on its way takes the window straight back
+// to the Results phase instead of leaving it in the Running state with no job to end it.
 void finishWithoutThread(int ticked) {
     ErrorCount = ticked;
-    finishCalculation();
+    JobThreadActive = false;
+    postJobFinished();
+}
+
+}  // namespace
+
+namespace {
+
+// Waits, with PauseMutex held through `lock`, until no pause is in force.
+void waitWhilePaused(std::unique_lock<std::mutex>& lock) {
+    if (PauseCount == 0) return;
+    JobHeld = true;
+    PauseChanged.wait(lock, [] { return PauseCount == 0; });
+    JobHeld = false;
 }
 
 }  // namespace
@@ -65,16 +87,32 @@ void finishWithoutThread(int ticked) {
 void passJobGate() {
     if (JobGateProbe probe = GateProbe.load()) probe(CurrentSlot.load());
     std::unique_lock lock(PauseMutex);
-    if (PauseCount == 0) return;
-    JobHeld = true;
-    PauseChanged.notify_all();
-    PauseChanged.wait(lock, [] { return PauseCount == 0; });
-    JobHeld = false;
+    waitWhilePaused(lock);
 }
 
+JobControlLock::JobControlLock() {
+    for (;;) {
+        toolkitEnter();
+        std::unique_lock lock(PauseMutex);
+        if (PauseCount == 0) return;
+        // Let go of the toolkit before waiting: the question that paused the job needs it.
+        lock.unlock();
+        toolkitLeave();
+        lock.lock();
+        waitWhilePaused(lock);
+    }
+}
+
+JobControlLock::~JobControlLock() { toolkitLeave(); }
+
 void pauseJob() {
-    std::lock_guard lock(PauseMutex);
-    ++PauseCount;
+    // Under the toolkit lock, so a job in the middle of a control operation finishes it first.
+    toolkitEnter();
+    {
+        std::lock_guard lock(PauseMutex);
+        ++PauseCount;
+    }
+    toolkitLeave();
 }
 
 void resumeJob() {
@@ -89,6 +127,8 @@ bool jobHeldAtGate() {
 }
 
 void setJobGateProbe(JobGateProbe probe) { GateProbe = probe; }
+
+bool jobThreadActive() { return JobThreadActive; }
 
 void startCalculation() {
     for (int slot = 0; slot < SlotCount; ++slot) setControlText(ControlId::resultEntry(slot), "");
@@ -107,6 +147,7 @@ void startCalculation() {
     JobCancelled = 0;
     CancelRequested = 0;
     CurrentSlot = -1;
+    JobThreadActive = true;
 
     pthread_attr_t attributes;
     if (pthread_attr_init(&attributes) != 0) return finishWithoutThread(ticked);
@@ -122,39 +163,44 @@ void* runCalculationJob(void*) {
     setBlockGate(passJobGate);
     ErrorCount = 0;
     std::string result;
-    passJobGate();
-    const std::string path = controlText(ControlId::PathEntry);
-    passJobGate();
-    const std::string expected = controlText(ControlId::ExpectedEntry);
+    std::string path;
+    std::string expected;
+    {
+        JobControlLock lock;
+        path = controlText(ControlId::PathEntry);
+        expected = controlText(ControlId::ExpectedEntry);
+    }
 
     for (int slot = 0; slot < SlotCount; ++slot) {
-        passJobGate();
-        // Read anew before every slot: a confirmed cancel skips everything after the running one.
-        if (CancelRequested != 0) continue;
-        if (controlState(ControlId::algorithmCheckBox(slot)) != 1) continue;
-        passJobGate();
-        // Advanced before the work, so the k-th running algorithm shows k of n.
-        const int progress = controlState(ControlId::ProgressBar) + 1;
-        passJobGate();
-        setControlState(ControlId::ProgressBar, progress);
+        {
+            JobControlLock lock;
+            // Read anew before every slot: a confirmed cancel skips everything after the running one.
+            if (CancelRequested != 0) continue;
+            if (controlState(ControlId::algorithmCheckBox(slot)) != 1) continue;
+            // Advanced before the work, so the k-th running algorithm shows k of n.
+            setControlState(ControlId::ProgressBar, controlState(ControlId::ProgressBar) + 1);
+        }
         CurrentSlot = slot;
         result = fileFingerprint(path.c_str(), AlgorithmSlots[slot].plugin, AlgorithmSlots[slot].bits);
         if (result.empty()) {
             ++ErrorCount;
             continue;
         }
-        passJobGate();
-        setControlText(ControlId::resultEntry(slot), result);
+        {
+            JobControlLock lock;
+            setControlText(ControlId::resultEntry(slot), result);
+        }
         if (!expected.empty()) verifyResult(slot, result, expected);
     }
 
-    // A paused job posts nothing: the end waits until every question about it has been answered.
-    passJobGate();
     CurrentSlot = -1;
     setBlockGate(nullptr);
-    Event finished;
-    finished.kind = JobFinishedEvent;
-    postEvent(finished);
+    // A paused job posts nothing: the end waits until every question about it has been answered.
+    {
+        JobControlLock lock;
+        postJobFinished();
+    }
+    JobThreadActive = false;
     return nullptr;
 }
 

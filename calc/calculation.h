@@ -36,12 +36,24 @@ void* runCalculationJob(void*);
 void pauseJob();
 void resumeJob();
 
+// True from the start of a job until its thread has posted the end event and is about to return.
+[[nodiscard]] bool jobThreadActive();
+
 // True while the job thread sits in its gate waiting for the pause to end.
 [[nodiscard]] bool jobHeldAtGate();
 
-// Job thread only: waits here while the job is paused. The job passes it between blocks and
-// before each control operation, and verifyResult before it colours a row.
+// Job thread only: waits here while the job is paused. fileFingerprint passes it between blocks.
 void passJobGate();
+
+// Job thread only: the toolkit lock for one control operation, taken only while no pause is in
+// force. A pause begins on the main thread under the same lock, so a job holding it cannot be
+// paused mid-operation, and a paused job waits without holding or taking it.
+struct JobControlLock {
+    JobControlLock();
+    ~JobControlLock();
+    JobControlLock(const JobControlLock&) = delete;
+    JobControlLock& operator=(const JobControlLock&) = delete;
+};
 
 // Observes the job from its own thread each time it passes the gate, with the slot being worked
 // on (-1 before the first). Lets a test hold the job at a known point; none by default.

@@ -15,5 +15,3 @@ void deleteAllResults();
 [[nodiscard]] bool hasExtension(const std::string& name);
 // The name under which a results file is written: ".txt" appended when it has no extension.
 [[nodiscard]] std::string resultsFileName(const std::string& chosen);
-// Everything up to and including the last "/"; empty when there is none.
-[[nodiscard]] std::string folderPart(const std::string& path);

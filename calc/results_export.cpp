@@ -1,0 +1,88 @@
+// Copying, saving and clearing the results: everything reads the result entries as the job left them.
+#include "calc/results_export.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "app/controls.h"
+#include "app/event_loop.h"
+#include "app/main_window.h"
+#include "calc/calculation.h"
+#include "calc/save_requester.h"
+#include "dialogs/message_dialog.h"
+#include "settings/language_catalogue.h"
+
+namespace {
+
+constexpr int CopyAllMessageHeight = 120;
+constexpr int InfoMessageHeight = 160;
+constexpr const char* DefaultResultsName = "Checksum";
+constexpr const char* DefaultExtension = ".txt";
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
+
+std::string resultsText() {
+    std::string text;
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        if (controlState(ControlId::algorithmCheckBox(slot)) != 1) continue;
+        text += AlgorithmSlots[slot].resultLabel;
+        text += controlText(ControlId::resultEntry(slot));
+        text += '\n';
+    }
+    return text;
+}
+
+void copyResult(int slot) {
+    if (slot < 0 || slot >= SlotCount) return;
+    setClipboardText(controlText(ControlId::resultEntry(slot)));
+}
+
+void copyAllResults() {
+    // Straight from memory: a fixed file name in the shared temporary folder could be a link
+    // planted by another user, and two running copies would overwrite each other's text.
+    setClipboardText(resultsText());
+    InfoPreset.height = CopyAllMessageHeight;
+    MessageDialog(InfoPreset, catalogueText("tReqCLIPBOARD"));
+    InfoPreset.height = InfoMessageHeight;
+}
+
+bool hasExtension(const std::string& name) {
+    std::size_t stop = name.find_last_of(" ./");
+    if (stop == std::string::npos || name[stop] != '.') return false;
+    if (stop == 0) return false;
+    if (name[stop - 1] == '/' || name[stop - 1] == '\\') return false;
+    std::size_t end = name.find('"', stop + 1);
+    if (end == std::string::npos) end = name.size();
+    return end > stop + 1;
+}
+
+std::string resultsFileName(const std::string& chosen) {
+    return hasExtension(chosen) ? chosen : chosen + DefaultExtension;
+}
+
+void saveResults() {
+    const std::string chosen =
+        saveFileRequester(catalogueText("tReqSAVEDATA"), folderPart(controlText(ControlId::PathEntry)) + DefaultResultsName,
+                          catalogueText("tReqSAVEPATTERN"), 0);
+    if (chosen.empty()) return;
+    setMainWindowSensitive(false);
+    const std::string text = resultsText();
+    if (std::unique_ptr<std::FILE, FileCloser> file{std::fopen(resultsFileName(chosen).c_str(), "wb")})
+        std::fwrite(text.data(), 1, text.size(), file.get());
+    setMainWindowSensitive(true);
+}
+
+void deleteAllResults() {
+    if (!askQuestion("tReqDELETEALL")) return;
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        setControlText(ControlId::resultEntry(slot), "");
+        enableControl(ControlId::copyButton(slot), false);
+    }
+    setControlText(ControlId::PathEntry, "");
+    for (int id : {ControlId::CopyAllButton, ControlId::SaveButton, ControlId::DeleteAllButton, ControlId::VerifyButton})
+        enableControl(id, false);
+}
