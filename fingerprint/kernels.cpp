@@ -14,6 +14,8 @@ KernelSet portableKernels() {
 
 const KernelSet& activeKernels() { return Active; }
 
+void setActiveKernels(const KernelSet& set) { Active = set; }
+
 void chooseKernels() {
     KernelSet set = portableKernels();
     chooseAcceleratedKernels(set);

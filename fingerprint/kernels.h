@@ -51,6 +51,10 @@ void chooseKernels();
 // The set of portable kernels only.
 KernelSet portableKernels();
 
+// Puts `set` in force as it is, without asking the CPU: for tests that run one path at a time
+// and for the benchmark's portable-only mode. Not for use while a calculation runs.
+void setActiveKernels(const KernelSet& set);
+
 // Overlays the accelerated kernels this CPU supports onto `set`; leaves the portable ones
 // where no faster path exists. Lives with the accelerated code (a no-op where none is built).
 void chooseAcceleratedKernels(KernelSet& set);
