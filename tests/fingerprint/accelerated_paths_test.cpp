@@ -1,0 +1,357 @@
+// Every block-function path this CPU can run, each checked against OpenSSL and a bitwise CRC-32.
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "fingerprint/cpu_features.h"
+#include "fingerprint/crc32/crc32_fold.h"
+#include "fingerprint/engine.h"
+#include "fingerprint/kernels.h"
+
+namespace {
+
+enum class Family { Crc32, Md5, Sha1, Sha256, Sha512, Keccak };
+
+// One path: the mask that selects it on a CPU with every feature, and what it needs itself.
+struct PathCase {
+    Family family;
+    const char* path;
+    const char* mask;
+    uint32_t needs;
+};
+
+// Masks are given on top of a full CPU: hiding the faster paths' features selects the slower ones.
+const PathCase PathCases[] = {
+    {Family::Crc32, "vpclmul", "", CpuVpclmul | CpuAvx2 | CpuPclmul | CpuSse41},
+    {Family::Crc32, "pclmul", "vpclmul", CpuPclmul | CpuSse41},
+    {Family::Crc32, "portable", "all", 0},
+    {Family::Md5, "bmi", "", CpuBmi1},
+    {Family::Md5, "portable", "all", 0},
+    {Family::Sha1, "shani", "", CpuShaNi | CpuSse41 | CpuSsse3},
+    {Family::Sha1, "portable", "all", 0},
+    {Family::Sha256, "shani", "", CpuShaNi | CpuSse41 | CpuSsse3},
+    {Family::Sha256, "portable", "all", 0},
+    {Family::Sha512, "avx2", "", CpuAvx2 | CpuBmi1 | CpuBmi2},
+    {Family::Sha512, "portable", "all", 0},
+    {Family::Keccak, "unrolled", "", CpuBmi1 | CpuBmi2},
+    {Family::Keccak, "portable", "all", 0},
+};
+
+void PrintTo(const PathCase& c, std::ostream* out) { *out << c.path << " (mask \"" << c.mask << "\")"; }
+
+struct Algorithm {
+    Family family;
+    int plugin;
+    int bits;
+    const EVP_MD* (*oracle)();   // none for CRC-32
+};
+
+const Algorithm Algorithms[] = {
+    {Family::Crc32, PluginCrc32, 0, nullptr},      {Family::Md5, PluginMd5, 0, EVP_md5},
+    {Family::Sha1, PluginSha1, 0, EVP_sha1},       {Family::Sha256, PluginSha2, 224, EVP_sha224},
+    {Family::Sha256, PluginSha2, 256, EVP_sha256}, {Family::Sha512, PluginSha2, 384, EVP_sha384},
+    {Family::Sha512, PluginSha2, 512, EVP_sha512}, {Family::Keccak, PluginSha3, 224, EVP_sha3_224},
+    {Family::Keccak, PluginSha3, 256, EVP_sha3_256}, {Family::Keccak, PluginSha3, 384, EVP_sha3_384},
+    {Family::Keccak, PluginSha3, 512, EVP_sha3_512},
+};
+
+const char* activePath(Family family) {
+    const KernelSet& k = activeKernels();
+    switch (family) {
+    case Family::Crc32: return k.crc32Path;
+    case Family::Md5: return k.md5Path;
+    case Family::Sha1: return k.sha1Path;
+    case Family::Sha256: return k.sha256Path;
+    case Family::Sha512: return k.sha512Path;
+    case Family::Keccak: return k.keccakPath;
+    }
+    return "";
+}
+
+std::string hex(const uint8_t* bytes, std::size_t count) {
+    static constexpr char Digits[] = "0123456789abcdef";
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        text += Digits[bytes[i] >> 4];
+        text += Digits[bytes[i] & 15];
+    }
+    return text;
+}
+
+// Bit by bit from the reflected polynomial: shares nothing with the table or the folding code.
+uint32_t crc32Bitwise(const uint8_t* data, std::size_t length) {
+    uint32_t c = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < length; ++i) {
+        c ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+    }
+    return ~c;
+}
+
+std::string oracleDigest(const Algorithm& algorithm, const uint8_t* data, std::size_t length) {
+    if (algorithm.oracle == nullptr) {
+        char text[9];
+        std::snprintf(text, sizeof text, "%08x", crc32Bitwise(data, length));
+        return text;
+    }
+    uint8_t digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    EXPECT_EQ(EVP_Digest(data, length, digest, &size, algorithm.oracle(), nullptr), 1);
+    return hex(digest, size);
+}
+
+// The engine's own digest, fed in pieces of the given sizes (the last piece takes the rest).
+std::string engineDigest(const Algorithm& algorithm, const uint8_t* data, std::size_t length,
+                         const std::vector<std::size_t>& pieces = {}) {
+    FingerprintPlugin* plugin = findPlugin(algorithm.plugin);
+    if (plugin == nullptr) return "no plugin";
+    FingerprintState* state = plugin->start(algorithm.bits, 0);
+    if (state == nullptr) return "no state";
+    std::size_t done = 0;
+    for (std::size_t piece : pieces) {
+        piece = std::min(piece, length - done);
+        plugin->update(state, data + done, static_cast<uint32_t>(piece));
+        done += piece;
+    }
+    plugin->update(state, data + done, static_cast<uint32_t>(length - done));
+    plugin->finish(state);
+    std::string text = digestText(state);
+    plugin->destroy(state);
+    return text;
+}
+
+std::vector<uint8_t> randomBytes(std::size_t count, uint32_t seed) {
+    std::mt19937 generator(seed);
+    std::vector<uint8_t> bytes(count);
+    for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(generator());
+    return bytes;
+}
+
+class AcceleratedPath : public testing::TestWithParam<PathCase> {
+protected:
+    void SetUp() override {
+        registerAllPlugins();
+        const PathCase& c = GetParam();
+        if ((detectedCpuFeatures() & c.needs) != c.needs)
+            GTEST_SKIP() << "this CPU lacks " << cpuFeatureList(c.needs & ~detectedCpuFeatures());
+        setenv("HASHWARDEN_CPU_MASK", c.mask, 1);
+        chooseKernels();
+        // A CPU with more paths than this list knows would pick another one: say so rather than pass.
+        ASSERT_STREQ(activePath(c.family), c.path) << "mask \"" << c.mask << "\" did not select the path";
+    }
+    void TearDown() override {
+        unsetenv("HASHWARDEN_CPU_MASK");
+        chooseKernels();
+    }
+
+    std::vector<const Algorithm*> algorithms() const {
+        std::vector<const Algorithm*> list;
+        for (const Algorithm& algorithm : Algorithms)
+            if (algorithm.family == GetParam().family) list.push_back(&algorithm);
+        return list;
+    }
+};
+
+TEST_P(AcceleratedPath, KnownAnswers) {
+    struct Vector {
+        int plugin;
+        int bits;
+        const char* message;
+        const char* digest;
+    };
+    // RFC 1321 A.5, FIPS 180-4 / FIPS 202 examples (NIST CSRC example values), the CRC-32 check value.
+    static const Vector Vectors[] = {
+        {PluginCrc32, 0, "123456789", "cbf43926"},
+        {PluginCrc32, 0, "", "00000000"},
+        {PluginMd5, 0, "", "d41d8cd98f00b204e9800998ecf8427e"},
+        {PluginMd5, 0, "abc", "900150983cd24fb0d6963f7d28e17f72"},
+        {PluginMd5, 0, "12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+         "57edf4a22be3c955ac49da2e2107b67a"},
+        {PluginSha1, 0, "abc", "a9993e364706816aba3e25717850c26c9cd0d89d"},
+        {PluginSha1, 0, "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "84983e441c3bd26ebaae4aa1f95129e5e54670f1"},
+        {PluginSha2, 224, "abc", "23097d223405d8228642a477bda255b32aadbce4bda0b3f7e36c9da7"},
+        {PluginSha2, 256, "abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {PluginSha2, 256, "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {PluginSha2, 384, "abc",
+         "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed8086072ba1e7cc2358baeca134c825a7"},
+        {PluginSha2, 512, "abc",
+         "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a2192992a274fc1a836ba3c23a3feebbd"
+         "454d4423643ce80e2a9ac94fa54ca49f"},
+        {PluginSha2, 512,
+         "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu",
+         "8e959b75dae313da8cf4f72814fc143f8f7779c6eb9f7fa17299aeadb6889018501d289e4900f7e4331b99dec4b5433a"
+         "c7d329eeb6dd26545e96e55b874be909"},
+        {PluginSha3, 224, "abc", "e642824c3f8cf24ad09234ee7d3c766fc9a3a5168d0c94ad73b46fdf"},
+        {PluginSha3, 256, "", "a7ffc6f8bf1ed76651c14756a061d662f580ff4de43b49fa82d80a4b80f8434a"},
+        {PluginSha3, 256, "abc", "3a985da74fe225b2045c172d6bd390bd855f086e3e9d525b46bfe24511431532"},
+        {PluginSha3, 384, "abc",
+         "ec01498288516fc926459f58e2c6ad8df9b473cb0fc08c2596da7cf0e49be4b298d88cea927ac7f539f1edf228376d25"},
+        {PluginSha3, 512, "abc",
+         "b751850b1a57168a5693cd924b6b096e08f621827444f70d884f5d0240d2712e10e116e9192af3c91a7ec57647e3934057"
+         "340b4cf408d5a56592f8274eec53f0"},
+    };
+    int checked = 0;
+    for (const Algorithm* algorithm : algorithms()) {
+        for (const Vector& v : Vectors) {
+            if (v.plugin != algorithm->plugin || (v.bits != 0 && v.bits != algorithm->bits)) continue;
+            const auto* bytes = reinterpret_cast<const uint8_t*>(v.message);
+            EXPECT_EQ(engineDigest(*algorithm, bytes, std::strlen(v.message)), v.digest) << v.message;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 0);
+}
+
+// Every length from 0 to 4096 covers the padding boundaries of every block size, every tail of
+// the multi-block kernels and several main-loop strides; the input starts at an odd address.
+TEST_P(AcceleratedPath, EveryLengthUpTo4096MatchesOracle) {
+    constexpr std::size_t MaxLength = 4096;
+    const std::vector<uint8_t> bytes = randomBytes(MaxLength + 1, 6);
+    const uint8_t* odd = bytes.data() + 1;
+    for (const Algorithm* algorithm : algorithms()) {
+        int failures = 0;
+        for (std::size_t length = 0; length <= MaxLength && failures < 5; ++length) {
+            const std::string expected = oracleDigest(*algorithm, odd, length);
+            const std::string actual = engineDigest(*algorithm, odd, length);
+            if (actual != expected) {
+                ADD_FAILURE() << "plugin " << algorithm->plugin << "/" << algorithm->bits << " length " << length
+                              << ": " << actual << " != " << expected;
+                ++failures;
+            }
+        }
+    }
+}
+
+// Large input in random pieces at every alignment: runs of blocks of any length reach the
+// kernels, split at places that are not block boundaries.
+TEST_P(AcceleratedPath, RandomPiecesOfALargeInputMatchOracle) {
+    constexpr std::size_t Length = (1 << 20) + 4099;
+    const std::vector<uint8_t> bytes = randomBytes(Length + 8, 7);
+    std::mt19937 generator(8);
+    for (const Algorithm* algorithm : algorithms()) {
+        for (std::size_t offset : {0, 3, 8}) {
+            std::vector<std::size_t> pieces;
+            for (std::size_t total = 0; total < Length;) {
+                std::size_t piece = generator() % 3 == 0 ? generator() % 200 : generator() % 70000;
+                pieces.push_back(piece);
+                total += piece;
+            }
+            EXPECT_EQ(engineDigest(*algorithm, bytes.data() + offset, Length, pieces),
+                      oracleDigest(*algorithm, bytes.data() + offset, Length))
+                << "plugin " << algorithm->plugin << "/" << algorithm->bits << " offset " << offset;
+        }
+    }
+}
+
+// The whole way through the file driver: 2 MiB + 77 bytes, read in 1 MiB blocks.
+TEST_P(AcceleratedPath, FileFingerprintMatchesOracle) {
+    const std::vector<uint8_t> bytes = randomBytes((2 << 20) + 77, 9);
+    char name[] = "/tmp/hw-accelerated-XXXXXX";
+    const int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(fd);
+    for (const Algorithm* algorithm : algorithms())
+        EXPECT_EQ(fileFingerprint(name, algorithm->plugin, algorithm->bits),
+                  oracleDigest(*algorithm, bytes.data(), bytes.size()))
+            << "plugin " << algorithm->plugin << "/" << algorithm->bits;
+    unlink(name);
+}
+
+using AcceleratedCrc32Path = AcceleratedPath;
+
+// The CRC-32 kernels are chainable from any finished value, not only from the start.
+TEST_P(AcceleratedCrc32Path, ChainsFromAnyValue) {
+    const std::vector<uint8_t> bytes = randomBytes(3000, 10);
+    const Crc32Fn crc32 = activeKernels().crc32;
+    for (std::size_t split : {0, 1, 15, 16, 63, 64, 255, 256, 257, 1000, 2999, 3000}) {
+        const uint32_t first = crc32(0, bytes.data(), split);
+        EXPECT_EQ(crc32(first, bytes.data() + split, bytes.size() - split), crc32Bitwise(bytes.data(), bytes.size()))
+            << "split at " << split;
+    }
+    EXPECT_EQ(crc32(0x12345678u, nullptr, 0), 0x12345678u);
+}
+
+std::string pathName(const testing::TestParamInfo<PathCase>& info) {
+    static const char* const Families[] = {"Crc32", "Md5", "Sha1", "Sha256", "Sha512", "Keccak"};
+    return std::string(Families[static_cast<int>(info.param.family)]) + "_" + info.param.path;
+}
+
+std::vector<PathCase> crc32Cases() {
+    std::vector<PathCase> cases;
+    for (const PathCase& c : PathCases)
+        if (c.family == Family::Crc32) cases.push_back(c);
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedPath, testing::ValuesIn(PathCases), pathName);
+INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedCrc32Path, testing::ValuesIn(crc32Cases()), pathName);
+
+TEST(CpuFeatureMask, ParsesNamesListsAndAll) {
+    EXPECT_EQ(parseCpuFeatureMask(nullptr), 0u);
+    EXPECT_EQ(parseCpuFeatureMask(""), 0u);
+    EXPECT_EQ(parseCpuFeatureMask("all"), ~0u);
+    EXPECT_EQ(parseCpuFeatureMask("shani"), uint32_t{CpuShaNi});
+    EXPECT_EQ(parseCpuFeatureMask("avx2,bmi2"), uint32_t{CpuAvx2 | CpuBmi2});
+    EXPECT_EQ(parseCpuFeatureMask(" pclmul , vpclmul "), uint32_t{CpuPclmul | CpuVpclmul});
+    // Unknown names and prefixes of names hide nothing.
+    EXPECT_EQ(parseCpuFeatureMask("sha,avx512bw,bmi"), 0u);
+    EXPECT_EQ(cpuFeatureList(CpuSsse3 | CpuShaNi), "ssse3,shani");
+    EXPECT_EQ(cpuFeatureList(0), "none");
+    for (const CpuFeatureName& entry : CpuFeatureNames) EXPECT_EQ(parseCpuFeatureMask(entry.name), uint32_t{entry.feature});
+}
+
+TEST(CpuFeatureMask, EnvironmentHidesFeaturesAndAllGivesPortable) {
+    registerAllPlugins();
+    setenv("HASHWARDEN_CPU_MASK", "all", 1);
+    EXPECT_EQ(usableCpuFeatures(), 0u);
+    chooseKernels();
+    for (Family family : {Family::Crc32, Family::Md5, Family::Sha1, Family::Sha256, Family::Sha512, Family::Keccak})
+        EXPECT_STREQ(activePath(family), "portable");
+    setenv("HASHWARDEN_CPU_MASK", "shani", 1);
+    EXPECT_EQ(usableCpuFeatures(), detectedCpuFeatures() & ~uint32_t{CpuShaNi});
+    chooseKernels();
+    EXPECT_STREQ(activePath(Family::Sha256), "portable");
+    // A CRC path needs PCLMUL whichever width it folds with.
+    setenv("HASHWARDEN_CPU_MASK", "pclmul", 1);
+    chooseKernels();
+    EXPECT_STREQ(activePath(Family::Crc32), "portable");
+    unsetenv("HASHWARDEN_CPU_MASK");
+    EXPECT_EQ(usableCpuFeatures(), detectedCpuFeatures());
+    chooseKernels();
+}
+
+// The folding multipliers come from x^k mod P; check the derivation against facts about P itself.
+TEST(Crc32FoldConstants, DerivedFromThePolynomial) {
+    using namespace crc32fold;
+    // x^32 mod P is P without its top term; reflected, it is the familiar 0xEDB88320.
+    EXPECT_EQ(xPowerModP(32), Polynomial);
+    EXPECT_EQ(reflect32(xPowerModP(32)), 0xEDB88320u);
+    EXPECT_EQ(foldConstant(32), uint64_t{0xEDB88320u} << 1);
+    // Below the degree nothing is reduced.
+    EXPECT_EQ(xPowerModP(31), 0x80000000u);
+    // x^(a+b) = x^a * x^b mod P, multiplied here bit by bit.
+    auto mulMod = [](uint32_t a, uint32_t b) {
+        uint32_t r = 0;
+        for (int i = 31; i >= 0; --i) {
+            r = (r & 0x80000000u) ? (r << 1) ^ Polynomial : (r << 1);
+            if ((b >> i) & 1u) r ^= a;
+        }
+        return r;
+    };
+    for (unsigned a : {96u, 160u, 480u, 544u, 992u, 1056u})
+        EXPECT_EQ(xPowerModP(a + 37), mulMod(xPowerModP(a), xPowerModP(37))) << a;
+    // Every multiplier fits the 33 bits the folding step assumes.
+    for (unsigned k = 32; k < 2100; ++k) EXPECT_EQ(foldConstant(k) >> 33, 0u) << k;
+}
+
+} // namespace
