@@ -43,6 +43,7 @@ void setProgressMaximum(int id, int maximum);
 void setTextColour(int id, int rgb);             // red + 256 * green + 65536 * blue; -1 = default
 void enableControl(int id, bool on);
 [[nodiscard]] bool controlEnabled(int id);
+void setControlFont(int id, int font);           // a font number of the shell (app/shell.h); -1 = default
 
 void enableMenuItem(int itemId, bool on);
 void setMenuCheck(int itemId, bool on);

@@ -11,6 +11,12 @@ constexpr int JobFinishedEvent = 65536;
 
 constexpr int MainWindowNumber = 0;
 constexpr int AboutWindowNumber = 1;
+constexpr int DialogWindowNumber = 2;  // the open MessageDialog
+
+// Subtypes of an entry's ControlEvent.
+constexpr int EntryTextChanged = 1;
+constexpr int EntryFocusGained = 2;
+constexpr int EntryFocusLost = 3;
 
 struct Event {
     int kind = 0;

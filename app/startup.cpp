@@ -1,9 +1,151 @@
-// Process start-up and shutdown.
+// Process start-up and shutdown: locale, toolkit, plugins, folders, settings, languages, window.
 #include "app/startup.h"
 
-#include "fingerprint/engine.h"
+#include <X11/Xlib.h>
+#include <gtk/gtk.h>
 
-int runProgram(int, char**) {
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+#include "app/controls.h"
+#include "app/event_loop.h"
+#include "app/event_queue.h"
+#include "app/launcher.h"
+#include "app/main_window.h"
+#include "app/shell.h"
+#include "app/toolkit_lock.h"
+#include "calc/calculation.h"
+#include "dialogs/about_window.h"
+#include "dialogs/message_dialog.h"
+#include "fingerprint/engine.h"
+#include "settings/language_catalogue.h"
+#include "settings/settings_file.h"
+
+std::atomic<int> QuitRequested{0};
+std::atomic<pid_t> HelpProcess{0};
+std::atomic<int> HelpWatcherActive{0};
+int CurrentLanguageItem = -1;
+std::string InitialFile;
+int ThemeBackgroundColour = 0xFFFFFF;
+std::string ProgramFolderForTests;
+
+namespace {
+
+bool ToolkitStarted = false;
+
+// Steps 1 to 3; only once per process.
+bool startToolkit(int& argc, char**& argv) {
+    if (ToolkitStarted) return true;
+    std::setlocale(LC_ALL, "");
+    std::setlocale(LC_NUMERIC, "C");
+    setenv("GDK_BACKEND", "x11", 1);
+    XInitThreads();
+    installToolkitLock();
+    if (!gtk_init_check(&argc, &argv)) return false;
+    toolkitEnter();  // the main thread holds the lock except while the main loop waits
     registerAllPlugins();
+    ToolkitStarted = true;
+    return true;
+}
+
+int channel8(double value) {
+    const int sixteen = static_cast<int>(value * 65535.0 + 0.5);
+    return (sixteen < 0 ? 0 : (sixteen > 65535 ? 65535 : sixteen)) >> 8;
+}
+
+int themeBackground(GtkWidget* window) {
+    GdkRGBA* colour = nullptr;
+    gtk_style_context_get(gtk_widget_get_style_context(window), GTK_STATE_FLAG_NORMAL, "background-color", &colour,
+                          nullptr);
+    if (colour == nullptr) return 0xFFFFFF;
+    const int rgb = channel8(colour->red) + 256 * channel8(colour->green) + 65536 * channel8(colour->blue);
+    gdk_rgba_free(colour);
+    return rgb;
+}
+
+}  // namespace
+
+int startShell(int& argc, char**& argv) {
+    if (!startToolkit(argc, argv)) {
+        std::fprintf(stderr, "hashwarden: cannot open the display\n");
+        return 1;
+    }
+    // Step 5: a fresh catalogue and language table.
+    clearCatalogue();
+    clearLanguages();
+    // Step 6.
+    QuitRequested.store(0);
+    HelpProcess.store(0);
+    HelpWatcherActive.store(0);
+    CurrentLanguageItem = -1;
+    InitialFile.clear();
+    ThemeBackgroundColour = 0xFFFFFF;
+    for (int& flag : TickedFlags) flag = 0;
+    CurrentLanguage.clear();
+    clearEventQueue();
+    // Steps 7 to 15.
+    fillPresets();
+    loadFontsAndImages();
+    locateFolders(argc > 0 ? argv[0] : "");
+    if (!ProgramFolderForTests.empty()) ProgramFolder = ProgramFolderForTests;
+    if (argc > 1) InitialFile = argv[1];
+    locateAndLoadSettings();
+    discoverLanguages(languagePackPath());
+    chooseStartLanguage();
+    (void)loadCatalogue(languagePackPath(), CurrentLanguage);
+    fillPresetTexts();
+    // Steps 16 to 20.
+    if (!openMainWindow()) {
+        std::fprintf(stderr, "hashwarden: cannot create the main window\n");
+        return 1;
+    }
+    buildMenusAndControls();
+    for (int slot = 0; slot < SlotCount; ++slot) setControlState(ControlId::algorithmCheckBox(slot), TickedFlags[slot] != 0);
+    if (!InitialFile.empty()) (void)takeFileIfUsable(InitialFile);
+    ThemeBackgroundColour = themeBackground(MainWindow);
+    setPresetColours(ThemeBackgroundColour);
+    gtk_widget_show(MainWindow);
+    return 0;
+}
+
+void shutDownShell() {
+    for (int slot = 0; slot < SlotCount; ++slot) TickedFlags[slot] = controlState(ControlId::algorithmCheckBox(slot));
+    (void)saveSettings();
+    const pid_t help = HelpProcess.load();
+    if (help != 0 && programRunning(help)) {
+        HelpWatcherActive.store(0);
+        killProgram(help);
+        HelpProcess.store(0);
+    }
+    closeAbout();
+    destroyMainWindow();
+    // Hands text copied to the clipboard to the desktop's clipboard manager, so it outlives us.
+    gtk_clipboard_store(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
+    releaseFontsAndImages();
+}
+
+void tearDownShellForTests() {
+    const pid_t help = HelpProcess.exchange(0);
+    HelpWatcherActive.store(0);
+    if (help != 0) killProgram(help);
+    closeAbout();
+    destroyMainWindow();
+    releaseFontsAndImages();
+    clearEventQueue();
+}
+
+int runProgram(int argc, char** argv) {
+    const int status = startShell(argc, argv);
+    if (status != 0) return status;
+    runEventLoop();
+    shutDownShell();
+    if (JobRunning.load() == 1) {
+        // A job left running by the in-progress quit ends with the process, without running
+        // the destructors of state it may still be using.
+        std::fflush(nullptr);
+        _exit(0);
+    }
     return 0;
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+typedef struct _GtkWidget GtkWidget;
+
 struct DialogPreset {
     int32_t x = 0;
     int32_t y = 0;
@@ -29,3 +31,29 @@ extern DialogPreset QuestionPreset;
 int MessageDialog(DialogPreset& preset, const std::string& text);
 // WarningQuestionPreset with the catalogue text of `key`; true for Yes.
 bool askQuestion(const char* key);
+
+// Start-up: sizes, icons, fonts, colours and texts of the three presets.
+void fillPresets();
+// Titles and button texts from the catalogue (start-up and every language switch).
+void fillPresetTexts();
+// The window and separator colour of all three presets (the main window's theme background).
+void setPresetColours(int rgb);
+
+// Every backslash followed by n or N becomes a line feed.
+[[nodiscard]] std::string expandLineBreaks(const std::string& text);
+
+// The parts of the dialog that is open now (all null while none is), for tests and tools.
+struct MessageDialogParts {
+    GtkWidget* window = nullptr;
+    GtkWidget* icon = nullptr;
+    GtkWidget* text = nullptr;
+    GtkWidget* separator = nullptr;
+    GtkWidget* rightButton = nullptr;   // Yes / OK
+    GtkWidget* secondButton = nullptr;  // No; null with one button
+};
+[[nodiscard]] MessageDialogParts openMessageDialog();
+// Ids of the dialog's own events (window DialogWindowNumber).
+constexpr int DialogRightButtonId = 1;
+constexpr int DialogSecondButtonId = 2;
+constexpr int DialogEscapeItem = 1;
+constexpr int DialogReturnItem = 2;

@@ -1,0 +1,177 @@
+// The main event loop: takes one event at a time and dispatches it; the shell's commands.
+#include "app/event_loop.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <thread>
+
+#include "app/controls.h"
+#include "app/event_queue.h"
+#include "app/launcher.h"
+#include "app/main_window.h"
+#include "app/requesters.h"
+#include "app/shell.h"
+#include "calc/calculation.h"
+#include "calc/results_export.h"
+#include "calc/verification.h"
+#include "dialogs/about_window.h"
+#include "dialogs/message_dialog.h"
+#include "settings/language_catalogue.h"
+#include "settings/settings_file.h"
+
+namespace {
+
+void dispatchMainWindow(const Event& event) {
+    switch (event.kind) {
+        case MenuEvent:
+            switch (event.id) {
+                case MenuOpen: chooseFile(); break;
+                case MenuQuit: quitQuestion(); break;
+                case MenuOpenHelp: openHelp(); break;
+                case MenuAbout: openAbout(); break;
+                case MenuOpenWeb: openWebPage(); break;
+                default:
+                    if (event.id >= MenuLanguageBase && event.id != CurrentLanguageItem) switchLanguageItem(event.id);
+                    break;
+            }
+            break;
+        case CloseEvent:
+            if (JobRunning.load() == 1)
+                inProgressQuit();
+            else
+                quitQuestion();
+            break;
+        case ControlEvent: {
+            const int id = event.id;
+            if (id == ControlId::BrowseButton) {
+                chooseFile();
+            } else if (id >= ControlId::copyButton(0) && id <= ControlId::copyButton(SlotCount - 1) &&
+                       (id - ControlId::copyButton(0)) % 3 == 0) {
+                copyResult((id - ControlId::copyButton(0)) / 3);
+            } else if (id == ControlId::CopyAllButton) {
+                copyAllResults();
+            } else if (id == ControlId::SaveButton) {
+                saveResults();
+            } else if (id == ControlId::DeleteAllButton) {
+                deleteAllResults();
+            } else if (id == ControlId::ExpectedBrowseButton) {
+                loadExpectedChecksum();
+            } else if (id == ControlId::VerifyButton) {
+                if (JobRunning.load() == 1)
+                    requestCancel();
+                else
+                    startCalculation();
+            }
+            break;
+        }
+        case DropEvent:
+            if (event.id == ControlId::PathEntry) takeDroppedFile(event.data);
+            break;
+        default:
+            break;
+    }
+}
+
+void helpWatcher() {
+    while (HelpWatcherActive.load() == 1) {
+        const pid_t process = HelpProcess.load();
+        if (!programRunning(process)) {
+            pid_t expected = process;
+            HelpProcess.compare_exchange_strong(expected, 0);
+            HelpWatcherActive.store(0);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(HelpWatchPeriodMs));
+    }
+}
+
+}  // namespace
+
+void dispatchEvent(const Event& event) {
+    // The job's end belongs to the main window whichever window number it carries.
+    if (event.kind == JobFinishedEvent) {
+        finishCalculation();
+        return;
+    }
+    if (event.window == MainWindowNumber) {
+        dispatchMainWindow(event);
+    } else if (event.window == AboutWindowNumber) {
+        if ((event.kind == ControlEvent && event.id == AboutOkButtonId) || event.kind == CloseEvent) closeAbout();
+    }
+}
+
+void runEventLoop() {
+    QuitRequested.store(0);
+    while (true) {
+        dispatchEvent(waitForEvent());
+        if (QuitRequested.load() == 1) break;
+    }
+}
+
+std::string folderPart(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool takeFileIfUsable(const std::string& path) {
+    struct stat status {};
+    if (path.empty() || stat(path.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) return false;
+    setControlText(ControlId::PathEntry, path);
+    enableControl(ControlId::DeleteAllButton, true);
+    enableControl(ControlId::VerifyButton, true);
+    return true;
+}
+
+void chooseFile() {
+    const std::string chosen = openFileRequester(catalogueText("tReqOPENFILE"),
+                                                 folderPart(controlText(ControlId::PathEntry)),
+                                                 catalogueText("tReqOPENPATTERN"), 0);
+    if (chosen.empty()) return;
+    setControlText(ControlId::PathEntry, chosen);
+    enableControl(ControlId::DeleteAllButton, true);
+    enableControl(ControlId::VerifyButton, true);
+}
+
+void takeDroppedFile(const std::string& droppedNames) {
+    (void)takeFileIfUsable(droppedNames.substr(0, droppedNames.find('\n')));
+}
+
+void quitQuestion() {
+    if (askQuestion("tReqSURETOEXIT")) QuitRequested.store(1);
+}
+
+void inProgressQuit() {
+    pauseJob();
+    if (!askQuestion("tReqINPROGRESSQUIT")) {
+        resumeJob();
+        return;
+    }
+    CancelRequested.store(1);
+    JobCancelled.store(1);
+    resumeJob();
+    std::this_thread::sleep_for(std::chrono::milliseconds(InProgressQuitDelayMs));
+    QuitRequested.store(1);
+}
+
+std::string helpFilePath() { return ProgramFolder + "Hashwarden_" + catalogueText("tLangFileLANGID") + ".help"; }
+
+void openHelp() {
+    const std::string helpFile = helpFilePath();
+    if (HelpProcess.load() != 0 && programRunning(HelpProcess.load())) return;
+    const pid_t process = launchProgram(HelpProgramName, "\"" + helpFile + "\"", ProgramFolder);
+    if (process == 0) return;
+    HelpProcess.store(process);
+    HelpWatcherActive.store(1);
+    std::thread(helpWatcher).detach();
+}
+
+void openWebPage() { (void)launchDetached(WebOpenerName, MakerWebAddress, ""); }
+
+void switchLanguageItem(int itemId) {
+    (void)switchLanguage(menuItemText(itemId));
+    if (CurrentLanguageItem >= 0) setMenuCheck(CurrentLanguageItem, false);
+    CurrentLanguageItem = itemId;
+    setMenuCheck(itemId, true);
+    setLanguageTexts();
+    fillPresetTexts();
+}

@@ -1,0 +1,31 @@
+// The main thread's side of the event queue: waiting for events, and the guard that keeps the
+// program's own changes to controls from raising events.
+#pragma once
+
+#include <functional>
+
+#include "app/events.h"
+
+// Blocks until the queue holds an event, running the toolkit's main loop meanwhile (main thread,
+// toolkit lock held). Takes the first event and returns it.
+[[nodiscard]] Event waitForEvent();
+// As waitForEvent, but takes the first event for which `wanted` is true; the others stay queued
+// in their order (a dialog keeps the events of other windows for the main loop this way).
+[[nodiscard]] Event waitForEventWhere(const std::function<bool(const Event&)>& wanted);
+// As waitForEventWhere, giving up after `timeoutMs` milliseconds; false when none came.
+[[nodiscard]] bool waitForEventWhereFor(const std::function<bool(const Event&)>& wanted, int timeoutMs,
+                                        Event* event);
+
+// Removes every queued event of `window` (a closed dialog's leftovers).
+void discardWindowEvents(int window);
+void clearEventQueue();
+[[nodiscard]] int queuedEventCount();
+
+// While one of these lives on a thread, events the toolkit raises on that thread are dropped:
+// the program is setting a text, a state or a check mark itself.
+struct ProgramChange {
+    ProgramChange();
+    ~ProgramChange();
+    ProgramChange(const ProgramChange&) = delete;
+    ProgramChange& operator=(const ProgramChange&) = delete;
+};

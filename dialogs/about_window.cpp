@@ -1,0 +1,95 @@
+// The About window (window 1): its events come through the main event loop, not a loop of its own.
+#include "dialogs/about_window.h"
+
+#include <gtk/gtk.h>
+
+#include "app/events.h"
+#include "app/main_window.h"
+#include "app/shell.h"
+#include "settings/language_catalogue.h"
+
+namespace {
+
+constexpr int AboutWidth = 600;
+constexpr int AboutHeight = 250;
+constexpr const char* ProgramName = "Hashwarden";
+constexpr const char* CreditsBlock =
+    "\n"
+    "The Hashwarden developers\n"
+    "\n"
+    "(c) 2026 Brightmoor\n"
+    "Brightmoor\n"
+    "\n"
+    "https://www.brightmoor.example/hashwarden/\n";
+
+GtkWidget* AboutWindow = nullptr;
+
+void onOk(GtkButton*, gpointer) { postEvent(Event{ControlEvent, AboutWindowNumber, AboutOkButtonId, 0, {}}); }
+
+gboolean onDelete(GtkWidget*, GdkEvent*, gpointer) {
+    postEvent(Event{CloseEvent, AboutWindowNumber, -1, 0, {}});
+    return TRUE;
+}
+
+GtkWidget* place(GtkWidget* fixed, GtkWidget* widget, int id, ControlKind kind, int x, int y, int width, int height) {
+    gtk_widget_set_size_request(widget, width, height);
+    gtk_fixed_put(GTK_FIXED(fixed), widget, x, y);
+    registerControl(id, widget, kind);
+    return widget;
+}
+
+}  // namespace
+
+std::string aboutBodyText() { return std::string(VersionLine) + "\n\n" + catalogueText("tAboutCODE") + CreditsBlock; }
+
+GtkWidget* aboutWindow() { return AboutWindow; }
+
+void openAbout() {
+    if (AboutWindow != nullptr) return;
+    const std::string body = aboutBodyText();
+    const std::string title = catalogueText("tAboutTITLE");
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    if (window == nullptr) return;
+    AboutWindow = window;
+    gtk_window_set_title(GTK_WINDOW(window), title.c_str());
+    gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
+    gtk_window_move(GTK_WINDOW(window), 228, 172);  // overridden by the centring on the main window
+    if (MainWindow != nullptr) gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(MainWindow));
+    gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ON_PARENT);
+    gtk_window_set_type_hint(GTK_WINDOW(window), GDK_WINDOW_TYPE_HINT_DIALOG);
+    g_signal_connect(window, "delete-event", G_CALLBACK(onDelete), nullptr);
+    setMainWindowSensitive(false);
+
+    GtkWidget* fixed = gtk_fixed_new();
+    gtk_widget_set_size_request(fixed, AboutWidth, AboutHeight);
+    gtk_container_add(GTK_CONTAINER(window), fixed);
+
+    GtkWidget* logo = shellImage(LogoImage) != nullptr ? gtk_image_new_from_pixbuf(shellImage(LogoImage)) : gtk_image_new();
+    place(fixed, logo, AboutLogoId, ControlKind::Image, 5, 5, 128, 128);
+
+    GtkWidget* name = place(fixed, gtk_label_new(ProgramName), AboutTitleTextId, ControlKind::Label, 150, 10, 445, 45);
+    gtk_label_set_xalign(GTK_LABEL(name), 0.0f);
+    applyFont(name, AboutTitleFont);
+
+    GtkWidget* text = place(fixed, gtk_label_new(body.c_str()), AboutBodyTextId, ControlKind::Label, 150, 55, 445, 160);
+    gtk_label_set_xalign(GTK_LABEL(text), 0.0f);
+    gtk_label_set_yalign(GTK_LABEL(text), 0.0f);
+    gtk_label_set_line_wrap(GTK_LABEL(text), TRUE);
+    gtk_label_set_max_width_chars(GTK_LABEL(text), 1);
+    gtk_label_set_selectable(GTK_LABEL(text), FALSE);
+    applyFont(text, ControlFont);
+
+    GtkWidget* ok = place(fixed, gtk_button_new_with_label(catalogueText("tGenOK").c_str()), AboutOkButtonId,
+                          ControlKind::Button, AboutWidth - 105, 220, 100, 25);
+    g_signal_connect(ok, "clicked", G_CALLBACK(onOk), nullptr);
+
+    gtk_widget_show_all(window);
+}
+
+void closeAbout() {
+    if (AboutWindow == nullptr) return;
+    for (int id = AboutLogoId; id <= AboutOkButtonId; ++id) unregisterControl(id);
+    gtk_widget_destroy(AboutWindow);
+    AboutWindow = nullptr;
+    setMainWindowSensitive(true);
+}

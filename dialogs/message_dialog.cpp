@@ -1,0 +1,227 @@
+// MessageDialog: a fixed-layout modal window with icon, wrapped text, a band and one or two buttons.
+#include "dialogs/message_dialog.h"
+
+#include <gtk/gtk.h>
+
+#include "app/event_queue.h"
+#include "app/events.h"
+#include "app/main_window.h"
+#include "app/shell.h"
+#include "settings/language_catalogue.h"
+
+DialogPreset InfoPreset;
+DialogPreset WarningQuestionPreset;
+DialogPreset QuestionPreset;
+
+namespace {
+
+constexpr int ButtonWidth = 90;
+constexpr int ButtonHeight = 25;
+constexpr int BandHeight = 35;
+
+MessageDialogParts OpenDialog;
+
+void setBackground(GtkWidget* widget, int rgb) {
+    gchar* css = g_strdup_printf("* { background-color: #%02x%02x%02x; background-image: none; }", rgb & 0xFF,
+                                 (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(provider, css, -1, nullptr);
+    gtk_style_context_add_provider(gtk_widget_get_style_context(widget), GTK_STYLE_PROVIDER(provider),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(provider);
+    g_free(css);
+}
+
+void setForeground(GtkWidget* widget, int rgb) {
+    gchar* css = g_strdup_printf("* { color: #%02x%02x%02x; }", rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(provider, css, -1, nullptr);
+    gtk_style_context_add_provider(gtk_widget_get_style_context(widget), GTK_STYLE_PROVIDER(provider),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(provider);
+    g_free(css);
+}
+
+void postDialogEvent(int kind, int id) { postEvent(Event{kind, DialogWindowNumber, id, 0, {}}); }
+
+void onButton(GtkButton*, gpointer id) { postDialogEvent(ControlEvent, GPOINTER_TO_INT(id)); }
+
+gboolean onKey(GtkWidget*, GdkEventKey* key, gpointer) {
+    if (key->keyval == GDK_KEY_Escape) {
+        postDialogEvent(MenuEvent, DialogEscapeItem);
+        return TRUE;
+    }
+    if (key->keyval == GDK_KEY_Return || key->keyval == GDK_KEY_KP_Enter) {
+        postDialogEvent(MenuEvent, DialogReturnItem);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+gboolean onDelete(GtkWidget*, GdkEvent*, gpointer) {
+    postDialogEvent(CloseEvent, -1);
+    return TRUE;
+}
+
+void fillCommon(DialogPreset& preset, int height, int image, int textColour, int8_t secondButtonPlace) {
+    preset = DialogPreset{};
+    preset.width = 440;
+    preset.height = height;
+    preset.image = image;
+    preset.textColour = textColour;
+    preset.font = DialogFont;
+    preset.separatorKind = 3;
+    preset.windowColour = 0xFFFFFF;
+    preset.separatorColour = 0xFFFFFF;
+    preset.secondButtonPlace = secondButtonPlace;
+}
+
+}  // namespace
+
+std::string expandLineBreaks(const std::string& text) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == 'n' || text[i + 1] == 'N')) {
+            result += '\n';
+            ++i;
+        } else {
+            result += text[i];
+        }
+    }
+    return result;
+}
+
+void fillPresets() {
+    fillCommon(InfoPreset, 160, InfoIcon, -1, 0);
+    fillCommon(WarningQuestionPreset, 120, WarningIcon, 0x000000, 1);
+    fillCommon(QuestionPreset, 120, QuestionIcon, -1, 1);
+    fillPresetTexts();
+}
+
+void fillPresetTexts() {
+    const std::string title = catalogueText("tGenMESSAGE");
+    const std::string noYes = catalogueText("tGenNO") + "|" + catalogueText("tGenYES");
+    InfoPreset.title = title;
+    InfoPreset.buttons = catalogueText("tGenOK");
+    WarningQuestionPreset.title = title;
+    WarningQuestionPreset.buttons = noYes;
+    QuestionPreset.title = title;
+    QuestionPreset.buttons = noYes;
+}
+
+void setPresetColours(int rgb) {
+    for (DialogPreset* preset : {&InfoPreset, &WarningQuestionPreset, &QuestionPreset}) {
+        preset->windowColour = rgb;
+        preset->separatorColour = rgb;
+    }
+}
+
+MessageDialogParts openMessageDialog() { return OpenDialog; }
+
+int MessageDialog(DialogPreset& preset, const std::string& text) {
+    const std::string message = expandLineBreaks(text);
+    std::string rightText = preset.buttons;
+    std::string secondText;
+    bool twoButtons = false;
+    if (const std::size_t bar = preset.buttons.find('|'); bar != std::string::npos) {
+        secondText = preset.buttons.substr(0, bar);
+        const std::size_t end = preset.buttons.find('|', bar + 1);
+        rightText = preset.buttons.substr(bar + 1, end == std::string::npos ? std::string::npos : end - bar - 1);
+        twoButtons = preset.secondButtonPlace == 0 || preset.secondButtonPlace == 1;
+    }
+
+    GdkPixbuf* icon = preset.image >= 0 ? shellImage(preset.image) : nullptr;
+    const int iconWidth = icon != nullptr ? gdk_pixbuf_get_width(icon) : 0;
+    const int iconHeight = icon != nullptr ? gdk_pixbuf_get_height(icon) : 0;
+    const int W = preset.width;
+    int H = preset.height;
+    if (icon != nullptr && iconHeight + 9 >= preset.height) H = iconHeight + 10;
+
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    if (window == nullptr) return 0;
+    setMainWindowSensitive(false);
+    gtk_window_set_title(GTK_WINDOW(window), preset.title.c_str());
+    gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
+    gtk_window_set_type_hint(GTK_WINDOW(window), GDK_WINDOW_TYPE_HINT_DIALOG);
+    if (MainWindow != nullptr) {
+        gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(MainWindow));
+        gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ON_PARENT);
+    } else {
+        gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
+    }
+    gtk_window_set_modal(GTK_WINDOW(window), TRUE);
+    if (preset.windowColour != -1) setBackground(window, preset.windowColour);
+
+    GtkWidget* fixed = gtk_fixed_new();
+    gtk_widget_set_size_request(fixed, W, H);
+    gtk_container_add(GTK_CONTAINER(window), fixed);
+
+    MessageDialogParts parts;
+    parts.window = window;
+    int textX = 5;
+    int textWidth = W - 10;
+    if (icon != nullptr) {
+        parts.icon = gtk_image_new_from_pixbuf(icon);
+        gtk_widget_set_size_request(parts.icon, iconWidth, iconHeight);
+        gtk_fixed_put(GTK_FIXED(fixed), parts.icon, 5, 5);
+        textX = iconWidth + 10;
+        textWidth = W - iconWidth - 15;
+    }
+    parts.text = gtk_label_new(message.c_str());
+    gtk_label_set_line_wrap(GTK_LABEL(parts.text), TRUE);
+    gtk_label_set_line_wrap_mode(GTK_LABEL(parts.text), PANGO_WRAP_WORD_CHAR);
+    gtk_label_set_xalign(GTK_LABEL(parts.text), 0.0f);
+    gtk_label_set_yalign(GTK_LABEL(parts.text), 0.0f);
+    gtk_label_set_max_width_chars(GTK_LABEL(parts.text), 1);  // wrap at the given width, not a natural one
+    gtk_widget_set_size_request(parts.text, textWidth, H - 40);
+    if (preset.font != -1) applyFont(parts.text, preset.font);
+    if (preset.textColour != -1) setForeground(parts.text, preset.textColour);
+    gtk_fixed_put(GTK_FIXED(fixed), parts.text, textX, 5);
+
+    if (preset.separatorKind >= 1 && preset.separatorKind <= 3) {
+        parts.separator = gtk_event_box_new();
+        const int x = preset.separatorKind == 1 ? textX : 0;
+        const int width = preset.separatorKind == 1 ? textWidth : W;
+        const int height = preset.separatorKind == 3 ? BandHeight : 1;
+        gtk_widget_set_size_request(parts.separator, width, height);
+        if (preset.separatorColour != -1) setBackground(parts.separator, preset.separatorColour);
+        gtk_fixed_put(GTK_FIXED(fixed), parts.separator, x, H - BandHeight);
+    }
+
+    parts.rightButton = gtk_button_new_with_label(rightText.c_str());
+    gtk_widget_set_size_request(parts.rightButton, ButtonWidth, ButtonHeight);
+    gtk_fixed_put(GTK_FIXED(fixed), parts.rightButton, W - 95, H - 30);
+    g_signal_connect(parts.rightButton, "clicked", G_CALLBACK(onButton), GINT_TO_POINTER(DialogRightButtonId));
+    if (twoButtons) {
+        parts.secondButton = gtk_button_new_with_label(secondText.c_str());
+        gtk_widget_set_size_request(parts.secondButton, ButtonWidth, ButtonHeight);
+        const int x = preset.secondButtonPlace == 1 ? W - 190 : (icon != nullptr ? iconWidth + 10 : 5);
+        gtk_fixed_put(GTK_FIXED(fixed), parts.secondButton, x, H - 30);
+        g_signal_connect(parts.secondButton, "clicked", G_CALLBACK(onButton), GINT_TO_POINTER(DialogSecondButtonId));
+    }
+    g_signal_connect(window, "key-press-event", G_CALLBACK(onKey), nullptr);
+    g_signal_connect(window, "delete-event", G_CALLBACK(onDelete), nullptr);
+    gtk_widget_show_all(window);
+    gtk_widget_grab_focus(parts.rightButton);
+    OpenDialog = parts;
+
+    // The dialog's own loop: it takes only its own events; everything else (the job's end event
+    // above all) stays queued, in order, for the main loop.
+    int result = -1;
+    while (result < 0) {
+        const Event event = waitForEventWhere([](const Event& e) { return e.window == DialogWindowNumber; });
+        if (event.kind == ControlEvent && event.id == DialogRightButtonId) result = 1;
+        else if (event.kind == ControlEvent && event.id == DialogSecondButtonId) result = 0;
+        else if (event.kind == MenuEvent && event.id == DialogReturnItem) result = 1;
+        else if (event.kind == MenuEvent && event.id == DialogEscapeItem) result = 0;
+        else if (event.kind == CloseEvent) result = 0;
+    }
+    OpenDialog = MessageDialogParts{};
+    gtk_widget_destroy(window);
+    discardWindowEvents(DialogWindowNumber);
+    setMainWindowSensitive(true);
+    return result;
+}
+
+bool askQuestion(const char* key) { return MessageDialog(WarningQuestionPreset, catalogueText(key)) == 1; }

@@ -1,0 +1,13 @@
+// The program's PNG images as byte arrays compiled into it (generated from resources/*.png).
+#pragma once
+
+#include <cstddef>
+
+struct EmbeddedImage {
+    int number;                  // image number: 0 logo, 1 web, 3 info, 4 question, 5 warning, 6 open, 7 about, 8 help, 9 quit
+    const unsigned char* bytes;  // the PNG file
+    std::size_t size;
+};
+
+constexpr int EmbeddedImageCount = 9;
+extern const EmbeddedImage EmbeddedImages[EmbeddedImageCount];

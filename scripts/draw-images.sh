@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Draws the program's nine embedded PNG images into resources/ with ImageMagick (8-bit RGBA, no time stamps).
+set -euo pipefail
+out="$(cd "$(dirname "$0")/.." && pwd)/resources"
+font="DejaVu-Sans-Bold"
+# Deterministic files: no time chunks, no comments, always 8 bits per channel with alpha.
+save=(-strip -define png:exclude-chunks=date,time,tIME -define png:color-type=6 -define png:bit-depth=8)
+
+# 0 LogoImage: two "#" signs on a crimson square.
+convert -size 128x128 xc:'#DC143C' -fill '#7A0A20' -draw 'rectangle 0,120 127,127' \
+  -font "$font" -fill white -pointsize 64 -gravity center -annotate +0-2 '##' \
+  "${save[@]}" "PNG32:$out/logo.png"
+
+# 1 WebIcon: a globe with meridians and a parallel.
+convert -size 16x16 xc:none -fill '#2E7BD6' -stroke '#134A8E' -strokewidth 1 -draw 'circle 7.5,7.5 7.5,1' \
+  -fill none -stroke '#D8ECFF' -draw 'ellipse 7.5,7.5 3,6.5 0,360' -draw 'line 1,7.5 14,7.5' \
+  -draw 'line 7.5,1 7.5,14' "${save[@]}" "PNG32:$out/web.png"
+
+# 3 InfoIcon: white "i" on a blue disc.
+convert -size 64x64 xc:none -fill '#1E66C8' -stroke '#0E3F86' -strokewidth 2 -draw 'circle 31.5,31.5 31.5,3' \
+  -stroke none -fill white -draw 'circle 31.5,16 31.5,11.5' -draw 'roundrectangle 27,24 36,51 2,2' \
+  "${save[@]}" "PNG32:$out/info.png"
+
+# 4 QuestionIcon: white question mark on a teal disc.
+convert -size 64x64 xc:none -fill '#1C8C7A' -stroke '#0E5A4E' -strokewidth 2 -draw 'circle 31.5,31.5 31.5,3' \
+  -stroke none -font "$font" -fill white -pointsize 42 -gravity center -annotate +0+1 '?' \
+  "${save[@]}" "PNG32:$out/question.png"
+
+# 5 WarningIcon: black exclamation mark on a yellow triangle.
+convert -size 64x64 xc:none -fill '#F5C211' -stroke '#7A5C00' -strokewidth 2 -draw 'polygon 32,4 61,58 3,58' \
+  -stroke none -fill black -draw 'roundrectangle 29,20 35,43 2,2' -draw 'circle 32,50 32,46.5' \
+  "${save[@]}" "PNG32:$out/warning.png"
+
+# 6 OpenIcon: an open yellow folder holding a white document.
+convert -size 16x16 xc:none -fill '#C99A2E' -stroke '#7A5A12' -strokewidth 1 -draw 'polygon 0.5,3.5 5.5,3.5 6.5,5 14.5,5 14.5,13.5 0.5,13.5' \
+  -fill white -stroke '#808080' -draw 'rectangle 4.5,1.5 11.5,10.5' -stroke '#A0A0A0' -draw 'line 6,4 10,4' -draw 'line 6,6 10,6' \
+  -fill '#F2C94C' -stroke '#7A5A12' -draw 'polygon 0.5,13.5 2.5,7.5 15.5,7.5 13.5,13.5' \
+  "${save[@]}" "PNG32:$out/open.png"
+
+# 7 AboutIcon: information "i" on a small blue disc.
+convert -size 16x16 xc:none -fill '#1E66C8' -draw 'circle 7.5,7.5 7.5,0.5' \
+  -fill white -draw 'rectangle 7,3 8,4' -draw 'rectangle 7,6 8,12' \
+  "${save[@]}" "PNG32:$out/about.png"
+
+# 8 HelpIcon: a red and white life buoy.
+convert -size 16x16 xc:none -fill none -stroke white -strokewidth 4 -draw 'circle 7.5,7.5 7.5,2' \
+  -stroke '#D62828' -draw 'arc 2,2 13,13 20,70' -draw 'arc 2,2 13,13 110,160' -draw 'arc 2,2 13,13 200,250' -draw 'arc 2,2 13,13 290,340' \
+  -stroke '#606060' -strokewidth 1 -draw 'circle 7.5,7.5 7.5,0.5' -draw 'circle 7.5,7.5 7.5,4.5' \
+  "${save[@]}" "PNG32:$out/help.png"
+
+# 9 QuitIcon: a brown door with a red arrow pointing out of it.
+convert -size 16x16 xc:none -fill '#8B5A2B' -stroke '#4A2E12' -strokewidth 1 -draw 'rectangle 1.5,1.5 8.5,14.5' \
+  -stroke none -fill '#F2C94C' -draw 'rectangle 6,8 7,9' \
+  -fill '#E01B24' -draw 'rectangle 8,7 12,9' -draw 'polygon 11,4 15,8 11,12' \
+  "${save[@]}" "PNG32:$out/quit.png"
+
+echo "Drew nine images into $out"
