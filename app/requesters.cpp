@@ -23,7 +23,9 @@ std::vector<std::string> splitAt(const std::string& text, char separator) {
     return parts;
 }
 
-void addFilters(GtkFileChooser* chooser, const std::string& patternText, int filterIndex) {
+}  // namespace
+
+void addRequesterFilters(GtkFileChooser* chooser, const std::string& patternText, int filterIndex) {
     if (patternText.empty()) return;
     const std::vector<std::string> parts = splitAt(patternText, '|');
     for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
@@ -36,8 +38,6 @@ void addFilters(GtkFileChooser* chooser, const std::string& patternText, int fil
     }
 }
 
-}  // namespace
-
 std::string openFileRequester(const std::string& title, const std::string& startPath, const std::string& patternText,
                               int filterIndex) {
     std::unique_ptr<GtkWidget, WidgetDestroyer> dialog{gtk_file_chooser_dialog_new(
@@ -47,7 +47,7 @@ std::string openFileRequester(const std::string& title, const std::string& start
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog.get());
     gtk_dialog_set_default_response(GTK_DIALOG(dialog.get()), GTK_RESPONSE_ACCEPT);
     gtk_file_chooser_set_local_only(chooser, TRUE);
-    addFilters(chooser, patternText, filterIndex);
+    addRequesterFilters(chooser, patternText, filterIndex);
     if (!startPath.empty()) {
         if (startPath.back() == '/')
             gtk_file_chooser_set_current_folder(chooser, startPath.c_str());
