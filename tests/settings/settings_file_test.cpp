@@ -1,0 +1,274 @@
+// Tests of the settings file: folders, the location-and-load sequence, the exact saved bytes, safe replacement.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include "settings/key_value_file.h"
+#include "settings/settings_file.h"
+#include "test_support.h"
+
+using testsupport::exists;
+using testsupport::listFolder;
+using testsupport::readFile;
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
+using testsupport::writeFile;
+
+namespace {
+
+const std::string Bom = "\xEF\xBB\xBF";
+
+std::string expectedSettings(const std::string& language, const int (&flags)[TickedFlagCount]) {
+    std::string text = Bom + "\n; Hashwarden Preferences\n[Language]\nLanguage = " + language + "\n[General]\n";
+    for (int slot = 0; slot < TickedFlagCount; ++slot)
+        text += std::string(SettingsKeys[slot]) + " = " + (flags[slot] ? "1" : "0") + "\n";
+    return text;
+}
+
+// Each test starts from the shell's start-up state, with folders inside a scratch folder
+// and HOME pointing there too, so the real home is never touched.
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ProgramFolder = dir / "program/";
+        ASSERT_EQ(mkdir(ProgramFolder.c_str(), 0755), 0);
+        home = std::make_unique<ScopedEnv>("HOME", (dir / "home").c_str());
+        ConfigFolder = configFolderFromHome();
+        SettingsFolder.clear();
+        CurrentLanguage.clear();
+        for (int& flag : TickedFlags) flag = 0;
+    }
+
+    TempDir dir;
+    std::unique_ptr<ScopedEnv> home;
+};
+
+}  // namespace
+
+TEST_F(SettingsTest, SavedFileIsByteExact) {
+    SettingsFolder = dir.path();
+    CurrentLanguage = "de_DE";
+    const int flags[TickedFlagCount] = {2, 0, 1, 0, 0, -1, 0, 0, 0, 0, 1};
+    std::copy(std::begin(flags), std::end(flags), TickedFlags);
+    ASSERT_TRUE(saveSettings());
+    const std::string written = readFile(dir / "Hashwarden.prefs");
+    EXPECT_EQ(written, expectedSettings("de_DE", flags));
+    EXPECT_EQ(written.substr(0, 4), Bom + "\n");
+
+    // 2 groups, 12 keys, 1 comment, and it reads back as it was (2 and -1 as ticked).
+    KeyValueFile file;
+    ASSERT_TRUE(file.openFile(dir / "Hashwarden.prefs"));
+    int groups = 0, keys = 0, comments = 0;
+    for (const auto& entry : file.entries()) {
+        groups += entry.kind == KeyValueFile::EntryKind::Group;
+        keys += entry.kind == KeyValueFile::EntryKind::Key;
+        comments += entry.kind == KeyValueFile::EntryKind::Comment;
+    }
+    EXPECT_EQ(groups, 2);
+    EXPECT_EQ(keys, 12);
+    EXPECT_EQ(comments, 1);
+    ASSERT_TRUE(loadSettings(dir.path()));
+    EXPECT_EQ(CurrentLanguage, "de_DE");
+    EXPECT_EQ(TickedFlags[0], 1);
+    EXPECT_EQ(TickedFlags[5], 1);
+    EXPECT_EQ(TickedFlags[1], 0);
+}
+
+TEST_F(SettingsTest, LoadReadsHandEditedFilesAndDefaultsMissingKeys) {
+    writeFile(ProgramFolder + "Hashwarden.prefs",
+              "[language]\r\nlanguage =  fr_FR \r\n[GENERAL]\r\ncrc32 = 2\r\nSHA3512=yes\r\nsha2256 = 1\r\n");
+    TickedFlags[1] = 1;  // MD5 is absent from the file: it becomes 0, not kept
+    ASSERT_TRUE(loadSettings(ProgramFolder));
+    EXPECT_EQ(CurrentLanguage, "fr_FR");
+    const int expected[TickedFlagCount] = {2, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0};
+    for (int slot = 0; slot < TickedFlagCount; ++slot) EXPECT_EQ(TickedFlags[slot], expected[slot]) << slot;
+    EXPECT_FALSE(loadSettings(dir / "nowhere/"));
+    EXPECT_EQ(CurrentLanguage, "fr_FR");  // a failed load changes nothing
+}
+
+TEST_F(SettingsTest, ProgramFolderWinsAndConfigFolderIsLeftAlone) {
+    writeFile(ProgramFolder + "Hashwarden.prefs", Bom + "[Language]\nLanguage =\n[General]\nMD5 = 1\n");
+    ScopedEnv lang("LANG", "de_DE.UTF-8");
+    locateAndLoadSettings();
+    EXPECT_EQ(SettingsFolder, ProgramFolder);
+    EXPECT_EQ(CurrentLanguage, "");  // no LANG step for the program folder
+    EXPECT_EQ(TickedFlags[1], 1);
+    EXPECT_FALSE(exists(dir / "home"));
+
+    CurrentLanguage = "en_GB";
+    ASSERT_TRUE(saveSettings());
+    EXPECT_EQ(readFile(ProgramFolder + "Hashwarden.prefs"), expectedSettings("en_GB", {0, 1}));
+    EXPECT_FALSE(exists(dir / "home"));
+}
+
+TEST_F(SettingsTest, ConfigFolderIsCreatedPrivatelyAndEmptyLanguageFallsBackToLang) {
+    const std::string config = ConfigFolder;
+    EXPECT_EQ(config, dir / "home/.Brightmoor/Hashwarden/");
+    ScopedEnv lang("LANG", "fr_FR.UTF-8");
+    locateAndLoadSettings();
+    EXPECT_EQ(SettingsFolder, config);
+    EXPECT_EQ(CurrentLanguage, "fr_FR");
+    for (const std::string& folder : {dir / "home", dir / "home/.Brightmoor", dir / "home/.Brightmoor/Hashwarden"}) {
+        struct stat st {};
+        ASSERT_EQ(stat(folder.c_str(), &st), 0) << folder;
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_mode & 0077, 0u) << folder;  // 0700 before the umask
+    }
+
+    // A file there with an empty language still takes the LANG step.
+    writeFile(config + "Hashwarden.prefs", Bom + "[Language]\nLanguage = \n[General]\nSHA1 = 1\n");
+    CurrentLanguage.clear();
+    locateAndLoadSettings();
+    EXPECT_EQ(CurrentLanguage, "fr_FR");
+    EXPECT_EQ(TickedFlags[2], 1);
+
+    ScopedEnv noDot("LANG", "pl_PL");
+    CurrentLanguage.clear();
+    locateAndLoadSettings();
+    EXPECT_EQ(CurrentLanguage, "pl_PL");
+}
+
+TEST_F(SettingsTest, WithoutLangTheLanguageIsEnglish) {
+    ScopedEnv lang("LANG", nullptr);
+    locateAndLoadSettings();
+    EXPECT_EQ(CurrentLanguage, "en_GB");
+    EXPECT_EQ(languageFromEnvironment(), "");
+}
+
+TEST_F(SettingsTest, HomeValues) {
+    {
+        ScopedEnv h("HOME", "/home/ann");
+        EXPECT_EQ(configFolderFromHome(), "/home/ann/.Brightmoor/Hashwarden/");
+    }
+    {
+        ScopedEnv h("HOME", "/home/ann/");
+        EXPECT_EQ(configFolderFromHome(), "/home/ann/.Brightmoor/Hashwarden/");
+    }
+    {
+        ScopedEnv h("HOME", "/");
+        EXPECT_EQ(configFolderFromHome(), "/.Brightmoor/Hashwarden/");
+    }
+    {
+        // Without HOME the account's home serves; it is absolute, never the working folder.
+        ScopedEnv h("HOME", nullptr);
+        const std::string folder = configFolderFromHome();
+        EXPECT_TRUE(folder.ends_with(".Brightmoor/Hashwarden/"));
+        EXPECT_EQ(folder.front(), '/');
+    }
+}
+
+TEST_F(SettingsTest, ProgramFolderIsWhereTheTestBinaryLies) {
+    const std::string folder = programFolderFromExe("ignored");
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), '/');
+    char self[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    EXPECT_EQ(folder + std::string(self).substr(folder.size()), self);
+    EXPECT_EQ(std::string(self).find('/', folder.size()), std::string::npos);
+}
+
+TEST_F(SettingsTest, SaveReplacesThroughALinkAndKeepsTheFileMode) {
+    SettingsFolder = dir.path();
+    writeFile(dir / "real.prefs", "old");
+    ASSERT_EQ(chmod((dir / "real.prefs").c_str(), 0640), 0);
+    ASSERT_EQ(symlink("real.prefs", (dir / "Hashwarden.prefs").c_str()), 0);
+    CurrentLanguage = "it_IT";
+    ASSERT_TRUE(saveSettings());
+    struct stat st {};
+    ASSERT_EQ(lstat((dir / "Hashwarden.prefs").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(stat((dir / "real.prefs").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(readFile(dir / "real.prefs"), expectedSettings("it_IT", {}));
+}
+
+TEST_F(SettingsTest, UnwritableFolderIsSilent) {
+    SettingsFolder = dir / "missing/";
+    EXPECT_FALSE(saveSettings());
+    EXPECT_FALSE(exists(dir / "missing"));
+}
+
+// A save that dies part-way (killed, or the disk full) must leave the previous
+// settings file exactly as it was; a save that completes leaves exactly the new one.
+TEST_F(SettingsTest, InterruptedSaveLeavesTheOldFileWhole) {
+    SettingsFolder = dir / "save/";
+    ASSERT_EQ(mkdir(SettingsFolder.c_str(), 0700), 0);
+    CurrentLanguage = "nl_NL";
+    TickedFlags[4] = 1;
+    ASSERT_TRUE(saveSettings());
+    const std::string old = readFile(SettingsFolder + "Hashwarden.prefs");
+    ASSERT_GT(old.size(), 100u);
+
+    // Killed in the middle of writing: the file size limit lets the first 64 bytes
+    // through and then kills the writer with SIGXFSZ.
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        rlimit limit{64, 64};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        CurrentLanguage = "ru_RU";
+        saveSettings();
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
+    EXPECT_EQ(readFile(SettingsFolder + "Hashwarden.prefs"), old);
+
+    // A full disk: the write fails, the save reports it, the old file stays and the
+    // unfinished temporary file is removed.
+    for (const std::string& name : listFolder(SettingsFolder))
+        if (name != "Hashwarden.prefs") ::unlink((SettingsFolder + name).c_str());
+    child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{64, 64};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        CurrentLanguage = "ru_RU";
+        _exit(saveSettings() ? 1 : 0);
+    }
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(readFile(SettingsFolder + "Hashwarden.prefs"), old);
+    EXPECT_EQ(listFolder(SettingsFolder), std::vector<std::string>{"Hashwarden.prefs"});
+}
+
+TEST_F(SettingsTest, KillAtAnyMomentOfRepeatedSavesLeavesAWholeFile) {
+    SettingsFolder = dir.path();
+    const int flagsA[TickedFlagCount] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    const int flagsB[TickedFlagCount] = {};
+    const std::string a = expectedSettings("aa_AA", flagsA);
+    const std::string b = expectedSettings("bb_BB", flagsB);
+    for (int round = 0; round < 8; ++round) {
+        int pipeFds[2];
+        ASSERT_EQ(pipe(pipeFds), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(pipeFds[0]);
+            for (int n = 0;; ++n) {
+                const bool useA = n % 2 == 0;
+                CurrentLanguage = useA ? "aa_AA" : "bb_BB";
+                std::copy(std::begin(useA ? flagsA : flagsB), std::end(useA ? flagsA : flagsB), TickedFlags);
+                saveSettings();
+                if (::write(pipeFds[1], "s", 1) != 1) _exit(1);
+            }
+        }
+        ::close(pipeFds[1]);
+        // Let the child finish a round-dependent number of saves, then kill it while
+        // it is somewhere inside the next ones.
+        char byte;
+        for (int n = 0; n < 2 + round; ++n) ASSERT_EQ(::read(pipeFds[0], &byte, 1), 1);
+        kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ::close(pipeFds[0]);
+        const std::string now = readFile(dir / "Hashwarden.prefs");
+        EXPECT_TRUE(now == a || now == b) << "round " << round << ": " << now.size() << " bytes";
+    }
+}

@@ -1,0 +1,208 @@
+// Reads every shipped language file through the program's own code and checks it is complete and well formed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "settings/key_value_file.h"
+#include "settings/language_catalogue.h"
+#include "settings/settings_file.h"
+
+namespace {
+
+const std::string FolderPack = HW_LANGUAGE_PACK_DIR;
+const std::string ZipPack = HW_LANGUAGE_PACK_ZIP;
+
+const std::vector<std::string> ShippedCodes = {"de_DE", "en_GB", "en_US", "es_ES", "fr_FR",
+                                               "it_IT", "nl_NL", "pl_PL", "pt_BR", "ru_RU"};
+
+// Every key the program looks up.
+const std::vector<std::string> TextKeys = {
+    "tMenuFILE", "tMenuOPEN", "tMenuQUIT", "tMenuLANGUAGES", "tMenuHELP", "tMenuOPENHELP", "tMenuABOUT",
+    "tMenuOPENWEB", "tMainFILE", "tMainALGORITHM", "tMainCLIPBOARD", "tMainSAVE", "tMainDELETEALL",
+    "tMainVERIFICATION", "tMainVERIFY", "tMainCANCEL", "tGenBROWSE", "tGenMESSAGE", "tGenOK", "tGenNO", "tGenYES",
+    "tReqOPENFILE", "tReqOPENPATTERN", "tReqSAVEDATA", "tReqSAVEPATTERN", "tReqSURETOEXIT", "tReqINPROGRESSQUIT",
+    "tReqCANCEL", "tReqDELETEALL", "tReqCLIPBOARD", "tReqFINISHED", "tReqCANCELLED", "tInfoERRORCALCULATE",
+    "tAboutTITLE", "tAboutCODE", "tLangFileNAME", "tLangFileLANGID", "tLangFileVERSION", "tLangFileDATE",
+    "tLangFileAUTHOR", "tLangFileSOFTWARE"};
+
+std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t at = text.find(separator, start);
+        parts.push_back(text.substr(start, at - start));
+        if (at == std::string::npos) return parts;
+        start = at + 1;
+    }
+}
+
+// One code point of UTF-8 at `at`, lower-cased for Latin and Cyrillic capitals.
+char32_t foldedCodePoint(const std::string& text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    char32_t point = byte(at);
+    if (point >= 0xF0) point = ((point & 0x07) << 18) | ((byte(at + 1) & 0x3F) << 12) | ((byte(at + 2) & 0x3F) << 6) | (byte(at + 3) & 0x3F);
+    else if (point >= 0xE0) point = ((point & 0x0F) << 12) | ((byte(at + 1) & 0x3F) << 6) | (byte(at + 2) & 0x3F);
+    else if (point >= 0xC0) point = ((point & 0x1F) << 6) | (byte(at + 1) & 0x3F);
+    if ((point >= 'A' && point <= 'Z') || (point >= 0xC0 && point <= 0xDE && point != 0xD7) ||
+        (point >= 0x410 && point <= 0x42F))
+        point += 0x20;
+    return point;
+}
+
+// Checks a menu title or item text; returns its mnemonic (folded) or 0 when malformed.
+char32_t checkMenuText(const std::string& code, const std::string& key, const std::string& text, bool shortcutAllowed) {
+    const std::size_t tab = text.find('\t');
+    const std::string label = text.substr(0, tab);
+    EXPECT_EQ(std::count(label.begin(), label.end(), '&'), 1) << code << " " << key << ": one mnemonic";
+    const std::size_t amp = label.find('&');
+    if (amp == std::string::npos || amp + 1 >= label.size()) {
+        ADD_FAILURE() << code << " " << key << ": '&' must mark a character";
+        return 0;
+    }
+    EXPECT_NE(label[amp + 1], ' ') << code << " " << key;
+    if (tab != std::string::npos) {
+        EXPECT_TRUE(shortcutAllowed) << code << " " << key << ": menu titles take no shortcut";
+        const std::vector<std::string> parts = split(text.substr(tab + 1), '+');
+        for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+            std::string modifier = parts[i];
+            std::transform(modifier.begin(), modifier.end(), modifier.begin(), ::toupper);
+            EXPECT_TRUE(modifier == "SHIFT" || modifier == "CTRL" || modifier == "ALT") << code << " " << key;
+        }
+        std::string keyName = parts.back();
+        std::transform(keyName.begin(), keyName.end(), keyName.begin(), ::toupper);
+        const bool function = keyName.size() >= 2 && keyName[0] == 'F' && std::stoi(keyName.substr(1)) >= 1 &&
+                              std::stoi(keyName.substr(1)) <= 12 &&
+                              keyName.find_first_not_of("0123456789", 1) == std::string::npos;
+        EXPECT_TRUE(keyName.size() == 1 || function || keyName == "DEL") << code << " " << key << ": " << keyName;
+    }
+    return foldedCodePoint(label, amp + 1);
+}
+
+void checkFilterList(const std::string& code, const std::string& key, const std::string& text) {
+    const std::vector<std::string> parts = split(text, '|');
+    ASSERT_GE(parts.size(), 2u) << code << " " << key;
+    ASSERT_EQ(parts.size() % 2, 0u) << code << " " << key << ": name and patterns alternate";
+    bool everyFile = false;
+    for (std::size_t i = 0; i < parts.size(); i += 2) {
+        EXPECT_FALSE(trimBlanks(parts[i]).empty()) << code << " " << key << ": filter name";
+        for (const std::string& pattern : split(parts[i + 1], ';')) {
+            EXPECT_GE(pattern.size(), 3u) << code << " " << key;
+            EXPECT_TRUE(pattern.starts_with("*.")) << code << " " << key << ": " << pattern;
+            EXPECT_EQ(pattern.find_first_of(" \t*", 2), pattern == "*.*" ? 2u : std::string::npos)
+                << code << " " << key << ": " << pattern;
+            everyFile = everyFile || pattern == "*.*";
+        }
+    }
+    EXPECT_TRUE(everyFile) << code << " " << key << ": offers every file";
+}
+
+class ShippedLanguages : public ::testing::Test {
+protected:
+    void SetUp() override {
+        clearLanguages();
+        clearCatalogue();
+    }
+    void TearDown() override {
+        clearLanguages();
+        clearCatalogue();
+    }
+};
+
+}  // namespace
+
+TEST_F(ShippedLanguages, FilesAreUtf8AndTheSameInBothPackForms) {
+    const std::vector<LanguageFileData> folder = readLanguagePack(FolderPack);
+    const std::vector<LanguageFileData> zip = readLanguagePack(ZipPack);
+    std::map<std::string, std::string> fromFolder, fromZip;
+    for (const auto& file : folder) fromFolder[file.code] = file.bytes;
+    for (const auto& file : zip) fromZip[file.code] = file.bytes;
+    EXPECT_EQ(fromFolder, fromZip);
+    std::vector<std::string> codes;
+    for (const auto& [code, bytes] : fromFolder) {
+        codes.push_back(code);
+        EXPECT_TRUE(bytes.starts_with("\xEF\xBB\xBF")) << code;
+        EXPECT_EQ(sanitiseUtf8(bytes), bytes) << code;
+        EXPECT_EQ(bytes.find('\r'), std::string::npos) << code;
+    }
+    EXPECT_EQ(codes, ShippedCodes);
+}
+
+TEST_F(ShippedLanguages, EveryKeyHasATextAndTheTextsAreWellFormed) {
+    discoverLanguages(FolderPack);
+    const std::vector<LanguageEntry> languages = languagesInMenuOrder();
+    ASSERT_EQ(languages.size(), ShippedCodes.size()) << "display names must be unique";
+
+    for (const LanguageEntry& language : languages) {
+        const std::string& code = language.code;
+        clearCatalogue();
+        ASSERT_TRUE(loadCatalogue(FolderPack, code)) << code;
+        for (const std::string& key : TextKeys) EXPECT_FALSE(catalogueText(key).empty()) << code << " " << key;
+        EXPECT_EQ(catalogueText("tLangFileNAME"), language.displayName);
+        EXPECT_EQ(catalogueText("tLangFileLANGID"), code);
+        EXPECT_EQ(catalogueText("tLangFileAUTHOR"), "The Hashwarden developers");
+        EXPECT_EQ(catalogueText("tLangFileSOFTWARE"), "Hashwarden");
+
+        // Mnemonics must differ within the menu bar and within each menu.
+        const std::vector<std::vector<std::pair<std::string, bool>>> menus = {
+            {{"tMenuFILE", false}, {"tMenuLANGUAGES", false}, {"tMenuHELP", false}},
+            {{"tMenuOPEN", true}, {"tMenuQUIT", true}},
+            {{"tMenuOPENHELP", true}, {"tMenuABOUT", true}, {"tMenuOPENWEB", true}}};
+        for (const auto& items : menus) {
+            std::set<char32_t> mnemonics;
+            for (const auto& [key, shortcutAllowed] : items) {
+                const char32_t mnemonic = checkMenuText(code, key, catalogueText(key), shortcutAllowed);
+                EXPECT_TRUE(mnemonics.insert(mnemonic).second) << code << " " << key << ": mnemonic used twice";
+            }
+        }
+        EXPECT_NE(catalogueText("tMenuOPENHELP").find("\tF1"), std::string::npos) << code;
+
+        checkFilterList(code, "tReqOPENPATTERN", catalogueText("tReqOPENPATTERN"));
+        checkFilterList(code, "tReqSAVEPATTERN", catalogueText("tReqSAVEPATTERN"));
+        EXPECT_EQ(split(catalogueText("tReqOPENPATTERN"), '|')[1], "*.*") << code << ": every file is the first filter";
+
+        // Texts outside menus carry no "&" or tab; the only escape is backslash n, and the
+        // About text (shown as it stands) has none.
+        for (const std::string& key : TextKeys) {
+            const std::string text = catalogueText(key);
+            if (!key.starts_with("tMenu")) {
+                EXPECT_EQ(text.find('\t'), std::string::npos) << code << " " << key;
+                EXPECT_EQ(text.find('&'), std::string::npos) << code << " " << key;
+            }
+            for (std::size_t at = text.find('\\'); at != std::string::npos; at = text.find('\\', at + 2))
+                EXPECT_TRUE(at + 1 < text.size() && text[at + 1] == 'n') << code << " " << key;
+        }
+        EXPECT_EQ(catalogueText("tAboutCODE").find('\\'), std::string::npos) << code;
+    }
+}
+
+TEST_F(ShippedLanguages, EachLanguageHasASlotOfItsOwnInTheMenu) {
+    discoverLanguages(ZipPack);
+    std::vector<std::string> names;
+    std::set<int> slots;
+    for (const LanguageEntry& language : languagesInMenuOrder()) {
+        names.push_back(language.displayName);
+        slots.insert(languageSlot(language.displayName));
+    }
+    // Distinct slots make the menu order independent of the order the files are found in.
+    EXPECT_EQ(slots.size(), ShippedCodes.size());
+    EXPECT_EQ(names, (std::vector<std::string>{"Nederlands", "Русский", "Italiano", "Español", "Polski",
+                                               "Português (Brasil)", "Français", "Deutsch", "English (US)",
+                                               "English (UK)"}));
+}
+
+TEST_F(ShippedLanguages, SwitchingBetweenShippedLanguages) {
+    ProgramFolder = FolderPack.substr(0, FolderPack.rfind('/') + 1);
+    discoverLanguages(languagePackPath());
+    CurrentLanguage = "xx_XX";
+    chooseStartLanguage();
+    ASSERT_EQ(CurrentLanguage, "en_GB");
+    loadCatalogue(languagePackPath(), CurrentLanguage);
+    EXPECT_EQ(catalogueText("tGenYES"), "Yes");
+    ASSERT_TRUE(switchLanguage("Deutsch"));
+    EXPECT_EQ(CurrentLanguage, "de_DE");
+    EXPECT_EQ(catalogueText("tGenYES"), "Ja");
+    ASSERT_TRUE(switchLanguage("Русский"));
+    EXPECT_EQ(catalogueText("tGenYES"), "Да");
+}
