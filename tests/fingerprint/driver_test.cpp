@@ -1,0 +1,239 @@
+// The registry and the file driver: read sizes, offsets and lengths, failures, read errors, the block gate.
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fingerprint/engine.h"
+#include "test_support.h"
+
+namespace {
+
+using testkit::Slots;
+using testkit::TempFile;
+
+constexpr std::size_t MiB = FingerprintReadSize;
+
+// A plugin that records the count of every update, so the driver's reads can be seen exactly.
+constexpr int RecordingPlugin = 77;
+std::vector<uint32_t> RecordedCounts;
+
+FingerprintState* recordingStart(int32_t, uint32_t) {
+    RecordedCounts.clear();
+    return new FingerprintState{8, {}};
+}
+void recordingUpdate(FingerprintState* state, const uint8_t* bytes, uint32_t count) {
+    RecordedCounts.push_back(count);
+    for (uint32_t i = 0; i < count; ++i) state->digest[0] = static_cast<uint8_t>(state->digest[0] + bytes[i]);
+}
+void recordingFinish(FingerprintState*) {}
+void recordingDestroy(FingerprintState* state) { delete state; }
+
+class Driver : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        testkit::registerPluginsOnce();
+        if (FingerprintPlugin* entry = registerPlugin(RecordingPlugin)) {
+            entry->start = recordingStart;
+            entry->update = recordingUpdate;
+            entry->finish = recordingFinish;
+            entry->destroy = recordingDestroy;
+        }
+    }
+    void TearDown() override { setBlockGate(nullptr); }
+
+    static std::vector<uint32_t> countsOf(const char* path, int64_t offset = 0, int64_t length = -1) {
+        EXPECT_FALSE(fileFingerprint(path, RecordingPlugin, 0, offset, length).empty());
+        return RecordedCounts;
+    }
+};
+
+using Counts = std::vector<uint32_t>;
+
+TEST_F(Driver, RegistryKeepsTheProgramsOrderAndRefusesASecondRegistration) {
+    const FingerprintPlugin* first = findPlugin(FirstPlugin);
+    ASSERT_NE(first, nullptr);
+    const int order[] = {PluginCrc32, PluginMd5, PluginSha1, PluginSha2, PluginSha3};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(first[i].number, order[i]);
+        EXPECT_EQ(findPlugin(order[i]), &first[i]);
+    }
+    const FingerprintPlugin before = *findPlugin(PluginMd5);
+    EXPECT_EQ(registerPlugin(PluginMd5), nullptr);
+    EXPECT_EQ(registerMd5Plugin(), 1);
+    EXPECT_EQ(findPlugin(PluginMd5)->start, before.start);
+    EXPECT_EQ(findPlugin(PluginMd5), &first[1]);
+    EXPECT_EQ(findPlugin(0), nullptr);
+    EXPECT_EQ(findPlugin(6), nullptr);
+}
+
+TEST_F(Driver, RegistryStopsAtItsCapacityAndSkipsEntriesWithoutOperations) {
+    EXPECT_EQ(registerPlugin(FirstPlugin), nullptr);
+    int claimed = 0;
+    while (registerPlugin(1000 + claimed) != nullptr) ++claimed;
+    EXPECT_EQ(claimed, RegistryCapacity - 6);  // the five plugins and the recording one are in
+    EXPECT_EQ(registerPlugin(5000), nullptr);
+    const std::vector<uint8_t> bytes = {1, 2, 3};
+    TempFile file(bytes);
+    EXPECT_EQ(fileFingerprint(file.path(), 1000), "");
+    EXPECT_EQ(fileFingerprint(file.path(), PluginCrc32), testkit::oracleDigest(Slots[0], bytes.data(), 3));
+}
+
+TEST_F(Driver, ReadsInWholeMebibytesAndEndsAtTheFirstShortRead) {
+    TempFile empty({});
+    EXPECT_EQ(countsOf(empty.path()), Counts({0}));
+    TempFile one(testkit::randomBytes(MiB, 11));
+    EXPECT_EQ(countsOf(one.path()), Counts({MiB, 0}));
+    TempFile two(testkit::randomBytes(2 * MiB, 12));
+    EXPECT_EQ(countsOf(two.path()), Counts({MiB, MiB, 0}));
+    TempFile oneAndOne(testkit::randomBytes(MiB + 1, 13));
+    EXPECT_EQ(countsOf(oneAndOne.path()), Counts({MiB, 1}));
+}
+
+TEST_F(Driver, OffsetAndLengthSelectTheBytes) {
+    const std::vector<uint8_t> bytes = testkit::randomBytes(2 * MiB + 100, 14);
+    TempFile file(bytes);
+    EXPECT_EQ(countsOf(file.path(), 0, 0), Counts({0}));
+    EXPECT_EQ(countsOf(file.path(), 10, 100), Counts({100}));
+    EXPECT_EQ(countsOf(file.path(), 5, MiB), Counts({MiB, 0}));
+    EXPECT_EQ(countsOf(file.path(), 5, MiB + 7), Counts({MiB, 7}));
+    EXPECT_EQ(countsOf(file.path(), 3 * MiB, -1), Counts({0}));
+    EXPECT_EQ(countsOf(file.path(), 2 * MiB + 90, 1000), Counts({10}));
+
+    struct Case {
+        int64_t offset, length;
+        std::size_t from, size;
+    };
+    const Case cases[] = {
+        {0, -1, 0, bytes.size()},           {0, 0, 0, 0},
+        {1, -1, 1, bytes.size() - 1},       {MiB - 3, 6, MiB - 3, 6},
+        {77, 2 * MiB, 77, 2 * MiB},         {static_cast<int64_t>(bytes.size()) + 10, -1, 0, 0},
+        {2 * MiB + 95, 1000, 2 * MiB + 95, 5}, {-5, -1, 0, bytes.size()},  // a negative offset is not applied
+    };
+    for (const testkit::Slot& slot : Slots) {
+        for (const Case& c : cases) {
+            EXPECT_EQ(fileFingerprint(file.path(), slot.plugin, slot.bits, c.offset, c.length),
+                      testkit::oracleDigest(slot, bytes.data() + c.from, c.size))
+                << slot.name << " offset " << c.offset << " length " << c.length;
+        }
+    }
+    EXPECT_EQ(fileFingerprint(file.path(), PluginMd5, 0, 0, -2), "");
+}
+
+TEST_F(Driver, WholeFilesAroundTheBlockSizeMatchTheOracle) {
+    for (std::size_t size : {std::size_t{0}, MiB - 1, MiB, MiB + 1, 2 * MiB}) {
+        const std::vector<uint8_t> bytes = testkit::randomBytes(size, static_cast<uint32_t>(size));
+        TempFile file(bytes);
+        for (const testkit::Slot& slot : Slots) {
+            EXPECT_EQ(fileFingerprint(file.path(), slot.plugin, slot.bits),
+                      testkit::oracleDigest(slot, bytes.data(), bytes.size()))
+                << slot.name << ", " << size << " bytes";
+        }
+    }
+}
+
+TEST_F(Driver, FailuresGiveTheEmptyText) {
+    TempFile file({'a', 'b', 'c'});
+    EXPECT_EQ(fileFingerprint(file.path(), PluginSha1), "a9993e364706816aba3e25717850c26c9cd0d89d");
+    EXPECT_EQ(fileFingerprint("/nonexistent/hashwarden/file", PluginSha1), "");
+    EXPECT_EQ(fileFingerprint(nullptr, PluginSha1), "");
+    EXPECT_EQ(fileFingerprint(file.path(), 0), "");
+    EXPECT_EQ(fileFingerprint(file.path(), 6), "");
+    EXPECT_EQ(fileFingerprint(file.path(), PluginSha2, 160), "");
+    EXPECT_EQ(fileFingerprint(file.path(), PluginSha3, 128), "");
+    EXPECT_EQ(fileFingerprint(file.path(), PluginSha2, 0).size(), 64u);
+    EXPECT_EQ(fileFingerprint(file.path(), PluginSha3, 0),
+              "3a985da74fe225b2045c172d6bd390bd855f086e3e9d525b46bfe24511431532");
+}
+
+TEST_F(Driver, AFolderIsAReadErrorNotAnEmptyFile) {
+    // Opening a folder for reading succeeds; the first read fails.
+    for (const testkit::Slot& slot : Slots) EXPECT_EQ(fileFingerprint("/tmp", slot.plugin, slot.bits), "") << slot.name;
+    EXPECT_EQ(fileFingerprint(".", PluginCrc32), "");
+}
+
+TEST_F(Driver, AFailingFirstReadGivesTheEmptyText) {
+    // Page 0 of the process is never mapped, so reading its memory file there fails with EIO.
+    EXPECT_EQ(fileFingerprint("/proc/self/mem", PluginMd5), "");
+}
+
+TEST_F(Driver, AReadErrorAfterGoodReadsGivesTheEmptyText) {
+    // Memory whose first MiB reads well and whose second MiB lies past the end of its backing
+    // file: reading it through /proc/self/mem delivers one full block, then the next read fails.
+    FILE* backing = tmpfile();
+    ASSERT_NE(backing, nullptr);
+    const int fd = fileno(backing);
+    ASSERT_EQ(ftruncate(fd, 2 * MiB), 0);
+    void* memory = mmap(nullptr, 2 * MiB, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    ASSERT_NE(memory, MAP_FAILED);
+    std::memset(memory, 0x5a, MiB);
+    ASSERT_EQ(ftruncate(fd, MiB), 0);
+    const int64_t address = static_cast<int64_t>(reinterpret_cast<uintptr_t>(memory));
+
+    const std::vector<uint8_t> firstMiB(MiB, 0x5a);
+    EXPECT_EQ(fileFingerprint("/proc/self/mem", PluginSha2, 256, address, MiB),
+              testkit::oracleDigest(Slots[4], firstMiB.data(), MiB));
+    EXPECT_EQ(fileFingerprint("/proc/self/mem", PluginSha2, 256, address, 2 * MiB), "");
+    EXPECT_EQ(fileFingerprint("/proc/self/mem", PluginCrc32, 0, address), "");
+    EXPECT_TRUE(fileFingerprint("/proc/self/mem", RecordingPlugin, 0, address).empty());
+    EXPECT_EQ(RecordedCounts, Counts({MiB}));  // one good block, then the error: no finish, no digest
+
+    munmap(memory, 2 * MiB);
+    fclose(backing);
+}
+
+// The gate runs after each full block and before the next read: it can change what is read next.
+std::string GatePath;
+int GateCalls = 0;
+void countingGate() { ++GateCalls; }
+void rewritingGate() {
+    ++GateCalls;
+    FILE* file = std::fopen(GatePath.c_str(), "r+b");
+    ASSERT_NE(file, nullptr);
+    std::fseek(file, static_cast<long>(MiB), SEEK_SET);
+    std::fputc(0xff, file);
+    std::fclose(file);
+}
+
+TEST_F(Driver, BlockGateRunsBetweenFullBlocks) {
+    const std::size_t sizes[] = {0, MiB - 1, MiB, 2 * MiB, 2 * MiB + 1};
+    const int calls[] = {0, 0, 1, 2, 2};
+    setBlockGate(countingGate);
+    for (int i = 0; i < 5; ++i) {
+        TempFile file(std::vector<uint8_t>(sizes[i], 1));
+        GateCalls = 0;
+        EXPECT_FALSE(fileFingerprint(file.path(), PluginCrc32).empty());
+        EXPECT_EQ(GateCalls, calls[i]) << sizes[i] << " bytes";
+    }
+}
+
+TEST_F(Driver, BlockGateRunsBeforeTheNextRead) {
+    std::vector<uint8_t> bytes(MiB + 10, 0);
+    TempFile file(bytes);
+    GatePath = file.path();
+    GateCalls = 0;
+    setBlockGate(rewritingGate);
+    const std::string digest = fileFingerprint(file.path(), PluginSha1);
+    EXPECT_EQ(GateCalls, 1);
+    bytes[MiB] = 0xff;
+    EXPECT_EQ(digest, testkit::oracleDigest(Slots[2], bytes.data(), bytes.size()));
+}
+
+TEST_F(Driver, BlockGateBelongsToTheThreadThatSetIt) {
+    TempFile file(std::vector<uint8_t>(2 * MiB, 2));
+    setBlockGate(countingGate);
+    GateCalls = 0;
+    std::string other;
+    std::thread worker([&] { other = fileFingerprint(file.path(), PluginMd5); });
+    worker.join();
+    EXPECT_EQ(GateCalls, 0);
+    EXPECT_EQ(fileFingerprint(file.path(), PluginMd5), other);
+    EXPECT_EQ(GateCalls, 2);
+}
+
+}  // namespace

@@ -1,0 +1,51 @@
+// Shared helpers of the engine tests: the eleven slots, an independent oracle, plugin runs and temporary files.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <openssl/evp.h>
+
+namespace testkit {
+
+struct Slot {
+    const char* name;  // as hashwarden-bench names it
+    int plugin;
+    int bits;
+    std::size_t blockSize;       // bytes per block of the algorithm (1 for CRC-32)
+    const EVP_MD* (*oracle)();   // OpenSSL's digest; none for CRC-32, which has a bitwise reference
+};
+
+// The eleven algorithm slots in their fixed order.
+extern const Slot Slots[11];
+
+// Registers the five plugins once per process.
+void registerPluginsOnce();
+
+// The digest text of `bytes` from the oracle: OpenSSL, or a bit-at-a-time CRC-32.
+[[nodiscard]] std::string oracleDigest(const Slot& slot, const uint8_t* bytes, std::size_t size);
+
+// The digest text through the plugin's start / update / finish, feeding the bytes in the given
+// pieces (their sizes; whatever they leave over is fed last, and a piece may be 0 bytes).
+[[nodiscard]] std::string pluginDigest(const Slot& slot, const uint8_t* bytes, std::size_t size,
+                                       const std::vector<std::size_t>& pieces = {});
+
+// Deterministic pseudo-random bytes.
+[[nodiscard]] std::vector<uint8_t> randomBytes(std::size_t size, uint32_t seed);
+
+// A file in a private temporary folder, removed with the object.
+class TempFile {
+public:
+    explicit TempFile(const std::vector<uint8_t>& bytes);
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    ~TempFile();
+    [[nodiscard]] const char* path() const { return path_.c_str(); }
+
+private:
+    std::string path_;
+};
+
+}  // namespace testkit
