@@ -438,7 +438,10 @@ std::string KeyValueFile::serialise() const {
 
 bool KeyValueFile::closeFile() {
     bool written = true;
-    if (open_ && changed_) {
+    if (open_ && changed_ && tempFd_ < 0 && path_.empty()) {
+        // A document read from memory has nowhere to go.
+        written = false;
+    } else if (open_ && changed_) {
         if (tempFd_ < 0) {
             // An opened document that was changed: give it a temporary file now.
             const std::string target = path_;

@@ -3,6 +3,7 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <dirent.h>
@@ -48,9 +49,15 @@ struct FdCloser {
 
 // A pack member counts only when it can be nothing but a plain language file name.
 bool isTopLevelLanguageName(std::string_view name) {
-    if (name.size() <= LanguageExtension.size()) return name == LanguageExtension;
+    if (name.size() < LanguageExtension.size()) return false;
     if (name.find('/') != std::string_view::npos || name.find('\\') != std::string_view::npos) return false;
     return name.substr(name.size() - LanguageExtension.size()) == LanguageExtension;
+}
+
+// The code ends up in the settings file as a value, so it may hold no line breaks or
+// other control characters.
+bool isUsableCode(std::string_view code) {
+    return std::none_of(code.begin(), code.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
 std::string codeOf(std::string_view name) { return std::string(name.substr(0, name.size() - LanguageExtension.size())); }
@@ -87,7 +94,7 @@ void readFolderPack(const std::string& packPath, std::string_view onlyCode, std:
     if (!folder) return;
     while (const dirent* item = readdir(folder.get())) {
         const std::string name = item->d_name;
-        if (fnmatch("*.language", name.c_str(), 0) != 0) continue;
+        if (fnmatch("*.language", name.c_str(), 0) != 0 || !isUsableCode(codeOf(name))) continue;
         std::string bytes;
         if (readSmallFile(packPath + "/" + name, bytes)) out.push_back({codeOf(name), std::move(bytes)});
     }
@@ -112,7 +119,7 @@ void readArchivePack(const std::string& packPath, std::string_view onlyCode, std
             archive_entry_symlink(entry) != nullptr || !isTopLevelLanguageName(name))
             continue;
         const std::string code = codeOf(name);
-        if (!onlyCode.empty() && code != onlyCode) continue;
+        if (!isUsableCode(code) || (!onlyCode.empty() && code != onlyCode)) continue;
         if (archive_entry_size_is_set(entry) &&
             (archive_entry_size(entry) <= 0 ||
              static_cast<std::uint64_t>(archive_entry_size(entry)) > MaxLanguageFileSize))
@@ -200,7 +207,7 @@ std::string languagePackPath() { return ProgramFolder + LanguagePackName; }
 
 std::vector<LanguageFileData> readLanguagePack(const std::string& packPath, std::string_view onlyCode) {
     std::vector<LanguageFileData> files;
-    if (onlyCode.find('/') != std::string_view::npos) return files;
+    if (onlyCode.find('/') != std::string_view::npos || !isUsableCode(onlyCode)) return files;
     struct stat st {};
     const bool exists = stat(packPath.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) {

@@ -232,6 +232,20 @@ TEST(KeyValueFileWrite, OpenedDocumentIsOnlyWrittenWhenChanged) {
     EXPECT_EQ(readFile(dir / "f"), Bom + "\n[G]\nk = w\n");
 }
 
+TEST(KeyValueFileWrite, DocumentReadFromMemoryIsNeverWrittenAnywhere) {
+    TempDir dir;
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    {
+        KeyValueFile file;
+        file.openBytes(Bom + "[G]\nk = v\n");
+        file.selectGroup("G");
+        file.writeString("k", "changed");
+        EXPECT_FALSE(file.closeFile());
+    }
+    ASSERT_EQ(chdir("/"), 0);
+    EXPECT_TRUE(testsupport::listFolder(dir.path()).empty());
+}
+
 TEST(KeyValueFileOpen, MissingFolderOrFifoFails) {
     TempDir dir;
     KeyValueFile file;

@@ -77,6 +77,7 @@ TEST_F(LanguageTest, FolderPackListsLanguageFilesOnly) {
     ASSERT_EQ(mkdir((pack + "/folder.language").c_str(), 0755), 0);
     ASSERT_EQ(mkfifo((pack + "/fifo.language").c_str(), 0600), 0);  // must not hang discovery
     ASSERT_EQ(symlink("de_DE.language", (pack + "/linked.language").c_str()), 0);
+    writeFile(pack + "/line\nbreak.language", languageFile("Broken", {}));  // its code could not be saved
     writeFile(pack + "/huge.language", languageFile("Huge", {{"pad", std::string(MaxLanguageFileSize, 'x')}}));
 
     discoverLanguages(pack);
@@ -90,6 +91,7 @@ TEST_F(LanguageTest, FolderPackListsLanguageFilesOnly) {
     EXPECT_EQ(items[1], "noheader=noheader");  // no display name: the code stands in
     EXPECT_FALSE(findLanguage("Capital"));
     EXPECT_FALSE(findLanguage("Huge"));
+    EXPECT_FALSE(findLanguage("Broken"));
 }
 
 TEST_F(LanguageTest, WithinOneSlotTheLanguageAddedLastComesFirst) {
@@ -223,6 +225,7 @@ TEST_F(LanguageTest, ZipEntriesAreFilteredAndNothingIsExtracted) {
                        {"dir.language/", "", ZipMember::Kind::Folder},
                        {"link.language", "", ZipMember::Kind::Symlink, "/etc/passwd"},
                        {"en_GB.LANGUAGE", languageFile("Capital", {})},
+                       {"line\nbreak.language", languageFile("Broken", {})},
                        {"empty.language", ""},
                        {"big.language", languageFile("Big", {{"pad", std::string(MaxLanguageFileSize, 'x')}})},
                        // Compresses to a few kilobytes, expands to 16 MiB.
