@@ -6,14 +6,20 @@
 
 namespace {
 
-// RFC 1321's F, G, H, I, in forms with fewer operations and the same values.
+// RFC 1321's F, H and I, in forms with fewer operations and the same values.
 inline uint32_t f(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
-inline uint32_t g(uint32_t x, uint32_t y, uint32_t z) { return y ^ (z & (x ^ y)); }
 inline uint32_t h(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
 inline uint32_t i(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
 
 #define MD5_STEP(fn, a, b, c, d, word, constant, shift)            \
     a += fn(b, c, d) + (word) + (constant);                        \
+    a = std::rotl(a, shift) + b;
+
+// G(b, c, d) = (b & d) | (c & ~d): the two halves never overlap, so they can be added one by
+// one, and the half without b is ready before b is.
+#define MD5_STEP_G(a, b, c, d, word, constant, shift)              \
+    a += (word) + (constant) + (c & ~d);                           \
+    a += b & d;                                                    \
     a = std::rotl(a, shift) + b;
 
 }  // namespace
@@ -42,22 +48,22 @@ void md5BlocksPortable(uint32_t state[4], const uint8_t* data, std::size_t block
         MD5_STEP(f, c, d, a, b, x[14], 0xa679438e, 17)
         MD5_STEP(f, b, c, d, a, x[15], 0x49b40821, 22)
 
-        MD5_STEP(g, a, b, c, d, x[1], 0xf61e2562, 5)
-        MD5_STEP(g, d, a, b, c, x[6], 0xc040b340, 9)
-        MD5_STEP(g, c, d, a, b, x[11], 0x265e5a51, 14)
-        MD5_STEP(g, b, c, d, a, x[0], 0xe9b6c7aa, 20)
-        MD5_STEP(g, a, b, c, d, x[5], 0xd62f105d, 5)
-        MD5_STEP(g, d, a, b, c, x[10], 0x02441453, 9)
-        MD5_STEP(g, c, d, a, b, x[15], 0xd8a1e681, 14)
-        MD5_STEP(g, b, c, d, a, x[4], 0xe7d3fbc8, 20)
-        MD5_STEP(g, a, b, c, d, x[9], 0x21e1cde6, 5)
-        MD5_STEP(g, d, a, b, c, x[14], 0xc33707d6, 9)
-        MD5_STEP(g, c, d, a, b, x[3], 0xf4d50d87, 14)
-        MD5_STEP(g, b, c, d, a, x[8], 0x455a14ed, 20)
-        MD5_STEP(g, a, b, c, d, x[13], 0xa9e3e905, 5)
-        MD5_STEP(g, d, a, b, c, x[2], 0xfcefa3f8, 9)
-        MD5_STEP(g, c, d, a, b, x[7], 0x676f02d9, 14)
-        MD5_STEP(g, b, c, d, a, x[12], 0x8d2a4c8a, 20)
+        MD5_STEP_G(a, b, c, d, x[1], 0xf61e2562, 5)
+        MD5_STEP_G(d, a, b, c, x[6], 0xc040b340, 9)
+        MD5_STEP_G(c, d, a, b, x[11], 0x265e5a51, 14)
+        MD5_STEP_G(b, c, d, a, x[0], 0xe9b6c7aa, 20)
+        MD5_STEP_G(a, b, c, d, x[5], 0xd62f105d, 5)
+        MD5_STEP_G(d, a, b, c, x[10], 0x02441453, 9)
+        MD5_STEP_G(c, d, a, b, x[15], 0xd8a1e681, 14)
+        MD5_STEP_G(b, c, d, a, x[4], 0xe7d3fbc8, 20)
+        MD5_STEP_G(a, b, c, d, x[9], 0x21e1cde6, 5)
+        MD5_STEP_G(d, a, b, c, x[14], 0xc33707d6, 9)
+        MD5_STEP_G(c, d, a, b, x[3], 0xf4d50d87, 14)
+        MD5_STEP_G(b, c, d, a, x[8], 0x455a14ed, 20)
+        MD5_STEP_G(a, b, c, d, x[13], 0xa9e3e905, 5)
+        MD5_STEP_G(d, a, b, c, x[2], 0xfcefa3f8, 9)
+        MD5_STEP_G(c, d, a, b, x[7], 0x676f02d9, 14)
+        MD5_STEP_G(b, c, d, a, x[12], 0x8d2a4c8a, 20)
 
         MD5_STEP(h, a, b, c, d, x[5], 0xfffa3942, 4)
         MD5_STEP(h, d, a, b, c, x[8], 0x8771f681, 11)

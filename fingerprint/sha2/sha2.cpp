@@ -63,7 +63,7 @@ void absorb(uint8_t (&block)[BlockSize], uint32_t byteCount[2], Word* hash, Bloc
     if (pending != 0) {
         uint32_t room = BlockSize - pending;
         if (count < room) {
-            std::memcpy(block + pending, bytes, count);
+            if (count != 0) std::memcpy(block + pending, bytes, count);
             return;
         }
         std::memcpy(block + pending, bytes, room);
@@ -77,7 +77,7 @@ void absorb(uint8_t (&block)[BlockSize], uint32_t byteCount[2], Word* hash, Bloc
         bytes += count / BlockSize * BlockSize;
         count %= BlockSize;
     }
-    std::memcpy(block, bytes, count);
+    if (count != 0) std::memcpy(block, bytes, count);  // bytes may be absent when count is 0
 }
 
 // FIPS 180-4 5.1: 0x80, zeros, and the bit length in the last two words of the final block.

@@ -16,14 +16,16 @@ constexpr uint32_t K[64] = {
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
-inline uint32_t bigSigma0(uint32_t x) { return std::rotr(x, 2) ^ std::rotr(x, 13) ^ std::rotr(x, 22); }
-inline uint32_t bigSigma1(uint32_t x) { return std::rotr(x, 6) ^ std::rotr(x, 11) ^ std::rotr(x, 25); }
-inline uint32_t smallSigma0(uint32_t x) { return std::rotr(x, 7) ^ std::rotr(x, 18) ^ (x >> 3); }
-inline uint32_t smallSigma1(uint32_t x) { return std::rotr(x, 17) ^ std::rotr(x, 19) ^ (x >> 10); }
+// FIPS 180-4 4.1.2, with the rotations nested: each copy of x costs a move on processors without
+// a three-operand rotate, and the nested form needs fewer copies.
+inline uint32_t bigSigma0(uint32_t x) { return std::rotr(std::rotr(std::rotr(x, 9) ^ x, 11) ^ x, 2); }
+inline uint32_t bigSigma1(uint32_t x) { return std::rotr(std::rotr(std::rotr(x, 14) ^ x, 5) ^ x, 6); }
+inline uint32_t smallSigma0(uint32_t x) { return std::rotr(std::rotr(x, 11) ^ x, 7) ^ (x >> 3); }
+inline uint32_t smallSigma1(uint32_t x) { return std::rotr(std::rotr(x, 2) ^ x, 17) ^ (x >> 10); }
 
-// Ch and Maj in forms with fewer operations and the same values.
+// Ch with one operation fewer. Maj(a, b, c) is taken as b ^ ((a ^ b) & (b ^ c)): a ^ b of one
+// round is b ^ c of the next, so it is computed once.
 inline uint32_t choose(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
-inline uint32_t majority(uint32_t x, uint32_t y, uint32_t z) { return (x & y) | (z & (x | y)); }
 
 // Schedule word t >= 16 in a ring of 16 words (FIPS 180-4, 6.2.2 step 1).
 #define SHA256_W(t) \
@@ -32,7 +34,9 @@ inline uint32_t majority(uint32_t x, uint32_t y, uint32_t z) { return (x & y) | 
 #define SHA256_ROUND(a, b, c, d, e, f, g, h, word, t)                  \
     h += bigSigma1(e) + choose(e, f, g) + K[t] + (word);               \
     d += h;                                                            \
-    h += bigSigma0(a) + majority(a, b, c);
+    ab = a ^ b;                                                        \
+    h += bigSigma0(a) + (b ^ (ab & bc));                               \
+    bc = ab;
 
 // Eight rounds bring the roles of a..h back to where they started.
 #define SHA256_EIGHT(word, t)                                          \
@@ -55,6 +59,7 @@ void sha256BlocksPortable(uint32_t state[8], const uint8_t* data, std::size_t bl
     for (; blocks > 0; --blocks, data += 64) {
         uint32_t w[16];
         for (int n = 0; n < 16; ++n) w[n] = byteorder::load32be(data + 4 * n);
+        uint32_t ab, bc = b ^ c;
 
         SHA256_EIGHT(SHA256_LOADED, 0)
         SHA256_EIGHT(SHA256_LOADED, 8)

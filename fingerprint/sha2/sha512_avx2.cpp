@@ -2,6 +2,7 @@
 #include <immintrin.h>
 
 #include <cstring>
+#include <utility>
 
 #include "fingerprint/sha2/sha2_accelerated.h"
 
@@ -29,6 +30,7 @@ constexpr uint64_t RoundConstants[80] = {
 
 constexpr std::size_t Lanes = 4;        // blocks whose schedules are expanded together
 constexpr std::size_t BlockBytes = 128;
+constexpr int Rounds = 80;
 
 inline uint64_t rotr(uint64_t x, int n) { return (x >> n) | (x << (64 - n)); }   // rorx with -mbmi2
 
@@ -37,16 +39,27 @@ inline __m256i rotr(__m256i x) {
     return _mm256_or_si256(_mm256_srli_epi64(x, N), _mm256_slli_epi64(x, 64 - N));
 }
 
-// W[t] + K[t] for t = 0..79 of up to four blocks, lane j belonging to block j.
-// Lanes past `count` repeat block 0 and are never used.
-void expandSchedules(const uint8_t* data, std::size_t count, uint64_t (*wk)[Lanes]) {
+// Stops the compiler from re-associating a sum: the round's additions are ordered so that the
+// newest value (e or a) enters last, which keeps the dependency chain per round short.
+template <typename T>
+inline void keepOrder(T& value) {
+    __asm__("" : "+r"(value));
+}
+
+// The message schedule of up to four blocks, lane j belonging to block j: the last 16 words, and
+// W[t] + K[t] for all 80 rounds, which the rounds read.
+struct Schedule {
+    __m256i w[16];
+    alignas(32) uint64_t wk[Rounds][Lanes];
+};
+
+// Words 0..15 of every block; lanes past `count` repeat block 0 and are never used.
+void loadWords(Schedule& s, const uint8_t* data, std::size_t count) {
     // Big-endian 64-bit words.
     const __m256i byteSwap = _mm256_set_epi64x(0x08090a0b0c0d0e0fLL, 0x0001020304050607LL,
                                                0x08090a0b0c0d0e0fLL, 0x0001020304050607LL);
     const uint8_t* block[Lanes];
     for (std::size_t j = 0; j < Lanes; ++j) block[j] = data + (j < count ? j : 0) * BlockBytes;
-
-    __m256i w[16];
     // Each block gives four words per load; a 4x4 transpose puts word t of every block in w[t].
     for (int t = 0; t < 16; t += 4) {
         __m256i r[Lanes];
@@ -56,49 +69,86 @@ void expandSchedules(const uint8_t* data, std::size_t count, uint64_t (*wk)[Lane
         const __m256i hi01 = _mm256_unpackhi_epi64(r[0], r[1]);   // b0w1 b1w1 | b0w3 b1w3
         const __m256i lo23 = _mm256_unpacklo_epi64(r[2], r[3]);
         const __m256i hi23 = _mm256_unpackhi_epi64(r[2], r[3]);
-        w[t + 0] = _mm256_permute2x128_si256(lo01, lo23, 0x20);
-        w[t + 1] = _mm256_permute2x128_si256(hi01, hi23, 0x20);
-        w[t + 2] = _mm256_permute2x128_si256(lo01, lo23, 0x31);
-        w[t + 3] = _mm256_permute2x128_si256(hi01, hi23, 0x31);
+        s.w[t + 0] = _mm256_permute2x128_si256(lo01, lo23, 0x20);
+        s.w[t + 1] = _mm256_permute2x128_si256(hi01, hi23, 0x20);
+        s.w[t + 2] = _mm256_permute2x128_si256(lo01, lo23, 0x31);
+        s.w[t + 3] = _mm256_permute2x128_si256(hi01, hi23, 0x31);
     }
+    for (int t = 0; t < 16; ++t)
+        _mm256_store_si256(reinterpret_cast<__m256i*>(s.wk[t]),
+                           _mm256_add_epi64(s.w[t], _mm256_set1_epi64x(static_cast<long long>(RoundConstants[t]))));
+}
 
-    for (int t = 0; t < 80; ++t) {
-        __m256i word;
-        if (t < 16) {
-            word = w[t];
-        } else {
-            // FIPS 180-4, 6.4.2: sigma0 = ROTR1 ^ ROTR8 ^ SHR7, sigma1 = ROTR19 ^ ROTR61 ^ SHR6.
-            const __m256i w15 = w[(t - 15) & 15];
-            const __m256i w2 = w[(t - 2) & 15];
-            const __m256i s0 = _mm256_xor_si256(_mm256_xor_si256(rotr<1>(w15), rotr<8>(w15)), _mm256_srli_epi64(w15, 7));
-            const __m256i s1 = _mm256_xor_si256(_mm256_xor_si256(rotr<19>(w2), rotr<61>(w2)), _mm256_srli_epi64(w2, 6));
-            word = _mm256_add_epi64(_mm256_add_epi64(w[t & 15], s0), _mm256_add_epi64(w[(t - 7) & 15], s1));
-            w[t & 15] = word;
-        }
-        const __m256i k = _mm256_set1_epi64x(static_cast<long long>(RoundConstants[t]));
-        _mm256_store_si256(reinterpret_cast<__m256i*>(wk[t]), _mm256_add_epi64(word, k));
+// Word t = first + C of the schedule, where `first` is a multiple of 16, so the ring positions are
+// known at compile time. FIPS 180-4, 6.4.2: sigma0 = ROTR1 ^ ROTR8 ^ SHR7, sigma1 = ROTR19 ^ ROTR61 ^ SHR6.
+template <int C>
+[[gnu::always_inline]] inline void expandWord(Schedule& s, int first) {
+    const __m256i w15 = s.w[(C + 1) & 15];
+    const __m256i w2 = s.w[(C + 14) & 15];
+    const __m256i s0 = _mm256_xor_si256(_mm256_xor_si256(rotr<1>(w15), rotr<8>(w15)), _mm256_srli_epi64(w15, 7));
+    const __m256i s1 = _mm256_xor_si256(_mm256_xor_si256(rotr<19>(w2), rotr<61>(w2)), _mm256_srli_epi64(w2, 6));
+    const __m256i word = _mm256_add_epi64(_mm256_add_epi64(s.w[C & 15], s0), _mm256_add_epi64(s.w[(C + 9) & 15], s1));
+    s.w[C & 15] = word;
+    _mm256_store_si256(reinterpret_cast<__m256i*>(s.wk[first + C]),
+                       _mm256_add_epi64(word, _mm256_set1_epi64x(static_cast<long long>(RoundConstants[first + C]))));
+}
+
+template <int... C>
+inline void expandSixteen(Schedule& s, int first, std::integer_sequence<int, C...>) {
+    (expandWord<C>(s, first), ...);
+}
+
+void expandAll(Schedule& s) {
+    for (int first = 16; first < Rounds; first += 16) expandSixteen(s, first, std::make_integer_sequence<int, 16>{});
+}
+
+// One round, FIPS 180-4, 6.4.2, with the variables renamed instead of moved. Ch is (e & f) + (~e & g)
+// (the terms never overlap); Maj is ((a ^ b) & (b ^ c)) ^ b with b ^ c kept from the round before.
+#define SHA512_ROUND(a, b, c, d, e, f, g, h, t)                                                  \
+    do {                                                                                         \
+        h += wk[(t) * Lanes] + (e & f) + (~e & g);                                               \
+        keepOrder(h);                                                                            \
+        h += rotr(e, 14) ^ rotr(e, 18) ^ rotr(e, 41);                                            \
+        d += h;                                                                                  \
+        const uint64_t ab = a ^ b;                                                               \
+        h += (rotr(a, 28) ^ rotr(a, 34) ^ rotr(a, 39)) + ((ab & bc) ^ b);                        \
+        bc = ab;                                                                                 \
+    } while (0)
+
+// Rounds 8i..8i+7 of one block; alongside them two words of the next group's schedule, so that the
+// vector units expand it while the integer units run the rounds.
+template <int I>
+[[gnu::always_inline]] inline void eightRounds(uint64_t& a, uint64_t& b, uint64_t& c, uint64_t& d, uint64_t& e, uint64_t& f, uint64_t& g,
+                        uint64_t& h, uint64_t& bc, const uint64_t* wk, Schedule* next, int first) {
+    SHA512_ROUND(a, b, c, d, e, f, g, h, 8 * I + 0);
+    SHA512_ROUND(h, a, b, c, d, e, f, g, 8 * I + 1);
+    SHA512_ROUND(g, h, a, b, c, d, e, f, 8 * I + 2);
+    SHA512_ROUND(f, g, h, a, b, c, d, e, 8 * I + 3);
+    if constexpr (I < 8) {
+        if (next != nullptr) expandWord<2 * I>(*next, first);
+    }
+    SHA512_ROUND(e, f, g, h, a, b, c, d, 8 * I + 4);
+    SHA512_ROUND(d, e, f, g, h, a, b, c, 8 * I + 5);
+    SHA512_ROUND(c, d, e, f, g, h, a, b, 8 * I + 6);
+    SHA512_ROUND(b, c, d, e, f, g, h, a, 8 * I + 7);
+    if constexpr (I < 8) {
+        if (next != nullptr) expandWord<2 * I + 1>(*next, first);
     }
 }
 
-// The 80 rounds of one block from its precomputed W + K (column `lane` of wk).
-inline void compress(uint64_t state[8], const uint64_t (*wk)[Lanes], std::size_t lane) {
+template <int... I>
+[[gnu::always_inline]] inline void allRounds(uint64_t& a, uint64_t& b, uint64_t& c, uint64_t& d, uint64_t& e, uint64_t& f, uint64_t& g,
+                      uint64_t& h, uint64_t& bc, const uint64_t* wk, Schedule* next, int first,
+                      std::integer_sequence<int, I...>) {
+    (eightRounds<I>(a, b, c, d, e, f, g, h, bc, wk, next, first), ...);
+}
+
+// The 80 rounds of the block in `lane` of `current`; with `next`, also its words first..first+15.
+void compress(uint64_t state[8], const Schedule& current, std::size_t lane, Schedule* next, int first) {
     uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
     uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
-    // Unrolled by eight, the rotation of the eight variables costs no moves.
-#pragma GCC unroll 8
-    for (int t = 0; t < 80; ++t) {
-        // Ch as (e & f) + (~e & g): the two terms never overlap, so the sum may be added in any order.
-        const uint64_t t1 = h + wk[t][lane] + (rotr(e, 14) ^ rotr(e, 18) ^ rotr(e, 41)) + (e & f) + (~e & g);
-        const uint64_t t2 = (rotr(a, 28) ^ rotr(a, 34) ^ rotr(a, 39)) + (((a ^ b) & (b ^ c)) ^ b);
-        h = g;
-        g = f;
-        f = e;
-        e = d + t1;
-        d = c;
-        c = b;
-        b = a;
-        a = t1 + t2;
-    }
+    uint64_t bc = b ^ c;
+    allRounds(a, b, c, d, e, f, g, h, bc, &current.wk[0][lane], next, first, std::make_integer_sequence<int, 10>{});
     state[0] += a;
     state[1] += b;
     state[2] += c;
@@ -112,12 +162,29 @@ inline void compress(uint64_t state[8], const uint64_t (*wk)[Lanes], std::size_t
 } // namespace
 
 void sha512BlocksAvx2(uint64_t state[8], const uint8_t* data, std::size_t blocks) {
-    alignas(32) uint64_t wk[80][Lanes];
-    while (blocks > 0) {
-        const std::size_t count = blocks < Lanes ? blocks : Lanes;
-        expandSchedules(data, count, wk);
-        for (std::size_t lane = 0; lane < count; ++lane) compress(state, wk, lane);
-        data += count * BlockBytes;
-        blocks -= count;
+    if (blocks == 0) return;
+    // Two schedules take turns: the rounds of one group of four blocks read one while the
+    // next group's is expanded into the other.
+    Schedule schedules[2];
+    Schedule* current = &schedules[0];
+    Schedule* next = &schedules[1];
+    std::size_t count = blocks < Lanes ? blocks : Lanes;
+    loadWords(*current, data, count);
+    expandAll(*current);
+    for (;;) {
+        const uint8_t* nextData = data + count * BlockBytes;
+        const std::size_t nextBlocks = blocks - count;
+        const std::size_t nextCount = nextBlocks < Lanes ? nextBlocks : Lanes;
+        if (nextCount > 0) loadWords(*next, nextData, nextCount);
+        // A full group of four blocks expands all 64 words of the next one, 16 per block.
+        for (std::size_t lane = 0; lane < count; ++lane)
+            compress(state, *current, lane, nextCount > 0 ? next : nullptr, 16 + 16 * static_cast<int>(lane));
+        if (nextCount == 0) return;
+        data = nextData;
+        blocks = nextBlocks;
+        count = nextCount;
+        Schedule* done = current;
+        current = next;
+        next = done;
     }
 }

@@ -24,13 +24,15 @@ constexpr uint64_t K[80] = {
     0x113f9804bef90dae, 0x1b710b35131c471b, 0x28db77f523047d84, 0x32caab7b40c72493, 0x3c9ebe0a15c9bebc,
     0x431d67c49c100d4c, 0x4cc5d4becb3e42b6, 0x597f299cfc657e2a, 0x5fcb6fab3ad6faec, 0x6c44198c4a475817};
 
-inline uint64_t bigSigma0(uint64_t x) { return std::rotr(x, 28) ^ std::rotr(x, 34) ^ std::rotr(x, 39); }
-inline uint64_t bigSigma1(uint64_t x) { return std::rotr(x, 14) ^ std::rotr(x, 18) ^ std::rotr(x, 41); }
-inline uint64_t smallSigma0(uint64_t x) { return std::rotr(x, 1) ^ std::rotr(x, 8) ^ (x >> 7); }
-inline uint64_t smallSigma1(uint64_t x) { return std::rotr(x, 19) ^ std::rotr(x, 61) ^ (x >> 6); }
+// FIPS 180-4 4.1.3, with the rotations nested (fewer copies of x).
+inline uint64_t bigSigma0(uint64_t x) { return std::rotr(std::rotr(std::rotr(x, 5) ^ x, 6) ^ x, 28); }
+inline uint64_t bigSigma1(uint64_t x) { return std::rotr(std::rotr(std::rotr(x, 23) ^ x, 4) ^ x, 14); }
+inline uint64_t smallSigma0(uint64_t x) { return std::rotr(std::rotr(x, 7) ^ x, 1) ^ (x >> 7); }
+inline uint64_t smallSigma1(uint64_t x) { return std::rotr(std::rotr(x, 42) ^ x, 19) ^ (x >> 6); }
 
+// Ch with one operation fewer. Maj(a, b, c) is taken as b ^ ((a ^ b) & (b ^ c)): a ^ b of one
+// round is b ^ c of the next, so it is computed once.
 inline uint64_t choose(uint64_t x, uint64_t y, uint64_t z) { return z ^ (x & (y ^ z)); }
-inline uint64_t majority(uint64_t x, uint64_t y, uint64_t z) { return (x & y) | (z & (x | y)); }
 
 #define SHA512_W(t) \
     (w[(t) & 15] += smallSigma1(w[((t) + 14) & 15]) + w[((t) + 9) & 15] + smallSigma0(w[((t) + 1) & 15]))
@@ -38,7 +40,9 @@ inline uint64_t majority(uint64_t x, uint64_t y, uint64_t z) { return (x & y) | 
 #define SHA512_ROUND(a, b, c, d, e, f, g, h, word, t)                  \
     h += bigSigma1(e) + choose(e, f, g) + K[t] + (word);               \
     d += h;                                                            \
-    h += bigSigma0(a) + majority(a, b, c);
+    ab = a ^ b;                                                        \
+    h += bigSigma0(a) + (b ^ (ab & bc));                               \
+    bc = ab;
 
 #define SHA512_EIGHT(word, t)                                          \
     SHA512_ROUND(a, b, c, d, e, f, g, h, word((t) + 0), (t) + 0)       \
@@ -60,6 +64,7 @@ void sha512BlocksPortable(uint64_t state[8], const uint8_t* data, std::size_t bl
     for (; blocks > 0; --blocks, data += 128) {
         uint64_t w[16];
         for (int n = 0; n < 16; ++n) w[n] = byteorder::load64be(data + 8 * n);
+        uint64_t ab, bc = b ^ c;
 
         SHA512_EIGHT(SHA512_LOADED, 0)
         SHA512_EIGHT(SHA512_LOADED, 8)

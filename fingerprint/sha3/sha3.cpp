@@ -43,7 +43,7 @@ void sha3Update(FingerprintState* head, const uint8_t* bytes, uint32_t count) {
     if (pending != 0) {
         uint32_t room = rate - pending;
         if (count < room) {
-            std::memcpy(context.block + pending, bytes, count);
+            if (count != 0) std::memcpy(context.block + pending, bytes, count);
             return;
         }
         std::memcpy(context.block + pending, bytes, room);
@@ -57,7 +57,7 @@ void sha3Update(FingerprintState* head, const uint8_t* bytes, uint32_t count) {
         bytes += count / rate * rate;
         count %= rate;
     }
-    std::memcpy(context.block, bytes, count);
+    if (count != 0) std::memcpy(context.block, bytes, count);  // bytes may be absent when count is 0
 }
 
 void sha3Finish(FingerprintState* head) {
