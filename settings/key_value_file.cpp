@@ -98,6 +98,16 @@ std::string replacementTarget(const std::string& path) {
     return path;
 }
 
+// Makes a rename in the folder of `path` survive a power cut, not just a crash.
+void syncFolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    ::close(fd);
+}
+
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
@@ -462,6 +472,7 @@ bool KeyValueFile::closeFile() {
         written = ::close(tempFd_) == 0 && written;
         tempFd_ = -1;
         if (written) written = std::rename(tempPath_.c_str(), path_.c_str()) == 0;
+        if (written) syncFolderOf(path_);
         if (!written) ::unlink(tempPath_.c_str());
     } else if (tempFd_ >= 0) {
         ::unlink(tempPath_.c_str());
