@@ -170,6 +170,13 @@ std::string textOf(const ControlSpec& spec) {
     return spec.fixedText != nullptr ? spec.fixedText : "";
 }
 
+// Controls keep their places and sizes whatever the language: a caption too long for its button
+// or check box is shortened with an ellipsis instead of widening the control.
+void fitCaption(GtkWidget* widget) {
+    GtkWidget* child = gtk_bin_get_child(GTK_BIN(widget));
+    if (GTK_IS_LABEL(child)) gtk_label_set_ellipsize(GTK_LABEL(child), PANGO_ELLIPSIZE_END);
+}
+
 // The theme draws a hair-thin trough at the bottom of the bar's place; fill the place instead.
 void fillProgressHeight(GtkWidget* bar) {
     GtkCssProvider* provider = gtk_css_provider_new();
@@ -224,10 +231,12 @@ GtkWidget* createControl(const ControlSpec& spec) {
             break;
         case ControlKind::Button:
             widget = gtk_button_new_with_label(text.c_str());
+            fitCaption(widget);
             g_signal_connect(widget, "clicked", G_CALLBACK(onButtonClicked), GINT_TO_POINTER(id));
             break;
         case ControlKind::CheckBox:
             widget = gtk_check_button_new_with_label(text.c_str());
+            fitCaption(widget);
             g_signal_connect(widget, "toggled", G_CALLBACK(onCheckToggled), GINT_TO_POINTER(id));
             break;
         case ControlKind::ProgressBar:
@@ -425,7 +434,6 @@ bool openMainWindow() {
     MainWindow = window;
     gtk_window_set_title(GTK_WINDOW(window), MainWindowTitle);
     gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
-    gtk_window_move(GTK_WINDOW(window), 20, 167);  // overridden by the centring below
     gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
     gtk_window_set_type_hint(GTK_WINDOW(window), GDK_WINDOW_TYPE_HINT_NORMAL);
     g_signal_connect(window, "delete-event", G_CALLBACK(onMainWindowDelete), nullptr);
@@ -564,6 +572,7 @@ void setControlText(int id, const std::string& text) {
         case ControlKind::Button:
         case ControlKind::CheckBox:
             gtk_button_set_label(GTK_BUTTON(widget), text.c_str());
+            fitCaption(widget);
             break;
         case ControlKind::Label:
             gtk_label_set_text(GTK_LABEL(widget), text.c_str());

@@ -53,7 +53,6 @@ void openAbout() {
     AboutWindow = window;
     gtk_window_set_title(GTK_WINDOW(window), title.c_str());
     gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
-    gtk_window_move(GTK_WINDOW(window), 228, 172);  // overridden by the centring on the main window
     if (MainWindow != nullptr) gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(MainWindow));
     gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ON_PARENT);
     gtk_window_set_type_hint(GTK_WINDOW(window), GDK_WINDOW_TYPE_HINT_DIALOG);

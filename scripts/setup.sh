@@ -5,7 +5,7 @@ packages=(
   g++ cmake ninja-build pkg-config                      # tool chain
   libgtk-3-dev libx11-dev libpng-dev libarchive-dev     # the program's libraries
   libgtest-dev googletest libssl-dev                    # tests; libcrypto is the tests' independent oracle
-  xvfb xauth dbus-daemon dbus-x11 at-spi2-core python3 python3-pyatspi xdotool xclip imagemagick fonts-dejavu-core
+  xvfb xauth dbus-daemon dbus-x11 at-spi2-core python3 python3-pyatspi xdotool xclip imagemagick fonts-dejavu-core fonts-liberation2
   openssl rhash                                         # reference tools for the tests and the benchmark
 )
 missing=()

@@ -1,0 +1,186 @@
+// Helpers shared by the calculation, export and verification GUI tests: a window with an English-like
+// test language, ticking rows, holding the job at a known point, scripted dialogs, clipboard reads.
+#pragma once
+
+#include <gtk/gtk.h>
+#include <gtest/gtest.h>
+#include <time.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "calc/calculation.h"
+#include "dialogs/message_dialog.h"
+#include "gui_test_support.h"
+
+namespace calc_test {
+
+// Holds the job thread the first time it passes its gate while working on `slot`, until released.
+// The job waits inside fileFingerprint between two blocks, holding no lock.
+class JobHold {
+public:
+    static void holdAt(int slot) {
+        std::lock_guard lock(mutex_);
+        slot_ = slot;
+        reached_ = false;
+        released_ = false;
+        setJobGateProbe(&JobHold::probe);
+    }
+    static bool reached() {
+        std::lock_guard lock(mutex_);
+        return reached_;
+    }
+    static void release() {
+        {
+            std::lock_guard lock(mutex_);
+            released_ = true;
+        }
+        changed_.notify_all();
+    }
+    static void clear() {
+        release();
+        setJobGateProbe(nullptr);
+    }
+
+private:
+    static void probe(int slot) {
+        std::unique_lock lock(mutex_);
+        if (slot != slot_ || reached_) return;
+        reached_ = true;
+        g_main_context_wakeup(nullptr);
+        changed_.wait(lock, [] { return released_; });
+    }
+    static inline std::mutex mutex_;
+    static inline std::condition_variable changed_;
+    static inline int slot_ = -1;
+    static inline bool reached_ = false;
+    static inline bool released_ = false;
+};
+
+// Answers the dialogs that come, in order, and keeps what each showed.
+class DialogScript {
+public:
+    explicit DialogScript(std::vector<DialogAnswer> answers) : answers_(std::move(answers)) {
+        source_ = g_timeout_add(5, &DialogScript::poll, this);
+    }
+    ~DialogScript() { g_source_remove(source_); }
+    DialogScript(const DialogScript&) = delete;
+    DialogScript& operator=(const DialogScript&) = delete;
+
+    [[nodiscard]] std::size_t answered() const { return texts_.size(); }
+    [[nodiscard]] const std::vector<std::string>& texts() const { return texts_; }
+    // Runs on the main thread, inside the dialog's own loop, before answer `index` is given.
+    std::function<void(std::size_t index)> beforeAnswer;
+
+private:
+    // One dialog at a time: arm an answer when a dialog shows, then wait for it to close.
+    static gboolean poll(gpointer data) {
+        auto* self = static_cast<DialogScript*>(data);
+        const MessageDialogParts parts = openMessageDialog();
+        if (self->waitingForClose_) {
+            if (parts.window == nullptr) self->waitingForClose_ = false;
+            return G_SOURCE_CONTINUE;
+        }
+        if (self->next_ >= self->answers_.size() || parts.window == nullptr || !gtk_widget_get_mapped(parts.window))
+            return G_SOURCE_CONTINUE;
+        if (self->beforeAnswer) self->beforeAnswer(self->next_);
+        self->texts_.push_back(gtk_label_get_text(GTK_LABEL(parts.text)));
+        self->waitingForClose_ = true;
+        answerNextDialog(self->answers_[self->next_++]);
+        return G_SOURCE_CONTINUE;
+    }
+    std::vector<DialogAnswer> answers_;
+    std::vector<std::string> texts_;
+    std::size_t next_ = 0;
+    bool waitingForClose_ = false;
+    guint source_ = 0;
+};
+
+[[nodiscard]] inline std::string endMessage(const char* key, int errors) {
+    return std::string("E:") + key + "\n\nE:tInfoERRORCALCULATE  " + std::to_string(errors);
+}
+
+// The packed text colour that the entry shows now, as the theme resolves it.
+[[nodiscard]] inline int shownTextColour(int id) {
+    GdkRGBA colour;
+    gtk_style_context_get_color(gtk_widget_get_style_context(controlWidget(id)), GTK_STATE_FLAG_NORMAL, &colour);
+    auto channel = [](double value) { return static_cast<int>(value * 255.0 + 0.5); };
+    return channel(colour.red) + 256 * channel(colour.green) + 65536 * channel(colour.blue);
+}
+
+// Reads the CLIPBOARD selection through another X client while this process serves it.
+[[nodiscard]] inline std::string readClipboardWithXclip() {
+    std::string text;
+    std::atomic<bool> finished{false};
+    std::thread reader([&] {
+        if (std::FILE* pipe = popen("xclip -selection clipboard -o 2>/dev/null", "r")) {
+            char buffer[4096];
+            for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, got);
+            pclose(pipe);
+        }
+        finished = true;
+        g_main_context_wakeup(nullptr);
+    });
+    const bool served = pumpUntil([&] { return finished.load(); });
+    reader.join();
+    EXPECT_TRUE(served);
+    return text;
+}
+
+[[nodiscard]] inline std::string writeRandomFile(const std::string& path, std::size_t size, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes) byte = static_cast<char>(generator());
+    writeFileText(path, bytes);
+    return path;
+}
+
+[[nodiscard]] inline double threadCpuSeconds(pthread_t thread) {
+    clockid_t clock;
+    if (pthread_getcpuclockid(thread, &clock) != 0) return -1;
+    timespec now{};
+    clock_gettime(clock, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// A window in an English-like test language ("E:" + key), with `file` chosen and `ticked` rows ticked.
+class CalcTest : public ShellTest {
+protected:
+    void TearDown() override {
+        JobHold::clear();
+        // A job still running (a failed test, or one left by the quit) ends before the next test's window.
+        EXPECT_TRUE(pumpUntil([] { return !jobThreadActive(); }, 60000));
+        ShellTest::TearDown();
+    }
+
+    bool startWith(const std::string& file, const std::set<int>& ticked) {
+        writeLanguageFile(packFolder(), "en_GB", "Englishish", allKeysWithPrefix("E:"));
+        if (!start(file.empty() ? std::vector<std::string>{} : std::vector<std::string>{file})) return false;
+        tick(ticked);
+        return true;
+    }
+    static void tick(const std::set<int>& ticked) {
+        for (int slot = 0; slot < SlotCount; ++slot)
+            setControlState(ControlId::algorithmCheckBox(slot), ticked.count(slot) != 0 ? 1 : 0);
+    }
+    static void click(int id) { gtk_button_clicked(GTK_BUTTON(controlWidget(id))); }
+
+    // Verify, then run events until the job has ended and its message has been answered.
+    std::vector<std::string> runJob(std::vector<DialogAnswer> answers = {DialogAnswer::Yes}) {
+        DialogScript script(std::move(answers));
+        click(ControlId::VerifyButton);
+        EXPECT_TRUE(runEventsUntil([] { return JobRunning.load() == 1; }));
+        EXPECT_TRUE(runEventsUntil([&] { return JobRunning.load() == 0 && !jobThreadActive(); }, 60000));
+        return script.texts();
+    }
+};
+
+}  // namespace calc_test

@@ -1,0 +1,328 @@
+// Support for GUI tests: temporary folders, test language packs, a loop with a deadline, and
+// answers to the program's dialogs and file requesters given through their real widgets.
+#include "gui_test_support.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "dialogs/about_window.h"
+#include "dialogs/message_dialog.h"
+#include "settings/language_catalogue.h"
+#include "settings/settings_file.h"
+
+namespace {
+
+constexpr guint AnswerPollMs = 5;
+constexpr const char* AllKeys[] = {
+    "tMenuFILE", "tMenuOPEN", "tMenuQUIT", "tMenuLANGUAGES", "tMenuHELP", "tMenuOPENHELP", "tMenuABOUT",
+    "tMenuOPENWEB", "tMainFILE", "tMainALGORITHM", "tMainCLIPBOARD", "tMainSAVE", "tMainDELETEALL",
+    "tMainVERIFICATION", "tMainVERIFY", "tMainCANCEL", "tGenBROWSE", "tGenMESSAGE", "tGenOK", "tGenNO", "tGenYES",
+    "tReqOPENFILE", "tReqOPENPATTERN", "tReqSAVEDATA", "tReqSAVEPATTERN", "tReqSURETOEXIT", "tReqINPROGRESSQUIT",
+    "tReqCANCEL", "tReqDELETEALL", "tReqCLIPBOARD", "tReqFINISHED", "tReqCANCELLED", "tInfoERRORCALCULATE",
+    "tAboutTITLE", "tAboutCODE", "tLangFileLANGID"};
+
+SeenDialog LastDialog;
+int DialogsAnswered = 0;
+std::string LastRequesterFolder;
+
+struct PendingAnswer {
+    DialogAnswer answer;
+};
+
+std::string buttonText(GtkWidget* button) {
+    const char* label = button != nullptr ? gtk_button_get_label(GTK_BUTTON(button)) : nullptr;
+    return label != nullptr ? label : "";
+}
+
+gboolean answerDialogWhenShown(gpointer data) {
+    auto* pending = static_cast<PendingAnswer*>(data);
+    const MessageDialogParts parts = openMessageDialog();
+    if (parts.window == nullptr || !gtk_widget_get_mapped(parts.window) ||
+        gtk_widget_get_allocated_width(parts.rightButton) <= 1)
+        return G_SOURCE_CONTINUE;
+
+    SeenDialog seen;
+    seen.shown = true;
+    seen.title = gtk_window_get_title(GTK_WINDOW(parts.window)) ?: "";
+    seen.text = gtk_label_get_text(GTK_LABEL(parts.text));
+    seen.rightButtonText = buttonText(parts.rightButton);
+    seen.hasSecondButton = parts.secondButton != nullptr;
+    seen.secondButtonText = buttonText(parts.secondButton);
+    GtkWidget* area = gtk_bin_get_child(GTK_BIN(parts.window));
+    seen.width = gtk_widget_get_allocated_width(area);
+    seen.height = gtk_widget_get_allocated_height(area);
+    GtkAllocation allocation;
+    gtk_widget_get_allocation(parts.rightButton, &allocation);
+    seen.rightButtonX = allocation.x;
+    seen.rightButtonY = allocation.y;
+    if (parts.secondButton != nullptr) {
+        gtk_widget_get_allocation(parts.secondButton, &allocation);
+        seen.secondButtonX = allocation.x;
+        seen.secondButtonY = allocation.y;
+    }
+    gtk_widget_get_allocation(parts.text, &allocation);
+    seen.textX = allocation.x;
+    seen.textY = allocation.y;
+    seen.textWidth = allocation.width;
+    if (parts.separator != nullptr) {
+        gtk_widget_get_allocation(parts.separator, &allocation);
+        seen.separatorY = allocation.y;
+        seen.separatorWidth = allocation.width;
+        seen.separatorHeight = allocation.height;
+    }
+    GtkWidget* mainArea = MainWindow != nullptr ? gtk_bin_get_child(GTK_BIN(MainWindow)) : nullptr;
+    seen.mainWindowSensitive = mainArea != nullptr && gtk_widget_is_sensitive(mainArea);
+    LastDialog = seen;
+
+    switch (pending->answer) {
+        case DialogAnswer::Yes:
+            gtk_button_clicked(GTK_BUTTON(parts.rightButton));
+            break;
+        case DialogAnswer::No:
+            if (parts.secondButton != nullptr) gtk_button_clicked(GTK_BUTTON(parts.secondButton));
+            break;
+        case DialogAnswer::Return:
+        case DialogAnswer::Escape:
+            sendKey(parts.window, pending->answer == DialogAnswer::Return ? GDK_KEY_Return : GDK_KEY_Escape);
+            break;
+        case DialogAnswer::CloseBox:
+            gtk_window_close(GTK_WINDOW(parts.window));  // the same delete event as the title bar's close box
+            break;
+    }
+    ++DialogsAnswered;
+    delete pending;
+    return G_SOURCE_REMOVE;
+}
+
+struct PendingRequester {
+    std::string path;
+    bool pathSet = false;
+};
+
+GtkWidget* findFileChooser() {
+    GList* windows = gtk_window_list_toplevels();
+    GtkWidget* found = nullptr;
+    for (GList* item = windows; item != nullptr && found == nullptr; item = item->next)
+        if (GTK_IS_FILE_CHOOSER_DIALOG(item->data) && gtk_widget_get_mapped(GTK_WIDGET(item->data)))
+            found = GTK_WIDGET(item->data);
+    g_list_free(windows);
+    return found;
+}
+
+gboolean answerRequesterWhenShown(gpointer data) {
+    auto* pending = static_cast<PendingRequester*>(data);
+    GtkWidget* dialog = findFileChooser();
+    if (dialog == nullptr) return G_SOURCE_CONTINUE;
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+    if (!pending->pathSet) {
+        gchar* folder = gtk_file_chooser_get_current_folder(chooser);
+        LastRequesterFolder = folder != nullptr ? folder : "";
+        g_free(folder);
+        if (pending->path.empty()) {
+            gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+            delete pending;
+            return G_SOURCE_REMOVE;
+        }
+        gtk_file_chooser_set_filename(chooser, pending->path.c_str());
+        pending->pathSet = true;
+        return G_SOURCE_CONTINUE;
+    }
+    // The chooser selects the file once its folder has loaded; answer only then.
+    gchar* selected = gtk_file_chooser_get_filename(chooser);
+    const bool ready = selected != nullptr && pending->path == selected;
+    g_free(selected);
+    if (!ready) return G_SOURCE_CONTINUE;
+    gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+    delete pending;
+    return G_SOURCE_REMOVE;
+}
+
+std::string makeTempFolder(const char* pattern) {
+    std::string name = std::string(g_get_tmp_dir()) + "/" + pattern;
+    std::vector<char> buffer(name.begin(), name.end());
+    buffer.push_back('\0');
+    const char* made = mkdtemp(buffer.data());
+    return made != nullptr ? std::string(made) : std::string();
+}
+
+}  // namespace
+
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    bool expired = false;
+    const guint timer = g_timeout_add(
+        static_cast<guint>(timeoutMs),
+        [](gpointer flag) -> gboolean {
+            *static_cast<bool*>(flag) = true;
+            return G_SOURCE_REMOVE;
+        },
+        &expired);
+    while (!done() && !expired) g_main_context_iteration(nullptr, TRUE);
+    if (!expired) g_source_remove(timer);
+    return done();
+}
+
+bool runEventsUntil(const std::function<bool()>& done, int timeoutMs) {
+    const gint64 deadline = g_get_monotonic_time() + static_cast<gint64>(timeoutMs) * 1000;
+    while (!done()) {
+        const gint64 left = (deadline - g_get_monotonic_time()) / 1000;
+        if (left <= 0) return false;
+        Event event;
+        if (waitForEventWhereFor(nullptr, static_cast<int>(left), &event)) dispatchEvent(event);
+    }
+    return true;
+}
+
+void dispatchQueuedEvents() {
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+    Event event;
+    while (waitForEventWhereFor(nullptr, 50, &event)) dispatchEvent(event);
+}
+
+void sendKey(GtkWidget* toplevel, unsigned int keyval, unsigned int modifiers) {
+    GdkWindow* window = gtk_widget_get_window(toplevel);
+    if (window == nullptr) return;
+    GdkDisplay* display = gdk_window_get_display(window);
+    guint16 keycode = 0;
+    GdkKeymapKey* keys = nullptr;
+    gint count = 0;
+    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &keys, &count) && count > 0)
+        keycode = static_cast<guint16>(keys[0].keycode);
+    g_free(keys);
+    for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
+        GdkEvent* event = gdk_event_new(type);
+        event->key.window = GDK_WINDOW(g_object_ref(window));
+        event->key.send_event = TRUE;
+        event->key.time = GDK_CURRENT_TIME;
+        event->key.state = modifiers;
+        event->key.keyval = keyval;
+        event->key.hardware_keycode = keycode;
+        gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(display)));
+        gdk_display_put_event(display, event);
+        gdk_event_free(event);
+    }
+}
+
+void answerNextDialog(DialogAnswer answer) {
+    LastDialog = SeenDialog{};
+    g_timeout_add(AnswerPollMs, answerDialogWhenShown, new PendingAnswer{answer});
+}
+
+const SeenDialog& lastDialog() { return LastDialog; }
+int dialogsAnswered() { return DialogsAnswered; }
+
+void answerNextFileRequester(const std::string& path) {
+    LastRequesterFolder.clear();
+    g_timeout_add(AnswerPollMs, answerRequesterWhenShown, new PendingRequester{path});
+}
+
+const std::string& lastRequesterFolder() { return LastRequesterFolder; }
+
+LanguageTexts allKeysWithPrefix(const std::string& prefix) {
+    LanguageTexts texts;
+    for (const char* key : AllKeys) texts[key] = prefix + key;
+    return texts;
+}
+
+void writeLanguageFile(const std::string& packFolder, const std::string& code, const std::string& displayName,
+                       const LanguageTexts& texts) {
+    std::filesystem::create_directories(packFolder);
+    std::ostringstream file;
+    file << "\xEF\xBB\xBF\n[LANGUAGE FILE]\ntLangFileNAME = " << displayName << "\n[TEXTS]\n";
+    for (const auto& [key, text] : texts) file << key << " = " << text << "\n";
+    writeFileText(packFolder + "/" + code + ".language", file.str());
+}
+
+std::string readFileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void writeFileText(const std::string& path, const std::string& text, int mode) {
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << text;
+    }
+    chmod(path.c_str(), static_cast<mode_t>(mode));
+}
+
+void ShellTest::SetUp() {
+    root_ = makeTempFolder("hw-gui-XXXXXX");
+    ASSERT_FALSE(root_.empty());
+    home_ = root_ + "/home";
+    program_ = root_ + "/program/";
+    scratch_ = root_ + "/scratch/";
+    std::filesystem::create_directories(home_);
+    std::filesystem::create_directories(program_);
+    std::filesystem::create_directories(scratch_);
+    const char* oldHome = std::getenv("HOME");
+    hadHome_ = oldHome != nullptr;
+    if (hadHome_) savedHome_ = oldHome;
+    setenv("HOME", home_.c_str(), 1);
+    unsetenv("LANG");
+    ProgramFolderForTests = program_;
+}
+
+void ShellTest::TearDown() {
+    stop();
+    ProgramFolderForTests.clear();
+    if (hadHome_)
+        setenv("HOME", savedHome_.c_str(), 1);
+    else
+        unsetenv("HOME");
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+}
+
+void ShellTest::writeTestLanguages() {
+    writeLanguageFile(packFolder(), "te_ST", "Testish", allKeysWithPrefix("T:"));
+    LanguageTexts other = allKeysWithPrefix("O:");
+    other.erase("tMainSAVE");
+    writeLanguageFile(packFolder(), "ot_HR", "Otherish", other);
+}
+
+std::string settingsBytes(const std::string& language, const std::vector<int>& tickedSlots) {
+    static constexpr const char* Keys[SlotCount] = {"CRC32",   "MD5",     "SHA1",    "SHA2224", "SHA2256", "SHA2384",
+                                                    "SHA2512", "SHA3224", "SHA3256", "SHA3384", "SHA3512"};
+    std::string text = "\xEF\xBB\xBF\n; Hashwarden Preferences\n[Language]\nLanguage = " + language + "\n[General]\n";
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        const bool ticked = std::find(tickedSlots.begin(), tickedSlots.end(), slot) != tickedSlots.end();
+        text += std::string(Keys[slot]) + " = " + (ticked ? "1" : "0") + "\n";
+    }
+    return text;
+}
+
+void ShellTest::writeSettings(const std::string& language, const std::vector<int>& tickedSlots) {
+    std::filesystem::create_directories(configFolder());
+    writeFileText(configFolder() + "Hashwarden.prefs", settingsBytes(language, tickedSlots));
+}
+
+bool ShellTest::start(const std::vector<std::string>& args) {
+    std::vector<std::string> words = {"hashwarden"};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> pointers;
+    for (std::string& word : words) pointers.push_back(word.data());
+    pointers.push_back(nullptr);
+    int argc = static_cast<int>(words.size());
+    char** argv = pointers.data();
+    if (startShell(argc, argv) != 0) return false;
+    started_ = true;
+    // Shown and laid out: every control has its allocation.
+    return pumpUntil([] { return MainWindow != nullptr && gtk_widget_get_mapped(MainWindow) &&
+                                 gtk_widget_get_allocated_width(controlWidget(ControlId::VerifyButton)) > 1; });
+}
+
+void ShellTest::stop() {
+    if (!started_) return;
+    started_ = false;
+    tearDownShellForTests();
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+}

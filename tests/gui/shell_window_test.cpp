@@ -1,0 +1,380 @@
+// The main window on a real display: places, texts, enabled sets, language switch, menus, keys, accessibility.
+#include <atk/atk.h>
+
+#include <set>
+#include <thread>
+
+#include "gui_test_support.h"
+#include "settings/language_catalogue.h"
+#include "settings/settings_file.h"
+#include "dialogs/message_dialog.h"
+
+namespace {
+
+struct Place {
+    int id, x, y, width, height;
+};
+
+// The layout the window must have, written out independently of the program's own table.
+std::vector<Place> expectedPlaces() {
+    std::vector<Place> places = {{0, 5, 5, 990, 55}, {1, 10, 23, 855, 27}, {2, 870, 23, 120, 27}, {3, 5, 65, 990, 410}};
+    const int rows[11] = {83, 115, 147, 179, 211, 243, 275, 307, 339, 371, 403};
+    for (int slot = 0; slot < 11; ++slot) {
+        places.push_back({4 + 3 * slot, 10, rows[slot], 100, 27});
+        places.push_back({5 + 3 * slot, 115, rows[slot], 770, 27});
+        places.push_back({6 + 3 * slot, 890, rows[slot], 100, 27});
+    }
+    const std::vector<Place> tail = {{37, 10, 440, 120, 27},  {38, 135, 440, 120, 27}, {39, 870, 440, 120, 27},
+                                     {40, 5, 480, 990, 55},   {41, 10, 498, 855, 27},  {42, 870, 498, 120, 27},
+                                     {43, 5, 545, 855, 27},   {44, 865, 540, 130, 35}};
+    places.insert(places.end(), tail.begin(), tail.end());
+    return places;
+}
+
+std::string menuLabel(GtkWidget* item) {
+    // Titles carry their label directly; items hold [icon] + accel label in a box.
+    if (const char* label = gtk_menu_item_get_label(GTK_MENU_ITEM(item)); label != nullptr && *label != '\0') return label;
+    GtkWidget* child = gtk_bin_get_child(GTK_BIN(item));
+    if (GTK_IS_BOX(child)) {
+        GList* parts = gtk_container_get_children(GTK_CONTAINER(child));
+        std::string text;
+        for (GList* part = parts; part != nullptr; part = part->next)
+            if (GTK_IS_LABEL(part->data)) text = gtk_label_get_label(GTK_LABEL(part->data));
+        g_list_free(parts);
+        return text;
+    }
+    return GTK_IS_LABEL(child) ? gtk_label_get_label(GTK_LABEL(child)) : "";
+}
+
+int languageItemNamed(const std::string& name) {
+    for (int id = MenuLanguageBase; id < menuItemIdCount(); ++id)
+        if (menuItemText(id) == name) return id;
+    return -1;
+}
+
+std::set<int> enabledControls() {
+    std::set<int> enabled;
+    for (int id = 0; id < MainControlCount; ++id)
+        if (controlEnabled(id)) enabled.insert(id);
+    return enabled;
+}
+
+std::set<int> alwaysEnabledInFilePhases() {
+    std::set<int> ids = {0, 1, 2, 3, 40, 41, 42, 43};
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        ids.insert(ControlId::algorithmCheckBox(slot));
+        ids.insert(ControlId::resultEntry(slot));
+    }
+    return ids;
+}
+
+class WindowTest : public ShellTest {};
+
+TEST_F(WindowTest, FortyFiveControlsSitAtTheirPlacesInAFixedWindow) {
+    writeTestLanguages();
+    writeSettings("te_ST");
+    ASSERT_TRUE(start());
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(MainWindow)), "Hashwarden v1.0.0.0 (arm32) - Brightmoor");
+    EXPECT_FALSE(gtk_window_get_resizable(GTK_WINDOW(MainWindow)));
+    GtkWidget* client = gtk_bin_get_child(GTK_BIN(MainWindow));
+    EXPECT_EQ(gtk_widget_get_allocated_width(client), 1000);
+    EXPECT_EQ(gtk_widget_get_allocated_height(client), 605);
+    // Centred on the 1280 x 1024 screen of the test display.
+    int x = 0, y = 0;
+    gtk_window_get_position(GTK_WINDOW(MainWindow), &x, &y);
+    EXPECT_NEAR(x, (1280 - 1000) / 2, 2);
+
+    for (const Place& place : expectedPlaces()) {
+        GtkWidget* widget = controlWidget(place.id);
+        ASSERT_NE(widget, nullptr) << place.id;
+        GtkAllocation allocation;
+        gtk_widget_get_allocation(widget, &allocation);
+        EXPECT_EQ(allocation.x, place.x) << "control " << place.id;
+        EXPECT_EQ(allocation.y, place.y) << "control " << place.id;
+        EXPECT_EQ(allocation.width, place.width) << "control " << place.id;
+        EXPECT_EQ(allocation.height, place.height) << "control " << place.id;
+    }
+    // Read-only entries take no typing; the expected checksum does.
+    EXPECT_FALSE(gtk_editable_get_editable(GTK_EDITABLE(controlWidget(ControlId::PathEntry))));
+    EXPECT_FALSE(gtk_editable_get_editable(GTK_EDITABLE(controlWidget(ControlId::resultEntry(4)))));
+    EXPECT_TRUE(gtk_editable_get_editable(GTK_EDITABLE(controlWidget(ControlId::ExpectedEntry))));
+}
+
+TEST_F(WindowTest, TextsComeFromTheLanguageInForce) {
+    writeTestLanguages();
+    writeSettings("te_ST", {0, 4});
+    ASSERT_TRUE(start());
+    EXPECT_EQ(CurrentLanguage, "te_ST");
+    const std::pair<int, const char*> texts[] = {
+        {0, "T:tMainFILE"},      {2, "T:tGenBROWSE"},   {3, "T:tMainALGORITHM"}, {6, "T:tMainCLIPBOARD"},
+        {36, "T:tMainCLIPBOARD"}, {37, "T:tMainCLIPBOARD"}, {38, "T:tMainSAVE"},  {39, "T:tMainDELETEALL"},
+        {40, "T:tMainVERIFICATION"}, {42, "T:tGenBROWSE"}, {44, "T:tMainVERIFY"}, {4, "CRC32"},
+        {13, "SHA2 - 224"},      {34, "SHA3 - 512"},    {1, ""},                {41, ""}};
+    for (const auto& [id, text] : texts) EXPECT_EQ(controlText(id), text) << "control " << id;
+    EXPECT_EQ(controlState(ControlId::algorithmCheckBox(0)), 1);
+    EXPECT_EQ(controlState(ControlId::algorithmCheckBox(4)), 1);
+    EXPECT_EQ(controlState(ControlId::algorithmCheckBox(1)), 0);
+    EXPECT_EQ(menuLabel(menuTitleWidget(0)), "T:tMenuFILE");
+    EXPECT_EQ(menuLabel(menuTitleWidget(2)), "T:tMenuHELP");
+    EXPECT_EQ(menuItemText(MenuOpen), "T:tMenuOPEN");
+    EXPECT_EQ(menuItemText(MenuOpenWeb), "T:tMenuOPENWEB");
+    // The presets were filled before the catalogue and again after it.
+    EXPECT_EQ(InfoPreset.title, "T:tGenMESSAGE");
+    EXPECT_EQ(InfoPreset.buttons, "T:tGenOK");
+    EXPECT_EQ(WarningQuestionPreset.buttons, "T:tGenNO|T:tGenYES");
+    EXPECT_EQ(QuestionPreset.buttons, "T:tGenNO|T:tGenYES");
+    EXPECT_EQ(WarningQuestionPreset.windowColour, ThemeBackgroundColour);
+    EXPECT_EQ(QuestionPreset.separatorColour, ThemeBackgroundColour);
+}
+
+TEST_F(WindowTest, NoFileAndFileChosenEnableExactlyTheirSets) {
+    ASSERT_TRUE(start());
+    std::set<int> noFile = alwaysEnabledInFilePhases();
+    EXPECT_EQ(enabledControls(), noFile);
+    for (int item : {MenuOpen, MenuQuit, MenuAbout, MenuOpenWeb})
+        EXPECT_TRUE(gtk_widget_get_sensitive(menuItemWidget(item))) << item;
+    EXPECT_FALSE(gtk_widget_get_sensitive(menuItemWidget(MenuOpenHelp)));
+    stop();
+
+    const std::string file = scratch() + "data.bin";
+    writeFileText(file, "abc");
+    ASSERT_TRUE(start({file}));
+    EXPECT_EQ(controlText(ControlId::PathEntry), file);
+    std::set<int> fileChosen = noFile;
+    fileChosen.insert({ControlId::DeleteAllButton, ControlId::VerifyButton});
+    EXPECT_EQ(enabledControls(), fileChosen);
+    EXPECT_FALSE(gtk_widget_get_sensitive(menuItemWidget(MenuOpenHelp)));
+}
+
+TEST_F(WindowTest, LanguageSwitchRecaptionsTheListedTextsAndMovesTheCheckMark) {
+    writeTestLanguages();
+    writeSettings("te_ST");
+    ASSERT_TRUE(start());
+    const int testish = languageItemNamed("Testish");
+    const int otherish = languageItemNamed("Otherish");
+    ASSERT_GE(testish, MenuLanguageBase);
+    ASSERT_GE(otherish, MenuLanguageBase);
+    EXPECT_EQ(CurrentLanguageItem, testish);
+    EXPECT_TRUE(menuItemChecked(testish));
+    EXPECT_TRUE(gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(menuItemWidget(testish))));
+    setControlText(ControlId::PathEntry, "/kept/path");
+    setControlText(ControlId::resultEntry(2), "kept result");
+
+    // The user picks Otherish: the toolkit activates the item, the loop dispatches the event.
+    gtk_menu_item_activate(GTK_MENU_ITEM(menuItemWidget(otherish)));
+    dispatchQueuedEvents();
+
+    EXPECT_EQ(CurrentLanguage, "ot_HR");
+    EXPECT_EQ(CurrentLanguageItem, otherish);
+    EXPECT_TRUE(gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(menuItemWidget(otherish))));
+    EXPECT_FALSE(gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(menuItemWidget(testish))));
+    for (int id : {0, 2, 3, 6, 9, 36, 37, 39, 40, 42}) EXPECT_EQ(controlText(id).substr(0, 2), "O:") << id;
+    EXPECT_EQ(controlText(ControlId::VerifyButton), "O:tMainVERIFY");
+    EXPECT_EQ(controlText(ControlId::SaveButton), "T:tMainSAVE");  // Otherish lacks the key
+    EXPECT_EQ(controlText(ControlId::PathEntry), "/kept/path");
+    EXPECT_EQ(controlText(ControlId::resultEntry(2)), "kept result");
+    EXPECT_EQ(controlText(ControlId::algorithmCheckBox(3)), "SHA2 - 224");
+    EXPECT_EQ(menuLabel(menuTitleWidget(1)), "O:tMenuLANGUAGES");
+    for (int id = MenuOpen; id <= MenuOpenWeb; ++id) EXPECT_EQ(menuItemText(id).substr(0, 2), "O:") << id;
+    EXPECT_EQ(menuItemText(testish), "Testish");
+    EXPECT_EQ(WarningQuestionPreset.buttons, "O:tGenNO|O:tGenYES");
+    EXPECT_EQ(gtk_window_get_title(GTK_WINDOW(MainWindow)), std::string("Hashwarden v1.0.0.0 (arm32) - Brightmoor"));
+
+    // Picking the checked language again does nothing at all, not even a reload.
+    writeLanguageFile(packFolder(), "ot_HR", "Otherish", allKeysWithPrefix("CHANGED:"));
+    gtk_menu_item_activate(GTK_MENU_ITEM(menuItemWidget(otherish)));
+    dispatchQueuedEvents();
+    EXPECT_EQ(controlText(ControlId::FileFrame), "O:tMainFILE");
+    EXPECT_TRUE(gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(menuItemWidget(otherish))));
+}
+
+TEST_F(WindowTest, LanguageItemsFollowTheTableOrderAndAnUninstalledLanguageChecksNone) {
+    writeTestLanguages();
+    writeLanguageFile(packFolder(), "th_RD", "Thirdish", allKeysWithPrefix("3:"));
+    writeSettings("xx_XX");  // not installed: en_GB is in force, which is not installed either
+    ASSERT_TRUE(start());
+    EXPECT_EQ(CurrentLanguage, "en_GB");
+    const std::vector<LanguageEntry> order = languagesInMenuOrder();
+    ASSERT_EQ(order.size(), 3u);
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const int id = MenuLanguageBase + static_cast<int>(k);
+        EXPECT_EQ(menuItemText(id), order[k].displayName);
+        EXPECT_FALSE(menuItemChecked(id));
+    }
+    EXPECT_EQ(CurrentLanguageItem, -1);
+    EXPECT_EQ(controlText(ControlId::FileFrame), "");
+    // The first switch checks the chosen item and leaves every other item as it was.
+    const int third = languageItemNamed("Thirdish");
+    gtk_menu_item_activate(GTK_MENU_ITEM(menuItemWidget(third)));
+    dispatchQueuedEvents();
+    EXPECT_EQ(CurrentLanguage, "th_RD");
+    for (int id = MenuLanguageBase; id < menuItemIdCount(); ++id) EXPECT_EQ(menuItemChecked(id), id == third) << id;
+    EXPECT_EQ(controlText(ControlId::FileFrame), "3:tMainFILE");
+}
+
+TEST_F(WindowTest, WithoutLanguagesEveryTextIsEmptyAndTheLanguagesMenuHasNoItems) {
+    ASSERT_TRUE(start());
+    EXPECT_EQ(CurrentLanguage, "en_GB");
+    EXPECT_EQ(gtk_menu_item_get_submenu(GTK_MENU_ITEM(menuTitleWidget(1))), nullptr);
+    EXPECT_EQ(menuItemIdCount(), MenuLanguageBase);
+    EXPECT_EQ(controlText(ControlId::BrowseButton), "");
+    EXPECT_EQ(controlText(ControlId::VerifyButton), "");
+    EXPECT_EQ(InfoPreset.title, "");
+    for (int id = 0; id < MainControlCount; ++id) EXPECT_NE(controlWidget(id), nullptr) << id;
+}
+
+TEST_F(WindowTest, MenuTextsBecomeMnemonicsAndShortcuts) {
+    MenuText open = parseMenuText("&Open…\tCtrl+O");
+    EXPECT_EQ(open.label, "_Open…");
+    EXPECT_EQ(open.key, static_cast<unsigned>(GDK_KEY_o));
+    EXPECT_EQ(open.modifiers, static_cast<unsigned>(GDK_CONTROL_MASK));
+    MenuText save = parseMenuText("Save_as &x\tshift+alt+F5");
+    EXPECT_EQ(save.label, "Save__as _x");
+    EXPECT_EQ(save.key, static_cast<unsigned>(GDK_KEY_F5));
+    EXPECT_EQ(save.modifiers, static_cast<unsigned>(GDK_SHIFT_MASK | GDK_MOD1_MASK));
+    EXPECT_EQ(parseMenuText("Delete\tDEL").key, static_cast<unsigned>(GDK_KEY_Delete));
+    EXPECT_EQ(parseMenuText("Help\\tF12").key, static_cast<unsigned>(GDK_KEY_F12));  // written without escapes
+    EXPECT_EQ(parseMenuText("Help\\tF12").label, "Help");
+    EXPECT_EQ(parseMenuText("Odd\tF13").key, 0u);
+    EXPECT_EQ(parseMenuText("Odd\tCTRL+").key, 0u);
+    EXPECT_EQ(parseMenuText("Plain").key, 0u);
+}
+
+TEST_F(WindowTest, MnemonicsOpenTheMenusAndShortcutsChooseItems) {
+    LanguageTexts texts = allKeysWithPrefix("T:");
+    texts["tMenuFILE"] = "&File";
+    texts["tMenuQUIT"] = "&Quit\tCtrl+Q";
+    writeLanguageFile(packFolder(), "te_ST", "Testish", texts);
+    writeSettings("te_ST");
+    ASSERT_TRUE(start());
+    GtkWidget* fileMenu = gtk_menu_item_get_submenu(GTK_MENU_ITEM(menuTitleWidget(0)));
+    ASSERT_NE(fileMenu, nullptr);
+    sendKey(MainWindow, GDK_KEY_f, GDK_MOD1_MASK);
+    EXPECT_TRUE(pumpUntil([&] { return gtk_widget_get_mapped(fileMenu); }));
+    gtk_menu_shell_deactivate(GTK_MENU_SHELL(fileMenu));
+    gtk_menu_shell_deactivate(GTK_MENU_SHELL(gtk_widget_get_parent(menuTitleWidget(0))));
+    pumpUntil([&] { return !gtk_widget_get_mapped(fileMenu); });
+
+    clearEventQueue();
+    sendKey(MainWindow, GDK_KEY_q, GDK_CONTROL_MASK);
+    Event event;
+    ASSERT_TRUE(waitForEventWhereFor([](const Event& e) { return e.kind == MenuEvent; }, DefaultWaitMs, &event));
+    EXPECT_EQ(event.id, MenuQuit);
+}
+
+TEST_F(WindowTest, F1RaisesHelpAlthoughTheItemIsDisabled) {
+    ASSERT_TRUE(start());
+    clearEventQueue();
+    sendKey(MainWindow, GDK_KEY_F1);
+    Event event;
+    ASSERT_TRUE(waitForEventWhereFor([](const Event& e) { return e.kind == MenuEvent; }, DefaultWaitMs, &event));
+    EXPECT_EQ(event.id, MenuOpenHelp);
+    EXPECT_EQ(event.window, MainWindowNumber);
+    EXPECT_FALSE(gtk_widget_get_sensitive(menuItemWidget(MenuOpenHelp)));
+}
+
+TEST_F(WindowTest, UserChangesRaiseEventsAndProgramChangesDoNot) {
+    ASSERT_TRUE(start());
+    dispatchQueuedEvents();
+    clearEventQueue();
+    setControlState(ControlId::algorithmCheckBox(2), 1);
+    setControlText(ControlId::ExpectedEntry, "by program");
+    setMenuCheck(MenuOpen, true);  // the first check mark turns the item into a check item
+    EXPECT_EQ(queuedEventCount(), 0);
+    EXPECT_TRUE(GTK_IS_CHECK_MENU_ITEM(menuItemWidget(MenuOpen)));
+    EXPECT_TRUE(gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(menuItemWidget(MenuOpen))));
+    EXPECT_EQ(menuItemText(MenuOpen), "");
+
+    // The user ticks a box: one control event. Toolkit duplicates of the last queued event are
+    // dropped; program events are always queued.
+    gtk_button_clicked(GTK_BUTTON(controlWidget(ControlId::algorithmCheckBox(5))));
+    gint position = 0;
+    gtk_editable_insert_text(GTK_EDITABLE(controlWidget(ControlId::ExpectedEntry)), "x", 1, &position);
+    postEvent(Event{ControlEvent, MainWindowNumber, ControlId::ExpectedEntry, EntryTextChanged, {}});
+    postEvent(Event{JobFinishedEvent + 1, -1, -1, 0, {}});
+    postEvent(Event{JobFinishedEvent + 1, -1, -1, 0, {}});
+    ASSERT_EQ(queuedEventCount(), 4);
+    Event first, second;
+    ASSERT_TRUE(waitForEventWhereFor(nullptr, 100, &first));
+    ASSERT_TRUE(waitForEventWhereFor(nullptr, 100, &second));
+    EXPECT_EQ(first.kind, ControlEvent);
+    EXPECT_EQ(first.id, ControlId::algorithmCheckBox(5));
+    EXPECT_EQ(second.id, ControlId::ExpectedEntry);
+    EXPECT_EQ(second.subtype, EntryTextChanged);
+    EXPECT_EQ(controlState(ControlId::algorithmCheckBox(5)), 1);
+    // Ticking changes nothing else in the window.
+    EXPECT_FALSE(controlEnabled(ControlId::copyButton(5)));
+}
+
+TEST_F(WindowTest, OtherThreadsReachTheControlsWhileTheLoopWaits) {
+    ASSERT_TRUE(start());
+    setProgressMaximum(ControlId::ProgressBar, 4);
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        setControlText(ControlId::resultEntry(7), "from the job thread");
+        setControlState(ControlId::ProgressBar, 3);
+        setTextColour(ControlId::resultEntry(7), 0x00FF00);
+        done = true;
+        postEvent(Event{JobFinishedEvent + 1, -1, -1, 0, {}});
+    });
+    Event event;
+    const bool woke = waitForEventWhereFor(nullptr, DefaultWaitMs, &event);  // blocks in the main loop's poll
+    worker.join();
+    ASSERT_TRUE(woke);
+    EXPECT_TRUE(done.load());
+    EXPECT_EQ(controlText(ControlId::resultEntry(7)), "from the job thread");
+    EXPECT_EQ(controlState(ControlId::ProgressBar), 3);
+    EXPECT_DOUBLE_EQ(gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(controlWidget(ControlId::ProgressBar))), 0.75);
+    // The new colour is in force once the toolkit has restyled the entry.
+    GdkRGBA colour{};
+    EXPECT_TRUE(pumpUntil([&] {
+        gtk_style_context_get_color(gtk_widget_get_style_context(controlWidget(ControlId::resultEntry(7))),
+                                    GTK_STATE_FLAG_NORMAL, &colour);
+        return colour.green == 1.0 && colour.red == 0.0 && colour.blue == 0.0;
+    }, 2000));
+}
+
+TEST_F(WindowTest, EveryControlHasAnAccessibleNameAndTabReachesEveryEnabledOne) {
+    writeTestLanguages();
+    writeSettings("te_ST");
+    const std::string file = scratch() + "data.bin";
+    writeFileText(file, "abc");
+    ASSERT_TRUE(start({file}));
+    auto name = [](int id) {
+        const char* text = atk_object_get_name(gtk_widget_get_accessible(controlWidget(id)));
+        return std::string(text != nullptr ? text : "");
+    };
+    EXPECT_EQ(name(ControlId::BrowseButton), "T:tGenBROWSE");
+    EXPECT_EQ(name(ControlId::VerifyButton), "T:tMainVERIFY");
+    EXPECT_EQ(name(ControlId::algorithmCheckBox(6)), "SHA2 - 512");
+    EXPECT_EQ(name(ControlId::PathEntry), "T:tMainFILE");
+    EXPECT_EQ(name(ControlId::ExpectedEntry), "T:tMainVERIFICATION");
+    EXPECT_EQ(name(ControlId::resultEntry(9)), "SHA3 - 384");
+    EXPECT_EQ(name(ControlId::ProgressBar), "Progress");
+    AtkRelationSet* relations = atk_object_ref_relation_set(gtk_widget_get_accessible(controlWidget(ControlId::resultEntry(9))));
+    AtkRelation* labelledBy = atk_relation_set_get_relation_by_type(relations, ATK_RELATION_LABELLED_BY);
+    ASSERT_NE(labelledBy, nullptr);
+    GPtrArray* targets = atk_relation_get_target(labelledBy);
+    ASSERT_EQ(targets->len, 1u);
+    EXPECT_EQ(g_ptr_array_index(targets, 0), gtk_widget_get_accessible(controlWidget(ControlId::algorithmCheckBox(9))));
+    g_object_unref(relations);
+
+    // Pressing Tab cycles through every enabled control that takes focus.
+    std::set<int> focused;
+    for (int step = 0; step < 40; ++step) {
+        GtkWidget* before = gtk_window_get_focus(GTK_WINDOW(MainWindow));
+        sendKey(MainWindow, GDK_KEY_Tab);
+        pumpUntil([&] { return gtk_window_get_focus(GTK_WINDOW(MainWindow)) != before; }, 2000);
+        GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(MainWindow));
+        for (int id = 0; id < MainControlCount; ++id)
+            if (controlWidget(id) == focus) focused.insert(id);
+    }
+    std::set<int> expected = {1, 2, 39, 41, 42, 44};
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        expected.insert(ControlId::algorithmCheckBox(slot));
+        expected.insert(ControlId::resultEntry(slot));
+    }
+    EXPECT_EQ(focused, expected);
+}
+
+}  // namespace
