@@ -5,6 +5,7 @@
 
 #include "app/events.h"
 #include "app/main_window.h"
+#include "dialogs/message_dialog.h"
 #include "app/shell.h"
 #include "settings/language_catalogue.h"
 
@@ -29,6 +30,11 @@ void onOk(GtkButton*, gpointer) { postEvent(Event{ControlEvent, AboutWindowNumbe
 gboolean onDelete(GtkWidget*, GdkEvent*, gpointer) {
     postEvent(Event{CloseEvent, AboutWindowNumber, -1, 0, {}});
     return TRUE;
+}
+
+// Return and Escape have no effect here, though Return would press the focused OK button.
+gboolean onKey(GtkWidget*, GdkEventKey* key, gpointer) {
+    return key->keyval == GDK_KEY_Return || key->keyval == GDK_KEY_KP_Enter || key->keyval == GDK_KEY_Escape;
 }
 
 GtkWidget* place(GtkWidget* fixed, GtkWidget* widget, int id, ControlKind kind, int x, int y, int width, int height) {
@@ -57,6 +63,7 @@ void openAbout() {
     gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ON_PARENT);
     gtk_window_set_type_hint(GTK_WINDOW(window), GDK_WINDOW_TYPE_HINT_DIALOG);
     g_signal_connect(window, "delete-event", G_CALLBACK(onDelete), nullptr);
+    g_signal_connect(window, "key-press-event", G_CALLBACK(onKey), nullptr);
     setMainWindowSensitive(false);
 
     GtkWidget* fixed = gtk_fixed_new();
@@ -70,7 +77,14 @@ void openAbout() {
     gtk_label_set_xalign(GTK_LABEL(name), 0.0f);
     applyFont(name, AboutTitleFont);
 
-    GtkWidget* text = place(fixed, gtk_label_new(body.c_str()), AboutBodyTextId, ControlKind::Label, 150, 55, 445, 160);
+    // The body keeps its 445 x 160 place in every language and font: longer text scrolls.
+    GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+    gtk_widget_set_size_request(scroller, 445, 160);
+    gtk_fixed_put(GTK_FIXED(fixed), scroller, 150, 55);
+    GtkWidget* text = gtk_label_new(body.c_str());
+    gtk_container_add(GTK_CONTAINER(scroller), text);
+    registerControl(AboutBodyTextId, text, ControlKind::Label);
     gtk_label_set_xalign(GTK_LABEL(text), 0.0f);
     gtk_label_set_yalign(GTK_LABEL(text), 0.0f);
     gtk_label_set_line_wrap(GTK_LABEL(text), TRUE);
@@ -80,6 +94,7 @@ void openAbout() {
 
     GtkWidget* ok = place(fixed, gtk_button_new_with_label(catalogueText("tGenOK").c_str()), AboutOkButtonId,
                           ControlKind::Button, AboutWidth - 105, 220, 100, 25);
+    fitButtonHeight(ok);
     g_signal_connect(ok, "clicked", G_CALLBACK(onOk), nullptr);
 
     gtk_widget_show_all(window);

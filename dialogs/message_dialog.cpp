@@ -42,6 +42,20 @@ void setForeground(GtkWidget* widget, int rgb) {
     g_free(css);
 }
 
+}  // namespace
+
+void fitButtonHeight(GtkWidget* button) {
+    // The screen-wide style gives buttons at least 26 pixels; these are 25 high.
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(provider, "* { min-height: 19px; padding-top: 2px; padding-bottom: 2px; }", -1,
+                                    nullptr);
+    gtk_style_context_add_provider(gtk_widget_get_style_context(button), GTK_STYLE_PROVIDER(provider),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(provider);
+}
+
+namespace {
+
 void postDialogEvent(int kind, int id) { postEvent(Event{kind, DialogWindowNumber, id, 0, {}}); }
 
 void onButton(GtkButton*, gpointer id) { postDialogEvent(ControlEvent, GPOINTER_TO_INT(id)); }
@@ -191,11 +205,13 @@ int MessageDialog(DialogPreset& preset, const std::string& text) {
 
     parts.rightButton = gtk_button_new_with_label(rightText.c_str());
     gtk_widget_set_size_request(parts.rightButton, ButtonWidth, ButtonHeight);
+    fitButtonHeight(parts.rightButton);
     gtk_fixed_put(GTK_FIXED(fixed), parts.rightButton, W - 95, H - 30);
     g_signal_connect(parts.rightButton, "clicked", G_CALLBACK(onButton), GINT_TO_POINTER(DialogRightButtonId));
     if (twoButtons) {
         parts.secondButton = gtk_button_new_with_label(secondText.c_str());
         gtk_widget_set_size_request(parts.secondButton, ButtonWidth, ButtonHeight);
+        fitButtonHeight(parts.secondButton);
         const int x = preset.secondButtonPlace == 1 ? W - 190 : (icon != nullptr ? iconWidth + 10 : 5);
         gtk_fixed_put(GTK_FIXED(fixed), parts.secondButton, x, H - 30);
         g_signal_connect(parts.secondButton, "clicked", G_CALLBACK(onButton), GINT_TO_POINTER(DialogSecondButtonId));

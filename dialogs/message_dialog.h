@@ -39,6 +39,9 @@ void fillPresetTexts();
 // The window and separator colour of all three presets (the main window's theme background).
 void setPresetColours(int rgb);
 
+// Keeps a push button at the 25-pixel height of the dialogs despite the screen-wide style.
+void fitButtonHeight(GtkWidget* button);
+
 // Every backslash followed by n or N becomes a line feed.
 [[nodiscard]] std::string expandLineBreaks(const std::string& text);
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "calc/results_export.h"
+#include "calc/verification.h"
 #include "calc_gui_helpers.h"
 #include "calc_oracle.h"
 

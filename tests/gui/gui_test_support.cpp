@@ -18,6 +18,8 @@
 namespace {
 
 constexpr guint AnswerPollMs = 5;
+constexpr gint64 RecheckMs = 20;
+constexpr int FolderWaitTicks = 400;
 constexpr const char* AllKeys[] = {
     "tMenuFILE", "tMenuOPEN", "tMenuQUIT", "tMenuLANGUAGES", "tMenuHELP", "tMenuOPENHELP", "tMenuABOUT",
     "tMenuOPENWEB", "tMainFILE", "tMainALGORITHM", "tMainCLIPBOARD", "tMainSAVE", "tMainDELETEALL",
@@ -60,6 +62,8 @@ gboolean answerDialogWhenShown(gpointer data) {
     gtk_widget_get_allocation(parts.rightButton, &allocation);
     seen.rightButtonX = allocation.x;
     seen.rightButtonY = allocation.y;
+    seen.rightButtonWidth = allocation.width;
+    seen.rightButtonHeight = allocation.height;
     if (parts.secondButton != nullptr) {
         gtk_widget_get_allocation(parts.secondButton, &allocation);
         seen.secondButtonX = allocation.x;
@@ -102,6 +106,7 @@ gboolean answerDialogWhenShown(gpointer data) {
 struct PendingRequester {
     std::string path;
     bool pathSet = false;
+    int folderTicks = 0;
 };
 
 GtkWidget* findFileChooser() {
@@ -120,14 +125,17 @@ gboolean answerRequesterWhenShown(gpointer data) {
     if (dialog == nullptr) return G_SOURCE_CONTINUE;
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     if (!pending->pathSet) {
-        gchar* folder = gtk_file_chooser_get_current_folder(chooser);
-        LastRequesterFolder = folder != nullptr ? folder : "";
-        g_free(folder);
         if (pending->path.empty()) {
             gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
             delete pending;
             return G_SOURCE_REMOVE;
         }
+        // The chooser settles its start folder asynchronously; record it once known (in Recent
+        // mode it stays unknown, so give up on it after a while).
+        gchar* folder = gtk_file_chooser_get_current_folder(chooser);
+        if (folder == nullptr && ++pending->folderTicks < FolderWaitTicks) return G_SOURCE_CONTINUE;
+        LastRequesterFolder = folder != nullptr ? folder : "";
+        g_free(folder);
         gtk_file_chooser_set_filename(chooser, pending->path.c_str());
         pending->pathSet = true;
         return G_SOURCE_CONTINUE;
@@ -172,7 +180,9 @@ bool runEventsUntil(const std::function<bool()>& done, int timeoutMs) {
         const gint64 left = (deadline - g_get_monotonic_time()) / 1000;
         if (left <= 0) return false;
         Event event;
-        if (waitForEventWhereFor(nullptr, static_cast<int>(left), &event)) dispatchEvent(event);
+        // Short slices, so that conditions outside the queue (a file appearing) are seen soon.
+        if (waitForEventWhereFor(nullptr, static_cast<int>(left < RecheckMs ? left : RecheckMs), &event))
+            dispatchEvent(event);
     }
     return true;
 }

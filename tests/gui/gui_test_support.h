@@ -55,7 +55,7 @@ struct SeenDialog {
     std::string secondButtonText;  // empty with one button
     bool hasSecondButton = false;
     int width = 0, height = 0;                 // the dialog's client area
-    int rightButtonX = 0, rightButtonY = 0;
+    int rightButtonX = 0, rightButtonY = 0, rightButtonWidth = 0, rightButtonHeight = 0;
     int secondButtonX = 0, secondButtonY = 0;
     int textX = 0, textY = 0, textWidth = 0;
     int separatorY = 0, separatorWidth = 0, separatorHeight = 0;

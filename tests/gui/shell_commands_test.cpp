@@ -1,0 +1,268 @@
+// The shell's commands on the real window: start arguments, drops, quit questions, help, web page, file requester.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/launcher.h"
+#include "dialogs/message_dialog.h"
+#include "gui_test_support.h"
+#include "settings/settings_file.h"
+
+namespace {
+
+class CommandTest : public ShellTest {
+protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        const char* path = std::getenv("PATH");
+        savedPath_ = path != nullptr ? path : "";
+    }
+    void TearDown() override {
+        setenv("PATH", savedPath_.c_str(), 1);
+        ShellTest::TearDown();
+    }
+    // A folder of fake outside programs, put first on PATH.
+    std::string fakeBin() {
+        const std::string bin = scratch() + "bin/";
+        std::filesystem::create_directories(bin);
+        setenv("PATH", (bin + ":" + savedPath_).c_str(), 1);
+        return bin;
+    }
+    std::string savedPath_;
+};
+
+// Drag data as the toolkit hands it over: a real GtkSelectionData holding a URI list, obtained
+// from a private selection that this process owns, delivered through PathEntry's drop signal.
+void dropUris(const std::vector<std::string>& uris) {
+    static std::vector<std::string> offered;
+    offered = uris;
+    GtkClipboard* selection = gtk_clipboard_get(gdk_atom_intern_static_string("HW_TEST_DROP"));
+    static GtkTargetEntry uriList = {const_cast<gchar*>("text/uri-list"), 0, 0};
+    gtk_clipboard_set_with_data(
+        selection, &uriList, 1,
+        [](GtkClipboard*, GtkSelectionData* data, guint, gpointer) {
+            std::vector<gchar*> list;
+            for (std::string& uri : offered) list.push_back(uri.data());
+            list.push_back(nullptr);
+            gtk_selection_data_set_uris(data, list.data());
+        },
+        nullptr, nullptr);
+    GtkSelectionData* data =
+        gtk_clipboard_wait_for_contents(selection, gdk_atom_intern_static_string("text/uri-list"));
+    ASSERT_NE(data, nullptr);
+    guint ignoredSignalResult = 0;
+    (void)ignoredSignalResult;
+    g_signal_emit_by_name(controlWidget(ControlId::PathEntry), "drag-data-received", nullptr, 10, 10, data, 0u,
+                          static_cast<guint>(GDK_CURRENT_TIME));
+    gtk_selection_data_free(data);
+}
+
+std::string uriOf(const std::string& path) {
+    gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+    std::string text = uri;
+    g_free(uri);
+    return text;
+}
+
+TEST_F(CommandTest, StartArgumentTakesAnExistingFileOnly) {
+    const std::string file = scratch() + "empty file.bin";
+    writeFileText(file, "");  // size 0 counts as existing
+    ASSERT_TRUE(start({file}));
+    EXPECT_EQ(controlText(ControlId::PathEntry), file);
+    EXPECT_TRUE(controlEnabled(ControlId::VerifyButton));
+    EXPECT_TRUE(controlEnabled(ControlId::DeleteAllButton));
+    stop();
+
+    for (const std::string& argument : {scratch(), scratch() + "missing.bin", std::string()}) {
+        ASSERT_TRUE(start(argument.empty() ? std::vector<std::string>{} : std::vector<std::string>{argument}));
+        EXPECT_EQ(controlText(ControlId::PathEntry), "") << argument;
+        EXPECT_FALSE(controlEnabled(ControlId::VerifyButton)) << argument;
+        EXPECT_FALSE(controlEnabled(ControlId::DeleteAllButton)) << argument;
+        stop();
+    }
+}
+
+TEST_F(CommandTest, DropTakesTheFirstLocalFileAndIgnoresFoldersAndWebLinks) {
+    const std::string first = scratch() + "first.bin";
+    const std::string second = scratch() + "second.bin";
+    writeFileText(first, "1");
+    writeFileText(second, "2");
+    ASSERT_TRUE(start());
+    clearEventQueue();
+
+    dropUris({uriOf(first), uriOf(second)});
+    Event event;
+    ASSERT_TRUE(waitForEventWhereFor([](const Event& e) { return e.kind == DropEvent; }, DefaultWaitMs, &event));
+    EXPECT_EQ(event.id, ControlId::PathEntry);
+    EXPECT_EQ(event.data, first + "\n" + second);
+    dispatchEvent(event);
+    EXPECT_EQ(controlText(ControlId::PathEntry), first);
+    EXPECT_TRUE(controlEnabled(ControlId::VerifyButton));
+
+    dropUris({uriOf(scratch())});
+    dispatchQueuedEvents();
+    EXPECT_EQ(controlText(ControlId::PathEntry), first);
+
+    dropUris({"https://www.example.org/file.bin"});
+    ASSERT_TRUE(waitForEventWhereFor([](const Event& e) { return e.kind == DropEvent; }, DefaultWaitMs, &event));
+    EXPECT_EQ(event.data, "");  // non-local URIs are left out
+    dispatchEvent(event);
+    EXPECT_EQ(controlText(ControlId::PathEntry), first);
+}
+
+TEST_F(CommandTest, QuitQuestionAnsweredYesEndsTheLoopAndSavesTheSettings) {
+    writeTestLanguages();
+    writeSettings("te_ST", {1});
+    ASSERT_TRUE(start());
+    setControlState(ControlId::algorithmCheckBox(1), 0);
+    setControlState(ControlId::algorithmCheckBox(3), 1);
+    setControlState(ControlId::algorithmCheckBox(10), 1);
+    gtk_window_close(GTK_WINDOW(MainWindow));  // the close box
+    answerNextDialog(DialogAnswer::Yes);
+    ASSERT_TRUE(runEventsUntil([] { return QuitRequested.load() == 1; }));
+    EXPECT_EQ(lastDialog().text, "T:tReqSURETOEXIT");
+    EXPECT_EQ(lastDialog().title, "T:tGenMESSAGE");
+    EXPECT_FALSE(lastDialog().mainWindowSensitive);
+    shutDownShell();
+    EXPECT_EQ(readFileText(configFolder() + "Hashwarden.prefs"), settingsBytes("te_ST", {3, 10}));
+}
+
+TEST_F(CommandTest, QuitQuestionAnsweredNoEscapeOrCloseBoxKeepsRunning) {
+    ASSERT_TRUE(start());
+    const std::pair<DialogAnswer, int> answers[] = {
+        {DialogAnswer::No, MenuEvent}, {DialogAnswer::Escape, MenuEvent}, {DialogAnswer::CloseBox, CloseEvent}};
+    for (const auto& [answer, kind] : answers) {
+        const int before = dialogsAnswered();
+        if (kind == MenuEvent)
+            postEvent(Event{MenuEvent, MainWindowNumber, MenuQuit, 0, {}});
+        else
+            gtk_window_close(GTK_WINDOW(MainWindow));
+        answerNextDialog(answer);
+        ASSERT_TRUE(runEventsUntil([&] { return dialogsAnswered() > before && openMessageDialog().window == nullptr; }));
+        dispatchQueuedEvents();
+        EXPECT_EQ(QuitRequested.load(), 0);
+        EXPECT_TRUE(gtk_widget_is_sensitive(controlWidget(ControlId::BrowseButton)));
+    }
+    // Nothing is written while the program runs.
+    EXPECT_FALSE(std::filesystem::exists(configFolder() + "Hashwarden.prefs"));
+}
+
+TEST_F(CommandTest, HelpStartsOnceWhileRunningAgainAfterItEndsAndIsKilledAtQuit) {
+    LanguageTexts texts = allKeysWithPrefix("T:");
+    texts["tLangFileLANGID"] = "en GB";  // a blank in the path: still one argument
+    writeLanguageFile(packFolder(), "te_ST", "Testish", texts);
+    writeSettings("te_ST");
+    const std::string log = scratch() + "help.log";
+    writeFileText(fakeBin() + "Leafscope.exe",
+                  "#!/bin/sh\necho \"$# $PWD/ $1\" >> '" + log + "'\nexec sleep 600\n", 0755);
+    ASSERT_TRUE(start());
+    const std::string expectedLine = "1 " + programFolder() + " " + programFolder() + "Hashwarden_en GB.help\n";
+
+    sendKey(MainWindow, GDK_KEY_F1);
+    ASSERT_TRUE(runEventsUntil([&] { return readFileText(log) == expectedLine; }));
+    const pid_t first = HelpProcess.load();
+    EXPECT_GT(first, 0);
+    EXPECT_EQ(HelpWatcherActive.load(), 1);
+    sendKey(MainWindow, GDK_KEY_F1);
+    dispatchQueuedEvents();
+    EXPECT_EQ(HelpProcess.load(), first);
+
+    // The user closes the help program; the watcher notices within its period.
+    kill(first, SIGTERM);
+    ASSERT_TRUE(pumpUntil([] { return HelpProcess.load() == 0; }));
+    EXPECT_EQ(HelpWatcherActive.load(), 0);
+    sendKey(MainWindow, GDK_KEY_F1);
+    ASSERT_TRUE(runEventsUntil([&] { return readFileText(log) == expectedLine + expectedLine; }));
+    const pid_t second = HelpProcess.load();
+    ASSERT_GT(second, 0);
+    EXPECT_NE(second, first);
+
+    shutDownShell();
+    EXPECT_EQ(HelpProcess.load(), 0);
+    EXPECT_EQ(kill(second, 0), -1);  // killed and reaped
+    EXPECT_EQ(errno, ESRCH);
+}
+
+TEST_F(CommandTest, HelpWithoutTheProgramDoesNothing) {
+    fakeBin();
+    setenv("PATH", (scratch() + "bin").c_str(), 1);
+    ASSERT_TRUE(start());
+    openHelp();
+    EXPECT_EQ(HelpProcess.load(), 0);
+    EXPECT_EQ(HelpWatcherActive.load(), 0);
+}
+
+TEST_F(CommandTest, WebPageGoesToTheOpenerDetachedWithoutAZombie) {
+    const std::string log = scratch() + "web.log";
+    writeFileText(fakeBin() + "xdg-open", "#!/bin/sh\necho \"$#|$1\" > '" + log + ".part'\nmv '" + log + ".part' '" + log + "'\n",
+                  0755);
+    ASSERT_TRUE(start());
+    postEvent(Event{MenuEvent, MainWindowNumber, MenuOpenWeb, 0, {}});
+    ASSERT_TRUE(runEventsUntil([&] { return std::filesystem::exists(log); }));
+    EXPECT_EQ(readFileText(log), std::string("1|") + MakerWebAddress + "\n");
+    // The opener is not our child: nothing is left to reap.
+    errno = 0;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+}
+
+TEST_F(CommandTest, ChooseFileUsesTheRequesterAndItsFolder) {
+    const std::string file = scratch() + "chosen.bin";
+    const std::string other = scratch() + "sub/other.bin";
+    std::filesystem::create_directories(scratch() + "sub");
+    writeFileText(file, "x");
+    writeFileText(other, "y");
+    ASSERT_TRUE(start());
+    answerNextFileRequester("");  // cancelled: nothing changes
+    chooseFile();
+    EXPECT_EQ(controlText(ControlId::PathEntry), "");
+    EXPECT_FALSE(controlEnabled(ControlId::VerifyButton));
+
+    answerNextFileRequester(file);
+    postEvent(Event{ControlEvent, MainWindowNumber, ControlId::BrowseButton, 0, {}});
+    ASSERT_TRUE(runEventsUntil([&] { return controlText(ControlId::PathEntry) == file; }));
+    EXPECT_TRUE(controlEnabled(ControlId::VerifyButton));
+    EXPECT_TRUE(controlEnabled(ControlId::DeleteAllButton));
+    EXPECT_FALSE(controlEnabled(ControlId::SaveButton));
+
+    // Next time the requester opens in the chosen file's folder.
+    answerNextFileRequester(other);
+    postEvent(Event{MenuEvent, MainWindowNumber, MenuOpen, 0, {}});
+    ASSERT_TRUE(runEventsUntil([&] { return controlText(ControlId::PathEntry) == other; }));
+    EXPECT_EQ(lastRequesterFolder() + "/", scratch());
+}
+
+TEST(LauncherTest, ParametersSplitAtBlanksWithQuotedParts) {
+    EXPECT_EQ(splitParameters("a  b\tc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+    EXPECT_EQ(splitParameters("\"/path with blanks/x.help\""), (std::vector<std::string>{"/path with blanks/x.help"}));
+    EXPECT_EQ(splitParameters("one \"two three\" four"), (std::vector<std::string>{"one", "two three", "four"}));
+    EXPECT_EQ(splitParameters("   "), std::vector<std::string>{});
+}
+
+TEST(LauncherTest, ProgramsAreFoundOnlyAsNonEmptyExecutableFiles) {
+    char pattern[] = "/tmp/hw-launcher-XXXXXX";
+    const std::string folder = std::string(mkdtemp(pattern)) + "/";
+    writeFileText(folder + "empty", "", 0755);
+    writeFileText(folder + "plain", "#!/bin/sh\n", 0644);
+    writeFileText(folder + "tool", "#!/bin/sh\n", 0755);
+    std::filesystem::create_directories(folder + "dir");
+    const char* path = std::getenv("PATH");
+    const std::string saved = path != nullptr ? path : "";
+    setenv("PATH", ("/nonexistent:" + folder).c_str(), 1);
+    EXPECT_EQ(findProgram("tool"), folder + "tool");
+    EXPECT_EQ(findProgram("empty"), "");
+    EXPECT_EQ(findProgram("plain"), "");
+    EXPECT_EQ(findProgram("dir"), "");
+    EXPECT_EQ(findProgram(folder + "tool"), folder + "tool");
+    EXPECT_EQ(findProgram("sub/tool"), "");  // a relative path must start with "./"
+    setenv("PATH", saved.c_str(), 1);
+    EXPECT_EQ(launchProgram("no-such-program-here", "", ""), 0);
+    EXPECT_FALSE(launchDetached("no-such-program-here", "", ""));
+    std::filesystem::remove_all(folder);
+}
+
+}  // namespace

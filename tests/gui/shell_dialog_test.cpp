@@ -1,0 +1,213 @@
+// MessageDialog and the About window on the real display: geometry, answers, line breaks, texts.
+#include "dialogs/about_window.h"
+#include "dialogs/message_dialog.h"
+#include "gui_test_support.h"
+#include "settings/language_catalogue.h"
+
+namespace {
+
+class DialogTest : public ShellTest {
+protected:
+    // Shows the dialog, answers it as told, and returns its result.
+    int show(DialogPreset& preset, const std::string& text, DialogAnswer answer) {
+        answerNextDialog(answer);
+        return MessageDialog(preset, text);
+    }
+};
+
+TEST_F(DialogTest, QuestionPresetsPutNoAt250AndYesAt345OnTheBand) {
+    writeTestLanguages();
+    writeSettings("te_ST");
+    ASSERT_TRUE(start());
+    for (DialogPreset* preset : {&WarningQuestionPreset, &QuestionPreset}) {
+        EXPECT_EQ(show(*preset, "Sure?", DialogAnswer::Yes), 1);
+        const SeenDialog& seen = lastDialog();
+        EXPECT_EQ(seen.width, 440);
+        EXPECT_EQ(seen.height, 120);
+        EXPECT_EQ(seen.secondButtonX, 250);
+        EXPECT_EQ(seen.rightButtonX, 345);
+        EXPECT_EQ(seen.rightButtonY, 90);
+        EXPECT_EQ(seen.secondButtonY, 90);
+        EXPECT_EQ(seen.rightButtonText, "T:tGenYES");
+        EXPECT_EQ(seen.secondButtonText, "T:tGenNO");
+        EXPECT_EQ(seen.title, "T:tGenMESSAGE");
+        EXPECT_EQ(seen.textX, 74);  // beside the 64-pixel icon
+        EXPECT_EQ(seen.textWidth, 440 - 64 - 15);
+        EXPECT_EQ(seen.separatorY, 85);
+        EXPECT_EQ(seen.separatorWidth, 440);
+        EXPECT_EQ(seen.separatorHeight, 35);
+        EXPECT_EQ(seen.rightButtonHeight, 25);
+        EXPECT_EQ(seen.rightButtonWidth, 90);
+    }
+    EXPECT_EQ(show(InfoPreset, "Done", DialogAnswer::Yes), 1);
+    EXPECT_EQ(lastDialog().height, 160);
+    EXPECT_FALSE(lastDialog().hasSecondButton);
+    EXPECT_EQ(lastDialog().rightButtonX, 345);
+    EXPECT_EQ(lastDialog().rightButtonY, 130);
+    EXPECT_EQ(lastDialog().rightButtonText, "T:tGenOK");
+    // The copy-all message uses the same preset at 120 pixels.
+    InfoPreset.height = 120;
+    EXPECT_EQ(show(InfoPreset, "Copied", DialogAnswer::Return), 1);
+    EXPECT_EQ(lastDialog().height, 120);
+    InfoPreset.height = 160;
+}
+
+TEST_F(DialogTest, HeightRuleAndSecondButtonPlaces) {
+    ASSERT_TRUE(start());
+    DialogPreset preset = QuestionPreset;
+    preset.buttons = "No|Yes";
+    const std::pair<int, int> heights[] = {{60, 74}, {73, 74}, {74, 74}, {75, 75}, {200, 200}};
+    for (const auto& [asked, shown] : heights) {
+        preset.height = asked;
+        show(preset, "x", DialogAnswer::No);
+        EXPECT_EQ(lastDialog().height, shown) << asked;
+    }
+    preset.height = 50;
+    preset.image = -1;
+    preset.secondButtonPlace = 0;
+    show(preset, "x", DialogAnswer::No);
+    EXPECT_EQ(lastDialog().height, 50);  // no icon: the height as given
+    EXPECT_EQ(lastDialog().secondButtonX, 5);
+    EXPECT_EQ(lastDialog().textX, 5);
+    EXPECT_EQ(lastDialog().textWidth, 430);
+    preset.height = 120;
+    preset.image = WarningIcon;
+    show(preset, "x", DialogAnswer::No);
+    EXPECT_EQ(lastDialog().secondButtonX, 74);
+    preset.secondButtonPlace = 2;  // any other value leaves the second button out
+    show(preset, "x", DialogAnswer::Yes);
+    EXPECT_FALSE(lastDialog().hasSecondButton);
+    preset.secondButtonPlace = 1;
+    preset.buttons = "Only";
+    show(preset, "x", DialogAnswer::Yes);
+    EXPECT_FALSE(lastDialog().hasSecondButton);
+    EXPECT_EQ(lastDialog().rightButtonText, "Only");
+    EXPECT_EQ(lastDialog().rightButtonX, 440 - 95);
+    preset.buttons = "Left|Right|Ignored";
+    show(preset, "x", DialogAnswer::Yes);
+    EXPECT_EQ(lastDialog().secondButtonText, "Left");
+    EXPECT_EQ(lastDialog().rightButtonText, "Right");
+}
+
+TEST_F(DialogTest, EveryWayOfAnsweringGivesItsResultAndReenablesTheWindow) {
+    ASSERT_TRUE(start());
+    const std::pair<DialogAnswer, int> answers[] = {{DialogAnswer::Yes, 1},
+                                                    {DialogAnswer::No, 0},
+                                                    {DialogAnswer::Return, 1},
+                                                    {DialogAnswer::Escape, 0},
+                                                    {DialogAnswer::CloseBox, 0}};
+    for (const auto& [answer, result] : answers) {
+        EXPECT_EQ(show(WarningQuestionPreset, "Question", answer), result) << static_cast<int>(answer);
+        EXPECT_FALSE(lastDialog().mainWindowSensitive);
+        EXPECT_TRUE(gtk_widget_is_sensitive(controlWidget(ControlId::BrowseButton)));
+        EXPECT_EQ(openMessageDialog().window, nullptr);
+    }
+    // Return acknowledges a one-button message too.
+    EXPECT_EQ(show(InfoPreset, "Note", DialogAnswer::Return), 1);
+}
+
+TEST_F(DialogTest, BackslashNInEitherCaseBreaksTheLine) {
+    EXPECT_EQ(expandLineBreaks("one\\ntwo\\Nthree"), "one\ntwo\nthree");
+    EXPECT_EQ(expandLineBreaks("done\\n\\nErrors:  2"), "done\n\nErrors:  2");
+    EXPECT_EQ(expandLineBreaks("path C:\\temp\\x\\"), "path C:\\temp\\x\\");
+    ASSERT_TRUE(start());
+    show(InfoPreset, "first\\Nsecond", DialogAnswer::Yes);
+    EXPECT_EQ(lastDialog().text, "first\nsecond");
+}
+
+TEST_F(DialogTest, AnEmptyCatalogueGivesEmptyTitleAndButtonsAndTheBareText) {
+    ASSERT_TRUE(start());
+    EXPECT_EQ(show(WarningQuestionPreset, "bare text", DialogAnswer::No), 0);
+    EXPECT_EQ(lastDialog().title, "");
+    EXPECT_EQ(lastDialog().rightButtonText, "");
+    EXPECT_EQ(lastDialog().secondButtonText, "");
+    EXPECT_EQ(lastDialog().text, "bare text");
+    answerNextDialog(DialogAnswer::Yes);
+    EXPECT_TRUE(askQuestion("tReqSURETOEXIT"));
+    EXPECT_EQ(lastDialog().text, "");
+}
+
+TEST_F(DialogTest, EventsOfOtherWindowsWaitForTheMainLoopInOrder) {
+    ASSERT_TRUE(start());
+    clearEventQueue();
+    postEvent(Event{ControlEvent, MainWindowNumber, ControlId::FileFrame, 0, {}});
+    postEvent(Event{JobFinishedEvent + 7, -1, -1, 0, {}});  // like the job's end event, already queued
+    EXPECT_EQ(show(QuestionPreset, "Cancel?", DialogAnswer::Escape), 0);
+    ASSERT_EQ(queuedEventCount(), 2);
+    Event first, second;
+    ASSERT_TRUE(waitForEventWhereFor(nullptr, 100, &first));
+    ASSERT_TRUE(waitForEventWhereFor(nullptr, 100, &second));
+    EXPECT_EQ(first.window, MainWindowNumber);
+    EXPECT_EQ(first.id, ControlId::FileFrame);
+    EXPECT_EQ(second.kind, JobFinishedEvent + 7);
+}
+
+class AboutTest : public ShellTest {};
+
+TEST_F(AboutTest, ShowsLogoNameVersionTextAndCreditsOverTheDisabledWindow) {
+    LanguageTexts texts = allKeysWithPrefix("T:");
+    texts["tAboutCODE"] = "About text with \\n kept";
+    writeLanguageFile(packFolder(), "te_ST", "Testish", texts);
+    writeSettings("te_ST");
+    ASSERT_TRUE(start());
+    postEvent(Event{MenuEvent, MainWindowNumber, MenuAbout, 0, {}});
+    ASSERT_TRUE(runEventsUntil([] { return aboutWindow() != nullptr && gtk_widget_get_mapped(aboutWindow()); }));
+    pumpUntil([] { return gtk_widget_get_allocated_width(controlWidget(AboutOkButtonId)) > 1; });
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(aboutWindow())), "T:tAboutTITLE");
+    const std::string body = controlText(AboutBodyTextId);
+    EXPECT_EQ(body, aboutBodyText());
+    EXPECT_EQ(body.rfind("v1.0.0.0 (arm32)\n\nAbout text with \\n kept\n", 0), 0u) << body;
+    EXPECT_NE(body.find("\nBrightmoor\n\nhttps://"), std::string::npos) << body;
+    EXPECT_EQ(body.back(), '\n');
+    EXPECT_EQ(controlText(AboutTitleTextId), "Hashwarden");
+    EXPECT_EQ(controlText(AboutOkButtonId), "T:tGenOK");
+    const int places[][5] = {{45, 5, 5, 128, 128}, {46, 150, 10, 445, 45}, {47, 150, 55, 445, 160}, {48, 495, 220, 100, 25}};
+    for (const auto& place : places) {
+        // The widget placed in the window: the control itself, or the scroller holding the body.
+        GtkWidget* placed = controlWidget(place[0]);
+        while (!GTK_IS_FIXED(gtk_widget_get_parent(placed))) placed = gtk_widget_get_parent(placed);
+        GtkAllocation allocation;
+        gtk_widget_get_allocation(placed, &allocation);
+        EXPECT_EQ(allocation.x, place[1]) << place[0];
+        EXPECT_EQ(allocation.y, place[2]) << place[0];
+        EXPECT_EQ(allocation.width, place[3]) << place[0];
+        EXPECT_EQ(allocation.height, place[4]) << place[0];
+    }
+    GtkWidget* client = gtk_bin_get_child(GTK_BIN(aboutWindow()));
+    EXPECT_EQ(gtk_widget_get_allocated_width(client), 600);
+    EXPECT_EQ(gtk_widget_get_allocated_height(client), 250);
+    EXPECT_FALSE(gtk_widget_is_sensitive(controlWidget(ControlId::BrowseButton)));
+    // Return and Escape do nothing here.
+    sendKey(aboutWindow(), GDK_KEY_Escape);
+    sendKey(aboutWindow(), GDK_KEY_Return);
+    dispatchQueuedEvents();
+    EXPECT_NE(aboutWindow(), nullptr);
+}
+
+TEST_F(AboutTest, OkAndTheCloseBoxBothCloseItAndItReopensInTheNewLanguage) {
+    writeTestLanguages();
+    writeSettings("te_ST");
+    ASSERT_TRUE(start());
+    for (bool useCloseBox : {false, true}) {
+        openAbout();
+        ASSERT_NE(aboutWindow(), nullptr);
+        pumpUntil([] { return gtk_widget_get_mapped(aboutWindow()); });
+        if (useCloseBox)
+            gtk_window_close(GTK_WINDOW(aboutWindow()));
+        else
+            gtk_button_clicked(GTK_BUTTON(controlWidget(AboutOkButtonId)));
+        ASSERT_TRUE(runEventsUntil([] { return aboutWindow() == nullptr; })) << useCloseBox;
+        EXPECT_TRUE(gtk_widget_is_sensitive(controlWidget(ControlId::BrowseButton)));
+        EXPECT_EQ(controlWidget(AboutOkButtonId), nullptr);
+    }
+    int otherish = -1;
+    for (int id = MenuLanguageBase; id < menuItemIdCount(); ++id)
+        if (menuItemText(id) == "Otherish") otherish = id;
+    switchLanguageItem(otherish);
+    openAbout();
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(aboutWindow())), "O:tAboutTITLE");
+    EXPECT_NE(controlText(AboutBodyTextId).find("O:tAboutCODE"), std::string::npos);
+    closeAbout();
+}
+
+}  // namespace
