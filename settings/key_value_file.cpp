@@ -168,6 +168,7 @@ void KeyValueFile::reset() {
     if (tempFd_ >= 0) ::close(tempFd_);
     tempFd_ = -1;
     open_ = false;
+    fromMemory_ = false;
     changed_ = false;
     hasEncoding_ = false;
     entries_.clear();
@@ -224,6 +225,7 @@ bool KeyValueFile::openFile(const std::string& path) {
     }
     ::close(fd);
     openBytes(bytes, path);
+    fromMemory_ = false;
     return true;
 }
 
@@ -231,6 +233,7 @@ void KeyValueFile::openBytes(std::string_view bytes, const std::string& name) {
     closeFile();
     path_ = name;
     open_ = true;
+    fromMemory_ = true;
     load(bytes);
 }
 
@@ -448,7 +451,7 @@ std::string KeyValueFile::serialise() const {
 
 bool KeyValueFile::closeFile() {
     bool written = true;
-    if (open_ && changed_ && tempFd_ < 0 && path_.empty()) {
+    if (open_ && changed_ && fromMemory_) {
         // A document read from memory has nowhere to go.
         written = false;
     } else if (open_ && changed_) {

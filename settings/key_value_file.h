@@ -31,7 +31,8 @@ struct KeyValueFile {
     // Loads an existing file for reading. False when it cannot be opened or read.
     [[nodiscard]] bool openFile(const std::string& path);
     // Loads a document from bytes already in memory (a language file read out of an
-    // archive); `name` is only kept as the document's path.
+    // archive); `name` is only kept as the document's path. Such a document is never
+    // written out.
     void openBytes(std::string_view bytes, const std::string& name = {});
 
     // Empty name: the top level. Otherwise the first group of that name (ASCII case
@@ -74,6 +75,7 @@ private:
     std::string tempPath_;  // set while a created document waits to be written
     int tempFd_ = -1;
     bool open_ = false;
+    bool fromMemory_ = false;  // loaded by openBytes: there is no file to write back to
     bool changed_ = false;
     bool hasEncoding_ = false;  // false only for a document loaded from an empty file
     std::vector<Entry> entries_;

@@ -237,7 +237,7 @@ TEST(KeyValueFileWrite, DocumentReadFromMemoryIsNeverWrittenAnywhere) {
     ASSERT_EQ(chdir(dir.path().c_str()), 0);
     {
         KeyValueFile file;
-        file.openBytes(Bom + "[G]\nk = v\n");
+        file.openBytes(Bom + "[G]\nk = v\n", "named.language");
         file.selectGroup("G");
         file.writeString("k", "changed");
         EXPECT_FALSE(file.closeFile());
