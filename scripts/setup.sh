@@ -7,6 +7,7 @@ packages=(
   libgtest-dev googletest libssl-dev                    # tests; libcrypto is the tests' independent oracle
   xvfb xauth dbus-daemon dbus-x11 at-spi2-core python3 python3-pyatspi xdotool xclip imagemagick fonts-dejavu-core fonts-liberation2
   openssl rhash                                         # reference tools for the tests and the benchmark
+  g++-arm-linux-gnueabihf qemu-user-static libarchive-dev:armhf libssl-dev:armhf libgtest-dev:armhf  # 32-bit ARM build, scripts/test-arm32.sh
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -15,6 +16,7 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   sudo=""; [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  dpkg --print-foreign-architectures | grep -qx armhf || $sudo dpkg --add-architecture armhf
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
 fi

@@ -1,6 +1,8 @@
-// Every block-function path this CPU can run, each checked against OpenSSL and a bitwise CRC-32.
+// Every block-function path this CPU can run, each checked against OpenSSL and a bitwise CRC-32;
+// and files past 4 GiB, where 32-bit targets need 64-bit offsets throughout.
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -352,6 +354,120 @@ TEST(Crc32FoldConstants, DerivedFromThePolynomial) {
         EXPECT_EQ(xPowerModP(a + 37), mulMod(xPowerModP(a), xPowerModP(37))) << a;
     // Every multiplier fits the 33 bits the folding step assumes.
     for (unsigned k = 32; k < 2100; ++k) EXPECT_EQ(foldConstant(k) >> 33, 0u) << k;
+}
+
+// A sparse file a little over 4 GiB with data at its start, across the 4 GiB mark and at its end.
+// On 32-bit targets any offset, length or position held in 32 bits shows up here.
+class LargeSparseFile : public testing::Test {
+protected:
+    static constexpr int64_t FourGiB = int64_t{1} << 32;
+    static constexpr int64_t Size = FourGiB + 3 * 1048576 + 123;
+    struct Region {
+        int64_t offset;
+        std::vector<uint8_t> bytes;
+    };
+
+    void SetUp() override {
+        registerAllPlugins();
+        const int fd = mkstemp(name_);
+        ASSERT_GE(fd, 0);
+        regions_ = {{0, randomBytes(5000, 11)}, {FourGiB - 700, randomBytes(1500, 12)}, {Size - 999, randomBytes(999, 13)}};
+        bool ok = ftruncate(fd, Size) == 0;
+        for (const Region& r : regions_)
+            ok = ok && pwrite(fd, r.bytes.data(), r.bytes.size(), r.offset) == static_cast<ssize_t>(r.bytes.size());
+        close(fd);
+        if (!ok) {
+            unlink(name_);
+            GTEST_SKIP() << "this file system cannot hold a sparse file of " << Size << " bytes";
+        }
+    }
+    void TearDown() override { unlink(name_); }
+
+    // The file's bytes from `offset`, `length` of them (zeros between the regions).
+    std::vector<uint8_t> bytesAt(int64_t offset, std::size_t length) const {
+        std::vector<uint8_t> bytes(length, 0);
+        for (const Region& r : regions_)
+            for (std::size_t i = 0; i < r.bytes.size(); ++i) {
+                const int64_t at = r.offset + static_cast<int64_t>(i) - offset;
+                if (at >= 0 && at < static_cast<int64_t>(length)) bytes[static_cast<std::size_t>(at)] = r.bytes[i];
+            }
+        return bytes;
+    }
+
+    // CRC-32 of the bytes [0, end): data regions bit by bit, runs of zeros by multiplying the CRC
+    // register by x^(8n) mod P, so the expected value costs nothing like reading 4 GiB.
+    uint32_t expectedCrc32(int64_t end) const {
+        using namespace crc32fold;
+        auto mulMod = [](uint32_t a, uint32_t b) {
+            uint32_t r = 0;
+            for (int i = 31; i >= 0; --i) {
+                r = (r & 0x80000000u) ? (r << 1) ^ Polynomial : (r << 1);
+                if ((b >> i) & 1u) r ^= a;
+            }
+            return r;
+        };
+        auto appendZeros = [&](uint32_t crc, int64_t count) {
+            uint32_t power = xPowerModP(0);    // x^(8 * count), by squaring
+            uint32_t square = xPowerModP(8);   // x^(8 * 2^i)
+            for (uint64_t n = static_cast<uint64_t>(count); n != 0; n >>= 1) {
+                if (n & 1u) power = mulMod(power, square);
+                square = mulMod(square, square);
+            }
+            return ~reflect32(mulMod(reflect32(~crc), power));
+        };
+        uint32_t crc = 0;
+        int64_t at = 0;
+        for (const Region& r : regions_) {
+            if (r.offset >= end) break;
+            crc = appendZeros(crc, r.offset - at);
+            const std::size_t count = static_cast<std::size_t>(std::min<int64_t>(end - r.offset, r.bytes.size()));
+            crc = crc32Chain(crc, r.bytes.data(), count);
+            at = r.offset + static_cast<int64_t>(count);
+        }
+        return appendZeros(crc, end - at);
+    }
+
+    static uint32_t crc32Chain(uint32_t crc, const uint8_t* data, std::size_t length) {
+        uint32_t c = ~crc;
+        for (std::size_t i = 0; i < length; ++i) {
+            c ^= data[i];
+            for (int bit = 0; bit < 8; ++bit) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+        }
+        return ~c;
+    }
+
+    static std::string crcText(uint32_t crc) {
+        char text[9];
+        std::snprintf(text, sizeof text, "%08x", crc);
+        return text;
+    }
+
+    char name_[32] = "/tmp/hw-sparse-XXXXXX";
+    std::vector<Region> regions_;
+};
+
+TEST_F(LargeSparseFile, OffsetsPast4GiBReachTheRightBytes) {
+    const Algorithm sha256{Family::Sha256, PluginSha2, 256, EVP_sha256};
+    const Algorithm md5{Family::Md5, PluginMd5, 0, EVP_md5};
+    // Across the 4 GiB mark, beyond it, and the tail up to the end (length -1).
+    struct Window {
+        int64_t offset;
+        int64_t length;
+    };
+    for (const Window w : {Window{FourGiB - 1000, 2000}, Window{FourGiB + 5, 600}, Window{Size - 2500, -1}}) {
+        const std::size_t count = static_cast<std::size_t>(w.length < 0 ? Size - w.offset : w.length);
+        const std::vector<uint8_t> expected = bytesAt(w.offset, count);
+        for (const Algorithm* algorithm : {&sha256, &md5})
+            EXPECT_EQ(fileFingerprint(name_, algorithm->plugin, algorithm->bits, w.offset, w.length),
+                      oracleDigest(*algorithm, expected.data(), expected.size()))
+                << "offset " << w.offset << " length " << w.length;
+    }
+}
+
+// One pass over more than 4 GiB (reading holes costs the kernel a second or more per GiB here).
+TEST_F(LargeSparseFile, LengthPast4GiB) {
+    // A length whose low 32 bits alone would mean 2 MiB; the running position passes 4 GiB too.
+    EXPECT_EQ(fileFingerprint(name_, PluginCrc32, 0, 0, FourGiB + 2 * 1048576), crcText(expectedCrc32(FourGiB + 2 * 1048576)));
 }
 
 } // namespace
