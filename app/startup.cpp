@@ -102,6 +102,7 @@ int startShell(int& argc, char**& argv) {
         return 1;
     }
     buildMenusAndControls();
+    if (GdkPixbuf* logo = shellImage(LogoImage)) gtk_window_set_icon(GTK_WINDOW(MainWindow), logo);
     for (int slot = 0; slot < SlotCount; ++slot) setControlState(ControlId::algorithmCheckBox(slot), TickedFlags[slot] != 0);
     if (!InitialFile.empty()) (void)takeFileIfUsable(InitialFile);
     ThemeBackgroundColour = themeBackground(MainWindow);

@@ -8,6 +8,7 @@
 #include "settings/language_catalogue.h"
 #include "settings/settings_file.h"
 #include "dialogs/message_dialog.h"
+#include "app/toolkit_lock.h"
 
 namespace {
 
@@ -317,9 +318,14 @@ TEST_F(WindowTest, OtherThreadsReachTheControlsWhileTheLoopWaits) {
         done = true;
         postEvent(Event{JobFinishedEvent + 1, -1, -1, 0, {}});
     });
+    // Blocks in the main loop's poll, which lets the worker take the toolkit lock; the worker's
+    // event comes after its last control operation.
     Event event;
-    const bool woke = waitForEventWhereFor(nullptr, DefaultWaitMs, &event);  // blocks in the main loop's poll
+    const bool woke = waitForEventWhereFor([](const Event& e) { return e.kind == JobFinishedEvent + 1; },
+                                           DefaultWaitMs, &event);
+    if (!woke) toolkitLeave();  // let a stuck worker finish rather than hang in join
     worker.join();
+    if (!woke) toolkitEnter();
     ASSERT_TRUE(woke);
     EXPECT_TRUE(done.load());
     EXPECT_EQ(controlText(ControlId::resultEntry(7)), "from the job thread");
@@ -364,7 +370,7 @@ TEST_F(WindowTest, EveryControlHasAnAccessibleNameAndTabReachesEveryEnabledOne) 
     for (int step = 0; step < 40; ++step) {
         GtkWidget* before = gtk_window_get_focus(GTK_WINDOW(MainWindow));
         sendKey(MainWindow, GDK_KEY_Tab);
-        pumpUntil([&] { return gtk_window_get_focus(GTK_WINDOW(MainWindow)) != before; }, 2000);
+        pumpUntil([&] { return gtk_window_get_focus(GTK_WINDOW(MainWindow)) != before; }, 500);
         GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(MainWindow));
         for (int id = 0; id < MainControlCount; ++id)
             if (controlWidget(id) == focus) focused.insert(id);

@@ -1,0 +1,120 @@
+#!/usr/bin/python3
+# End-to-end: the built program as its own process under Xvfb, driven from outside as a user would
+# (AT-SPI finds the controls, xdotool moves the pointer and types), ending with the quit question
+# and the settings file checked byte for byte.
+# Usage: shell_end_to_end.py PROGRAM   (needs DISPLAY and a D-Bus session: scripts/with-xvfb.sh)
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+import pyatspi
+
+DEADLINE_S = 20
+
+
+def wait_for(what, condition):
+    """Polls an outside condition until it holds or the deadline passes."""
+    end = time.monotonic() + DEADLINE_S
+    while time.monotonic() < end:
+        result = condition()
+        if result:
+            return result
+        time.sleep(0.05)
+    raise AssertionError("timed out waiting for " + what)
+
+
+def xdotool(*args):
+    return subprocess.run(["xdotool", *args], check=True, capture_output=True, text=True).stdout.strip()
+
+
+def application():
+    desktop = pyatspi.Registry.getDesktop(0)
+    for app in desktop:
+        if app is not None and app.name == "hashwarden":
+            return app
+    return None
+
+
+def find(root, role, name):
+    return pyatspi.findDescendant(root, lambda a: a is not None and a.getRoleName() == role and a.name == name)
+
+
+def click(accessible):
+    x, y, w, h = accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    xdotool("mousemove", "--sync", str(x + w // 2), str(y + h // 2), "click", "1")
+
+
+def checked(accessible):
+    return accessible.getState().contains(pyatspi.STATE_CHECKED)
+
+
+def dialog_named(app, title):
+    for child in app:
+        if child is not None and child.name == title and child.getState().contains(pyatspi.STATE_VISIBLE):
+            return child
+    return None
+
+
+def main():
+    executable = os.path.abspath(sys.argv[1])
+    home = tempfile.mkdtemp(prefix="hw-e2e-")
+    try:
+        data = os.path.join(home, "data.bin")
+        with open(data, "wb") as f:
+            f.write(b"end to end\n")
+        env = dict(os.environ, HOME=home, LC_ALL="C.UTF-8", GTK_A11Y="atspi")
+        env.pop("LANG", None)  # no settings and no LANG: en_GB is in force
+        program = subprocess.Popen([executable, data], env=env)
+        try:
+            window = wait_for("the main window", lambda: subprocess.run(
+                ["xdotool", "search", "--onlyvisible", "--name", r"^Hashwarden v1\.0\.0\.0"],
+                capture_output=True, text=True).stdout.split())[0]
+            app = wait_for("the program on the accessibility bus", application)
+            path_entry = wait_for("the path field", lambda: find(app, "text", "File"))
+            assert path_entry.queryText().getText(0, -1) == data, "the start argument is in the path field"
+
+            # Tick CRC32 and SHA2 - 256 with the pointer, as a user would.
+            for name in ("CRC32", "SHA2 - 256"):
+                box = wait_for(name, lambda: find(app, "check box", name))
+                assert not checked(box), name + " starts unticked"
+                click(box)
+                wait_for(name + " ticked", lambda: checked(box))
+
+            # Ctrl+Q asks; Escape answers No and the program goes on.
+            xdotool("windowfocus", "--sync", window)
+            xdotool("key", "--clearmodifiers", "ctrl+q")
+            question = wait_for("the quit question", lambda: dialog_named(app, "Message"))
+            assert find(question, "label", "Do you really want to quit Hashwarden?") is not None
+            xdotool("key", "Escape")
+            wait_for("the question to close", lambda: dialog_named(app, "Message") is None)
+            assert program.poll() is None, "No keeps the program running"
+
+            # Ctrl+Q again; the Yes button ends it.
+            xdotool("windowfocus", "--sync", window)
+            xdotool("key", "--clearmodifiers", "ctrl+q")
+            question = wait_for("the quit question again", lambda: dialog_named(app, "Message"))
+            click(wait_for("the Yes button", lambda: find(question, "push button", "Yes")))
+            status = program.wait(timeout=DEADLINE_S)
+            assert status == 0, "exit status %d" % status
+        finally:
+            if program.poll() is None:
+                program.kill()
+                program.wait()
+
+        keys = ["CRC32", "MD5", "SHA1", "SHA2224", "SHA2256", "SHA2384", "SHA2512",
+                "SHA3224", "SHA3256", "SHA3384", "SHA3512"]
+        expected = "\ufeff\n; Hashwarden Preferences\n[Language]\nLanguage = en_GB\n[General]\n" + "".join(
+            "%s = %d\n" % (key, 1 if key in ("CRC32", "SHA2256") else 0) for key in keys)
+        with open(os.path.join(home, ".Brightmoor", "Hashwarden", "Hashwarden.prefs"), "rb") as f:
+            written = f.read()
+        assert written == expected.encode("utf-8"), "settings file:\n%r\nexpected:\n%r" % (written, expected)
+        print("end-to-end: OK")
+    finally:
+        shutil.rmtree(home, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
