@@ -80,11 +80,14 @@ void openAbout() {
     // The body keeps its 445 x 160 place in every language and font: longer text scrolls.
     GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
     gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scroller), FALSE);  // show there is more
     gtk_widget_set_size_request(scroller, 445, 160);
     gtk_fixed_put(GTK_FIXED(fixed), scroller, 150, 55);
     GtkWidget* text = gtk_label_new(body.c_str());
     gtk_container_add(GTK_CONTAINER(scroller), text);
     registerControl(AboutBodyTextId, text, ControlKind::Label);
+    if (GtkWidget* viewport = gtk_bin_get_child(GTK_BIN(scroller)); viewport != nullptr)
+        gtk_viewport_set_shadow_type(GTK_VIEWPORT(viewport), GTK_SHADOW_NONE);
     gtk_label_set_xalign(GTK_LABEL(text), 0.0f);
     gtk_label_set_yalign(GTK_LABEL(text), 0.0f);
     gtk_label_set_line_wrap(GTK_LABEL(text), TRUE);

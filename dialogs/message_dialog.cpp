@@ -182,16 +182,26 @@ int MessageDialog(DialogPreset& preset, const std::string& text) {
         textX = iconWidth + 10;
         textWidth = W - iconWidth - 15;
     }
+    // The text wraps at its control's width; the scroller keeps the label's natural height (which
+    // GtkFixed would otherwise give the window) out of the dialog's fixed size.
+    parts.textArea = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(parts.textArea), GTK_POLICY_NEVER, GTK_POLICY_EXTERNAL);
+    gtk_widget_set_size_request(parts.textArea, textWidth, H - 40);
     parts.text = gtk_label_new(message.c_str());
     gtk_label_set_line_wrap(GTK_LABEL(parts.text), TRUE);
     gtk_label_set_line_wrap_mode(GTK_LABEL(parts.text), PANGO_WRAP_WORD_CHAR);
     gtk_label_set_xalign(GTK_LABEL(parts.text), 0.0f);
     gtk_label_set_yalign(GTK_LABEL(parts.text), 0.0f);
-    gtk_label_set_max_width_chars(GTK_LABEL(parts.text), 1);  // wrap at the given width, not a natural one
-    gtk_widget_set_size_request(parts.text, textWidth, H - 40);
+    gtk_label_set_max_width_chars(GTK_LABEL(parts.text), 1);  // no wider than the text area
+    gtk_widget_set_valign(parts.text, GTK_ALIGN_START);
     if (preset.font != -1) applyFont(parts.text, preset.font);
     if (preset.textColour != -1) setForeground(parts.text, preset.textColour);
-    gtk_fixed_put(GTK_FIXED(fixed), parts.text, textX, 5);
+    gtk_container_add(GTK_CONTAINER(parts.textArea), parts.text);
+    if (GtkWidget* viewport = gtk_bin_get_child(GTK_BIN(parts.textArea)); viewport != nullptr) {
+        gtk_viewport_set_shadow_type(GTK_VIEWPORT(viewport), GTK_SHADOW_NONE);
+        if (preset.windowColour != -1) setBackground(viewport, preset.windowColour);
+    }
+    gtk_fixed_put(GTK_FIXED(fixed), parts.textArea, textX, 5);
 
     if (preset.separatorKind >= 1 && preset.separatorKind <= 3) {
         parts.separator = gtk_event_box_new();

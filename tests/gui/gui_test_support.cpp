@@ -69,7 +69,7 @@ gboolean answerDialogWhenShown(gpointer data) {
         seen.secondButtonX = allocation.x;
         seen.secondButtonY = allocation.y;
     }
-    gtk_widget_get_allocation(parts.text, &allocation);
+    gtk_widget_get_allocation(parts.textArea, &allocation);
     seen.textX = allocation.x;
     seen.textY = allocation.y;
     seen.textWidth = allocation.width;
