@@ -16,6 +16,10 @@
 [[nodiscard]] bool waitForEventWhereFor(const std::function<bool(const Event&)>& wanted, int timeoutMs,
                                         Event* event);
 
+// Runs the toolkit's main loop (blocking, no polling) until done() is true or `timeoutMs` have
+// passed; returns done(). done() is looked at after each dispatched source.
+bool iterateUntil(const std::function<bool()>& done, int timeoutMs);
+
 // Removes every queued event of `window` (a closed dialog's leftovers).
 void discardWindowEvents(int window);
 void clearEventQueue();

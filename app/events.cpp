@@ -53,7 +53,7 @@ Event waitForEventWhere(const std::function<bool(const Event&)>& wanted) {
 
 Event waitForEvent() { return waitForEventWhere(nullptr); }
 
-bool waitForEventWhereFor(const std::function<bool(const Event&)>& wanted, int timeoutMs, Event* event) {
+bool iterateUntil(const std::function<bool()>& done, int timeoutMs) {
     bool expired = false;
     const guint timer = g_timeout_add(
         static_cast<guint>(timeoutMs),
@@ -62,10 +62,14 @@ bool waitForEventWhereFor(const std::function<bool(const Event&)>& wanted, int t
             return G_SOURCE_REMOVE;
         },
         &expired);
-    bool found = false;
-    while (!(found = takeWhere(wanted, event)) && !expired) g_main_context_iteration(nullptr, TRUE);
+    bool finished = false;
+    while (!(finished = done()) && !expired) g_main_context_iteration(nullptr, TRUE);
     if (!expired) g_source_remove(timer);
-    return found;
+    return finished;
+}
+
+bool waitForEventWhereFor(const std::function<bool(const Event&)>& wanted, int timeoutMs, Event* event) {
+    return iterateUntil([&] { return takeWhere(wanted, event); }, timeoutMs);
 }
 
 void discardWindowEvents(int window) {

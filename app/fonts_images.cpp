@@ -12,12 +12,12 @@
 
 namespace {
 
-struct FontSpec {
+struct FontStyle {
     const char* family;
     int points;
     int weight;
 };
-constexpr std::array<FontSpec, FontCount> Fonts = {{
+constexpr std::array<FontStyle, FontCount> Fonts = {{
     {"Arial", 11, 400},    // ControlFont
     {"Arial", 14, 700},    // VerifyButtonFont
     {"Arial", 12, 700},    // DialogFont
@@ -30,9 +30,9 @@ std::array<GdkPixbuf*, ImageCount> Images{};
 GtkCssProvider* fontProvider(int font) {
     if (font < 0 || font >= FontCount) return nullptr;
     if (FontProviders[font] == nullptr) {
-        const FontSpec& spec = Fonts[font];
-        gchar* css = g_strdup_printf("* { font-family: \"%s\"; font-size: %dpt; font-weight: %d; }", spec.family,
-                                     spec.points, spec.weight);
+        const FontStyle& style = Fonts[font];
+        gchar* css = g_strdup_printf("* { font-family: \"%s\"; font-size: %dpt; font-weight: %d; }", style.family,
+                                     style.points, style.weight);
         FontProviders[font] = gtk_css_provider_new();
         gtk_css_provider_load_from_data(FontProviders[font], css, -1, nullptr);
         g_free(css);

@@ -12,6 +12,7 @@
 #include "app/events.h"
 #include "app/shell.h"
 #include "app/toolkit_lock.h"
+#include "app/widget_style.h"
 #include "calc/calculation.h"
 #include "settings/language_catalogue.h"
 #include "settings/settings_file.h"
@@ -32,7 +33,7 @@ constexpr const char* CheckBoxLabels[SlotCount] = {"CRC32",      "MD5",        "
                                                    "SHA2 - 256", "SHA2 - 384", "SHA2 - 512", "SHA3 - 224",
                                                    "SHA3 - 256", "SHA3 - 384", "SHA3 - 512"};
 
-struct ControlSpec {
+struct ControlRow {
     int id;
     ControlKind kind;
     int x, y, width, height;
@@ -42,8 +43,8 @@ struct ControlSpec {
     bool enabled;
 };
 
-std::vector<ControlSpec> mainControlTable() {
-    std::vector<ControlSpec> table = {
+std::vector<ControlRow> mainControlTable() {
+    std::vector<ControlRow> table = {
         {ControlId::FileFrame, ControlKind::Frame, 5, 5, 990, 55, "tMainFILE", nullptr, -1, true},
         {ControlId::PathEntry, ControlKind::ReadOnlyEntry, 10, 23, 855, 27, nullptr, "", ControlFont, true},
         {ControlId::BrowseButton, ControlKind::Button, 870, 23, 120, 27, "tGenBROWSE", nullptr, ControlFont, true},
@@ -58,7 +59,7 @@ std::vector<ControlSpec> mainControlTable() {
         table.push_back({ControlId::copyButton(slot), ControlKind::Button, 890, top, 100, 27, "tMainCLIPBOARD", nullptr,
                          ControlFont, false});
     }
-    const std::vector<ControlSpec> tail = {
+    const std::vector<ControlRow> tail = {
         {ControlId::CopyAllButton, ControlKind::Button, 10, 440, 120, 27, "tMainCLIPBOARD", nullptr, ControlFont, false},
         {ControlId::SaveButton, ControlKind::Button, 135, 440, 120, 27, "tMainSAVE", nullptr, ControlFont, false},
         {ControlId::DeleteAllButton, ControlKind::Button, 870, 440, 120, 27, "tMainDELETEALL", nullptr, ControlFont,
@@ -165,9 +166,9 @@ void onPathDragDataReceived(GtkWidget* widget, GdkDragContext* context, gint, gi
 
 // --- building ------------------------------------------------------------------------------
 
-std::string textOf(const ControlSpec& spec) {
-    if (spec.textKey != nullptr) return catalogueText(spec.textKey);
-    return spec.fixedText != nullptr ? spec.fixedText : "";
+std::string textOf(const ControlRow& row) {
+    if (row.textKey != nullptr) return catalogueText(row.textKey);
+    return row.fixedText != nullptr ? row.fixedText : "";
 }
 
 // Controls keep their places and sizes whatever the language: a caption too long for its button
@@ -178,25 +179,11 @@ void fitCaption(GtkWidget* widget) {
 }
 
 // The theme's spacing around the indicator would leave "SHA2 - 224" too little of its 100 pixels.
-void tightenCheckBox(GtkWidget* box) {
-    GtkCssProvider* provider = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(
-        provider, "checkbutton { padding: 0; } check { margin: 0 3px 0 0; }",
-        -1, nullptr);
-    gtk_style_context_add_provider(gtk_widget_get_style_context(box), GTK_STYLE_PROVIDER(provider),
-                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(provider);
-}
+void tightenCheckBox(GtkWidget* box) { addWidgetStyle(box, "checkbutton { padding: 0; } check { margin: 0 3px 0 0; }"); }
 
 // The theme draws a hair-thin trough at the bottom of the bar's place; fill the place instead.
 void fillProgressHeight(GtkWidget* bar) {
-    GtkCssProvider* provider = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(
-        provider, "progressbar trough, progressbar progress { min-height: 23px; } progressbar trough { margin: 0; }", -1,
-        nullptr);
-    gtk_style_context_add_provider(gtk_widget_get_style_context(bar), GTK_STYLE_PROVIDER(provider),
-                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(provider);
+    addWidgetStyle(bar, "progressbar trough, progressbar progress { min-height: 23px; } progressbar trough { margin: 0; }");
 }
 
 void setAccessibleRelation(GtkWidget* target, GtkWidget* label) {
@@ -223,11 +210,11 @@ void updateEntryNames() {
         if (Controls[ControlId::resultEntry(slot)].widget) setAccessibleName(Controls[ControlId::resultEntry(slot)].widget, CheckBoxLabels[slot]);
 }
 
-GtkWidget* createControl(const ControlSpec& spec) {
-    const std::string text = textOf(spec);
+GtkWidget* createControl(const ControlRow& row) {
+    const std::string text = textOf(row);
     GtkWidget* widget = nullptr;
-    const int id = spec.id;
-    switch (spec.kind) {
+    const int id = row.id;
+    switch (row.kind) {
         case ControlKind::Frame:
             widget = gtk_frame_new(text.c_str());
             break;
@@ -235,7 +222,7 @@ GtkWidget* createControl(const ControlSpec& spec) {
         case ControlKind::Entry:
             widget = gtk_entry_new();
             gtk_entry_set_text(GTK_ENTRY(widget), text.c_str());
-            gtk_editable_set_editable(GTK_EDITABLE(widget), spec.kind == ControlKind::Entry);
+            gtk_editable_set_editable(GTK_EDITABLE(widget), row.kind == ControlKind::Entry);
             g_signal_connect(widget, "changed", G_CALLBACK(onEntryChanged), GINT_TO_POINTER(id));
             g_signal_connect(widget, "focus-in-event", G_CALLBACK(onEntryFocusIn), GINT_TO_POINTER(id));
             g_signal_connect(widget, "focus-out-event", G_CALLBACK(onEntryFocusOut), GINT_TO_POINTER(id));
@@ -262,10 +249,10 @@ GtkWidget* createControl(const ControlSpec& spec) {
             widget = gtk_label_new(text.c_str());
             break;
     }
-    gtk_widget_set_size_request(widget, spec.width, spec.height);
-    gtk_layout_put(GTK_LAYOUT(Layout), widget, spec.x, spec.y);
-    if (spec.font >= 0) applyFont(widget, spec.font);
-    registerControl(id, widget, spec.kind);
+    gtk_widget_set_size_request(widget, row.width, row.height);
+    gtk_layout_put(GTK_LAYOUT(Layout), widget, row.x, row.y);
+    if (row.font >= 0) applyFont(widget, row.font);
+    registerControl(id, widget, row.kind);
     return widget;
 }
 
@@ -478,10 +465,10 @@ void buildMenusAndControls() {
     gtk_widget_set_size_request(Layout, WindowWidth, WindowHeight - menuHeight);
     gtk_box_pack_start(GTK_BOX(box), Layout, TRUE, TRUE, 0);
 
-    for (const ControlSpec& spec : mainControlTable()) {
-        GtkWidget* widget = createControl(spec);
-        if (spec.id == ControlId::PathEntry) enablePathDrops(widget);
-        if (!spec.enabled) gtk_widget_set_sensitive(widget, FALSE);
+    for (const ControlRow& row : mainControlTable()) {
+        GtkWidget* widget = createControl(row);
+        if (row.id == ControlId::PathEntry) enablePathDrops(widget);
+        if (!row.enabled) gtk_widget_set_sensitive(widget, FALSE);
     }
     setAccessibleRelation(Controls[ControlId::PathEntry].widget,
                           gtk_frame_get_label_widget(GTK_FRAME(Controls[ControlId::FileFrame].widget)));
@@ -654,10 +641,9 @@ void setTextColour(int id, int rgb) {
         ColourProviders[id] = nullptr;
     }
     if (rgb < 0) return;
-    char css[64];
-    g_snprintf(css, sizeof css, "* { color: #%02x%02x%02x; }", rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
+    const std::string css = "* { color: " + cssColour(rgb) + "; }";
     ColourProviders[id] = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(ColourProviders[id], css, -1, nullptr);
+    gtk_css_provider_load_from_data(ColourProviders[id], css.c_str(), -1, nullptr);
     gtk_style_context_add_provider(context, GTK_STYLE_PROVIDER(ColourProviders[id]),
                                    GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
 }

@@ -7,6 +7,7 @@
 #include "app/events.h"
 #include "app/main_window.h"
 #include "app/shell.h"
+#include "app/widget_style.h"
 #include "settings/language_catalogue.h"
 
 DialogPreset InfoPreset;
@@ -22,36 +23,16 @@ constexpr int BandHeight = 35;
 MessageDialogParts OpenDialog;
 
 void setBackground(GtkWidget* widget, int rgb) {
-    gchar* css = g_strdup_printf("* { background-color: #%02x%02x%02x; background-image: none; }", rgb & 0xFF,
-                                 (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
-    GtkCssProvider* provider = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(provider, css, -1, nullptr);
-    gtk_style_context_add_provider(gtk_widget_get_style_context(widget), GTK_STYLE_PROVIDER(provider),
-                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(provider);
-    g_free(css);
+    addWidgetStyle(widget, "* { background-color: " + cssColour(rgb) + "; background-image: none; }");
 }
 
-void setForeground(GtkWidget* widget, int rgb) {
-    gchar* css = g_strdup_printf("* { color: #%02x%02x%02x; }", rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
-    GtkCssProvider* provider = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(provider, css, -1, nullptr);
-    gtk_style_context_add_provider(gtk_widget_get_style_context(widget), GTK_STYLE_PROVIDER(provider),
-                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(provider);
-    g_free(css);
-}
+void setForeground(GtkWidget* widget, int rgb) { addWidgetStyle(widget, "* { color: " + cssColour(rgb) + "; }"); }
 
 }  // namespace
 
 void fitButtonHeight(GtkWidget* button) {
     // The screen-wide style gives buttons at least 26 pixels; these are 25 high.
-    GtkCssProvider* provider = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(provider, "* { min-height: 19px; padding-top: 2px; padding-bottom: 2px; }", -1,
-                                    nullptr);
-    gtk_style_context_add_provider(gtk_widget_get_style_context(button), GTK_STYLE_PROVIDER(provider),
-                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(provider);
+    addWidgetStyle(button, "* { min-height: 19px; padding-top: 2px; padding-bottom: 2px; }");
 }
 
 namespace {

@@ -160,19 +160,7 @@ std::string makeTempFolder(const char* pattern) {
 
 }  // namespace
 
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
-    bool expired = false;
-    const guint timer = g_timeout_add(
-        static_cast<guint>(timeoutMs),
-        [](gpointer flag) -> gboolean {
-            *static_cast<bool*>(flag) = true;
-            return G_SOURCE_REMOVE;
-        },
-        &expired);
-    while (!done() && !expired) g_main_context_iteration(nullptr, TRUE);
-    if (!expired) g_source_remove(timer);
-    return done();
-}
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs) { return iterateUntil(done, timeoutMs); }
 
 bool runEventsUntil(const std::function<bool()>& done, int timeoutMs) {
     const gint64 deadline = g_get_monotonic_time() + static_cast<gint64>(timeoutMs) * 1000;
