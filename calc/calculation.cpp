@@ -196,11 +196,9 @@ void* runCalculationJob(void*) {
     CurrentSlot = -1;
     setBlockGate(nullptr);
     // A paused job posts nothing: the end waits until every question about it has been answered.
-    {
-        JobControlLock lock;
-        postJobFinished();
-    }
-    JobThreadActive = false;
+    JobControlLock lock;
+    JobThreadActive = false;  // nothing after the post touches the window or the job's state
+    postJobFinished();
     return nullptr;
 }
 

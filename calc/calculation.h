@@ -36,7 +36,7 @@ void* runCalculationJob(void*);
 void pauseJob();
 void resumeJob();
 
-// True from the start of a job until its thread has posted the end event and is about to return.
+// True from the start of a job until its thread posts the end event, its last work.
 [[nodiscard]] bool jobThreadActive();
 
 // True while the job thread sits in its gate waiting for the pause to end.

@@ -71,7 +71,10 @@ public:
     explicit DialogScript(std::vector<DialogAnswer> answers) : answers_(std::move(answers)) {
         source_ = g_timeout_add(5, &DialogScript::poll, this);
     }
-    ~DialogScript() { g_source_remove(source_); }
+    ~DialogScript() {
+        g_source_remove(source_);
+        if (answering_ != nullptr) g_signal_handler_disconnect(answering_, destroyHandler_);
+    }
     DialogScript(const DialogScript&) = delete;
     DialogScript& operator=(const DialogScript&) = delete;
 
@@ -81,26 +84,27 @@ public:
     std::function<void(std::size_t index)> beforeAnswer;
 
 private:
-    // One dialog at a time: arm an answer when a dialog shows, then wait for it to close.
+    // One dialog at a time: arm an answer when a dialog shows, then wait for that window to be
+    // destroyed (the next dialog can open before a poll sees none open).
     static gboolean poll(gpointer data) {
         auto* self = static_cast<DialogScript*>(data);
+        if (self->answering_ != nullptr) return G_SOURCE_CONTINUE;
         const MessageDialogParts parts = openMessageDialog();
-        if (self->waitingForClose_) {
-            if (parts.window == nullptr) self->waitingForClose_ = false;
-            return G_SOURCE_CONTINUE;
-        }
         if (self->next_ >= self->answers_.size() || parts.window == nullptr || !gtk_widget_get_mapped(parts.window))
             return G_SOURCE_CONTINUE;
         if (self->beforeAnswer) self->beforeAnswer(self->next_);
         self->texts_.push_back(gtk_label_get_text(GTK_LABEL(parts.text)));
-        self->waitingForClose_ = true;
+        self->answering_ = parts.window;
+        self->destroyHandler_ = g_signal_connect(parts.window, "destroy", G_CALLBACK(&DialogScript::closed), self);
         answerNextDialog(self->answers_[self->next_++]);
         return G_SOURCE_CONTINUE;
     }
+    static void closed(GtkWidget*, gpointer data) { static_cast<DialogScript*>(data)->answering_ = nullptr; }
     std::vector<DialogAnswer> answers_;
     std::vector<std::string> texts_;
     std::size_t next_ = 0;
-    bool waitingForClose_ = false;
+    GtkWidget* answering_ = nullptr;
+    gulong destroyHandler_ = 0;
     guint source_ = 0;
 };
 
@@ -158,6 +162,10 @@ protected:
         JobHold::clear();
         // A job still running (a failed test, or one left by the quit) ends before the next test's window.
         EXPECT_TRUE(pumpUntil([] { return !jobThreadActive(); }, 60000));
+        // A job ended by quitting never had its end handled; the next start-up begins from zero.
+        JobRunning = 0;
+        CancelRequested = 0;
+        JobCancelled = 0;
         ShellTest::TearDown();
     }
 
@@ -172,6 +180,13 @@ protected:
             setControlState(ControlId::algorithmCheckBox(slot), ticked.count(slot) != 0 ? 1 : 0);
     }
     static void click(int id) { gtk_button_clicked(GTK_BUTTON(controlWidget(id))); }
+
+    // Verify with the job held at `slot` (see JobHold); true once it waits there.
+    static bool startHeldAt(int slot) {
+        JobHold::holdAt(slot);
+        click(ControlId::VerifyButton);
+        return runEventsUntil([] { return JobRunning.load() == 1; }) && pumpUntil([] { return JobHold::reached(); });
+    }
 
     // Verify, then run events until the job has ended and its message has been answered.
     std::vector<std::string> runJob(std::vector<DialogAnswer> answers = {DialogAnswer::Yes}) {

