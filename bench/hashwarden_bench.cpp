@@ -6,7 +6,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
