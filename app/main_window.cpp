@@ -641,7 +641,8 @@ void setTextColour(int id, int rgb) {
         ColourProviders[id] = nullptr;
     }
     if (rgb < 0) return;
-    const std::string css = "* { color: " + cssColour(rgb) + "; }";
+    // No transition: the theme would fade the text into its new colour over a fifth of a second.
+    const std::string css = "* { color: " + cssColour(rgb) + "; transition: none; }";
     ColourProviders[id] = gtk_css_provider_new();
     gtk_css_provider_load_from_data(ColourProviders[id], css.c_str(), -1, nullptr);
     gtk_style_context_add_provider(context, GTK_STYLE_PROVIDER(ColourProviders[id]),

@@ -136,7 +136,14 @@ gboolean answerRequesterWhenShown(gpointer data) {
         if (folder == nullptr && ++pending->folderTicks < FolderWaitTicks) return G_SOURCE_CONTINUE;
         LastRequesterFolder = folder != nullptr ? folder : "";
         g_free(folder);
-        gtk_file_chooser_set_filename(chooser, pending->path.c_str());
+        if (gtk_file_chooser_get_action(chooser) == GTK_FILE_CHOOSER_ACTION_SAVE) {
+            // A file to be written need not exist: give the folder and type the name.
+            const std::size_t slash = pending->path.rfind('/');
+            gtk_file_chooser_set_current_folder(chooser, pending->path.substr(0, slash + 1).c_str());
+            gtk_file_chooser_set_current_name(chooser, pending->path.substr(slash + 1).c_str());
+        } else {
+            gtk_file_chooser_set_filename(chooser, pending->path.c_str());
+        }
         pending->pathSet = true;
         return G_SOURCE_CONTINUE;
     }

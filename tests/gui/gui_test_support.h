@@ -19,8 +19,8 @@
 // - answerNextDialog(answer) arms a one-shot answer for the next MessageDialog: it waits until the
 //   dialog is shown and laid out, records what it showed (lastDialog()), then answers it through
 //   the real widgets: a button click, a key press sent to the window, or the close box.
-// - answerNextFileRequester(path) answers the next file chooser with `path` (empty: Cancel) and
-//   records the folder it opened in (lastRequesterFolder()).
+// - answerNextFileRequester(path) answers the next file chooser, open or save, with `path` (empty:
+//   Cancel) and records the folder it opened in (lastRequesterFolder()).
 // - All waiting is event-driven with a deadline; nothing sleeps for a fixed time.
 #pragma once
 
