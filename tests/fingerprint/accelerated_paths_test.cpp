@@ -16,6 +16,7 @@
 #include "fingerprint/crc32/crc32_fold.h"
 #include "fingerprint/engine.h"
 #include "fingerprint/kernels.h"
+#include "test_support.h"
 
 namespace {
 
@@ -48,21 +49,17 @@ const PathCase PathCases[] = {
 
 void PrintTo(const PathCase& c, std::ostream* out) { *out << c.path << " (mask \"" << c.mask << "\")"; }
 
-struct Algorithm {
-    Family family;
-    int plugin;
-    int bits;
-    const EVP_MD* (*oracle)();   // none for CRC-32
-};
+using testkit::Slot;
 
-const Algorithm Algorithms[] = {
-    {Family::Crc32, PluginCrc32, 0, nullptr},      {Family::Md5, PluginMd5, 0, EVP_md5},
-    {Family::Sha1, PluginSha1, 0, EVP_sha1},       {Family::Sha256, PluginSha2, 224, EVP_sha224},
-    {Family::Sha256, PluginSha2, 256, EVP_sha256}, {Family::Sha512, PluginSha2, 384, EVP_sha384},
-    {Family::Sha512, PluginSha2, 512, EVP_sha512}, {Family::Keccak, PluginSha3, 224, EVP_sha3_224},
-    {Family::Keccak, PluginSha3, 256, EVP_sha3_256}, {Family::Keccak, PluginSha3, 384, EVP_sha3_384},
-    {Family::Keccak, PluginSha3, 512, EVP_sha3_512},
-};
+Family familyOf(const Slot& slot) {
+    switch (slot.plugin) {
+    case PluginCrc32: return Family::Crc32;
+    case PluginMd5: return Family::Md5;
+    case PluginSha1: return Family::Sha1;
+    case PluginSha2: return slot.bits <= 256 ? Family::Sha256 : Family::Sha512;
+    default: return Family::Keccak;
+    }
+}
 
 const char* activePath(Family family) {
     const KernelSet& k = activeKernels();
@@ -77,19 +74,9 @@ const char* activePath(Family family) {
     return "";
 }
 
-std::string hex(const uint8_t* bytes, std::size_t count) {
-    static constexpr char Digits[] = "0123456789abcdef";
-    std::string text;
-    for (std::size_t i = 0; i < count; ++i) {
-        text += Digits[bytes[i] >> 4];
-        text += Digits[bytes[i] & 15];
-    }
-    return text;
-}
-
-// Bit by bit from the reflected polynomial: shares nothing with the table or the folding code.
-uint32_t crc32Bitwise(const uint8_t* data, std::size_t length) {
-    uint32_t c = 0xFFFFFFFFu;
+// Bit by bit from the reflected polynomial, chainable: shares nothing with the table or the folding code.
+uint32_t crc32Bitwise(uint32_t crc, const uint8_t* data, std::size_t length) {
+    uint32_t c = ~crc;
     for (std::size_t i = 0; i < length; ++i) {
         c ^= data[i];
         for (int bit = 0; bit < 8; ++bit) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
@@ -97,49 +84,20 @@ uint32_t crc32Bitwise(const uint8_t* data, std::size_t length) {
     return ~c;
 }
 
-std::string oracleDigest(const Algorithm& algorithm, const uint8_t* data, std::size_t length) {
-    if (algorithm.oracle == nullptr) {
-        char text[9];
-        std::snprintf(text, sizeof text, "%08x", crc32Bitwise(data, length));
-        return text;
+// a * b mod P for normal-form polynomials of degree below 32.
+uint32_t mulModP(uint32_t a, uint32_t b) {
+    uint32_t r = 0;
+    for (int i = 31; i >= 0; --i) {
+        r = (r & 0x80000000u) ? (r << 1) ^ crc32fold::Polynomial : (r << 1);
+        if ((b >> i) & 1u) r ^= a;
     }
-    uint8_t digest[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    EXPECT_EQ(EVP_Digest(data, length, digest, &size, algorithm.oracle(), nullptr), 1);
-    return hex(digest, size);
-}
-
-// The engine's own digest, fed in pieces of the given sizes (the last piece takes the rest).
-std::string engineDigest(const Algorithm& algorithm, const uint8_t* data, std::size_t length,
-                         const std::vector<std::size_t>& pieces = {}) {
-    FingerprintPlugin* plugin = findPlugin(algorithm.plugin);
-    if (plugin == nullptr) return "no plugin";
-    FingerprintState* state = plugin->start(algorithm.bits, 0);
-    if (state == nullptr) return "no state";
-    std::size_t done = 0;
-    for (std::size_t piece : pieces) {
-        piece = std::min(piece, length - done);
-        plugin->update(state, data + done, static_cast<uint32_t>(piece));
-        done += piece;
-    }
-    plugin->update(state, data + done, static_cast<uint32_t>(length - done));
-    plugin->finish(state);
-    std::string text = digestText(state);
-    plugin->destroy(state);
-    return text;
-}
-
-std::vector<uint8_t> randomBytes(std::size_t count, uint32_t seed) {
-    std::mt19937 generator(seed);
-    std::vector<uint8_t> bytes(count);
-    for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(generator());
-    return bytes;
+    return r;
 }
 
 class AcceleratedPath : public testing::TestWithParam<PathCase> {
 protected:
     void SetUp() override {
-        registerAllPlugins();
+        testkit::registerPluginsOnce();
         const PathCase& c = GetParam();
         if ((detectedCpuFeatures() & c.needs) != c.needs)
             GTEST_SKIP() << "this CPU lacks " << cpuFeatureList(c.needs & ~detectedCpuFeatures());
@@ -153,10 +111,11 @@ protected:
         chooseKernels();
     }
 
-    std::vector<const Algorithm*> algorithms() const {
-        std::vector<const Algorithm*> list;
-        for (const Algorithm& algorithm : Algorithms)
-            if (algorithm.family == GetParam().family) list.push_back(&algorithm);
+    // The slots whose block function this path provides.
+    std::vector<const Slot*> slots() const {
+        std::vector<const Slot*> list;
+        for (const Slot& slot : testkit::Slots)
+            if (familyOf(slot) == GetParam().family) list.push_back(&slot);
         return list;
     }
 };
@@ -202,11 +161,11 @@ TEST_P(AcceleratedPath, KnownAnswers) {
          "340b4cf408d5a56592f8274eec53f0"},
     };
     int checked = 0;
-    for (const Algorithm* algorithm : algorithms()) {
+    for (const Slot* slot : slots()) {
         for (const Vector& v : Vectors) {
-            if (v.plugin != algorithm->plugin || (v.bits != 0 && v.bits != algorithm->bits)) continue;
+            if (v.plugin != slot->plugin || (v.bits != 0 && v.bits != slot->bits)) continue;
             const auto* bytes = reinterpret_cast<const uint8_t*>(v.message);
-            EXPECT_EQ(engineDigest(*algorithm, bytes, std::strlen(v.message)), v.digest) << v.message;
+            EXPECT_EQ(testkit::pluginDigest(*slot, bytes, std::strlen(v.message)), v.digest) << v.message;
             ++checked;
         }
     }
@@ -217,16 +176,15 @@ TEST_P(AcceleratedPath, KnownAnswers) {
 // the multi-block kernels and several main-loop strides; the input starts at an odd address.
 TEST_P(AcceleratedPath, EveryLengthUpTo4096MatchesOracle) {
     constexpr std::size_t MaxLength = 4096;
-    const std::vector<uint8_t> bytes = randomBytes(MaxLength + 1, 6);
+    const std::vector<uint8_t> bytes = testkit::randomBytes(MaxLength + 1, 6);
     const uint8_t* odd = bytes.data() + 1;
-    for (const Algorithm* algorithm : algorithms()) {
+    for (const Slot* slot : slots()) {
         int failures = 0;
         for (std::size_t length = 0; length <= MaxLength && failures < 5; ++length) {
-            const std::string expected = oracleDigest(*algorithm, odd, length);
-            const std::string actual = engineDigest(*algorithm, odd, length);
+            const std::string expected = testkit::oracleDigest(*slot, odd, length);
+            const std::string actual = testkit::pluginDigest(*slot, odd, length);
             if (actual != expected) {
-                ADD_FAILURE() << "plugin " << algorithm->plugin << "/" << algorithm->bits << " length " << length
-                              << ": " << actual << " != " << expected;
+                ADD_FAILURE() << slot->name << " length " << length << ": " << actual << " != " << expected;
                 ++failures;
             }
         }
@@ -237,9 +195,9 @@ TEST_P(AcceleratedPath, EveryLengthUpTo4096MatchesOracle) {
 // kernels, split at places that are not block boundaries.
 TEST_P(AcceleratedPath, RandomPiecesOfALargeInputMatchOracle) {
     constexpr std::size_t Length = (1 << 20) + 4099;
-    const std::vector<uint8_t> bytes = randomBytes(Length + 8, 7);
+    const std::vector<uint8_t> bytes = testkit::randomBytes(Length + 8, 7);
     std::mt19937 generator(8);
-    for (const Algorithm* algorithm : algorithms()) {
+    for (const Slot* slot : slots()) {
         for (std::size_t offset : {0, 3, 8}) {
             std::vector<std::size_t> pieces;
             for (std::size_t total = 0; total < Length;) {
@@ -247,37 +205,32 @@ TEST_P(AcceleratedPath, RandomPiecesOfALargeInputMatchOracle) {
                 pieces.push_back(piece);
                 total += piece;
             }
-            EXPECT_EQ(engineDigest(*algorithm, bytes.data() + offset, Length, pieces),
-                      oracleDigest(*algorithm, bytes.data() + offset, Length))
-                << "plugin " << algorithm->plugin << "/" << algorithm->bits << " offset " << offset;
+            EXPECT_EQ(testkit::pluginDigest(*slot, bytes.data() + offset, Length, pieces),
+                      testkit::oracleDigest(*slot, bytes.data() + offset, Length))
+                << slot->name << " offset " << offset;
         }
     }
 }
 
 // The whole way through the file driver: 2 MiB + 77 bytes, read in 1 MiB blocks.
 TEST_P(AcceleratedPath, FileFingerprintMatchesOracle) {
-    const std::vector<uint8_t> bytes = randomBytes((2 << 20) + 77, 9);
-    char name[] = "/tmp/hw-accelerated-XXXXXX";
-    const int fd = mkstemp(name);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    close(fd);
-    for (const Algorithm* algorithm : algorithms())
-        EXPECT_EQ(fileFingerprint(name, algorithm->plugin, algorithm->bits),
-                  oracleDigest(*algorithm, bytes.data(), bytes.size()))
-            << "plugin " << algorithm->plugin << "/" << algorithm->bits;
-    unlink(name);
+    const std::vector<uint8_t> bytes = testkit::randomBytes((2 << 20) + 77, 9);
+    const testkit::TempFile file(bytes);
+    for (const Slot* slot : slots())
+        EXPECT_EQ(fileFingerprint(file.path(), slot->plugin, slot->bits),
+                  testkit::oracleDigest(*slot, bytes.data(), bytes.size()))
+            << slot->name;
 }
 
 using AcceleratedCrc32Path = AcceleratedPath;
 
 // The CRC-32 kernels are chainable from any finished value, not only from the start.
 TEST_P(AcceleratedCrc32Path, ChainsFromAnyValue) {
-    const std::vector<uint8_t> bytes = randomBytes(3000, 10);
+    const std::vector<uint8_t> bytes = testkit::randomBytes(3000, 10);
     const Crc32Fn crc32 = activeKernels().crc32;
     for (std::size_t split : {0, 1, 15, 16, 63, 64, 255, 256, 257, 1000, 2999, 3000}) {
         const uint32_t first = crc32(0, bytes.data(), split);
-        EXPECT_EQ(crc32(first, bytes.data() + split, bytes.size() - split), crc32Bitwise(bytes.data(), bytes.size()))
+        EXPECT_EQ(crc32(first, bytes.data() + split, bytes.size() - split), crc32Bitwise(0, bytes.data(), bytes.size()))
             << "split at " << split;
     }
     EXPECT_EQ(crc32(0x12345678u, nullptr, 0), 0x12345678u);
@@ -313,7 +266,7 @@ TEST(CpuFeatureMask, ParsesNamesListsAndAll) {
 }
 
 TEST(CpuFeatureMask, EnvironmentHidesFeaturesAndAllGivesPortable) {
-    registerAllPlugins();
+    testkit::registerPluginsOnce();
     setenv("HASHWARDEN_CPU_MASK", "all", 1);
     EXPECT_EQ(usableCpuFeatures(), 0u);
     chooseKernels();
@@ -342,16 +295,8 @@ TEST(Crc32FoldConstants, DerivedFromThePolynomial) {
     // Below the degree nothing is reduced.
     EXPECT_EQ(xPowerModP(31), 0x80000000u);
     // x^(a+b) = x^a * x^b mod P, multiplied here bit by bit.
-    auto mulMod = [](uint32_t a, uint32_t b) {
-        uint32_t r = 0;
-        for (int i = 31; i >= 0; --i) {
-            r = (r & 0x80000000u) ? (r << 1) ^ Polynomial : (r << 1);
-            if ((b >> i) & 1u) r ^= a;
-        }
-        return r;
-    };
     for (unsigned a : {96u, 160u, 480u, 544u, 992u, 1056u})
-        EXPECT_EQ(xPowerModP(a + 37), mulMod(xPowerModP(a), xPowerModP(37))) << a;
+        EXPECT_EQ(xPowerModP(a + 37), mulModP(xPowerModP(a), xPowerModP(37))) << a;
     // Every multiplier fits the 33 bits the folding step assumes.
     for (unsigned k = 32; k < 2100; ++k) EXPECT_EQ(foldConstant(k) >> 33, 0u) << k;
 }
@@ -368,10 +313,12 @@ protected:
     };
 
     void SetUp() override {
-        registerAllPlugins();
+        testkit::registerPluginsOnce();
         const int fd = mkstemp(name_);
         ASSERT_GE(fd, 0);
-        regions_ = {{0, randomBytes(5000, 11)}, {FourGiB - 700, randomBytes(1500, 12)}, {Size - 999, randomBytes(999, 13)}};
+        regions_ = {{0, testkit::randomBytes(5000, 11)},
+                    {FourGiB - 700, testkit::randomBytes(1500, 12)},
+                    {Size - 999, testkit::randomBytes(999, 13)}};
         bool ok = ftruncate(fd, Size) == 0;
         for (const Region& r : regions_)
             ok = ok && pwrite(fd, r.bytes.data(), r.bytes.size(), r.offset) == static_cast<ssize_t>(r.bytes.size());
@@ -398,22 +345,14 @@ protected:
     // register by x^(8n) mod P, so the expected value costs nothing like reading 4 GiB.
     uint32_t expectedCrc32(int64_t end) const {
         using namespace crc32fold;
-        auto mulMod = [](uint32_t a, uint32_t b) {
-            uint32_t r = 0;
-            for (int i = 31; i >= 0; --i) {
-                r = (r & 0x80000000u) ? (r << 1) ^ Polynomial : (r << 1);
-                if ((b >> i) & 1u) r ^= a;
-            }
-            return r;
-        };
         auto appendZeros = [&](uint32_t crc, int64_t count) {
             uint32_t power = xPowerModP(0);    // x^(8 * count), by squaring
             uint32_t square = xPowerModP(8);   // x^(8 * 2^i)
             for (uint64_t n = static_cast<uint64_t>(count); n != 0; n >>= 1) {
-                if (n & 1u) power = mulMod(power, square);
-                square = mulMod(square, square);
+                if (n & 1u) power = mulModP(power, square);
+                square = mulModP(square, square);
             }
-            return ~reflect32(mulMod(reflect32(~crc), power));
+            return ~reflect32(mulModP(reflect32(~crc), power));
         };
         uint32_t crc = 0;
         int64_t at = 0;
@@ -421,19 +360,10 @@ protected:
             if (r.offset >= end) break;
             crc = appendZeros(crc, r.offset - at);
             const std::size_t count = static_cast<std::size_t>(std::min<int64_t>(end - r.offset, r.bytes.size()));
-            crc = crc32Chain(crc, r.bytes.data(), count);
+            crc = crc32Bitwise(crc, r.bytes.data(), count);
             at = r.offset + static_cast<int64_t>(count);
         }
         return appendZeros(crc, end - at);
-    }
-
-    static uint32_t crc32Chain(uint32_t crc, const uint8_t* data, std::size_t length) {
-        uint32_t c = ~crc;
-        for (std::size_t i = 0; i < length; ++i) {
-            c ^= data[i];
-            for (int bit = 0; bit < 8; ++bit) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
-        }
-        return ~c;
     }
 
     static std::string crcText(uint32_t crc) {
@@ -447,8 +377,8 @@ protected:
 };
 
 TEST_F(LargeSparseFile, OffsetsPast4GiBReachTheRightBytes) {
-    const Algorithm sha256{Family::Sha256, PluginSha2, 256, EVP_sha256};
-    const Algorithm md5{Family::Md5, PluginMd5, 0, EVP_md5};
+    const Slot& md5 = testkit::Slots[1];
+    const Slot& sha256 = testkit::Slots[4];
     // Across the 4 GiB mark, beyond it, and the tail up to the end (length -1).
     struct Window {
         int64_t offset;
@@ -457,9 +387,9 @@ TEST_F(LargeSparseFile, OffsetsPast4GiBReachTheRightBytes) {
     for (const Window w : {Window{FourGiB - 1000, 2000}, Window{FourGiB + 5, 600}, Window{Size - 2500, -1}}) {
         const std::size_t count = static_cast<std::size_t>(w.length < 0 ? Size - w.offset : w.length);
         const std::vector<uint8_t> expected = bytesAt(w.offset, count);
-        for (const Algorithm* algorithm : {&sha256, &md5})
-            EXPECT_EQ(fileFingerprint(name_, algorithm->plugin, algorithm->bits, w.offset, w.length),
-                      oracleDigest(*algorithm, expected.data(), expected.size()))
+        for (const Slot* slot : {&sha256, &md5})
+            EXPECT_EQ(fileFingerprint(name_, slot->plugin, slot->bits, w.offset, w.length),
+                      testkit::oracleDigest(*slot, expected.data(), expected.size()))
                 << "offset " << w.offset << " length " << w.length;
     }
 }
