@@ -263,7 +263,11 @@ TEST_F(WindowTest, MnemonicsOpenTheMenusAndShortcutsChooseItems) {
     EXPECT_EQ(event.id, MenuQuit);
 }
 
-TEST_F(WindowTest, F1RaisesHelpAlthoughTheItemIsDisabled) {
+TEST_F(WindowTest, F1RaisesHelpAlthoughTheItemIsDisabledAndShowsF1) {
+    LanguageTexts texts = allKeysWithPrefix("T:");
+    texts["tMenuOPENHELP"] = "&Help contents\tF1";  // the item shows F1 too
+    writeLanguageFile(packFolder(), "te_ST", "Testish", texts);
+    writeSettings("te_ST");
     ASSERT_TRUE(start());
     clearEventQueue();
     sendKey(MainWindow, GDK_KEY_F1);
