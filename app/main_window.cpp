@@ -142,8 +142,9 @@ gboolean onHelpKey(GtkAccelGroup*, GObject*, guint, GdkModifierType, gpointer) {
 // lists over from it.
 gboolean onPathDragMotion(GtkWidget*, GdkDragContext*, gint, gint, guint, gpointer) { return TRUE; }
 
-void onPathDragDataReceived(GtkWidget* widget, GdkDragContext* context, gint, gint, GtkSelectionData* data, guint,
-                            guint time, gpointer) {
+// The toolkit finishes the drop itself (GTK_DEST_DEFAULT_DROP) once this returns.
+void onPathDragDataReceived(GtkWidget* widget, GdkDragContext*, gint, gint, GtkSelectionData* data, guint, guint,
+                            gpointer) {
     g_signal_stop_emission_by_name(widget, "drag-data-received");
     std::string names;
     bool any = false;
@@ -161,7 +162,6 @@ void onPathDragDataReceived(GtkWidget* widget, GdkDragContext* context, gint, gi
         }
     }
     postEvent(Event{DropEvent, MainWindowNumber, ControlId::PathEntry, 0, names});
-    if (context != nullptr) gtk_drag_finish(context, TRUE, FALSE, time);
 }
 
 // --- building ------------------------------------------------------------------------------

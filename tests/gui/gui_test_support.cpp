@@ -75,6 +75,8 @@ gboolean answerDialogWhenShown(gpointer data) {
     seen.textWidth = allocation.width;
     if (parts.separator != nullptr) {
         gtk_widget_get_allocation(parts.separator, &allocation);
+        seen.hasSeparator = true;
+        seen.separatorX = allocation.x;
         seen.separatorY = allocation.y;
         seen.separatorWidth = allocation.width;
         seen.separatorHeight = allocation.height;

@@ -58,7 +58,8 @@ struct SeenDialog {
     int rightButtonX = 0, rightButtonY = 0, rightButtonWidth = 0, rightButtonHeight = 0;
     int secondButtonX = 0, secondButtonY = 0;
     int textX = 0, textY = 0, textWidth = 0;
-    int separatorY = 0, separatorWidth = 0, separatorHeight = 0;
+    bool hasSeparator = false;
+    int separatorX = 0, separatorY = 0, separatorWidth = 0, separatorHeight = 0;
     bool mainWindowSensitive = true;           // while the dialog was open
 };
 void answerNextDialog(DialogAnswer answer);

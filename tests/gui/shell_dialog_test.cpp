@@ -83,6 +83,19 @@ TEST_F(DialogTest, HeightRuleAndSecondButtonPlaces) {
     EXPECT_FALSE(lastDialog().hasSecondButton);
     EXPECT_EQ(lastDialog().rightButtonText, "Only");
     EXPECT_EQ(lastDialog().rightButtonX, 440 - 95);
+    // Separators: 1 a line under the text, 2 a line across, 0 none; all 35 pixels above the bottom.
+    const int kinds[][4] = {{1, 74, 440 - 64 - 15, 1}, {2, 0, 440, 1}};
+    for (const auto& kind : kinds) {
+        preset.separatorKind = kind[0];
+        show(preset, "x", DialogAnswer::Yes);
+        EXPECT_EQ(lastDialog().separatorX, kind[1]) << kind[0];
+        EXPECT_EQ(lastDialog().separatorY, 120 - 35) << kind[0];
+        EXPECT_EQ(lastDialog().separatorWidth, kind[2]) << kind[0];
+        EXPECT_EQ(lastDialog().separatorHeight, kind[3]) << kind[0];
+    }
+    preset.separatorKind = 0;
+    show(preset, "x", DialogAnswer::Yes);
+    EXPECT_FALSE(lastDialog().hasSeparator);
     preset.buttons = "Left|Right|Ignored";
     show(preset, "x", DialogAnswer::Yes);
     EXPECT_EQ(lastDialog().secondButtonText, "Left");
