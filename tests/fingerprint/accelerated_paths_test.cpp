@@ -1,8 +1,6 @@
 // Every block-function path this CPU can run, each checked against OpenSSL and a bitwise CRC-32;
 // and files past 4 GiB, where 32-bit targets need 64-bit offsets throughout.
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
