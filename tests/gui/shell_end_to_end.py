@@ -1,14 +1,18 @@
 #!/usr/bin/python3
 # End-to-end: the built program as its own process under Xvfb, driven from outside as a user would
-# (AT-SPI finds the controls, xdotool moves the pointer and types), ending with the quit question
-# and the settings file checked byte for byte.
-# Usage: shell_end_to_end.py PROGRAM   (needs DISPLAY and a D-Bus session: scripts/with-xvfb.sh)
+# (AT-SPI finds the controls, xdotool moves the pointer and types): tick two algorithms, verify,
+# copy the CRC32 result, quit through the quit question; then the settings file is checked byte
+# for byte and the copied checksum must still be on the clipboard, handed to the clipboard manager.
+# Usage: shell_end_to_end.py PROGRAM CLIPBOARD_MANAGER   (needs DISPLAY and a D-Bus session:
+# scripts/with-xvfb.sh)
 import os
+import select
 import shutil
 import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
 import pyatspi
 
@@ -24,6 +28,12 @@ def wait_for(what, condition):
             return result
         time.sleep(0.05)
     raise AssertionError("timed out waiting for " + what)
+
+
+def read_line(stream):
+    """One line from a helper's output, or "" when none comes before the deadline."""
+    ready, _, _ = select.select([stream], [], [], DEADLINE_S)
+    return stream.readline().strip() if ready else ""
 
 
 def xdotool(*args):
@@ -58,13 +68,27 @@ def dialog_named(app, title):
     return None
 
 
+def copy_button_beside(app, box):
+    """The Copy button on the same row as a check box."""
+    _, row_y, _, row_h = box.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    for button in pyatspi.findAllDescendants(app, lambda a: a is not None and a.getRoleName() == "push button"
+                                             and a.name == "Copy"):
+        _, y, _, h = button.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        if abs((y + h // 2) - (row_y + row_h // 2)) <= 3:
+            return button
+    return None
+
+
 def main():
     executable = os.path.abspath(sys.argv[1])
+    manager = subprocess.Popen([sys.argv[2]], stdout=subprocess.PIPE, text=True)
+    assert read_line(manager.stdout) == "ready", "the clipboard manager did not start"
     home = tempfile.mkdtemp(prefix="hw-e2e-")
     try:
         data = os.path.join(home, "data.bin")
+        content = b"end to end\n"
         with open(data, "wb") as f:
-            f.write(b"end to end\n")
+            f.write(content)
         env = dict(os.environ, HOME=home, LC_ALL="C.UTF-8", GTK_A11Y="atspi")
         env.pop("LANG", None)  # no settings and no LANG: en_GB is in force
         program = subprocess.Popen([executable, data], env=env)
@@ -82,6 +106,17 @@ def main():
                 assert not checked(box), name + " starts unticked"
                 click(box)
                 wait_for(name + " ticked", lambda: checked(box))
+
+            # Verify, acknowledge the end message with Return, copy the CRC32 result.
+            click(wait_for("the Verify button", lambda: find(app, "push button", "Verify")))
+            message = wait_for("the end message", lambda: dialog_named(app, "Message"))
+            assert find(message, "label", "The calculation has finished.\n\nFailed calculations:  0") is not None
+            xdotool("key", "Return")
+            wait_for("the end message to close", lambda: dialog_named(app, "Message") is None)
+            crc_box = find(app, "check box", "CRC32")
+            copy = wait_for("the CRC32 Copy button", lambda: copy_button_beside(app, crc_box))
+            wait_for("the Copy button to be usable", lambda: copy.getState().contains(pyatspi.STATE_SENSITIVE))
+            click(copy)
 
             # Ctrl+Q asks; Escape answers No and the program goes on.
             xdotool("windowfocus", "--sync", window)
@@ -111,8 +146,17 @@ def main():
         with open(os.path.join(home, ".Brightmoor", "Hashwarden", "Hashwarden.prefs"), "rb") as f:
             written = f.read()
         assert written == expected.encode("utf-8"), "settings file:\n%r\nexpected:\n%r" % (written, expected)
+
+        # The program is gone; its last copy lives on with the clipboard manager.
+        crc = "%08x" % (zlib.crc32(content) & 0xFFFFFFFF)
+        assert read_line(manager.stdout) == "saved %d" % len(crc), "no hand-over to the clipboard manager"
+        pasted = subprocess.run(["xclip", "-selection", "clipboard", "-o"], capture_output=True, text=True,
+                                timeout=DEADLINE_S).stdout
+        assert pasted == crc, "clipboard after exit: %r, expected %r" % (pasted, crc)
         print("end-to-end: OK")
     finally:
+        manager.kill()
+        manager.wait()
         shutil.rmtree(home, ignore_errors=True)
 
 
