@@ -29,7 +29,6 @@ if(HW_ACCELERATED_X86)
   target_sources(hw_fingerprint PRIVATE
     crc32/crc32_pclmul.cpp
     crc32/crc32_vpclmul.cpp
-    md5/md5_bmi.cpp
     sha1/sha1_shani.cpp
     sha2/sha256_shani.cpp
     sha2/sha512_avx2.cpp
@@ -39,7 +38,6 @@ if(HW_ACCELERATED_X86)
   set(hw_hot "$<$<NOT:$<CONFIG:Debug>>:-O3>")
   set_source_files_properties(crc32/crc32_pclmul.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-msse4.1;-mpclmul")
   set_source_files_properties(crc32/crc32_vpclmul.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-msse4.1;-mpclmul;-mavx2;-mvpclmulqdq")
-  set_source_files_properties(md5/md5_bmi.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mbmi")
   set_source_files_properties(sha1/sha1_shani.cpp sha2/sha256_shani.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mssse3;-msse4.1;-msha")
   set_source_files_properties(sha2/sha512_avx2.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mavx2;-mbmi;-mbmi2")
   set_source_files_properties(sha3/keccak_unrolled.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mbmi;-mbmi2")

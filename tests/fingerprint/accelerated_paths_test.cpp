@@ -33,7 +33,6 @@ const PathCase PathCases[] = {
     {Family::Crc32, "vpclmul", "", CpuVpclmul | CpuAvx2 | CpuPclmul | CpuSse41},
     {Family::Crc32, "pclmul", "vpclmul", CpuPclmul | CpuSse41},
     {Family::Crc32, "portable", "all", 0},
-    {Family::Md5, "bmi", "", CpuBmi1},
     {Family::Md5, "portable", "all", 0},
     {Family::Sha1, "shani", "", CpuShaNi | CpuSse41 | CpuSsse3},
     {Family::Sha1, "portable", "all", 0},
