@@ -81,6 +81,9 @@ struct ControlRecord {
     ControlKind kind = ControlKind::Label;
 };
 std::array<ControlRecord, ControlCount> Controls;
+// One CSS provider per control carries its text colour, so the colour can be replaced or removed.
+std::array<GtkCssProvider*, ControlCount> ColourProviders{};
+
 
 struct MenuItemRecord {
     GtkWidget* item = nullptr;
@@ -491,7 +494,11 @@ void destroyMainWindow() {
     Layout = nullptr;
     if (AccelGroup != nullptr) g_object_unref(AccelGroup);
     AccelGroup = nullptr;
-    for (int id = 0; id < MainControlCount; ++id) Controls[id] = ControlRecord{};
+    for (int id = 0; id < MainControlCount; ++id) {
+        Controls[id] = ControlRecord{};
+        if (ColourProviders[id] != nullptr) g_object_unref(ColourProviders[id]);
+        ColourProviders[id] = nullptr;
+    }
     MenuItems.clear();
     MenuTitles.fill(nullptr);
     CurrentLanguageItem = -1;
@@ -549,8 +556,6 @@ void showProgress(GtkWidget* bar) {
     gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(bar), fraction < 0 ? 0 : (fraction > 1 ? 1 : fraction));
 }
 
-// One CSS provider per control carries its text colour, so the colour can be replaced or removed.
-std::array<GtkCssProvider*, ControlCount> ColourProviders{};
 
 }  // namespace
 
