@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 # End-to-end: the built program as its own process under Xvfb, driven from outside as a user would
-# (AT-SPI finds the controls, xdotool moves the pointer and types): tick two algorithms, verify,
+# (AT-SPI finds the controls, xdotool moves the pointer and types): drag a file from another
+# program onto the path field, tick two algorithms, verify,
 # copy the CRC32 result, quit through the quit question; then the settings file is checked byte
 # for byte and the copied checksum must still be on the clipboard, handed to the clipboard manager.
 # Usage: shell_end_to_end.py PROGRAM CLIPBOARD_MANAGER   (needs DISPLAY and a D-Bus session:
@@ -68,6 +69,42 @@ def dialog_named(app, title):
     return None
 
 
+def centre(accessible):
+    x, y, w, h = accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return x + w // 2, y + h // 2
+
+
+def drag_file_onto(path_entry, path):
+    """Drags `path` from a separate program onto the path field with the real pointer."""
+    source = subprocess.Popen(["/usr/bin/python3", os.path.join(os.path.dirname(__file__), "drag_source.py"),
+                               "file://" + path], stdout=subprocess.PIPE, text=True)
+    try:
+        words = read_line(source.stdout).split()
+        assert words and words[0] == "ready", "the drag source did not start"
+        start_x, start_y = int(words[1]), int(words[2])
+        target_x, target_y = centre(path_entry)
+        xdotool("mousemove", "--sync", str(start_x), str(start_y), "mousedown", "1")
+        for step in range(1, 11):  # past the drag threshold, then across to the field
+            x = start_x + (target_x - start_x) * step // 10
+            y = start_y + (target_y - start_y) * step // 10
+            xdotool("mousemove", "--sync", str(x), str(y))
+        # Release only once the field has accepted the drag, or the drop would be cancelled.
+        accepted = ""
+        for nudge in range(100):
+            ready, _, _ = select.select([source.stdout], [], [], 0.1)
+            if ready:
+                accepted = source.stdout.readline().strip()
+                break
+            xdotool("mousemove", "--sync", str(target_x + nudge % 2), str(target_y))
+        assert accepted == "accepted", "the path field did not accept the dragged file"
+        xdotool("mouseup", "1")
+        source.wait(timeout=DEADLINE_S)
+    finally:
+        if source.poll() is None:
+            source.kill()
+            source.wait()
+
+
 def copy_button_beside(app, box):
     """The Copy button on the same row as a check box."""
     _, row_y, _, row_h = box.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
@@ -99,6 +136,14 @@ def main():
             app = wait_for("the program on the accessibility bus", application)
             path_entry = wait_for("the path field", lambda: find(app, "text", "File"))
             assert path_entry.queryText().getText(0, -1) == data, "the start argument is in the path field"
+
+            # A file dragged in from another program replaces it.
+            dropped = os.path.join(home, "dropped file.bin")
+            content = b"dropped from elsewhere\n"
+            with open(dropped, "wb") as f:
+                f.write(content)
+            drag_file_onto(path_entry, dropped.replace(" ", "%20"))
+            wait_for("the dropped file in the path field", lambda: path_entry.queryText().getText(0, -1) == dropped)
 
             # Tick CRC32 and SHA2 - 256 with the pointer, as a user would.
             for name in ("CRC32", "SHA2 - 256"):
