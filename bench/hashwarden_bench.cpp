@@ -24,21 +24,27 @@ struct Algorithm {
 
 // The eleven algorithm slots in their fixed order.
 constexpr Algorithm Algorithms[] = {
-    {"crc32", PluginCrc32, 0, &KernelSet::crc32Path},      {"md5", PluginMd5, 0, &KernelSet::md5Path},
-    {"sha1", PluginSha1, 0, &KernelSet::sha1Path},         {"sha2-224", PluginSha2, 224, &KernelSet::sha256Path},
-    {"sha2-256", PluginSha2, 256, &KernelSet::sha256Path}, {"sha2-384", PluginSha2, 384, &KernelSet::sha512Path},
-    {"sha2-512", PluginSha2, 512, &KernelSet::sha512Path}, {"sha3-224", PluginSha3, 224, &KernelSet::keccakPath},
-    {"sha3-256", PluginSha3, 256, &KernelSet::keccakPath}, {"sha3-384", PluginSha3, 384, &KernelSet::keccakPath},
+    {"crc32", PluginCrc32, 0, &KernelSet::crc32Path},
+    {"md5", PluginMd5, 0, &KernelSet::md5Path},
+    {"sha1", PluginSha1, 0, &KernelSet::sha1Path},
+    {"sha2-224", PluginSha2, 224, &KernelSet::sha256Path},
+    {"sha2-256", PluginSha2, 256, &KernelSet::sha256Path},
+    {"sha2-384", PluginSha2, 384, &KernelSet::sha512Path},
+    {"sha2-512", PluginSha2, 512, &KernelSet::sha512Path},
+    {"sha3-224", PluginSha3, 224, &KernelSet::keccakPath},
+    {"sha3-256", PluginSha3, 256, &KernelSet::keccakPath},
+    {"sha3-384", PluginSha3, 384, &KernelSet::keccakPath},
     {"sha3-512", PluginSha3, 512, &KernelSet::keccakPath},
 };
 
 constexpr int DefaultRuns = 3;
 
 void usage() {
-    std::fprintf(stderr,
-                 "usage: hashwarden-bench [--runs N] [--memory] [--portable] FILE [ALGO...]\n"
-                 "ALGO: crc32 md5 sha1 sha2-224 sha2-256 sha2-384 sha2-512 sha3-224 sha3-256 sha3-384 sha3-512\n"
-                 "Prints ALGO DIGEST MBPS PATH per algorithm; MBPS is the median of N runs in 10^6 bytes/s.\n");
+    std::fprintf(
+        stderr,
+        "usage: hashwarden-bench [--runs N] [--memory] [--portable] FILE [ALGO...]\n"
+        "ALGO: crc32 md5 sha1 sha2-224 sha2-256 sha2-384 sha2-512 sha3-224 sha3-256 sha3-384 sha3-512\n"
+        "Prints ALGO DIGEST MBPS PATH per algorithm; MBPS is the median of N runs in 10^6 bytes/s.\n");
 }
 
 const Algorithm* findAlgorithm(const char* name) {
@@ -76,7 +82,7 @@ bool readWholeFile(const char* name, std::vector<uint8_t>& bytes) {
     return !in.bad();
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     int runs = DefaultRuns;
@@ -113,7 +119,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (chosen.empty()) {
-        for (const Algorithm& algorithm : Algorithms) chosen.push_back(&algorithm);
+        for (const Algorithm& algorithm : Algorithms)
+            chosen.push_back(&algorithm);
     }
 
     // Masking every CPU feature leaves the portable block functions; setting them directly as

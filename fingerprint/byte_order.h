@@ -57,4 +57,4 @@ inline void store64be(uint8_t* p, uint64_t v) {
     std::memcpy(p, &v, sizeof v);
 }
 
-}  // namespace byteorder
+} // namespace byteorder

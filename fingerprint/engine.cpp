@@ -47,7 +47,7 @@ int64_t readBlock(int fd, uint8_t* buffer, std::size_t want) {
     return static_cast<int64_t>(got);
 }
 
-}  // namespace
+} // namespace
 
 FingerprintPlugin* findPlugin(int32_t number) {
     if (number == FirstPlugin) return RegistryCount > 0 ? &Registry[0] : nullptr;
@@ -75,7 +75,9 @@ void registerAllPlugins() {
     registerSha3Plugin();
 }
 
-void setBlockGate(BlockGate gate) { Gate = gate; }
+void setBlockGate(BlockGate gate) {
+    Gate = gate;
+}
 
 std::string digestText(const FingerprintState* state) {
     static constexpr char Alphabet[] = "0123456789abcdef";
@@ -108,18 +110,21 @@ std::string fileFingerprint(const char* name, int plugin, int bits, int64_t offs
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[FingerprintReadSize]());
     if (!buffer) return {};
 
-    std::unique_ptr<FingerprintState, StateDestroyer> state(entry->start(bits, 0), StateDestroyer{entry->destroy});
+    std::unique_ptr<FingerprintState, StateDestroyer> state(entry->start(bits, 0),
+                                                            StateDestroyer{entry->destroy});
     if (!state) return {};
 
     // A file that cannot be positioned (a pipe) would otherwise be hashed from its start.
-    if (offset >= 1 && lseek(file.fd, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(-1)) return {};
+    if (offset >= 1 && lseek(file.fd, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(-1))
+        return {};
 
     constexpr int64_t BlockSize = static_cast<int64_t>(FingerprintReadSize);
-    int64_t position = 0;  // end of the block about to be read, counted from the start offset
+    int64_t position = 0; // end of the block about to be read, counted from the start offset
     for (;;) {
         position += BlockSize;
         std::size_t want = FingerprintReadSize;
-        if (length != -1 && length < position) want = static_cast<std::size_t>(length - (position - BlockSize));
+        if (length != -1 && length < position)
+            want = static_cast<std::size_t>(length - (position - BlockSize));
         int64_t got = readBlock(file.fd, buffer.get(), want);
         if (got < 0) return {};
         entry->update(state.get(), buffer.get(), static_cast<uint32_t>(got));

@@ -10,23 +10,20 @@ namespace pluginstate {
 
 // Every plugin state is a standard-layout struct whose first member is `head`, so a pointer to
 // the head and a pointer to the whole state convert into each other.
-template <typename State>
-FingerprintState* create(int32_t digestBits) {
+template <typename State> FingerprintState* create(int32_t digestBits) {
     static_assert(std::is_standard_layout_v<State>);
-    State* state = new (std::nothrow) State{};  // value-initialised: zero-filled
+    State* state = new (std::nothrow) State{}; // value-initialised: zero-filled
     if (state == nullptr) return nullptr;
     state->head.digestBits = digestBits;
     return &state->head;
 }
 
-template <typename State>
-State* of(FingerprintState* head) {
+template <typename State> State* of(FingerprintState* head) {
     return reinterpret_cast<State*>(head);
 }
 
-template <typename State>
-void destroy(FingerprintState* head) {
+template <typename State> void destroy(FingerprintState* head) {
     delete reinterpret_cast<State*>(head);
 }
 
-}  // namespace pluginstate
+} // namespace pluginstate

@@ -13,7 +13,9 @@ struct Crc32State {
     Crc32Context context;
 };
 
-FingerprintState* crc32Start(int32_t, uint32_t) { return pluginstate::create<Crc32State>(32); }
+FingerprintState* crc32Start(int32_t, uint32_t) {
+    return pluginstate::create<Crc32State>(32);
+}
 
 void crc32PluginUpdate(FingerprintState* state, const uint8_t* bytes, uint32_t count) {
     Crc32Context& context = pluginstate::of<Crc32State>(state)->context;
@@ -24,7 +26,7 @@ void crc32Finish(FingerprintState* state) {
     byteorder::store32be(state->digest, pluginstate::of<Crc32State>(state)->context.crc);
 }
 
-}  // namespace
+} // namespace
 
 uint32_t crc32Update(const uint8_t* bytes, std::size_t count, uint32_t crc) {
     if (bytes == nullptr) return crc;

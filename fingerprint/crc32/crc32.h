@@ -5,7 +5,7 @@
 #include <cstdint>
 
 struct Crc32Context {
-    uint32_t crc;  // CRC of the bytes so far, in its final (inverted) form; 0 at the start
+    uint32_t crc; // CRC of the bytes so far, in its final (inverted) form; 0 at the start
 };
 
 // CRC of `count` more bytes chained onto `crc`; an absent byte pointer leaves `crc` as it is.

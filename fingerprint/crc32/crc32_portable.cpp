@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr uint32_t Polynomial = 0xEDB88320;  // reflected form of 0x04C11DB7
+constexpr uint32_t Polynomial = 0xEDB88320; // reflected form of 0x04C11DB7
 
 // Tables[0][n] is the reflected CRC of the single byte n (Tables[0][1] = 0x77073096,
 // Tables[0][128] = 0xEDB88320). Tables[k][n] is the CRC of byte n followed by k zero bytes,
@@ -15,7 +15,8 @@ constexpr std::array<std::array<uint32_t, 256>, 8> makeTables() {
     std::array<std::array<uint32_t, 256>, 8> tables{};
     for (uint32_t n = 0; n < 256; ++n) {
         uint32_t c = n;
-        for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? (c >> 1) ^ Polynomial : c >> 1;
+        for (int bit = 0; bit < 8; ++bit)
+            c = (c & 1) ? (c >> 1) ^ Polynomial : c >> 1;
         tables[0][n] = c;
     }
     for (int k = 1; k < 8; ++k) {
@@ -30,7 +31,7 @@ constexpr std::array<std::array<uint32_t, 256>, 8> makeTables() {
 constexpr auto Tables = makeTables();
 static_assert(Tables[0][1] == 0x77073096 && Tables[0][128] == 0xEDB88320);
 
-}  // namespace
+} // namespace
 
 uint32_t crc32Portable(uint32_t crc, const uint8_t* data, std::size_t length) {
     uint32_t c = ~crc;
@@ -44,6 +45,7 @@ uint32_t crc32Portable(uint32_t crc, const uint8_t* data, std::size_t length) {
         data += 8;
         length -= 8;
     }
-    while (length-- > 0) c = Tables[0][(c ^ *data++) & 0xff] ^ (c >> 8);
+    while (length-- > 0)
+        c = Tables[0][(c ^ *data++) & 0xff] ^ (c >> 8);
     return ~c;
 }

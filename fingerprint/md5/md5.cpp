@@ -46,7 +46,8 @@ void MD5Final(uint8_t digest[16], Md5Context* context) {
     uint32_t index = (context->bitCount[0] >> 3) & 0x3f;
     MD5Update(context, Padding, index < 56 ? 56 - index : 120 - index);
     MD5Update(context, length, 8);
-    for (int i = 0; i < 4; ++i) byteorder::store32le(digest + 4 * i, context->abcd[i]);
+    for (int i = 0; i < 4; ++i)
+        byteorder::store32le(digest + 4 * i, context->abcd[i]);
     std::memset(context, 0, sizeof *context);
 }
 
@@ -67,9 +68,11 @@ void md5PluginUpdate(FingerprintState* state, const uint8_t* bytes, uint32_t cou
     MD5Update(&pluginstate::of<Md5State>(state)->context, bytes, count);
 }
 
-void md5Finish(FingerprintState* state) { MD5Final(state->digest, &pluginstate::of<Md5State>(state)->context); }
+void md5Finish(FingerprintState* state) {
+    MD5Final(state->digest, &pluginstate::of<Md5State>(state)->context);
+}
 
-}  // namespace
+} // namespace
 
 int registerMd5Plugin() {
     if (FingerprintPlugin* entry = registerPlugin(PluginMd5)) {

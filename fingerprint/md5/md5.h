@@ -4,9 +4,9 @@
 #include <cstdint>
 
 struct Md5Context {
-    uint32_t abcd[4];      // chaining values A, B, C, D
-    uint32_t bitCount[2];  // message length in bits: low word, then high word
-    uint8_t buffer[64];    // pending input
+    uint32_t abcd[4];     // chaining values A, B, C, D
+    uint32_t bitCount[2]; // message length in bits: low word, then high word
+    uint8_t buffer[64];   // pending input
 };
 
 void MD5Init(Md5Context* context);

@@ -7,28 +7,35 @@
 namespace {
 
 // RFC 1321's F, H and I, in forms with fewer operations and the same values.
-inline uint32_t f(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
-inline uint32_t h(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
-inline uint32_t i(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
+inline uint32_t f(uint32_t x, uint32_t y, uint32_t z) {
+    return z ^ (x & (y ^ z));
+}
+inline uint32_t h(uint32_t x, uint32_t y, uint32_t z) {
+    return x ^ y ^ z;
+}
+inline uint32_t i(uint32_t x, uint32_t y, uint32_t z) {
+    return y ^ (x | ~z);
+}
 
-#define MD5_STEP(fn, a, b, c, d, word, constant, shift)            \
-    a += fn(b, c, d) + (word) + (constant);                        \
+#define MD5_STEP(fn, a, b, c, d, word, constant, shift)                                                      \
+    a += fn(b, c, d) + (word) + (constant);                                                                  \
     a = std::rotl(a, shift) + b;
 
 // G(b, c, d) = (b & d) | (c & ~d): the two halves never overlap, so they can be added one by
 // one, and the half without b is ready before b is.
-#define MD5_STEP_G(a, b, c, d, word, constant, shift)              \
-    a += (word) + (constant) + (c & ~d);                           \
-    a += b & d;                                                    \
+#define MD5_STEP_G(a, b, c, d, word, constant, shift)                                                        \
+    a += (word) + (constant) + (c & ~d);                                                                     \
+    a += b & d;                                                                                              \
     a = std::rotl(a, shift) + b;
 
-}  // namespace
+} // namespace
 
 void md5BlocksPortable(uint32_t state[4], const uint8_t* data, std::size_t blocks) {
     uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
     for (; blocks > 0; --blocks, data += 64) {
         uint32_t x[16];
-        for (int n = 0; n < 16; ++n) x[n] = byteorder::load32le(data + 4 * n);
+        for (int n = 0; n < 16; ++n)
+            x[n] = byteorder::load32le(data + 4 * n);
         const uint32_t aa = a, bb = b, cc = c, dd = d;
 
         MD5_STEP(f, a, b, c, d, x[0], 0xd76aa478, 7)

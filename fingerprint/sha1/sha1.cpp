@@ -41,7 +41,8 @@ void SHA1Update(Sha1Context* context, const uint8_t* bytes, uint32_t count) {
         SHA1Transform(context->hash, context->buffer, workspace);
         uint32_t blocks = (count - offset) / 64;
         if (workspace != nullptr) {
-            for (uint32_t n = 0; n < blocks; ++n) SHA1Transform(context->hash, bytes + offset + 64 * n, workspace);
+            for (uint32_t n = 0; n < blocks; ++n)
+                SHA1Transform(context->hash, bytes + offset + 64 * n, workspace);
         } else if (blocks > 0) {
             // Straight from the caller's bytes, the whole run in one call.
             activeKernels().sha1(context->hash, bytes + offset, blocks);
@@ -61,7 +62,8 @@ void SHA1Final(uint8_t digest[20], Sha1Context* context) {
     uint32_t j = (context->bitCount[0] >> 3) & 63;
     SHA1Update(context, Padding, j < 56 ? 56 - j : 120 - j);
     SHA1Update(context, length, 8);
-    for (int i = 0; i < 5; ++i) byteorder::store32be(digest + 4 * i, context->hash[i]);
+    for (int i = 0; i < 5; ++i)
+        byteorder::store32be(digest + 4 * i, context->hash[i]);
     std::memset(context->buffer, 0, sizeof context->buffer);
     std::memset(context->hash, 0, sizeof context->hash);
     std::memset(context->bitCount, 0, sizeof context->bitCount);
@@ -85,9 +87,11 @@ void sha1PluginUpdate(FingerprintState* state, const uint8_t* bytes, uint32_t co
     SHA1Update(&pluginstate::of<Sha1State>(state)->context, bytes, count);
 }
 
-void sha1Finish(FingerprintState* state) { SHA1Final(state->digest, &pluginstate::of<Sha1State>(state)->context); }
+void sha1Finish(FingerprintState* state) {
+    SHA1Final(state->digest, &pluginstate::of<Sha1State>(state)->context);
+}
 
-}  // namespace
+} // namespace
 
 int registerSha1Plugin() {
     if (FingerprintPlugin* entry = registerPlugin(PluginSha1)) {

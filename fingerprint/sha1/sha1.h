@@ -4,10 +4,10 @@
 #include <cstdint>
 
 struct Sha1Context {
-    uint32_t hash[5];      // chaining values H0..H4
-    uint32_t bitCount[2];  // message length in bits: low word, then high word
-    uint8_t buffer[64];    // pending input
-    uint32_t keepInput;    // non-zero: every block is compressed from a copy in `workspace`
+    uint32_t hash[5];     // chaining values H0..H4
+    uint32_t bitCount[2]; // message length in bits: low word, then high word
+    uint8_t buffer[64];   // pending input
+    uint32_t keepInput;   // non-zero: every block is compressed from a copy in `workspace`
     uint8_t workspace[64];
 };
 

@@ -9,24 +9,24 @@
 namespace {
 
 struct Sha256Context {
-    uint8_t block[64];      // pending part of the current block
-    uint32_t byteCount[2];  // message bytes so far: low word, then high word
+    uint8_t block[64];     // pending part of the current block
+    uint32_t byteCount[2]; // message bytes so far: low word, then high word
     uint32_t hash[8];
-    uint32_t digestLength;  // 28 or 32
+    uint32_t digestLength; // 28 or 32
 };
 
 struct Sha512Context {
     uint8_t block[128];
     uint32_t byteCount[2];
     uint64_t hash[8];
-    uint32_t digestLength;  // 48 or 64
+    uint32_t digestLength; // 48 or 64
 };
 
 struct Sha2State {
     FingerprintState head;
     union {
-        Sha256Context small;  // digestBits 224 and 256
-        Sha512Context large;  // digestBits 384 and 512
+        Sha256Context small; // digestBits 224 and 256
+        Sha512Context large; // digestBits 384 and 512
     };
 };
 
@@ -57,8 +57,8 @@ uint64_t bitLength(const uint32_t byteCount[2]) {
 
 // Buffers a partial block, hands every run of whole blocks to the block function in one call.
 template <std::size_t BlockSize, typename Word, typename BlocksFn>
-void absorb(uint8_t (&block)[BlockSize], uint32_t byteCount[2], Word* hash, BlocksFn blocksFn, const uint8_t* bytes,
-            uint32_t count) {
+void absorb(uint8_t (&block)[BlockSize], uint32_t byteCount[2], Word* hash, BlocksFn blocksFn,
+            const uint8_t* bytes, uint32_t count) {
     uint32_t pending = countBytes(byteCount, count, BlockSize);
     if (pending != 0) {
         uint32_t room = BlockSize - pending;
@@ -77,13 +77,13 @@ void absorb(uint8_t (&block)[BlockSize], uint32_t byteCount[2], Word* hash, Bloc
         bytes += count / BlockSize * BlockSize;
         count %= BlockSize;
     }
-    if (count != 0) std::memcpy(block, bytes, count);  // bytes may be absent when count is 0
+    if (count != 0) std::memcpy(block, bytes, count); // bytes may be absent when count is 0
 }
 
 // FIPS 180-4 5.1: 0x80, zeros, and the bit length in the last two words of the final block.
 template <std::size_t BlockSize, typename Word, typename BlocksFn>
 void pad(uint8_t (&block)[BlockSize], const uint32_t byteCount[2], Word* hash, BlocksFn blocksFn) {
-    constexpr std::size_t LengthField = 2 * sizeof(Word);  // 64 bits, or 128 bits with the upper half zero
+    constexpr std::size_t LengthField = 2 * sizeof(Word); // 64 bits, or 128 bits with the upper half zero
     std::size_t pending = byteCount[0] % BlockSize;
     block[pending] = 0x80;
     std::memset(block + pending + 1, 0, BlockSize - pending - 1);
@@ -105,7 +105,7 @@ FingerprintState* sha2Start(int32_t bits, uint32_t) {
         std::memcpy(state->small.hash, bits == 224 ? Sha224Initial : Sha256Initial, sizeof state->small.hash);
         state->small.digestLength = static_cast<uint32_t>(bits / 8);
     } else {
-        state->large = Sha512Context{};  // the larger member of the union: zero all of it
+        state->large = Sha512Context{}; // the larger member of the union: zero all of it
         std::memcpy(state->large.hash, bits == 384 ? Sha384Initial : Sha512Initial, sizeof state->large.hash);
         state->large.digestLength = static_cast<uint32_t>(bits / 8);
     }
@@ -115,9 +115,11 @@ FingerprintState* sha2Start(int32_t bits, uint32_t) {
 void sha2Update(FingerprintState* head, const uint8_t* bytes, uint32_t count) {
     Sha2State* state = pluginstate::of<Sha2State>(head);
     if (head->digestBits <= 256) {
-        absorb(state->small.block, state->small.byteCount, state->small.hash, activeKernels().sha256, bytes, count);
+        absorb(state->small.block, state->small.byteCount, state->small.hash, activeKernels().sha256, bytes,
+               count);
     } else {
-        absorb(state->large.block, state->large.byteCount, state->large.hash, activeKernels().sha512, bytes, count);
+        absorb(state->large.block, state->large.byteCount, state->large.hash, activeKernels().sha512, bytes,
+               count);
     }
 }
 
@@ -126,15 +128,17 @@ void sha2Finish(FingerprintState* head) {
     if (head->digestBits <= 256) {
         Sha256Context& context = state->small;
         pad(context.block, context.byteCount, context.hash, activeKernels().sha256);
-        for (uint32_t i = 0; i < context.digestLength / 4; ++i) byteorder::store32be(head->digest + 4 * i, context.hash[i]);
+        for (uint32_t i = 0; i < context.digestLength / 4; ++i)
+            byteorder::store32be(head->digest + 4 * i, context.hash[i]);
     } else {
         Sha512Context& context = state->large;
         pad(context.block, context.byteCount, context.hash, activeKernels().sha512);
-        for (uint32_t i = 0; i < context.digestLength / 8; ++i) byteorder::store64be(head->digest + 8 * i, context.hash[i]);
+        for (uint32_t i = 0; i < context.digestLength / 8; ++i)
+            byteorder::store64be(head->digest + 8 * i, context.hash[i]);
     }
 }
 
-}  // namespace
+} // namespace
 
 int registerSha2Plugin() {
     if (FingerprintPlugin* entry = registerPlugin(PluginSha2)) {

@@ -14,7 +14,7 @@ constexpr uint64_t RoundConstants[24] = {
     0x8000000000008003, 0x8000000000008002, 0x8000000000000080, 0x000000000000800a, 0x800000008000000a,
     0x8000000080008081, 0x8000000000008080, 0x0000000080000001, 0x8000000080008008};
 
-}  // namespace
+} // namespace
 
 void keccak1600AbsorbPortable(uint64_t lanes[25], const uint8_t* data, std::size_t blocks, std::size_t rate) {
     // Lane (x, y) is lanes[x + 5y] and lives in the local axy (and exy between the two rounds of a pair).

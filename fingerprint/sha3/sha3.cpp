@@ -9,13 +9,13 @@
 
 namespace {
 
-constexpr int32_t Finished = INT32_MIN;  // `position` once the digest is final: later input is ignored
+constexpr int32_t Finished = INT32_MIN; // `position` once the digest is final: later input is ignored
 
 struct Sha3Context {
-    uint64_t lanes[25];  // lane (x, y) at x + 5y; bytes little-endian, lane 0 first (FIPS 202 order)
-    uint8_t block[192];  // pending input; the first `rate` bytes are used
-    int32_t position;    // bytes pending in `block`, or Finished
-    uint32_t rate;       // 200 - 2 * digest bytes: 144, 136, 104 or 72
+    uint64_t lanes[25]; // lane (x, y) at x + 5y; bytes little-endian, lane 0 first (FIPS 202 order)
+    uint8_t block[192]; // pending input; the first `rate` bytes are used
+    int32_t position;   // bytes pending in `block`, or Finished
+    uint32_t rate;      // 200 - 2 * digest bytes: 144, 136, 104 or 72
 };
 
 struct Sha3State {
@@ -27,7 +27,8 @@ FingerprintState* sha3Start(int32_t bits, uint32_t) {
     if (bits == 0) bits = 256;
     if (bits != 224 && bits != 256 && bits != 384 && bits != 512) return nullptr;
     FingerprintState* head = pluginstate::create<Sha3State>(bits);
-    if (head != nullptr) pluginstate::of<Sha3State>(head)->context.rate = static_cast<uint32_t>(200 - 2 * (bits / 8));
+    if (head != nullptr)
+        pluginstate::of<Sha3State>(head)->context.rate = static_cast<uint32_t>(200 - 2 * (bits / 8));
     return head;
 }
 
@@ -57,7 +58,7 @@ void sha3Update(FingerprintState* head, const uint8_t* bytes, uint32_t count) {
         bytes += count / rate * rate;
         count %= rate;
     }
-    if (count != 0) std::memcpy(context.block, bytes, count);  // bytes may be absent when count is 0
+    if (count != 0) std::memcpy(context.block, bytes, count); // bytes may be absent when count is 0
 }
 
 void sha3Finish(FingerprintState* head) {
@@ -73,15 +74,16 @@ void sha3Finish(FingerprintState* head) {
         context.position = Finished;
     }
     const uint32_t digestBytes = 100 - context.rate / 2;
-    for (uint32_t i = 0; i < digestBytes / 8; ++i) byteorder::store64le(head->digest + 8 * i, context.lanes[i]);
-    if (digestBytes % 8 != 0) {  // SHA3-224: 28 bytes, half of lane 3
+    for (uint32_t i = 0; i < digestBytes / 8; ++i)
+        byteorder::store64le(head->digest + 8 * i, context.lanes[i]);
+    if (digestBytes % 8 != 0) { // SHA3-224: 28 bytes, half of lane 3
         uint8_t last[8];
         byteorder::store64le(last, context.lanes[digestBytes / 8]);
         std::memcpy(head->digest + digestBytes / 8 * 8, last, digestBytes % 8);
     }
 }
 
-}  // namespace
+} // namespace
 
 int registerSha3Plugin() {
     if (FingerprintPlugin* entry = registerPlugin(PluginSha3)) {

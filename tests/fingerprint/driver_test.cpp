@@ -29,13 +29,16 @@ FingerprintState* recordingStart(int32_t, uint32_t) {
 }
 void recordingUpdate(FingerprintState* state, const uint8_t* bytes, uint32_t count) {
     RecordedCounts.push_back(count);
-    for (uint32_t i = 0; i < count; ++i) state->digest[0] = static_cast<uint8_t>(state->digest[0] + bytes[i]);
+    for (uint32_t i = 0; i < count; ++i)
+        state->digest[0] = static_cast<uint8_t>(state->digest[0] + bytes[i]);
 }
 void recordingFinish(FingerprintState*) {}
-void recordingDestroy(FingerprintState* state) { delete state; }
+void recordingDestroy(FingerprintState* state) {
+    delete state;
+}
 
 class Driver : public testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         testkit::registerPluginsOnce();
         if (FingerprintPlugin* entry = registerPlugin(RecordingPlugin)) {
@@ -75,8 +78,9 @@ TEST_F(Driver, RegistryKeepsTheProgramsOrderAndRefusesASecondRegistration) {
 TEST_F(Driver, RegistryStopsAtItsCapacityAndSkipsEntriesWithoutOperations) {
     EXPECT_EQ(registerPlugin(FirstPlugin), nullptr);
     int claimed = 0;
-    while (registerPlugin(1000 + claimed) != nullptr) ++claimed;
-    EXPECT_EQ(claimed, RegistryCapacity - 6);  // the five plugins and the recording one are in
+    while (registerPlugin(1000 + claimed) != nullptr)
+        ++claimed;
+    EXPECT_EQ(claimed, RegistryCapacity - 6); // the five plugins and the recording one are in
     EXPECT_EQ(registerPlugin(5000), nullptr);
     const std::vector<uint8_t> bytes = {1, 2, 3};
     TempFile file(bytes);
@@ -110,10 +114,14 @@ TEST_F(Driver, OffsetAndLengthSelectTheBytes) {
         std::size_t from, size;
     };
     const Case cases[] = {
-        {0, -1, 0, bytes.size()},           {0, 0, 0, 0},
-        {1, -1, 1, bytes.size() - 1},       {MiB - 3, 6, MiB - 3, 6},
-        {77, 2 * MiB, 77, 2 * MiB},         {static_cast<int64_t>(bytes.size()) + 10, -1, 0, 0},
-        {2 * MiB + 95, 1000, 2 * MiB + 95, 5}, {-5, -1, 0, bytes.size()},  // a negative offset is not applied
+        {0, -1, 0, bytes.size()},
+        {0, 0, 0, 0},
+        {1, -1, 1, bytes.size() - 1},
+        {MiB - 3, 6, MiB - 3, 6},
+        {77, 2 * MiB, 77, 2 * MiB},
+        {static_cast<int64_t>(bytes.size()) + 10, -1, 0, 0},
+        {2 * MiB + 95, 1000, 2 * MiB + 95, 5},
+        {-5, -1, 0, bytes.size()}, // a negative offset is not applied
     };
     for (const testkit::Slot& slot : Slots) {
         for (const Case& c : cases) {
@@ -153,7 +161,8 @@ TEST_F(Driver, FailuresGiveTheEmptyText) {
 
 TEST_F(Driver, AFolderIsAReadErrorNotAnEmptyFile) {
     // Opening a folder for reading succeeds; the first read fails.
-    for (const testkit::Slot& slot : Slots) EXPECT_EQ(fileFingerprint("/tmp", slot.plugin, slot.bits), "") << slot.name;
+    for (const testkit::Slot& slot : Slots)
+        EXPECT_EQ(fileFingerprint("/tmp", slot.plugin, slot.bits), "") << slot.name;
     EXPECT_EQ(fileFingerprint(".", PluginCrc32), "");
 }
 
@@ -181,7 +190,7 @@ TEST_F(Driver, AReadErrorAfterGoodReadsGivesTheEmptyText) {
     EXPECT_EQ(fileFingerprint("/proc/self/mem", PluginSha2, 256, address, 2 * MiB), "");
     EXPECT_EQ(fileFingerprint("/proc/self/mem", PluginCrc32, 0, address), "");
     EXPECT_TRUE(fileFingerprint("/proc/self/mem", RecordingPlugin, 0, address).empty());
-    EXPECT_EQ(RecordedCounts, Counts({MiB}));  // one good block, then the error: no finish, no digest
+    EXPECT_EQ(RecordedCounts, Counts({MiB})); // one good block, then the error: no finish, no digest
 
     munmap(memory, 2 * MiB);
     fclose(backing);
@@ -190,7 +199,9 @@ TEST_F(Driver, AReadErrorAfterGoodReadsGivesTheEmptyText) {
 // The gate runs after each full block and before the next read: it can change what is read next.
 std::string GatePath;
 int GateCalls = 0;
-void countingGate() { ++GateCalls; }
+void countingGate() {
+    ++GateCalls;
+}
 void rewritingGate() {
     ++GateCalls;
     FILE* file = std::fopen(GatePath.c_str(), "r+b");
@@ -236,4 +247,4 @@ TEST_F(Driver, BlockGateBelongsToTheThreadThatSetIt) {
     EXPECT_EQ(GateCalls, 2);
 }
 
-}  // namespace
+} // namespace

@@ -18,11 +18,12 @@ constexpr std::size_t Alignments = 8;
 
 std::string describePieces(const std::vector<std::size_t>& pieces) {
     std::string text;
-    for (std::size_t piece : pieces) text += std::to_string(piece) + " ";
+    for (std::size_t piece : pieces)
+        text += std::to_string(piece) + " ";
     return text.empty() ? "whole" : text + "+ rest";
 }
 
-}  // namespace
+} // namespace
 
 void checkEveryLength(const KernelSet& kernels) {
     registerPluginsOnce();
@@ -33,7 +34,8 @@ void checkEveryLength(const KernelSet& kernels) {
             std::string expected = oracleDigest(slot, bytes.data(), length);
             std::string actual = pluginDigest(slot, bytes.data(), length);
             if (actual != expected) {
-                ADD_FAILURE() << slot.name << " of " << length << " bytes: " << actual << ", oracle " << expected;
+                ADD_FAILURE() << slot.name << " of " << length << " bytes: " << actual << ", oracle "
+                              << expected;
                 break;
             }
         }
@@ -81,12 +83,24 @@ void checkRandomPieces(const KernelSet& kernels, int inputs) {
             while (covered < length && pieces.size() < 40) {
                 std::size_t piece = 0;
                 switch (generator() % 6) {
-                    case 0: piece = 0; break;
-                    case 1: piece = 1; break;
-                    case 2: piece = slot.blockSize - 1 + generator() % 3; break;
-                    case 3: piece = generator() % 17; break;
-                    case 4: piece = generator() % 700; break;
-                    default: piece = generator() % (length + 1); break;
+                case 0:
+                    piece = 0;
+                    break;
+                case 1:
+                    piece = 1;
+                    break;
+                case 2:
+                    piece = slot.blockSize - 1 + generator() % 3;
+                    break;
+                case 3:
+                    piece = generator() % 17;
+                    break;
+                case 4:
+                    piece = generator() % 700;
+                    break;
+                default:
+                    piece = generator() % (length + 1);
+                    break;
                 }
                 pieces.push_back(piece);
                 covered += piece;
@@ -96,11 +110,12 @@ void checkRandomPieces(const KernelSet& kernels, int inputs) {
             std::string actual = pluginDigest(slot, start, length, pieces);
             if (actual != expected) {
                 ADD_FAILURE() << slot.name << " of " << length << " bytes at address offset " << shift
-                              << " in pieces " << describePieces(pieces) << ": " << actual << ", oracle " << expected;
+                              << " in pieces " << describePieces(pieces) << ": " << actual << ", oracle "
+                              << expected;
                 break;
             }
         }
     }
 }
 
-}  // namespace testkit
+} // namespace testkit

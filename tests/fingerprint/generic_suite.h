@@ -18,4 +18,4 @@ void checkPaddingBoundaries(const KernelSet& kernels);
 // (0-byte updates, single bytes, block-sized and odd sizes) from odd start addresses.
 void checkRandomPieces(const KernelSet& kernels, int inputs);
 
-}  // namespace testkit
+} // namespace testkit

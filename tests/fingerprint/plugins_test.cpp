@@ -2,7 +2,7 @@
 // SHA-1's keep-input workspace, CRC-32 chaining and leading zeros, bit-count carries, digest text.
 #include <gtest/gtest.h>
 
-#define OPENSSL_SUPPRESS_DEPRECATED  // the low-level MD5 and SHA-1 contexts expose their bit counts
+#define OPENSSL_SUPPRESS_DEPRECATED // the low-level MD5 and SHA-1 contexts expose their bit counts
 #include <openssl/md5.h>
 #include <openssl/sha.h>
 
@@ -23,7 +23,8 @@ std::string runPlugin(int number, int bits, const std::string& message) {
     const FingerprintPlugin* plugin = findPlugin(number);
     FingerprintState* state = plugin->start(bits, 0);
     if (state == nullptr) return "no state";
-    plugin->update(state, reinterpret_cast<const uint8_t*>(message.data()), static_cast<uint32_t>(message.size()));
+    plugin->update(state, reinterpret_cast<const uint8_t*>(message.data()),
+                   static_cast<uint32_t>(message.size()));
     plugin->finish(state);
     std::string text = digestText(state);
     plugin->destroy(state);
@@ -39,7 +40,7 @@ bool allZero(const void* bytes, std::size_t size) {
 }
 
 class Plugins : public testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { testkit::registerPluginsOnce(); }
 };
 
@@ -51,14 +52,16 @@ TEST_F(Plugins, BitSizeZeroMeans256AndOnlyTheFourSizesStart) {
         EXPECT_EQ(state->digestBits, 256);
         plugin->destroy(state);
         EXPECT_EQ(runPlugin(number, 0, "abc"), runPlugin(number, 256, "abc"));
-        for (int bits : {160, 128, 1, -1, 255, 1024}) EXPECT_EQ(plugin->start(bits, 0), nullptr) << number << "/" << bits;
+        for (int bits : {160, 128, 1, -1, 255, 1024})
+            EXPECT_EQ(plugin->start(bits, 0), nullptr) << number << "/" << bits;
     }
 }
 
 TEST_F(Plugins, FixedSizePluginsIgnoreTheBitSize) {
     for (int number : {PluginCrc32, PluginMd5, PluginSha1}) {
         const std::string expected = runPlugin(number, 0, "bit size");
-        for (int bits : {160, 512, -7, 12345}) EXPECT_EQ(runPlugin(number, bits, "bit size"), expected) << number;
+        for (int bits : {160, 512, -7, 12345})
+            EXPECT_EQ(runPlugin(number, bits, "bit size"), expected) << number;
     }
 }
 
@@ -110,13 +113,14 @@ TEST_F(Plugins, Sha1KeepInputLeavesTheCallersBytesAndGivesTheSameDigest) {
         std::vector<uint8_t> bytes = original;
         Sha1Context context;
         SHA1Init(&context, keepInput);
-        SHA1Update(&context, bytes.data(), 5);  // later blocks start at an odd offset
+        SHA1Update(&context, bytes.data(), 5); // later blocks start at an odd offset
         SHA1Update(&context, bytes.data() + 5, static_cast<uint32_t>(bytes.size() - 5));
         uint8_t digest[20];
         SHA1Final(digest, &context);
         FingerprintState state{160, {}};
         std::memcpy(state.digest, digest, 20);
-        EXPECT_EQ(digestText(&state), testkit::oracleDigest(Slots[2], original.data(), original.size())) << keepInput;
+        EXPECT_EQ(digestText(&state), testkit::oracleDigest(Slots[2], original.data(), original.size()))
+            << keepInput;
         if (keepInput != 0) {
             EXPECT_EQ(bytes, original);
         }
@@ -141,7 +145,7 @@ TEST_F(Plugins, Sha1TransformWithAndWithoutWorkspaceAgree) {
 // same chaining values and count, are the oracle.
 TEST_F(Plugins, Md5AndSha1BitCountsCarryIntoTheHighWord) {
     const std::vector<uint8_t> bytes = testkit::randomBytes(300, 9);
-    constexpr uint32_t CarrySoon = 0xfffffe00;  // 64 bytes before the low word overflows
+    constexpr uint32_t CarrySoon = 0xfffffe00; // 64 bytes before the low word overflows
     {
         Md5Context ours;
         MD5Init(&ours);
@@ -205,4 +209,4 @@ TEST(DigestText, HighNibbleFirstAndEmptyForNoState) {
     EXPECT_EQ(digestText(nullptr), "");
 }
 
-}  // namespace
+} // namespace

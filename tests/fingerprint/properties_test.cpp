@@ -16,18 +16,26 @@ KernelSet chosenKernels() {
 }
 
 class KernelProperties : public testing::TestWithParam<bool> {
-protected:
+  protected:
     KernelSet kernels() const { return GetParam() ? portableKernels() : chosenKernels(); }
     void TearDown() override { chooseKernels(); }
 };
 
-TEST_P(KernelProperties, EveryLengthMatchesOracle) { testkit::checkEveryLength(kernels()); }
+TEST_P(KernelProperties, EveryLengthMatchesOracle) {
+    testkit::checkEveryLength(kernels());
+}
 
-TEST_P(KernelProperties, PaddingBoundariesAtEveryAlignment) { testkit::checkPaddingBoundaries(kernels()); }
+TEST_P(KernelProperties, PaddingBoundariesAtEveryAlignment) {
+    testkit::checkPaddingBoundaries(kernels());
+}
 
-TEST_P(KernelProperties, RandomPiecesMatchOracle) { testkit::checkRandomPieces(kernels(), RandomInputs); }
+TEST_P(KernelProperties, RandomPiecesMatchOracle) {
+    testkit::checkRandomPieces(kernels(), RandomInputs);
+}
 
 INSTANTIATE_TEST_SUITE_P(Paths, KernelProperties, testing::Values(true, false),
-                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Portable" : "Chosen"; });
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Portable" : "Chosen";
+                         });
 
-}  // namespace
+} // namespace

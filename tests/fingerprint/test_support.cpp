@@ -1,4 +1,5 @@
-// Shared helpers of the engine tests: the eleven slots, an independent oracle, plugin runs and temporary files.
+// Shared helpers of the engine tests: the eleven slots, an independent oracle, plugin runs and temporary
+// files.
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -50,12 +51,13 @@ uint32_t bitwiseCrc32(const uint8_t* bytes, std::size_t size) {
     uint32_t c = 0xffffffff;
     for (std::size_t i = 0; i < size; ++i) {
         c ^= bytes[i];
-        for (int bit = 0; bit < 8; ++bit) c = (c >> 1) ^ (0xedb88320 & (0u - (c & 1)));
+        for (int bit = 0; bit < 8; ++bit)
+            c = (c >> 1) ^ (0xedb88320 & (0u - (c & 1)));
     }
     return ~c;
 }
 
-}  // namespace
+} // namespace
 
 std::string oracleDigest(const Slot& slot, const uint8_t* bytes, std::size_t size) {
     if (slot.oracle == nullptr) {
@@ -95,13 +97,15 @@ std::string pluginDigest(const Slot& slot, const uint8_t* bytes, std::size_t siz
 std::vector<uint8_t> randomBytes(std::size_t size, uint32_t seed) {
     std::mt19937 generator(seed);
     std::vector<uint8_t> bytes(size);
-    for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(generator() >> 24);
+    for (uint8_t& byte : bytes)
+        byte = static_cast<uint8_t>(generator() >> 24);
     return bytes;
 }
 
 TempFile::TempFile(const std::vector<uint8_t>& bytes) {
     const char* folder = std::getenv("TMPDIR");
-    std::string pattern = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/hwtestXXXXXX";
+    std::string pattern =
+        std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/hwtestXXXXXX";
     int fd = mkstemp(pattern.data());
     if (fd < 0) {
         ADD_FAILURE() << "cannot create a temporary file";
@@ -124,4 +128,4 @@ TempFile::~TempFile() {
     if (!path_.empty()) unlink(path_.c_str());
 }
 
-}  // namespace testkit
+} // namespace testkit

@@ -1,4 +1,5 @@
-// Shared helpers of the engine tests: the eleven slots, an independent oracle, plugin runs and temporary files.
+// Shared helpers of the engine tests: the eleven slots, an independent oracle, plugin runs and temporary
+// files.
 #pragma once
 
 #include <cstddef>
@@ -11,11 +12,11 @@
 namespace testkit {
 
 struct Slot {
-    const char* name;  // as hashwarden-bench names it
+    const char* name; // as hashwarden-bench names it
     int plugin;
     int bits;
-    std::size_t blockSize;       // bytes per block of the algorithm (1 for CRC-32)
-    const EVP_MD* (*oracle)();   // OpenSSL's digest; none for CRC-32, which has a bitwise reference
+    std::size_t blockSize;     // bytes per block of the algorithm (1 for CRC-32)
+    const EVP_MD* (*oracle)(); // OpenSSL's digest; none for CRC-32, which has a bitwise reference
 };
 
 // The eleven algorithm slots in their fixed order.
@@ -37,15 +38,15 @@ void registerPluginsOnce();
 
 // A file in a private temporary folder, removed with the object.
 class TempFile {
-public:
+  public:
     explicit TempFile(const std::vector<uint8_t>& bytes);
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
     ~TempFile();
     [[nodiscard]] const char* path() const { return path_.c_str(); }
 
-private:
+  private:
     std::string path_;
 };
 
-}  // namespace testkit
+} // namespace testkit

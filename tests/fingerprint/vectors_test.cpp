@@ -20,7 +20,8 @@ struct Vector {
 
 std::vector<uint8_t> fromHex(const std::string& text) {
     std::vector<uint8_t> bytes;
-    for (std::size_t i = 0; i + 1 < text.size(); i += 2) bytes.push_back(static_cast<uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2)
+        bytes.push_back(static_cast<uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
     return bytes;
 }
 
@@ -51,7 +52,8 @@ std::vector<Vector> readVectors(const std::string& file) {
             repeat = std::stol(value);
         } else if (key == "Digest") {
             Vector vector{algorithm, {}, value, number};
-            for (long i = 0; i < repeat; ++i) vector.message.insert(vector.message.end(), unit.begin(), unit.end());
+            for (long i = 0; i < repeat; ++i)
+                vector.message.insert(vector.message.end(), unit.begin(), unit.end());
             vectors.push_back(std::move(vector));
             unit.clear();
             repeat = 1;
@@ -77,7 +79,8 @@ TEST_P(KnownAnswers, PluginsAndFileDriverGiveThePublishedDigests) {
     ASSERT_FALSE(vectors.empty());
     for (const Vector& vector : vectors) {
         const testkit::Slot* slot = slotNamed(vector.algorithm);
-        ASSERT_NE(slot, nullptr) << GetParam() << ":" << vector.line << ": unknown algorithm " << vector.algorithm;
+        ASSERT_NE(slot, nullptr) << GetParam() << ":" << vector.line << ": unknown algorithm "
+                                 << vector.algorithm;
         SCOPED_TRACE(std::string(GetParam()) + ":" + std::to_string(vector.line));
         EXPECT_EQ(testkit::pluginDigest(*slot, vector.message.data(), vector.message.size()), vector.digest);
         testkit::TempFile file(vector.message);
@@ -92,4 +95,4 @@ INSTANTIATE_TEST_SUITE_P(Standards, KnownAnswers,
                              return name.substr(0, name.find('.'));
                          });
 
-}  // namespace
+} // namespace
