@@ -1,4 +1,6 @@
 // The SHA-2 plugin (number 4): SHA-224 and SHA-256 on 32-bit words, SHA-384 and SHA-512 on 64-bit words.
+#include "fingerprint/sha2/sha2.h"
+
 #include <cstring>
 
 #include "fingerprint/byte_order.h"
@@ -7,28 +9,6 @@
 #include "fingerprint/plugin_state.h"
 
 namespace {
-
-struct Sha256Context {
-    uint8_t block[64];     // pending part of the current block
-    uint32_t byteCount[2]; // message bytes so far: low word, then high word
-    uint32_t hash[8];
-    uint32_t digestLength; // 28 or 32
-};
-
-struct Sha512Context {
-    uint8_t block[128];
-    uint32_t byteCount[2];
-    uint64_t hash[8];
-    uint32_t digestLength; // 48 or 64
-};
-
-struct Sha2State {
-    FingerprintState head;
-    union {
-        Sha256Context small; // digestBits 224 and 256
-        Sha512Context large; // digestBits 384 and 512
-    };
-};
 
 // Initial hash values, FIPS 180-4 5.3.2 to 5.3.5.
 constexpr uint32_t Sha224Initial[8] = {0xc1059ed8, 0x367cd507, 0x3070dd17, 0xf70e5939,

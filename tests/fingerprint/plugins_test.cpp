@@ -13,6 +13,7 @@
 #include "fingerprint/engine.h"
 #include "fingerprint/md5/md5.h"
 #include "fingerprint/sha1/sha1.h"
+#include "fingerprint/sha2/sha2.h"
 #include "test_support.h"
 
 namespace {
@@ -175,6 +176,50 @@ TEST_F(Plugins, Md5AndSha1BitCountsCarryIntoTheHighWord) {
         SHA1Final(a, &ours);
         SHA1_Final(b, &theirs);
         EXPECT_EQ(std::memcmp(a, b, 20), 0);
+    }
+}
+
+// SHA-2 counts bytes in a low and a high 32-bit word: the carry comes after 4 GiB. The plugin's
+// state can start just below it; OpenSSL's contexts with the same bit count are the oracle.
+TEST_F(Plugins, Sha2ByteCountsCarryIntoTheHighWord) {
+    const std::vector<uint8_t> bytes = testkit::randomBytes(300, 11);
+    constexpr uint32_t CarrySoon =
+        0xffffff80; // 128 bytes before the overflow, a block boundary of both families
+    const FingerprintPlugin* plugin = findPlugin(PluginSha2);
+    {
+        FingerprintState* head = plugin->start(256, 0);
+        ASSERT_NE(head, nullptr);
+        Sha256Context& ours = reinterpret_cast<Sha2State*>(head)->small;
+        ours.byteCount[0] = CarrySoon;
+        SHA256_CTX theirs;
+        SHA256_Init(&theirs);
+        theirs.Nl = CarrySoon << 3;
+        theirs.Nh = CarrySoon >> 29;
+        plugin->update(head, bytes.data(), 300);
+        SHA256_Update(&theirs, bytes.data(), 300);
+        EXPECT_EQ(ours.byteCount[1], 1u);
+        plugin->finish(head);
+        FingerprintState expected{256, {}};
+        SHA256_Final(expected.digest, &theirs);
+        EXPECT_EQ(digestText(head), digestText(&expected));
+        plugin->destroy(head);
+    }
+    {
+        FingerprintState* head = plugin->start(512, 0);
+        ASSERT_NE(head, nullptr);
+        Sha512Context& ours = reinterpret_cast<Sha2State*>(head)->large;
+        ours.byteCount[0] = CarrySoon;
+        SHA512_CTX theirs;
+        SHA512_Init(&theirs);
+        theirs.Nl = uint64_t{CarrySoon} << 3;
+        plugin->update(head, bytes.data(), 300);
+        SHA512_Update(&theirs, bytes.data(), 300);
+        EXPECT_EQ(ours.byteCount[1], 1u);
+        plugin->finish(head);
+        FingerprintState expected{512, {}};
+        SHA512_Final(expected.digest, &theirs);
+        EXPECT_EQ(digestText(head), digestText(&expected));
+        plugin->destroy(head);
     }
 }
 

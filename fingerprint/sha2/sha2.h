@@ -1,0 +1,29 @@
+// SHA-2 (FIPS 180-4): the contexts of the two word families and the SHA-2 plugin's state.
+#pragma once
+
+#include <cstdint>
+
+#include "fingerprint/engine.h"
+
+struct Sha256Context {
+    uint8_t block[64];     // pending part of the current block
+    uint32_t byteCount[2]; // message bytes so far: low word, then high word
+    uint32_t hash[8];
+    uint32_t digestLength; // 28 or 32
+};
+
+struct Sha512Context {
+    uint8_t block[128];
+    uint32_t byteCount[2];
+    uint64_t hash[8];
+    uint32_t digestLength; // 48 or 64
+};
+
+// The plugin state: the common head, then the context that `digestBits` selects.
+struct Sha2State {
+    FingerprintState head;
+    union {
+        Sha256Context small; // digestBits 224 and 256
+        Sha512Context large; // digestBits 384 and 512
+    };
+};
