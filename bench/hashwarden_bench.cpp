@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -75,11 +73,15 @@ std::string digestOfMemory(const Algorithm& algorithm, const std::vector<uint8_t
     return text;
 }
 
-bool readWholeFile(const char* name, std::vector<uint8_t>& bytes) {
-    std::ifstream in(name, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+bool readWholeFile(const char* name, std::size_t size, std::vector<uint8_t>& bytes) {
+    std::FILE* in = std::fopen(name, "rb");
+    if (in == nullptr) return false;
+    bytes.resize(size);
+    std::size_t got = std::fread(bytes.data(), 1, size, in);
+    bool failed = std::ferror(in) != 0;
+    std::fclose(in);
+    bytes.resize(got);
+    return !failed;
 }
 
 } // namespace
@@ -135,7 +137,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::vector<uint8_t> bytes;
-    if (memory && !readWholeFile(file, bytes)) {
+    if (memory && !readWholeFile(file, static_cast<std::size_t>(info.st_size), bytes)) {
         std::fprintf(stderr, "hashwarden-bench: cannot read '%s'\n", file);
         return 1;
     }

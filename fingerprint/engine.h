@@ -32,7 +32,9 @@ struct FingerprintPlugin {
     void (*destroy)(FingerprintState* state);
 };
 
-// Registry: 64 entries, appended in registration order, never removed.
+// Registry: 64 entries, appended in registration order, never removed. registerPlugin returns
+// none for a number already registered, for FirstPlugin and when all entries are taken; the caller
+// fills the four operations of the entry it gets.
 [[nodiscard]] FingerprintPlugin* registerPlugin(int32_t number);
 [[nodiscard]] FingerprintPlugin* findPlugin(int32_t number);
 
