@@ -11,9 +11,15 @@ constexpr int FileFrame = 0;
 constexpr int PathEntry = 1;
 constexpr int BrowseButton = 2;
 constexpr int AlgorithmFrame = 3;
-constexpr int algorithmCheckBox(int slot) { return 4 + 3 * slot; }
-constexpr int resultEntry(int slot) { return 5 + 3 * slot; }
-constexpr int copyButton(int slot) { return 6 + 3 * slot; }
+constexpr int algorithmCheckBox(int slot) {
+    return 4 + 3 * slot;
+}
+constexpr int resultEntry(int slot) {
+    return 5 + 3 * slot;
+}
+constexpr int copyButton(int slot) {
+    return 6 + 3 * slot;
+}
 constexpr int CopyAllButton = 37;
 constexpr int SaveButton = 38;
 constexpr int DeleteAllButton = 39;
@@ -22,7 +28,7 @@ constexpr int ExpectedEntry = 41;
 constexpr int ExpectedBrowseButton = 42;
 constexpr int ProgressBar = 43;
 constexpr int VerifyButton = 44;
-}  // namespace ControlId
+} // namespace ControlId
 
 // Menu item ids; language items follow from MenuLanguageBase on.
 constexpr int MenuOpen = 0;
@@ -37,13 +43,13 @@ constexpr int SlotCount = 11;
 // Setting a text or a state by program raises no control event.
 void setControlText(int id, const std::string& text);
 [[nodiscard]] std::string controlText(int id);
-[[nodiscard]] int controlState(int id);          // 1 for a ticked check box; the progress bar's value
+[[nodiscard]] int controlState(int id); // 1 for a ticked check box; the progress bar's value
 void setControlState(int id, int value);
 void setProgressMaximum(int id, int maximum);
-void setTextColour(int id, int rgb);             // red + 256 * green + 65536 * blue; -1 = default
+void setTextColour(int id, int rgb); // red + 256 * green + 65536 * blue; -1 = default
 void enableControl(int id, bool on);
 [[nodiscard]] bool controlEnabled(int id);
-void setControlFont(int id, int font);           // a font number of the shell (app/shell.h); -1 = default
+void setControlFont(int id, int font); // a font number of the shell (app/shell.h); -1 = default
 
 void enableMenuItem(int itemId, bool on);
 void setMenuCheck(int itemId, bool on);

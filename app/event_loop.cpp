@@ -24,52 +24,62 @@ namespace {
 
 void dispatchMainWindow(const Event& event) {
     switch (event.kind) {
-        case MenuEvent:
-            switch (event.id) {
-                case MenuOpen: chooseFile(); break;
-                case MenuQuit: quitQuestion(); break;
-                case MenuOpenHelp: openHelp(); break;
-                case MenuAbout: openAbout(); break;
-                case MenuOpenWeb: openWebPage(); break;
-                default:
-                    if (event.id >= MenuLanguageBase && event.id != CurrentLanguageItem) switchLanguageItem(event.id);
-                    break;
-            }
+    case MenuEvent:
+        switch (event.id) {
+        case MenuOpen:
+            chooseFile();
             break;
-        case CloseEvent:
-            if (JobRunning.load() == 1)
-                inProgressQuit();
-            else
-                quitQuestion();
+        case MenuQuit:
+            quitQuestion();
             break;
-        case ControlEvent: {
-            const int id = event.id;
-            if (id == ControlId::BrowseButton) {
-                chooseFile();
-            } else if (id >= ControlId::copyButton(0) && id <= ControlId::copyButton(SlotCount - 1) &&
-                       (id - ControlId::copyButton(0)) % 3 == 0) {
-                copyResult((id - ControlId::copyButton(0)) / 3);
-            } else if (id == ControlId::CopyAllButton) {
-                copyAllResults();
-            } else if (id == ControlId::SaveButton) {
-                saveResults();
-            } else if (id == ControlId::DeleteAllButton) {
-                deleteAllResults();
-            } else if (id == ControlId::ExpectedBrowseButton) {
-                loadExpectedChecksum();
-            } else if (id == ControlId::VerifyButton) {
-                if (JobRunning.load() == 1)
-                    requestCancel();
-                else
-                    startCalculation();
-            }
+        case MenuOpenHelp:
+            openHelp();
             break;
-        }
-        case DropEvent:
-            if (event.id == ControlId::PathEntry) takeDroppedFile(event.data);
+        case MenuAbout:
+            openAbout();
+            break;
+        case MenuOpenWeb:
+            openWebPage();
             break;
         default:
+            if (event.id >= MenuLanguageBase && event.id != CurrentLanguageItem) switchLanguageItem(event.id);
             break;
+        }
+        break;
+    case CloseEvent:
+        if (JobRunning.load() == 1)
+            inProgressQuit();
+        else
+            quitQuestion();
+        break;
+    case ControlEvent: {
+        const int id = event.id;
+        if (id == ControlId::BrowseButton) {
+            chooseFile();
+        } else if (id >= ControlId::copyButton(0) && id <= ControlId::copyButton(SlotCount - 1) &&
+                   (id - ControlId::copyButton(0)) % 3 == 0) {
+            copyResult((id - ControlId::copyButton(0)) / 3);
+        } else if (id == ControlId::CopyAllButton) {
+            copyAllResults();
+        } else if (id == ControlId::SaveButton) {
+            saveResults();
+        } else if (id == ControlId::DeleteAllButton) {
+            deleteAllResults();
+        } else if (id == ControlId::ExpectedBrowseButton) {
+            loadExpectedChecksum();
+        } else if (id == ControlId::VerifyButton) {
+            if (JobRunning.load() == 1)
+                requestCancel();
+            else
+                startCalculation();
+        }
+        break;
+    }
+    case DropEvent:
+        if (event.id == ControlId::PathEntry) takeDroppedFile(event.data);
+        break;
+    default:
+        break;
     }
 }
 
@@ -85,7 +95,7 @@ void helpWatcher() {
     }
 }
 
-}  // namespace
+} // namespace
 
 void dispatchEvent(const Event& event) {
     // The job's end belongs to the main window whichever window number it carries.
@@ -96,7 +106,8 @@ void dispatchEvent(const Event& event) {
     if (event.window == MainWindowNumber) {
         dispatchMainWindow(event);
     } else if (event.window == AboutWindowNumber) {
-        if ((event.kind == ControlEvent && event.id == AboutOkButtonId) || event.kind == CloseEvent) closeAbout();
+        if ((event.kind == ControlEvent && event.id == AboutOkButtonId) || event.kind == CloseEvent)
+            closeAbout();
     }
 }
 
@@ -123,9 +134,9 @@ bool takeFileIfUsable(const std::string& path) {
 }
 
 void chooseFile() {
-    const std::string chosen = openFileRequester(catalogueText("tReqOPENFILE"),
-                                                 folderPart(controlText(ControlId::PathEntry)),
-                                                 catalogueText("tReqOPENPATTERN"), 0);
+    const std::string chosen =
+        openFileRequester(catalogueText("tReqOPENFILE"), folderPart(controlText(ControlId::PathEntry)),
+                          catalogueText("tReqOPENPATTERN"), 0);
     if (chosen.empty()) return;
     setControlText(ControlId::PathEntry, chosen);
     enableControl(ControlId::DeleteAllButton, true);
@@ -153,7 +164,9 @@ void inProgressQuit() {
     QuitRequested.store(1);
 }
 
-std::string helpFilePath() { return ProgramFolder + "Hashwarden_" + catalogueText("tLangFileLANGID") + ".help"; }
+std::string helpFilePath() {
+    return ProgramFolder + "Hashwarden_" + catalogueText("tLangFileLANGID") + ".help";
+}
 
 void openHelp() {
     const std::string helpFile = helpFilePath();
@@ -165,7 +178,9 @@ void openHelp() {
     std::thread(helpWatcher).detach();
 }
 
-void openWebPage() { (void)launchDetached(WebOpenerName, MakerWebAddress, ""); }
+void openWebPage() {
+    (void)launchDetached(WebOpenerName, MakerWebAddress, "");
+}
 
 void switchLanguageItem(int itemId) {
     (void)switchLanguage(menuItemText(itemId));

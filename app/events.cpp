@@ -30,7 +30,7 @@ bool takeWhere(const std::function<bool(const Event&)>& wanted, Event* event) {
     return false;
 }
 
-}  // namespace
+} // namespace
 
 void postEvent(const Event& event) {
     const bool programEvent = event.kind >= JobFinishedEvent;
@@ -47,11 +47,14 @@ Event waitForEventWhere(const std::function<bool(const Event&)>& wanted) {
     Event event;
     // A post from another thread between the look and the iteration wakes the context, so the
     // blocking iteration below returns at once: no wake-up is lost and nothing polls.
-    while (!takeWhere(wanted, &event)) g_main_context_iteration(nullptr, TRUE);
+    while (!takeWhere(wanted, &event))
+        g_main_context_iteration(nullptr, TRUE);
     return event;
 }
 
-Event waitForEvent() { return waitForEventWhere(nullptr); }
+Event waitForEvent() {
+    return waitForEventWhere(nullptr);
+}
 
 bool iterateUntil(const std::function<bool()>& done, int timeoutMs) {
     bool expired = false;
@@ -63,7 +66,8 @@ bool iterateUntil(const std::function<bool()>& done, int timeoutMs) {
         },
         &expired);
     bool finished = false;
-    while (!(finished = done()) && !expired) g_main_context_iteration(nullptr, TRUE);
+    while (!(finished = done()) && !expired)
+        g_main_context_iteration(nullptr, TRUE);
     if (!expired) g_source_remove(timer);
     return finished;
 }
@@ -87,5 +91,9 @@ int queuedEventCount() {
     return static_cast<int>(Queue.size());
 }
 
-ProgramChange::ProgramChange() { ++ProgramChangeDepth; }
-ProgramChange::~ProgramChange() { --ProgramChangeDepth; }
+ProgramChange::ProgramChange() {
+    ++ProgramChangeDepth;
+}
+ProgramChange::~ProgramChange() {
+    --ProgramChangeDepth;
+}

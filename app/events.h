@@ -11,7 +11,7 @@ constexpr int JobFinishedEvent = 65536;
 
 constexpr int MainWindowNumber = 0;
 constexpr int AboutWindowNumber = 1;
-constexpr int DialogWindowNumber = 2;  // the open MessageDialog
+constexpr int DialogWindowNumber = 2; // the open MessageDialog
 
 // Subtypes of an entry's ControlEvent.
 constexpr int EntryTextChanged = 1;
@@ -23,7 +23,7 @@ struct Event {
     int window = -1;
     int id = -1;
     int subtype = 0;
-    std::string data;  // dropped file names, joined by line feeds
+    std::string data; // dropped file names, joined by line feeds
 };
 
 // Safe from any thread; wakes the waiting main loop. Program events (65536 and above) are always queued.

@@ -18,10 +18,10 @@ struct FontStyle {
     int weight;
 };
 constexpr std::array<FontStyle, FontCount> Fonts = {{
-    {"Arial", 11, 400},    // ControlFont
-    {"Arial", 14, 700},    // VerifyButtonFont
-    {"Arial", 12, 700},    // DialogFont
-    {"Tahoma", 25, 400},   // AboutTitleFont
+    {"Arial", 11, 400},  // ControlFont
+    {"Arial", 14, 700},  // VerifyButtonFont
+    {"Arial", 12, 700},  // DialogFont
+    {"Tahoma", 25, 400}, // AboutTitleFont
 }};
 
 std::array<GtkCssProvider*, FontCount> FontProviders{};
@@ -31,8 +31,8 @@ GtkCssProvider* fontProvider(int font) {
     if (font < 0 || font >= FontCount) return nullptr;
     if (FontProviders[font] == nullptr) {
         const FontStyle& style = Fonts[font];
-        gchar* css = g_strdup_printf("* { font-family: \"%s\"; font-size: %dpt; font-weight: %d; }", style.family,
-                                     style.points, style.weight);
+        gchar* css = g_strdup_printf("* { font-family: \"%s\"; font-size: %dpt; font-weight: %d; }",
+                                     style.family, style.points, style.weight);
         FontProviders[font] = gtk_css_provider_new();
         gtk_css_provider_load_from_data(FontProviders[font], css, -1, nullptr);
         g_free(css);
@@ -53,16 +53,19 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t count) {
     reader->offset += count;
 }
 
-void freePixels(guchar* pixels, gpointer) { g_free(pixels); }
+void freePixels(guchar* pixels, gpointer) {
+    g_free(pixels);
+}
 
-}  // namespace
+} // namespace
 
 void applyFont(void* widget, int font) {
     GtkStyleContext* context = gtk_widget_get_style_context(GTK_WIDGET(widget));
     for (GtkCssProvider* provider : FontProviders)
         if (provider != nullptr) gtk_style_context_remove_provider(context, GTK_STYLE_PROVIDER(provider));
     if (GtkCssProvider* provider = fontProvider(font))
-        gtk_style_context_add_provider(context, GTK_STYLE_PROVIDER(provider), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+        gtk_style_context_add_provider(context, GTK_STYLE_PROVIDER(provider),
+                                       GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
 }
 
 GdkPixbuf* decodePng(const unsigned char* bytes, std::size_t size) {
@@ -96,10 +99,12 @@ GdkPixbuf* decodePng(const unsigned char* bytes, std::size_t size) {
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
     const std::size_t stride = png_get_rowbytes(png, info);
-    if (width == 0 || height == 0 || width > 4096 || height > 4096 || stride != width * 4) png_error(png, "unusable size");
+    if (width == 0 || height == 0 || width > 4096 || height > 4096 || stride != width * 4)
+        png_error(png, "unusable size");
     pixels = static_cast<guchar*>(g_malloc(stride * height));
     rows->resize(height);
-    for (png_uint_32 y = 0; y < height; ++y) (*rows)[y] = pixels + y * stride;
+    for (png_uint_32 y = 0; y < height; ++y)
+        (*rows)[y] = pixels + y * stride;
     png_read_image(png, rows->data());
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
@@ -109,7 +114,8 @@ GdkPixbuf* decodePng(const unsigned char* bytes, std::size_t size) {
 }
 
 void loadFontsAndImages() {
-    for (int font = 0; font < FontCount; ++font) (void)fontProvider(font);
+    for (int font = 0; font < FontCount; ++font)
+        (void)fontProvider(font);
     for (const EmbeddedImage& image : EmbeddedImages)
         if (image.number >= 0 && image.number < ImageCount && Images[image.number] == nullptr)
             Images[image.number] = decodePng(image.bytes, image.size);
@@ -126,4 +132,6 @@ void releaseFontsAndImages() {
     }
 }
 
-GdkPixbuf* shellImage(int number) { return number >= 0 && number < ImageCount ? Images[number] : nullptr; }
+GdkPixbuf* shellImage(int number) {
+    return number >= 0 && number < ImageCount ? Images[number] : nullptr;
+}

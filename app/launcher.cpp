@@ -15,7 +15,7 @@
 namespace {
 
 std::mutex ProcessLock;
-std::set<pid_t> KeptProcesses;  // started here and not yet seen ending
+std::set<pid_t> KeptProcesses; // started here and not yet seen ending
 
 bool usableProgramFile(const std::string& path) {
     struct stat status {};
@@ -38,7 +38,8 @@ bool prepare(const std::string& name, const std::string& parameters, const std::
     if (command->program.empty()) return false;
     command->arguments = splitParameters(parameters);
     command->arguments.insert(command->arguments.begin(), command->program);
-    for (std::string& argument : command->arguments) command->argv.push_back(argument.data());
+    for (std::string& argument : command->arguments)
+        command->argv.push_back(argument.data());
     command->argv.push_back(nullptr);
     command->folder = workingFolder;
     return true;
@@ -50,7 +51,7 @@ bool prepare(const std::string& name, const std::string& parameters, const std::
     _exit(127);
 }
 
-}  // namespace
+} // namespace
 
 std::string findProgram(const std::string& name) {
     if (name.empty()) return {};
@@ -83,7 +84,7 @@ std::vector<std::string> splitParameters(const std::string& parameters) {
     for (char c : parameters) {
         if (c == '"') {
             quoted = !quoted;
-            inPart = true;  // "" is an empty argument
+            inPart = true; // "" is an empty argument
         } else if (!quoted && (c == ' ' || c == '\t' || c == '\n')) {
             if (inPart) parts.push_back(current);
             current.clear();
@@ -97,7 +98,8 @@ std::vector<std::string> splitParameters(const std::string& parameters) {
     return parts;
 }
 
-pid_t launchProgram(const std::string& name, const std::string& parameters, const std::string& workingFolder) {
+pid_t launchProgram(const std::string& name, const std::string& parameters,
+                    const std::string& workingFolder) {
     PreparedCommand command;
     if (!prepare(name, parameters, workingFolder, &command)) return 0;
     std::lock_guard guard(ProcessLock);
@@ -108,7 +110,8 @@ pid_t launchProgram(const std::string& name, const std::string& parameters, cons
     return child;
 }
 
-bool launchDetached(const std::string& name, const std::string& parameters, const std::string& workingFolder) {
+bool launchDetached(const std::string& name, const std::string& parameters,
+                    const std::string& workingFolder) {
     PreparedCommand command;
     if (!prepare(name, parameters, workingFolder, &command)) return false;
     // Double fork: the intermediate child exits at once and is reaped here, so the program
@@ -133,7 +136,7 @@ bool programRunning(pid_t process) {
     int status = 0;
     const pid_t result = waitpid(process, &status, WNOHANG);
     if (result == 0) return true;
-    KeptProcesses.erase(process);  // ended (reaped now) or no longer our child
+    KeptProcesses.erase(process); // ended (reaped now) or no longer our child
     return false;
 }
 

@@ -37,9 +37,9 @@ struct ControlRow {
     int id;
     ControlKind kind;
     int x, y, width, height;
-    const char* textKey;  // catalogue key of the text at creation, or null
+    const char* textKey; // catalogue key of the text at creation, or null
     const char* fixedText;
-    int font;  // FontNumber, -1 for the toolkit's
+    int font; // FontNumber, -1 for the toolkit's
     bool enabled;
 };
 
@@ -47,30 +47,34 @@ std::vector<ControlRow> mainControlTable() {
     std::vector<ControlRow> table = {
         {ControlId::FileFrame, ControlKind::Frame, 5, 5, 990, 55, "tMainFILE", nullptr, -1, true},
         {ControlId::PathEntry, ControlKind::ReadOnlyEntry, 10, 23, 855, 27, nullptr, "", ControlFont, true},
-        {ControlId::BrowseButton, ControlKind::Button, 870, 23, 120, 27, "tGenBROWSE", nullptr, ControlFont, true},
+        {ControlId::BrowseButton, ControlKind::Button, 870, 23, 120, 27, "tGenBROWSE", nullptr, ControlFont,
+         true},
         {ControlId::AlgorithmFrame, ControlKind::Frame, 5, 65, 990, 410, "tMainALGORITHM", nullptr, -1, true},
     };
     for (int slot = 0; slot < SlotCount; ++slot) {
         const int top = RowTop + RowStep * slot;
         table.push_back({ControlId::algorithmCheckBox(slot), ControlKind::CheckBox, 10, top, 100, 27, nullptr,
                          CheckBoxLabels[slot], ControlFont, true});
-        table.push_back({ControlId::resultEntry(slot), ControlKind::ReadOnlyEntry, 115, top, 770, 27, nullptr, "",
-                         ControlFont, true});
-        table.push_back({ControlId::copyButton(slot), ControlKind::Button, 890, top, 100, 27, "tMainCLIPBOARD", nullptr,
-                         ControlFont, false});
+        table.push_back({ControlId::resultEntry(slot), ControlKind::ReadOnlyEntry, 115, top, 770, 27, nullptr,
+                         "", ControlFont, true});
+        table.push_back({ControlId::copyButton(slot), ControlKind::Button, 890, top, 100, 27,
+                         "tMainCLIPBOARD", nullptr, ControlFont, false});
     }
     const std::vector<ControlRow> tail = {
-        {ControlId::CopyAllButton, ControlKind::Button, 10, 440, 120, 27, "tMainCLIPBOARD", nullptr, ControlFont, false},
-        {ControlId::SaveButton, ControlKind::Button, 135, 440, 120, 27, "tMainSAVE", nullptr, ControlFont, false},
-        {ControlId::DeleteAllButton, ControlKind::Button, 870, 440, 120, 27, "tMainDELETEALL", nullptr, ControlFont,
+        {ControlId::CopyAllButton, ControlKind::Button, 10, 440, 120, 27, "tMainCLIPBOARD", nullptr,
+         ControlFont, false},
+        {ControlId::SaveButton, ControlKind::Button, 135, 440, 120, 27, "tMainSAVE", nullptr, ControlFont,
          false},
-        {ControlId::VerificationFrame, ControlKind::Frame, 5, 480, 990, 55, "tMainVERIFICATION", nullptr, -1, true},
-        {ControlId::ExpectedEntry, ControlKind::Entry, 10, 498, 855, 27, nullptr, "", ControlFont, true},
-        {ControlId::ExpectedBrowseButton, ControlKind::Button, 870, 498, 120, 27, "tGenBROWSE", nullptr, ControlFont,
+        {ControlId::DeleteAllButton, ControlKind::Button, 870, 440, 120, 27, "tMainDELETEALL", nullptr,
+         ControlFont, false},
+        {ControlId::VerificationFrame, ControlKind::Frame, 5, 480, 990, 55, "tMainVERIFICATION", nullptr, -1,
          true},
+        {ControlId::ExpectedEntry, ControlKind::Entry, 10, 498, 855, 27, nullptr, "", ControlFont, true},
+        {ControlId::ExpectedBrowseButton, ControlKind::Button, 870, 498, 120, 27, "tGenBROWSE", nullptr,
+         ControlFont, true},
         {ControlId::ProgressBar, ControlKind::ProgressBar, 5, 545, 855, 27, nullptr, nullptr, -1, true},
-        {ControlId::VerifyButton, ControlKind::Button, 865, 540, 130, 35, "tMainVERIFY", nullptr, VerifyButtonFont,
-         false},
+        {ControlId::VerifyButton, ControlKind::Button, 865, 540, 130, 35, "tMainVERIFY", nullptr,
+         VerifyButtonFont, false},
     };
     table.insert(table.end(), tail.begin(), tail.end());
     return table;
@@ -84,10 +88,9 @@ std::array<ControlRecord, ControlCount> Controls;
 // One CSS provider per control carries its text colour, so the colour can be replaced or removed.
 std::array<GtkCssProvider*, ControlCount> ColourProviders{};
 
-
 struct MenuItemRecord {
     GtkWidget* item = nullptr;
-    GtkWidget* label = nullptr;  // the GtkAccelLabel showing the text
+    GtkWidget* label = nullptr; // the GtkAccelLabel showing the text
     std::string fullText;
     MenuText parsed;
     bool isCheckItem = false;
@@ -107,11 +110,19 @@ GtkWidget* Layout = nullptr;
 
 // --- events raised by the toolkit ---------------------------------------------------------
 
-void postControlEvent(int id, int subtype = 0) { postEvent(Event{ControlEvent, MainWindowNumber, id, subtype, {}}); }
+void postControlEvent(int id, int subtype = 0) {
+    postEvent(Event{ControlEvent, MainWindowNumber, id, subtype, {}});
+}
 
-void onButtonClicked(GtkButton*, gpointer id) { postControlEvent(GPOINTER_TO_INT(id)); }
-void onCheckToggled(GtkToggleButton*, gpointer id) { postControlEvent(GPOINTER_TO_INT(id)); }
-void onEntryChanged(GtkEditable*, gpointer id) { postControlEvent(GPOINTER_TO_INT(id), EntryTextChanged); }
+void onButtonClicked(GtkButton*, gpointer id) {
+    postControlEvent(GPOINTER_TO_INT(id));
+}
+void onCheckToggled(GtkToggleButton*, gpointer id) {
+    postControlEvent(GPOINTER_TO_INT(id));
+}
+void onEntryChanged(GtkEditable*, gpointer id) {
+    postControlEvent(GPOINTER_TO_INT(id), EntryTextChanged);
+}
 gboolean onEntryFocusIn(GtkWidget*, GdkEvent*, gpointer id) {
     postControlEvent(GPOINTER_TO_INT(id), EntryFocusGained);
     return FALSE;
@@ -122,7 +133,7 @@ gboolean onEntryFocusOut(GtkWidget*, GdkEvent*, gpointer id) {
 }
 gboolean onMainWindowDelete(GtkWidget*, GdkEvent*, gpointer) {
     postEvent(Event{CloseEvent, MainWindowNumber, -1, 0, {}});
-    return TRUE;  // the event loop decides; the window stays
+    return TRUE; // the event loop decides; the window stays
 }
 
 void onMenuItemActivate(GtkMenuItem* item, gpointer idPointer) {
@@ -143,18 +154,20 @@ gboolean onHelpKey(GtkAccelGroup*, GObject*, guint, GdkModifierType, gpointer) {
 
 // PathEntry is read-only, and a read-only GtkEntry refuses drops; these handlers take file
 // lists over from it.
-gboolean onPathDragMotion(GtkWidget*, GdkDragContext*, gint, gint, guint, gpointer) { return TRUE; }
+gboolean onPathDragMotion(GtkWidget*, GdkDragContext*, gint, gint, guint, gpointer) {
+    return TRUE;
+}
 
 // The toolkit finishes the drop itself (GTK_DEST_DEFAULT_DROP) once this returns.
-void onPathDragDataReceived(GtkWidget* widget, GdkDragContext*, gint, gint, GtkSelectionData* data, guint, guint,
-                            gpointer) {
+void onPathDragDataReceived(GtkWidget* widget, GdkDragContext*, gint, gint, GtkSelectionData* data, guint,
+                            guint, gpointer) {
     g_signal_stop_emission_by_name(widget, "drag-data-received");
     std::string names;
     bool any = false;
     if (data != nullptr) {
         if (gchar** uris = gtk_selection_data_get_uris(data)) {
             for (gchar** uri = uris; *uri != nullptr; ++uri) {
-                gchar* name = g_filename_from_uri(*uri, nullptr, nullptr);  // null for non-local URIs
+                gchar* name = g_filename_from_uri(*uri, nullptr, nullptr); // null for non-local URIs
                 if (name == nullptr) continue;
                 if (any) names += '\n';
                 names += name;
@@ -182,11 +195,15 @@ void fitCaption(GtkWidget* widget) {
 }
 
 // The theme's spacing around the indicator would leave "SHA2 - 224" too little of its 100 pixels.
-void tightenCheckBox(GtkWidget* box) { addWidgetStyle(box, "checkbutton { padding: 0; } check { margin: 0 3px 0 0; }"); }
+void tightenCheckBox(GtkWidget* box) {
+    addWidgetStyle(box, "checkbutton { padding: 0; } check { margin: 0 3px 0 0; }");
+}
 
 // The theme draws a hair-thin trough at the bottom of the bar's place; fill the place instead.
 void fillProgressHeight(GtkWidget* bar) {
-    addWidgetStyle(bar, "progressbar trough, progressbar progress { min-height: 23px; } progressbar trough { margin: 0; }");
+    addWidgetStyle(
+        bar,
+        "progressbar trough, progressbar progress { min-height: 23px; } progressbar trough { margin: 0; }");
 }
 
 void setAccessibleRelation(GtkWidget* target, GtkWidget* label) {
@@ -204,13 +221,17 @@ void setAccessibleName(GtkWidget* widget, const std::string& name) {
 // Entries have no label of their own: they take the caption of their frame or the label of
 // their row's check box, which screen readers find through the labelled-by relation too.
 void updateEntryNames() {
-    auto frameLabel = [](int id) { return std::string(gtk_frame_get_label(GTK_FRAME(Controls[id].widget)) ?: ""); };
+    auto frameLabel = [](int id) {
+        return std::string(gtk_frame_get_label(GTK_FRAME(Controls[id].widget)) ?: "");
+    };
     if (Controls[ControlId::PathEntry].widget)
         setAccessibleName(Controls[ControlId::PathEntry].widget, frameLabel(ControlId::FileFrame));
     if (Controls[ControlId::ExpectedEntry].widget)
-        setAccessibleName(Controls[ControlId::ExpectedEntry].widget, frameLabel(ControlId::VerificationFrame));
+        setAccessibleName(Controls[ControlId::ExpectedEntry].widget,
+                          frameLabel(ControlId::VerificationFrame));
     for (int slot = 0; slot < SlotCount; ++slot)
-        if (Controls[ControlId::resultEntry(slot)].widget) setAccessibleName(Controls[ControlId::resultEntry(slot)].widget, CheckBoxLabels[slot]);
+        if (Controls[ControlId::resultEntry(slot)].widget)
+            setAccessibleName(Controls[ControlId::resultEntry(slot)].widget, CheckBoxLabels[slot]);
 }
 
 GtkWidget* createControl(const ControlRow& row) {
@@ -218,39 +239,39 @@ GtkWidget* createControl(const ControlRow& row) {
     GtkWidget* widget = nullptr;
     const int id = row.id;
     switch (row.kind) {
-        case ControlKind::Frame:
-            widget = gtk_frame_new(text.c_str());
-            break;
-        case ControlKind::ReadOnlyEntry:
-        case ControlKind::Entry:
-            widget = gtk_entry_new();
-            gtk_entry_set_text(GTK_ENTRY(widget), text.c_str());
-            gtk_editable_set_editable(GTK_EDITABLE(widget), row.kind == ControlKind::Entry);
-            g_signal_connect(widget, "changed", G_CALLBACK(onEntryChanged), GINT_TO_POINTER(id));
-            g_signal_connect(widget, "focus-in-event", G_CALLBACK(onEntryFocusIn), GINT_TO_POINTER(id));
-            g_signal_connect(widget, "focus-out-event", G_CALLBACK(onEntryFocusOut), GINT_TO_POINTER(id));
-            break;
-        case ControlKind::Button:
-            widget = gtk_button_new_with_label(text.c_str());
-            fitCaption(widget);
-            g_signal_connect(widget, "clicked", G_CALLBACK(onButtonClicked), GINT_TO_POINTER(id));
-            break;
-        case ControlKind::CheckBox:
-            widget = gtk_check_button_new_with_label(text.c_str());
-            fitCaption(widget);
-            tightenCheckBox(widget);
-            g_signal_connect(widget, "toggled", G_CALLBACK(onCheckToggled), GINT_TO_POINTER(id));
-            break;
-        case ControlKind::ProgressBar:
-            widget = gtk_progress_bar_new();
-            setAccessibleName(widget, ProgressBarName);
-            fillProgressHeight(widget);
-            Progress = ProgressRange{};
-            break;
-        case ControlKind::Image:
-        case ControlKind::Label:
-            widget = gtk_label_new(text.c_str());
-            break;
+    case ControlKind::Frame:
+        widget = gtk_frame_new(text.c_str());
+        break;
+    case ControlKind::ReadOnlyEntry:
+    case ControlKind::Entry:
+        widget = gtk_entry_new();
+        gtk_entry_set_text(GTK_ENTRY(widget), text.c_str());
+        gtk_editable_set_editable(GTK_EDITABLE(widget), row.kind == ControlKind::Entry);
+        g_signal_connect(widget, "changed", G_CALLBACK(onEntryChanged), GINT_TO_POINTER(id));
+        g_signal_connect(widget, "focus-in-event", G_CALLBACK(onEntryFocusIn), GINT_TO_POINTER(id));
+        g_signal_connect(widget, "focus-out-event", G_CALLBACK(onEntryFocusOut), GINT_TO_POINTER(id));
+        break;
+    case ControlKind::Button:
+        widget = gtk_button_new_with_label(text.c_str());
+        fitCaption(widget);
+        g_signal_connect(widget, "clicked", G_CALLBACK(onButtonClicked), GINT_TO_POINTER(id));
+        break;
+    case ControlKind::CheckBox:
+        widget = gtk_check_button_new_with_label(text.c_str());
+        fitCaption(widget);
+        tightenCheckBox(widget);
+        g_signal_connect(widget, "toggled", G_CALLBACK(onCheckToggled), GINT_TO_POINTER(id));
+        break;
+    case ControlKind::ProgressBar:
+        widget = gtk_progress_bar_new();
+        setAccessibleName(widget, ProgressBarName);
+        fillProgressHeight(widget);
+        Progress = ProgressRange{};
+        break;
+    case ControlKind::Image:
+    case ControlKind::Label:
+        widget = gtk_label_new(text.c_str());
+        break;
     }
     gtk_widget_set_size_request(widget, row.width, row.height);
     gtk_layout_put(GTK_LAYOUT(Layout), widget, row.x, row.y);
@@ -278,7 +299,8 @@ void attachAccelerator(MenuItemRecord& record) {
 }
 
 // An item whose child is [icon] + accel label, so that icon, mnemonic and shortcut all show.
-GtkWidget* newMenuItem(int id, const std::string& fullText, int icon, bool checkItem, GtkWidget* menu, int position) {
+GtkWidget* newMenuItem(int id, const std::string& fullText, int icon, bool checkItem, GtkWidget* menu,
+                       int position) {
     if (static_cast<int>(MenuItems.size()) <= id) MenuItems.resize(id + 1);
     MenuItemRecord& record = MenuItems[id];
     GtkWidget* item = checkItem ? gtk_check_menu_item_new() : gtk_menu_item_new();
@@ -379,7 +401,7 @@ void makeCheckItem(int itemId) {
     gtk_widget_set_sensitive(MenuItems[itemId].item, sensitive);
 }
 
-}  // namespace
+} // namespace
 
 // --- public: building ---------------------------------------------------------------------------
 
@@ -405,7 +427,8 @@ MenuText parseMenuText(const std::string& fullText) {
     }
     if (tab == std::string::npos) return result;
     std::string shortcut = fullText.substr(tab + skip);
-    for (char& c : shortcut) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : shortcut)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const std::size_t plus = shortcut.rfind('+');
     const std::string keyName = plus == std::string::npos ? shortcut : shortcut.substr(plus + 1);
     const std::string modifiers = plus == std::string::npos ? "" : shortcut.substr(0, plus + 1);
@@ -415,7 +438,8 @@ MenuText parseMenuText(const std::string& fullText) {
     if (modifiers.find("ALT+") != std::string::npos) mods |= GDK_MOD1_MASK;
     unsigned int key = 0;
     if (keyName.size() == 1) {
-        key = gdk_unicode_to_keyval(static_cast<guint32>(std::tolower(static_cast<unsigned char>(keyName[0]))));
+        key =
+            gdk_unicode_to_keyval(static_cast<guint32>(std::tolower(static_cast<unsigned char>(keyName[0]))));
     } else if (keyName == "DEL") {
         key = GDK_KEY_Delete;
     } else if (keyName.size() >= 2 && keyName[0] == 'F') {
@@ -475,8 +499,9 @@ void buildMenusAndControls() {
     }
     setAccessibleRelation(Controls[ControlId::PathEntry].widget,
                           gtk_frame_get_label_widget(GTK_FRAME(Controls[ControlId::FileFrame].widget)));
-    setAccessibleRelation(Controls[ControlId::ExpectedEntry].widget,
-                          gtk_frame_get_label_widget(GTK_FRAME(Controls[ControlId::VerificationFrame].widget)));
+    setAccessibleRelation(
+        Controls[ControlId::ExpectedEntry].widget,
+        gtk_frame_get_label_widget(GTK_FRAME(Controls[ControlId::VerificationFrame].widget)));
     for (int slot = 0; slot < SlotCount; ++slot)
         setAccessibleRelation(Controls[ControlId::resultEntry(slot)].widget,
                               Controls[ControlId::algorithmCheckBox(slot)].widget);
@@ -504,7 +529,9 @@ void destroyMainWindow() {
     CurrentLanguageItem = -1;
 }
 
-GtkWidget* controlWidget(int id) { return id >= 0 && id < ControlCount ? Controls[id].widget : nullptr; }
+GtkWidget* controlWidget(int id) {
+    return id >= 0 && id < ControlCount ? Controls[id].widget : nullptr;
+}
 
 void registerControl(int id, GtkWidget* widget, ControlKind kind) {
     if (id >= 0 && id < ControlCount) Controls[id] = ControlRecord{widget, kind};
@@ -514,12 +541,18 @@ void unregisterControl(int id) {
     if (id >= 0 && id < ControlCount) Controls[id] = ControlRecord{};
 }
 
-GtkWidget* menuItemWidget(int itemId) { return validItem(itemId) ? MenuItems[itemId].item : nullptr; }
+GtkWidget* menuItemWidget(int itemId) {
+    return validItem(itemId) ? MenuItems[itemId].item : nullptr;
+}
 GtkWidget* menuTitleWidget(int titleIndex) {
     return titleIndex >= 0 && titleIndex < MenuTitleCount ? MenuTitles[titleIndex] : nullptr;
 }
-int menuItemIdCount() { return static_cast<int>(MenuItems.size()); }
-bool menuItemChecked(int itemId) { return validItem(itemId) && MenuItems[itemId].checked; }
+int menuItemIdCount() {
+    return static_cast<int>(MenuItems.size());
+}
+bool menuItemChecked(int itemId) {
+    return validItem(itemId) && MenuItems[itemId].checked;
+}
 
 void setMainWindowSensitive(bool on) {
     if (MainWindow == nullptr) return;
@@ -531,8 +564,10 @@ void setLanguageTexts() {
     static constexpr const char* TitleKeys[MenuTitleCount] = {"tMenuFILE", "tMenuLANGUAGES", "tMenuHELP"};
     static constexpr const char* ItemKeys[MenuLanguageBase] = {"tMenuOPEN", "tMenuQUIT", "tMenuOPENHELP",
                                                                "tMenuABOUT", "tMenuOPENWEB"};
-    for (int index = 0; index < MenuTitleCount; ++index) setMenuTitleText(index, catalogueText(TitleKeys[index]));
-    for (int id = 0; id < MenuLanguageBase; ++id) setMenuItemText(id, catalogueText(ItemKeys[id]));
+    for (int index = 0; index < MenuTitleCount; ++index)
+        setMenuTitleText(index, catalogueText(TitleKeys[index]));
+    for (int id = 0; id < MenuLanguageBase; ++id)
+        setMenuItemText(id, catalogueText(ItemKeys[id]));
     setControlText(ControlId::FileFrame, catalogueText("tMainFILE"));
     setControlText(ControlId::BrowseButton, catalogueText("tGenBROWSE"));
     setControlText(ControlId::AlgorithmFrame, catalogueText("tMainALGORITHM"));
@@ -543,21 +578,21 @@ void setLanguageTexts() {
     setControlText(ControlId::DeleteAllButton, catalogueText("tMainDELETEALL"));
     setControlText(ControlId::VerificationFrame, catalogueText("tMainVERIFICATION"));
     setControlText(ControlId::ExpectedBrowseButton, catalogueText("tGenBROWSE"));
-    setControlText(ControlId::VerifyButton, catalogueText(JobRunning.load() == 1 ? "tMainCANCEL" : "tMainVERIFY"));
+    setControlText(ControlId::VerifyButton,
+                   catalogueText(JobRunning.load() == 1 ? "tMainCANCEL" : "tMainVERIFY"));
 }
 
 // --- control operations (app/controls.h) ---------------------------------------------------------
 
 namespace {
 
-
 void showProgress(GtkWidget* bar) {
-    const double fraction = Progress.maximum > 0 ? static_cast<double>(Progress.value) / Progress.maximum : 0.0;
+    const double fraction =
+        Progress.maximum > 0 ? static_cast<double>(Progress.value) / Progress.maximum : 0.0;
     gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(bar), fraction < 0 ? 0 : (fraction > 1 ? 1 : fraction));
 }
 
-
-}  // namespace
+} // namespace
 
 void setControlText(int id, const std::string& text) {
     ToolkitLock lock;
@@ -565,25 +600,25 @@ void setControlText(int id, const std::string& text) {
     GtkWidget* widget = controlWidget(id);
     if (widget == nullptr) return;
     switch (Controls[id].kind) {
-        case ControlKind::Frame:
-            gtk_frame_set_label(GTK_FRAME(widget), text.c_str());
-            updateEntryNames();
-            break;
-        case ControlKind::ReadOnlyEntry:
-        case ControlKind::Entry:
-            gtk_entry_set_text(GTK_ENTRY(widget), text.c_str());
-            break;
-        case ControlKind::Button:
-        case ControlKind::CheckBox:
-            gtk_button_set_label(GTK_BUTTON(widget), text.c_str());
-            fitCaption(widget);
-            break;
-        case ControlKind::Label:
-            gtk_label_set_text(GTK_LABEL(widget), text.c_str());
-            break;
-        case ControlKind::ProgressBar:
-        case ControlKind::Image:
-            break;
+    case ControlKind::Frame:
+        gtk_frame_set_label(GTK_FRAME(widget), text.c_str());
+        updateEntryNames();
+        break;
+    case ControlKind::ReadOnlyEntry:
+    case ControlKind::Entry:
+        gtk_entry_set_text(GTK_ENTRY(widget), text.c_str());
+        break;
+    case ControlKind::Button:
+    case ControlKind::CheckBox:
+        gtk_button_set_label(GTK_BUTTON(widget), text.c_str());
+        fitCaption(widget);
+        break;
+    case ControlKind::Label:
+        gtk_label_set_text(GTK_LABEL(widget), text.c_str());
+        break;
+    case ControlKind::ProgressBar:
+    case ControlKind::Image:
+        break;
     }
 }
 
@@ -593,14 +628,23 @@ std::string controlText(int id) {
     if (widget == nullptr) return {};
     const char* text = nullptr;
     switch (Controls[id].kind) {
-        case ControlKind::Frame: text = gtk_frame_get_label(GTK_FRAME(widget)); break;
-        case ControlKind::ReadOnlyEntry:
-        case ControlKind::Entry: text = gtk_entry_get_text(GTK_ENTRY(widget)); break;
-        case ControlKind::Button:
-        case ControlKind::CheckBox: text = gtk_button_get_label(GTK_BUTTON(widget)); break;
-        case ControlKind::Label: text = gtk_label_get_text(GTK_LABEL(widget)); break;
-        case ControlKind::ProgressBar:
-        case ControlKind::Image: break;
+    case ControlKind::Frame:
+        text = gtk_frame_get_label(GTK_FRAME(widget));
+        break;
+    case ControlKind::ReadOnlyEntry:
+    case ControlKind::Entry:
+        text = gtk_entry_get_text(GTK_ENTRY(widget));
+        break;
+    case ControlKind::Button:
+    case ControlKind::CheckBox:
+        text = gtk_button_get_label(GTK_BUTTON(widget));
+        break;
+    case ControlKind::Label:
+        text = gtk_label_get_text(GTK_LABEL(widget));
+        break;
+    case ControlKind::ProgressBar:
+    case ControlKind::Image:
+        break;
     }
     return text != nullptr ? text : "";
 }
@@ -609,7 +653,8 @@ int controlState(int id) {
     ToolkitLock lock;
     GtkWidget* widget = controlWidget(id);
     if (widget == nullptr) return 0;
-    if (Controls[id].kind == ControlKind::CheckBox) return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(widget)) ? 1 : 0;
+    if (Controls[id].kind == ControlKind::CheckBox)
+        return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(widget)) ? 1 : 0;
     if (Controls[id].kind == ControlKind::ProgressBar) return Progress.value;
     return 0;
 }

@@ -6,11 +6,11 @@
 
 typedef struct _GtkWidget GtkWidget;
 
-extern GtkWidget* MainWindow;  // null until opened
+extern GtkWidget* MainWindow; // null until opened
 
 enum class ControlKind { Frame, ReadOnlyEntry, Entry, Button, CheckBox, ProgressBar, Image, Label };
 
-constexpr int ControlCount = 49;      // 0..44 MainWindow, 45..48 About window
+constexpr int ControlCount = 49; // 0..44 MainWindow, 45..48 About window
 constexpr int MenuTitleCount = 3;
 constexpr int MainControlCount = 45;
 constexpr const char* ProgressBarName = "Progress";

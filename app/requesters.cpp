@@ -23,7 +23,7 @@ std::vector<std::string> splitAt(const std::string& text, char separator) {
     return parts;
 }
 
-}  // namespace
+} // namespace
 
 void addRequesterFilters(GtkFileChooser* chooser, const std::string& patternText, int filterIndex) {
     if (patternText.empty()) return;
@@ -32,18 +32,19 @@ void addRequesterFilters(GtkFileChooser* chooser, const std::string& patternText
         GtkFileFilter* filter = gtk_file_filter_new();
         gtk_file_filter_set_name(filter, parts[i].c_str());
         for (const std::string& pattern : splitAt(parts[i + 1], ';'))
-            if (!pattern.empty()) gtk_file_filter_add_pattern(filter, pattern == "*.*" ? "*" : pattern.c_str());
+            if (!pattern.empty())
+                gtk_file_filter_add_pattern(filter, pattern == "*.*" ? "*" : pattern.c_str());
         gtk_file_chooser_add_filter(chooser, filter);
         if (static_cast<int>(i / 2) == filterIndex) gtk_file_chooser_set_filter(chooser, filter);
     }
 }
 
-std::string openFileRequester(const std::string& title, const std::string& startPath, const std::string& patternText,
-                              int filterIndex) {
+std::string openFileRequester(const std::string& title, const std::string& startPath,
+                              const std::string& patternText, int filterIndex) {
     std::unique_ptr<GtkWidget, WidgetDestroyer> dialog{gtk_file_chooser_dialog_new(
         title.c_str(), MainWindow != nullptr ? GTK_WINDOW(MainWindow) : nullptr, GTK_FILE_CHOOSER_ACTION_OPEN,
-        g_dgettext("gtk30", "_Cancel"), GTK_RESPONSE_CANCEL, g_dgettext("gtk30", "_Open"), GTK_RESPONSE_ACCEPT,
-        nullptr)};
+        g_dgettext("gtk30", "_Cancel"), GTK_RESPONSE_CANCEL, g_dgettext("gtk30", "_Open"),
+        GTK_RESPONSE_ACCEPT, nullptr)};
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog.get());
     gtk_dialog_set_default_response(GTK_DIALOG(dialog.get()), GTK_RESPONSE_ACCEPT);
     gtk_file_chooser_set_local_only(chooser, TRUE);

@@ -27,11 +27,25 @@ constexpr const char* HelpProgramName = "Leafscope.exe";
 constexpr const char* WebOpenerName = "xdg-open";
 
 // Font numbers.
-enum FontNumber : int { ControlFont = 0, VerifyButtonFont = 1, DialogFont = 2, AboutTitleFont = 3, FontCount = 4 };
+enum FontNumber : int {
+    ControlFont = 0,
+    VerifyButtonFont = 1,
+    DialogFont = 2,
+    AboutTitleFont = 3,
+    FontCount = 4
+};
 // Image numbers (2 is not used).
 enum ImageNumber : int {
-    LogoImage = 0, WebIcon = 1, InfoIcon = 3, QuestionIcon = 4, WarningIcon = 5,
-    OpenIcon = 6, AboutIcon = 7, HelpIcon = 8, QuitIcon = 9, ImageCount = 10
+    LogoImage = 0,
+    WebIcon = 1,
+    InfoIcon = 3,
+    QuestionIcon = 4,
+    WarningIcon = 5,
+    OpenIcon = 6,
+    AboutIcon = 7,
+    HelpIcon = 8,
+    QuitIcon = 9,
+    ImageCount = 10
 };
 
 // Applies font `font` (a FontNumber; -1 = the toolkit's) to a widget and, by inheritance, its children.

@@ -44,7 +44,7 @@ bool startToolkit(int& argc, char**& argv) {
     XInitThreads();
     installToolkitLock();
     if (!gtk_init_check(&argc, &argv)) return false;
-    toolkitEnter();  // the main thread holds the lock except while the main loop waits
+    toolkitEnter(); // the main thread holds the lock except while the main loop waits
     registerAllPlugins();
     ToolkitStarted = true;
     return true;
@@ -57,15 +57,15 @@ int channel8(double value) {
 
 int themeBackground(GtkWidget* window) {
     GdkRGBA* colour = nullptr;
-    gtk_style_context_get(gtk_widget_get_style_context(window), GTK_STATE_FLAG_NORMAL, "background-color", &colour,
-                          nullptr);
+    gtk_style_context_get(gtk_widget_get_style_context(window), GTK_STATE_FLAG_NORMAL, "background-color",
+                          &colour, nullptr);
     if (colour == nullptr) return 0xFFFFFF;
     const int rgb = channel8(colour->red) + 256 * channel8(colour->green) + 65536 * channel8(colour->blue);
     gdk_rgba_free(colour);
     return rgb;
 }
 
-}  // namespace
+} // namespace
 
 int startShell(int& argc, char**& argv) {
     if (!startToolkit(argc, argv)) {
@@ -82,7 +82,8 @@ int startShell(int& argc, char**& argv) {
     CurrentLanguageItem = -1;
     InitialFile.clear();
     ThemeBackgroundColour = 0xFFFFFF;
-    for (int& flag : TickedFlags) flag = 0;
+    for (int& flag : TickedFlags)
+        flag = 0;
     CurrentLanguage.clear();
     clearEventQueue();
     // Steps 7 to 15.
@@ -103,7 +104,8 @@ int startShell(int& argc, char**& argv) {
     }
     buildMenusAndControls();
     if (GdkPixbuf* logo = shellImage(LogoImage)) gtk_window_set_icon(GTK_WINDOW(MainWindow), logo);
-    for (int slot = 0; slot < SlotCount; ++slot) setControlState(ControlId::algorithmCheckBox(slot), TickedFlags[slot] != 0);
+    for (int slot = 0; slot < SlotCount; ++slot)
+        setControlState(ControlId::algorithmCheckBox(slot), TickedFlags[slot] != 0);
     if (!InitialFile.empty()) (void)takeFileIfUsable(InitialFile);
     ThemeBackgroundColour = themeBackground(MainWindow);
     setPresetColours(ThemeBackgroundColour);
@@ -112,7 +114,8 @@ int startShell(int& argc, char**& argv) {
 }
 
 void shutDownShell() {
-    for (int slot = 0; slot < SlotCount; ++slot) TickedFlags[slot] = controlState(ControlId::algorithmCheckBox(slot));
+    for (int slot = 0; slot < SlotCount; ++slot)
+        TickedFlags[slot] = controlState(ControlId::algorithmCheckBox(slot));
     (void)saveSettings();
     const pid_t help = HelpProcess.load();
     if (help != 0 && programRunning(help)) {

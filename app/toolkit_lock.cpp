@@ -28,7 +28,7 @@ void enterLock() {
 
 void leaveLock() {
     std::unique_lock guard(StateLock);
-    if (Depth == 0 || Owner != std::this_thread::get_id()) return;  // not ours: ignore rather than corrupt
+    if (Depth == 0 || Owner != std::this_thread::get_id()) return; // not ours: ignore rather than corrupt
     if (--Depth == 0) {
         Owner = std::thread::id();
         guard.unlock();
@@ -65,7 +65,7 @@ gint releasingPoll(GPollFD* fds, guint count, gint timeout) {
     return result;
 }
 
-}  // namespace
+} // namespace
 
 void installToolkitLock() {
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
@@ -75,15 +75,21 @@ void installToolkitLock() {
     g_main_context_set_poll_func(g_main_context_default(), releasingPoll);
 }
 
-void toolkitEnter() { enterLock(); }
-void toolkitLeave() { leaveLock(); }
+void toolkitEnter() {
+    enterLock();
+}
+void toolkitLeave() {
+    leaveLock();
+}
 
 bool toolkitLockHeld() {
     std::lock_guard guard(StateLock);
     return Depth > 0 && Owner == std::this_thread::get_id();
 }
 
-ToolkitLock::ToolkitLock() { enterLock(); }
+ToolkitLock::ToolkitLock() {
+    enterLock();
+}
 
 ToolkitLock::~ToolkitLock() {
     if (GdkDisplay* display = gdk_display_get_default()) gdk_display_flush(display);

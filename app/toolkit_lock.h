@@ -9,7 +9,7 @@ void installToolkitLock();
 // Recursive: the owning thread may enter again; each enter needs one leave.
 void toolkitEnter();
 void toolkitLeave();
-[[nodiscard]] bool toolkitLockHeld();  // by the calling thread
+[[nodiscard]] bool toolkitLockHeld(); // by the calling thread
 
 // Scoped use of the lock for one control operation: enter, act, flush the display, leave.
 struct ToolkitLock {

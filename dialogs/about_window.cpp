@@ -5,8 +5,8 @@
 
 #include "app/events.h"
 #include "app/main_window.h"
-#include "dialogs/message_dialog.h"
 #include "app/shell.h"
+#include "dialogs/message_dialog.h"
 #include "settings/language_catalogue.h"
 
 namespace {
@@ -14,18 +14,19 @@ namespace {
 constexpr int AboutWidth = 600;
 constexpr int AboutHeight = 250;
 constexpr const char* ProgramName = "Hashwarden";
-constexpr const char* CreditsBlock =
-    "\n"
-    "The Hashwarden developers\n"
-    "\n"
-    "(c) 2026 Brightmoor\n"
-    "Brightmoor\n"
-    "\n"
-    "https://www.brightmoor.example/hashwarden/\n";
+constexpr const char* CreditsBlock = "\n"
+                                     "The Hashwarden developers\n"
+                                     "\n"
+                                     "(c) 2026 Brightmoor\n"
+                                     "Brightmoor\n"
+                                     "\n"
+                                     "https://www.brightmoor.example/hashwarden/\n";
 
 GtkWidget* AboutWindow = nullptr;
 
-void onOk(GtkButton*, gpointer) { postEvent(Event{ControlEvent, AboutWindowNumber, AboutOkButtonId, 0, {}}); }
+void onOk(GtkButton*, gpointer) {
+    postEvent(Event{ControlEvent, AboutWindowNumber, AboutOkButtonId, 0, {}});
+}
 
 gboolean onDelete(GtkWidget*, GdkEvent*, gpointer) {
     postEvent(Event{CloseEvent, AboutWindowNumber, -1, 0, {}});
@@ -37,18 +38,23 @@ gboolean onKey(GtkWidget*, GdkEventKey* key, gpointer) {
     return key->keyval == GDK_KEY_Return || key->keyval == GDK_KEY_KP_Enter || key->keyval == GDK_KEY_Escape;
 }
 
-GtkWidget* place(GtkWidget* fixed, GtkWidget* widget, int id, ControlKind kind, int x, int y, int width, int height) {
+GtkWidget* place(GtkWidget* fixed, GtkWidget* widget, int id, ControlKind kind, int x, int y, int width,
+                 int height) {
     gtk_widget_set_size_request(widget, width, height);
     gtk_fixed_put(GTK_FIXED(fixed), widget, x, y);
     registerControl(id, widget, kind);
     return widget;
 }
 
-}  // namespace
+} // namespace
 
-std::string aboutBodyText() { return std::string(VersionLine) + "\n\n" + catalogueText("tAboutCODE") + CreditsBlock; }
+std::string aboutBodyText() {
+    return std::string(VersionLine) + "\n\n" + catalogueText("tAboutCODE") + CreditsBlock;
+}
 
-GtkWidget* aboutWindow() { return AboutWindow; }
+GtkWidget* aboutWindow() {
+    return AboutWindow;
+}
 
 void openAbout() {
     if (AboutWindow != nullptr) return;
@@ -70,17 +76,19 @@ void openAbout() {
     gtk_widget_set_size_request(fixed, AboutWidth, AboutHeight);
     gtk_container_add(GTK_CONTAINER(window), fixed);
 
-    GtkWidget* logo = shellImage(LogoImage) != nullptr ? gtk_image_new_from_pixbuf(shellImage(LogoImage)) : gtk_image_new();
+    GtkWidget* logo =
+        shellImage(LogoImage) != nullptr ? gtk_image_new_from_pixbuf(shellImage(LogoImage)) : gtk_image_new();
     place(fixed, logo, AboutLogoId, ControlKind::Image, 5, 5, 128, 128);
 
-    GtkWidget* name = place(fixed, gtk_label_new(ProgramName), AboutTitleTextId, ControlKind::Label, 150, 10, 445, 45);
+    GtkWidget* name =
+        place(fixed, gtk_label_new(ProgramName), AboutTitleTextId, ControlKind::Label, 150, 10, 445, 45);
     gtk_label_set_xalign(GTK_LABEL(name), 0.0f);
     applyFont(name, AboutTitleFont);
 
     // The body keeps its 445 x 160 place in every language and font: longer text scrolls.
     GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
     gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
-    gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scroller), FALSE);  // show there is more
+    gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scroller), FALSE); // show there is more
     gtk_widget_set_size_request(scroller, 445, 160);
     gtk_fixed_put(GTK_FIXED(fixed), scroller, 150, 55);
     GtkWidget* text = gtk_label_new(body.c_str());
@@ -105,7 +113,8 @@ void openAbout() {
 
 void closeAbout() {
     if (AboutWindow == nullptr) return;
-    for (int id = AboutLogoId; id <= AboutOkButtonId; ++id) unregisterControl(id);
+    for (int id = AboutLogoId; id <= AboutOkButtonId; ++id)
+        unregisterControl(id);
     gtk_widget_destroy(AboutWindow);
     AboutWindow = nullptr;
     setMainWindowSensitive(true);

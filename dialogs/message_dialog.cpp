@@ -26,9 +26,11 @@ void setBackground(GtkWidget* widget, int rgb) {
     addWidgetStyle(widget, "* { background-color: " + cssColour(rgb) + "; background-image: none; }");
 }
 
-void setForeground(GtkWidget* widget, int rgb) { addWidgetStyle(widget, "* { color: " + cssColour(rgb) + "; }"); }
+void setForeground(GtkWidget* widget, int rgb) {
+    addWidgetStyle(widget, "* { color: " + cssColour(rgb) + "; }");
+}
 
-}  // namespace
+} // namespace
 
 void fitButtonHeight(GtkWidget* button) {
     // The screen-wide style gives buttons at least 26 pixels; these are 25 high.
@@ -37,9 +39,13 @@ void fitButtonHeight(GtkWidget* button) {
 
 namespace {
 
-void postDialogEvent(int kind, int id) { postEvent(Event{kind, DialogWindowNumber, id, 0, {}}); }
+void postDialogEvent(int kind, int id) {
+    postEvent(Event{kind, DialogWindowNumber, id, 0, {}});
+}
 
-void onButton(GtkButton*, gpointer id) { postDialogEvent(ControlEvent, GPOINTER_TO_INT(id)); }
+void onButton(GtkButton*, gpointer id) {
+    postDialogEvent(ControlEvent, GPOINTER_TO_INT(id));
+}
 
 gboolean onKey(GtkWidget*, GdkEventKey* key, gpointer) {
     if (key->keyval == GDK_KEY_Escape) {
@@ -71,7 +77,7 @@ void fillCommon(DialogPreset& preset, int height, int image, int textColour, int
     preset.secondButtonPlace = secondButtonPlace;
 }
 
-}  // namespace
+} // namespace
 
 std::string expandLineBreaks(const std::string& text) {
     std::string result;
@@ -112,7 +118,9 @@ void setPresetColours(int rgb) {
     }
 }
 
-MessageDialogParts openMessageDialog() { return OpenDialog; }
+MessageDialogParts openMessageDialog() {
+    return OpenDialog;
+}
 
 int MessageDialog(DialogPreset& preset, const std::string& text) {
     const std::string message = expandLineBreaks(text);
@@ -122,7 +130,8 @@ int MessageDialog(DialogPreset& preset, const std::string& text) {
     if (const std::size_t bar = preset.buttons.find('|'); bar != std::string::npos) {
         secondText = preset.buttons.substr(0, bar);
         const std::size_t end = preset.buttons.find('|', bar + 1);
-        rightText = preset.buttons.substr(bar + 1, end == std::string::npos ? std::string::npos : end - bar - 1);
+        rightText =
+            preset.buttons.substr(bar + 1, end == std::string::npos ? std::string::npos : end - bar - 1);
         twoButtons = preset.secondButtonPlace == 0 || preset.secondButtonPlace == 1;
     }
 
@@ -166,14 +175,15 @@ int MessageDialog(DialogPreset& preset, const std::string& text) {
     // The text wraps at its control's width; the scroller keeps the label's natural height (which
     // GtkFixed would otherwise give the window) out of the dialog's fixed size.
     parts.textArea = gtk_scrolled_window_new(nullptr, nullptr);
-    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(parts.textArea), GTK_POLICY_NEVER, GTK_POLICY_EXTERNAL);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(parts.textArea), GTK_POLICY_NEVER,
+                                   GTK_POLICY_EXTERNAL);
     gtk_widget_set_size_request(parts.textArea, textWidth, H - 40);
     parts.text = gtk_label_new(message.c_str());
     gtk_label_set_line_wrap(GTK_LABEL(parts.text), TRUE);
     gtk_label_set_line_wrap_mode(GTK_LABEL(parts.text), PANGO_WRAP_WORD_CHAR);
     gtk_label_set_xalign(GTK_LABEL(parts.text), 0.0f);
     gtk_label_set_yalign(GTK_LABEL(parts.text), 0.0f);
-    gtk_label_set_max_width_chars(GTK_LABEL(parts.text), 1);  // no wider than the text area
+    gtk_label_set_max_width_chars(GTK_LABEL(parts.text), 1); // no wider than the text area
     gtk_widget_set_valign(parts.text, GTK_ALIGN_START);
     if (preset.font != -1) applyFont(parts.text, preset.font);
     if (preset.textColour != -1) setForeground(parts.text, preset.textColour);
@@ -198,14 +208,16 @@ int MessageDialog(DialogPreset& preset, const std::string& text) {
     gtk_widget_set_size_request(parts.rightButton, ButtonWidth, ButtonHeight);
     fitButtonHeight(parts.rightButton);
     gtk_fixed_put(GTK_FIXED(fixed), parts.rightButton, W - 95, H - 30);
-    g_signal_connect(parts.rightButton, "clicked", G_CALLBACK(onButton), GINT_TO_POINTER(DialogRightButtonId));
+    g_signal_connect(parts.rightButton, "clicked", G_CALLBACK(onButton),
+                     GINT_TO_POINTER(DialogRightButtonId));
     if (twoButtons) {
         parts.secondButton = gtk_button_new_with_label(secondText.c_str());
         gtk_widget_set_size_request(parts.secondButton, ButtonWidth, ButtonHeight);
         fitButtonHeight(parts.secondButton);
         const int x = preset.secondButtonPlace == 1 ? W - 190 : (icon != nullptr ? iconWidth + 10 : 5);
         gtk_fixed_put(GTK_FIXED(fixed), parts.secondButton, x, H - 30);
-        g_signal_connect(parts.secondButton, "clicked", G_CALLBACK(onButton), GINT_TO_POINTER(DialogSecondButtonId));
+        g_signal_connect(parts.secondButton, "clicked", G_CALLBACK(onButton),
+                         GINT_TO_POINTER(DialogSecondButtonId));
     }
     g_signal_connect(window, "key-press-event", G_CALLBACK(onKey), nullptr);
     g_signal_connect(window, "delete-event", G_CALLBACK(onDelete), nullptr);
@@ -218,11 +230,16 @@ int MessageDialog(DialogPreset& preset, const std::string& text) {
     int result = -1;
     while (result < 0) {
         const Event event = waitForEventWhere([](const Event& e) { return e.window == DialogWindowNumber; });
-        if (event.kind == ControlEvent && event.id == DialogRightButtonId) result = 1;
-        else if (event.kind == ControlEvent && event.id == DialogSecondButtonId) result = 0;
-        else if (event.kind == MenuEvent && event.id == DialogReturnItem) result = 1;
-        else if (event.kind == MenuEvent && event.id == DialogEscapeItem) result = 0;
-        else if (event.kind == CloseEvent) result = 0;
+        if (event.kind == ControlEvent && event.id == DialogRightButtonId)
+            result = 1;
+        else if (event.kind == ControlEvent && event.id == DialogSecondButtonId)
+            result = 0;
+        else if (event.kind == MenuEvent && event.id == DialogReturnItem)
+            result = 1;
+        else if (event.kind == MenuEvent && event.id == DialogEscapeItem)
+            result = 0;
+        else if (event.kind == CloseEvent)
+            result = 0;
     }
     OpenDialog = MessageDialogParts{};
     gtk_widget_destroy(window);
@@ -231,4 +248,6 @@ int MessageDialog(DialogPreset& preset, const std::string& text) {
     return result;
 }
 
-bool askQuestion(const char* key) { return MessageDialog(WarningQuestionPreset, catalogueText(key)) == 1; }
+bool askQuestion(const char* key) {
+    return MessageDialog(WarningQuestionPreset, catalogueText(key)) == 1;
+}

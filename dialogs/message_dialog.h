@@ -49,11 +49,11 @@ void fitButtonHeight(GtkWidget* button);
 struct MessageDialogParts {
     GtkWidget* window = nullptr;
     GtkWidget* icon = nullptr;
-    GtkWidget* textArea = nullptr;  // the text control's place in the window
-    GtkWidget* text = nullptr;      // the label inside it
+    GtkWidget* textArea = nullptr; // the text control's place in the window
+    GtkWidget* text = nullptr;     // the label inside it
     GtkWidget* separator = nullptr;
-    GtkWidget* rightButton = nullptr;   // Yes / OK
-    GtkWidget* secondButton = nullptr;  // No; null with one button
+    GtkWidget* rightButton = nullptr;  // Yes / OK
+    GtkWidget* secondButton = nullptr; // No; null with one button
 };
 [[nodiscard]] MessageDialogParts openMessageDialog();
 // Ids of the dialog's own events (window DialogWindowNumber).

@@ -4,8 +4,8 @@
 #include <cstddef>
 
 struct EmbeddedImage {
-    int number;                  // image number: 0 logo, 1 web, 3 info, 4 question, 5 warning, 6 open, 7 about, 8 help, 9 quit
-    const unsigned char* bytes;  // the PNG file
+    int number; // image number: 0 logo, 1 web, 3 info, 4 question, 5 warning, 6 open, 7 about, 8 help, 9 quit
+    const unsigned char* bytes; // the PNG file
     std::size_t size;
 };
 

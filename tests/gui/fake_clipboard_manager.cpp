@@ -35,22 +35,22 @@ bool fetchClipboardText(Time time) {
     for (;;) {
         XNextEvent(display, &event);
         if (event.type == SelectionNotify && event.xselection.requestor == window) break;
-        if (event.type == SelectionRequest) reply(event.xselectionrequest, None);  // busy: refuse meanwhile
+        if (event.type == SelectionRequest) reply(event.xselectionrequest, None); // busy: refuse meanwhile
     }
     if (event.xselection.property == None) return false;
     Atom type;
     int format;
     unsigned long count, after;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, stored, 0, 1 << 20, True, AnyPropertyType, &type, &format, &count, &after,
-                           &data) != Success)
+    if (XGetWindowProperty(display, window, stored, 0, 1 << 20, True, AnyPropertyType, &type, &format, &count,
+                           &after, &data) != Success)
         return false;
     savedText.assign(reinterpret_cast<char*>(data), count);
     XFree(data);
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int main() {
     display = XOpenDisplay(nullptr);
@@ -88,9 +88,11 @@ int main() {
             XChangeProperty(display, request.requestor, property, XA_ATOM, 32, PropModeReplace,
                             reinterpret_cast<const unsigned char*>(offered), 2);
             reply(request, property);
-        } else if (request.selection == clipboard && haveText && (request.target == utf8 || request.target == XA_STRING)) {
+        } else if (request.selection == clipboard && haveText &&
+                   (request.target == utf8 || request.target == XA_STRING)) {
             XChangeProperty(display, request.requestor, property, request.target, 8, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(savedText.data()), static_cast<int>(savedText.size()));
+                            reinterpret_cast<const unsigned char*>(savedText.data()),
+                            static_cast<int>(savedText.size()));
             reply(request, property);
         } else {
             reply(request, None);

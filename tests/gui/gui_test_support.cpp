@@ -20,13 +20,42 @@ namespace {
 constexpr guint AnswerPollMs = 5;
 constexpr gint64 RecheckMs = 20;
 constexpr int FolderWaitTicks = 400;
-constexpr const char* AllKeys[] = {
-    "tMenuFILE", "tMenuOPEN", "tMenuQUIT", "tMenuLANGUAGES", "tMenuHELP", "tMenuOPENHELP", "tMenuABOUT",
-    "tMenuOPENWEB", "tMainFILE", "tMainALGORITHM", "tMainCLIPBOARD", "tMainSAVE", "tMainDELETEALL",
-    "tMainVERIFICATION", "tMainVERIFY", "tMainCANCEL", "tGenBROWSE", "tGenMESSAGE", "tGenOK", "tGenNO", "tGenYES",
-    "tReqOPENFILE", "tReqOPENPATTERN", "tReqSAVEDATA", "tReqSAVEPATTERN", "tReqSURETOEXIT", "tReqINPROGRESSQUIT",
-    "tReqCANCEL", "tReqDELETEALL", "tReqCLIPBOARD", "tReqFINISHED", "tReqCANCELLED", "tInfoERRORCALCULATE",
-    "tAboutTITLE", "tAboutCODE", "tLangFileLANGID"};
+constexpr const char* AllKeys[] = {"tMenuFILE",
+                                   "tMenuOPEN",
+                                   "tMenuQUIT",
+                                   "tMenuLANGUAGES",
+                                   "tMenuHELP",
+                                   "tMenuOPENHELP",
+                                   "tMenuABOUT",
+                                   "tMenuOPENWEB",
+                                   "tMainFILE",
+                                   "tMainALGORITHM",
+                                   "tMainCLIPBOARD",
+                                   "tMainSAVE",
+                                   "tMainDELETEALL",
+                                   "tMainVERIFICATION",
+                                   "tMainVERIFY",
+                                   "tMainCANCEL",
+                                   "tGenBROWSE",
+                                   "tGenMESSAGE",
+                                   "tGenOK",
+                                   "tGenNO",
+                                   "tGenYES",
+                                   "tReqOPENFILE",
+                                   "tReqOPENPATTERN",
+                                   "tReqSAVEDATA",
+                                   "tReqSAVEPATTERN",
+                                   "tReqSURETOEXIT",
+                                   "tReqINPROGRESSQUIT",
+                                   "tReqCANCEL",
+                                   "tReqDELETEALL",
+                                   "tReqCLIPBOARD",
+                                   "tReqFINISHED",
+                                   "tReqCANCELLED",
+                                   "tInfoERRORCALCULATE",
+                                   "tAboutTITLE",
+                                   "tAboutCODE",
+                                   "tLangFileLANGID"};
 
 SeenDialog LastDialog;
 int DialogsAnswered = 0;
@@ -86,19 +115,19 @@ gboolean answerDialogWhenShown(gpointer data) {
     LastDialog = seen;
 
     switch (pending->answer) {
-        case DialogAnswer::Yes:
-            gtk_button_clicked(GTK_BUTTON(parts.rightButton));
-            break;
-        case DialogAnswer::No:
-            if (parts.secondButton != nullptr) gtk_button_clicked(GTK_BUTTON(parts.secondButton));
-            break;
-        case DialogAnswer::Return:
-        case DialogAnswer::Escape:
-            sendKey(parts.window, pending->answer == DialogAnswer::Return ? GDK_KEY_Return : GDK_KEY_Escape);
-            break;
-        case DialogAnswer::CloseBox:
-            gtk_window_close(GTK_WINDOW(parts.window));  // the same delete event as the title bar's close box
-            break;
+    case DialogAnswer::Yes:
+        gtk_button_clicked(GTK_BUTTON(parts.rightButton));
+        break;
+    case DialogAnswer::No:
+        if (parts.secondButton != nullptr) gtk_button_clicked(GTK_BUTTON(parts.secondButton));
+        break;
+    case DialogAnswer::Return:
+    case DialogAnswer::Escape:
+        sendKey(parts.window, pending->answer == DialogAnswer::Return ? GDK_KEY_Return : GDK_KEY_Escape);
+        break;
+    case DialogAnswer::CloseBox:
+        gtk_window_close(GTK_WINDOW(parts.window)); // the same delete event as the title bar's close box
+        break;
     }
     ++DialogsAnswered;
     delete pending;
@@ -167,9 +196,11 @@ std::string makeTempFolder(const char* pattern) {
     return made != nullptr ? std::string(made) : std::string();
 }
 
-}  // namespace
+} // namespace
 
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs) { return iterateUntil(done, timeoutMs); }
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    return iterateUntil(done, timeoutMs);
+}
 
 bool runEventsUntil(const std::function<bool()>& done, int timeoutMs) {
     const gint64 deadline = g_get_monotonic_time() + static_cast<gint64>(timeoutMs) * 1000;
@@ -188,7 +219,8 @@ void dispatchQueuedEvents() {
     while (g_main_context_iteration(nullptr, FALSE)) {
     }
     Event event;
-    while (waitForEventWhereFor(nullptr, 50, &event)) dispatchEvent(event);
+    while (waitForEventWhereFor(nullptr, 50, &event))
+        dispatchEvent(event);
 }
 
 void sendKey(GtkWidget* toplevel, unsigned int keyval, unsigned int modifiers) {
@@ -198,7 +230,8 @@ void sendKey(GtkWidget* toplevel, unsigned int keyval, unsigned int modifiers) {
     guint16 keycode = 0;
     GdkKeymapKey* keys = nullptr;
     gint count = 0;
-    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &keys, &count) && count > 0)
+    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &keys, &count) &&
+        count > 0)
         keycode = static_cast<guint16>(keys[0].keycode);
     g_free(keys);
     for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
@@ -220,19 +253,26 @@ void answerNextDialog(DialogAnswer answer) {
     g_timeout_add(AnswerPollMs, answerDialogWhenShown, new PendingAnswer{answer});
 }
 
-const SeenDialog& lastDialog() { return LastDialog; }
-int dialogsAnswered() { return DialogsAnswered; }
+const SeenDialog& lastDialog() {
+    return LastDialog;
+}
+int dialogsAnswered() {
+    return DialogsAnswered;
+}
 
 void answerNextFileRequester(const std::string& path) {
     LastRequesterFolder.clear();
     g_timeout_add(AnswerPollMs, answerRequesterWhenShown, new PendingRequester{path});
 }
 
-const std::string& lastRequesterFolder() { return LastRequesterFolder; }
+const std::string& lastRequesterFolder() {
+    return LastRequesterFolder;
+}
 
 LanguageTexts allKeysWithPrefix(const std::string& prefix) {
     LanguageTexts texts;
-    for (const char* key : AllKeys) texts[key] = prefix + key;
+    for (const char* key : AllKeys)
+        texts[key] = prefix + key;
     return texts;
 }
 
@@ -241,7 +281,8 @@ void writeLanguageFile(const std::string& packFolder, const std::string& code, c
     std::filesystem::create_directories(packFolder);
     std::ostringstream file;
     file << "\xEF\xBB\xBF\n[LANGUAGE FILE]\ntLangFileNAME = " << displayName << "\n[TEXTS]\n";
-    for (const auto& [key, text] : texts) file << key << " = " << text << "\n";
+    for (const auto& [key, text] : texts)
+        file << key << " = " << text << "\n";
     writeFileText(packFolder + "/" + code + ".language", file.str());
 }
 
@@ -296,9 +337,11 @@ void ShellTest::writeTestLanguages() {
 }
 
 std::string settingsBytes(const std::string& language, const std::vector<int>& tickedSlots) {
-    static constexpr const char* Keys[SlotCount] = {"CRC32",   "MD5",     "SHA1",    "SHA2224", "SHA2256", "SHA2384",
-                                                    "SHA2512", "SHA3224", "SHA3256", "SHA3384", "SHA3512"};
-    std::string text = "\xEF\xBB\xBF\n; Hashwarden Preferences\n[Language]\nLanguage = " + language + "\n[General]\n";
+    static constexpr const char* Keys[SlotCount] = {"CRC32",   "MD5",     "SHA1",    "SHA2224",
+                                                    "SHA2256", "SHA2384", "SHA2512", "SHA3224",
+                                                    "SHA3256", "SHA3384", "SHA3512"};
+    std::string text =
+        "\xEF\xBB\xBF\n; Hashwarden Preferences\n[Language]\nLanguage = " + language + "\n[General]\n";
     for (int slot = 0; slot < SlotCount; ++slot) {
         const bool ticked = std::find(tickedSlots.begin(), tickedSlots.end(), slot) != tickedSlots.end();
         text += std::string(Keys[slot]) + " = " + (ticked ? "1" : "0") + "\n";
@@ -315,15 +358,18 @@ bool ShellTest::start(const std::vector<std::string>& args) {
     std::vector<std::string> words = {"hashwarden"};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> pointers;
-    for (std::string& word : words) pointers.push_back(word.data());
+    for (std::string& word : words)
+        pointers.push_back(word.data());
     pointers.push_back(nullptr);
     int argc = static_cast<int>(words.size());
     char** argv = pointers.data();
     if (startShell(argc, argv) != 0) return false;
     started_ = true;
     // Shown and laid out: every control has its allocation.
-    return pumpUntil([] { return MainWindow != nullptr && gtk_widget_get_mapped(MainWindow) &&
-                                 gtk_widget_get_allocated_width(controlWidget(ControlId::VerifyButton)) > 1; });
+    return pumpUntil([] {
+        return MainWindow != nullptr && gtk_widget_get_mapped(MainWindow) &&
+               gtk_widget_get_allocated_width(controlWidget(ControlId::VerifyButton)) > 1;
+    });
 }
 
 void ShellTest::stop() {

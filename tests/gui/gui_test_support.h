@@ -24,8 +24,8 @@
 // - All waiting is event-driven with a deadline; nothing sleeps for a fixed time.
 #pragma once
 
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <functional>
 #include <map>
@@ -52,15 +52,15 @@ struct SeenDialog {
     std::string title;
     std::string text;
     std::string rightButtonText;
-    std::string secondButtonText;  // empty with one button
+    std::string secondButtonText; // empty with one button
     bool hasSecondButton = false;
-    int width = 0, height = 0;                 // the dialog's client area
+    int width = 0, height = 0; // the dialog's client area
     int rightButtonX = 0, rightButtonY = 0, rightButtonWidth = 0, rightButtonHeight = 0;
     int secondButtonX = 0, secondButtonY = 0;
     int textX = 0, textY = 0, textWidth = 0;
     bool hasSeparator = false;
     int separatorX = 0, separatorY = 0, separatorWidth = 0, separatorHeight = 0;
-    bool mainWindowSensitive = true;           // while the dialog was open
+    bool mainWindowSensitive = true; // while the dialog was open
 };
 void answerNextDialog(DialogAnswer answer);
 [[nodiscard]] const SeenDialog& lastDialog();
@@ -87,7 +87,7 @@ void writeLanguageFile(const std::string& packFolder, const std::string& code, c
 void writeFileText(const std::string& path, const std::string& text, int mode = 0644);
 
 class ShellTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -100,12 +100,12 @@ protected:
     void stop();
 
     [[nodiscard]] const std::string& home() const { return home_; }
-    [[nodiscard]] const std::string& programFolder() const { return program_; }  // ends with "/"
-    [[nodiscard]] const std::string& scratch() const { return scratch_; }        // ends with "/"
+    [[nodiscard]] const std::string& programFolder() const { return program_; } // ends with "/"
+    [[nodiscard]] const std::string& scratch() const { return scratch_; }       // ends with "/"
     [[nodiscard]] std::string packFolder() const { return program_ + "Hashwarden.lang"; }
     [[nodiscard]] std::string configFolder() const { return home_ + "/.Brightmoor/Hashwarden/"; }
 
-private:
+  private:
     std::string root_, home_, program_, scratch_;
     std::string savedHome_;
     bool hadHome_ = false;

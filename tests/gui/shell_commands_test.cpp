@@ -1,4 +1,5 @@
-// The shell's commands on the real window: start arguments, drops, quit questions, help, web page, file requester.
+// The shell's commands on the real window: start arguments, drops, quit questions, help, web page, file
+// requester.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,7 +16,7 @@
 namespace {
 
 class CommandTest : public ShellTest {
-protected:
+  protected:
     void SetUp() override {
         ShellTest::SetUp();
         const char* path = std::getenv("PATH");
@@ -46,7 +47,8 @@ void dropUris(const std::vector<std::string>& uris) {
         selection, &uriList, 1,
         [](GtkClipboard*, GtkSelectionData* data, guint, gpointer) {
             std::vector<gchar*> list;
-            for (std::string& uri : offered) list.push_back(uri.data());
+            for (std::string& uri : offered)
+                list.push_back(uri.data());
             list.push_back(nullptr);
             gtk_selection_data_set_uris(data, list.data());
         },
@@ -56,8 +58,8 @@ void dropUris(const std::vector<std::string>& uris) {
     ASSERT_NE(data, nullptr);
     guint ignoredSignalResult = 0;
     (void)ignoredSignalResult;
-    g_signal_emit_by_name(controlWidget(ControlId::PathEntry), "drag-data-received", nullptr, 10, 10, data, 0u,
-                          static_cast<guint>(GDK_CURRENT_TIME));
+    g_signal_emit_by_name(controlWidget(ControlId::PathEntry), "drag-data-received", nullptr, 10, 10, data,
+                          0u, static_cast<guint>(GDK_CURRENT_TIME));
     gtk_selection_data_free(data);
 }
 
@@ -70,7 +72,7 @@ std::string uriOf(const std::string& path) {
 
 TEST_F(CommandTest, StartArgumentTakesAnExistingFileOnly) {
     const std::string file = scratch() + "empty file.bin";
-    writeFileText(file, "");  // size 0 counts as existing
+    writeFileText(file, ""); // size 0 counts as existing
     ASSERT_TRUE(start({file}));
     EXPECT_EQ(controlText(ControlId::PathEntry), file);
     EXPECT_TRUE(controlEnabled(ControlId::VerifyButton));
@@ -78,7 +80,8 @@ TEST_F(CommandTest, StartArgumentTakesAnExistingFileOnly) {
     stop();
 
     for (const std::string& argument : {scratch(), scratch() + "missing.bin", std::string()}) {
-        ASSERT_TRUE(start(argument.empty() ? std::vector<std::string>{} : std::vector<std::string>{argument}));
+        ASSERT_TRUE(
+            start(argument.empty() ? std::vector<std::string>{} : std::vector<std::string>{argument}));
         EXPECT_EQ(controlText(ControlId::PathEntry), "") << argument;
         EXPECT_FALSE(controlEnabled(ControlId::VerifyButton)) << argument;
         EXPECT_FALSE(controlEnabled(ControlId::DeleteAllButton)) << argument;
@@ -96,7 +99,8 @@ TEST_F(CommandTest, DropTakesTheFirstLocalFileAndIgnoresFoldersAndWebLinks) {
 
     dropUris({uriOf(first), uriOf(second)});
     Event event;
-    ASSERT_TRUE(waitForEventWhereFor([](const Event& e) { return e.kind == DropEvent; }, DefaultWaitMs, &event));
+    ASSERT_TRUE(
+        waitForEventWhereFor([](const Event& e) { return e.kind == DropEvent; }, DefaultWaitMs, &event));
     EXPECT_EQ(event.id, ControlId::PathEntry);
     EXPECT_EQ(event.data, first + "\n" + second);
     dispatchEvent(event);
@@ -108,8 +112,9 @@ TEST_F(CommandTest, DropTakesTheFirstLocalFileAndIgnoresFoldersAndWebLinks) {
     EXPECT_EQ(controlText(ControlId::PathEntry), first);
 
     dropUris({"https://www.example.org/file.bin"});
-    ASSERT_TRUE(waitForEventWhereFor([](const Event& e) { return e.kind == DropEvent; }, DefaultWaitMs, &event));
-    EXPECT_EQ(event.data, "");  // non-local URIs are left out
+    ASSERT_TRUE(
+        waitForEventWhereFor([](const Event& e) { return e.kind == DropEvent; }, DefaultWaitMs, &event));
+    EXPECT_EQ(event.data, ""); // non-local URIs are left out
     dispatchEvent(event);
     EXPECT_EQ(controlText(ControlId::PathEntry), first);
 }
@@ -121,7 +126,7 @@ TEST_F(CommandTest, QuitQuestionAnsweredYesEndsTheLoopAndSavesTheSettings) {
     setControlState(ControlId::algorithmCheckBox(1), 0);
     setControlState(ControlId::algorithmCheckBox(3), 1);
     setControlState(ControlId::algorithmCheckBox(10), 1);
-    gtk_window_close(GTK_WINDOW(MainWindow));  // the close box
+    gtk_window_close(GTK_WINDOW(MainWindow)); // the close box
     answerNextDialog(DialogAnswer::Yes);
     ASSERT_TRUE(runEventsUntil([] { return QuitRequested.load() == 1; }));
     EXPECT_EQ(lastDialog().text, "T:tReqSURETOEXIT");
@@ -133,8 +138,9 @@ TEST_F(CommandTest, QuitQuestionAnsweredYesEndsTheLoopAndSavesTheSettings) {
 
 TEST_F(CommandTest, QuitQuestionAnsweredNoEscapeOrCloseBoxKeepsRunning) {
     ASSERT_TRUE(start());
-    const std::pair<DialogAnswer, int> answers[] = {
-        {DialogAnswer::No, MenuEvent}, {DialogAnswer::Escape, MenuEvent}, {DialogAnswer::CloseBox, CloseEvent}};
+    const std::pair<DialogAnswer, int> answers[] = {{DialogAnswer::No, MenuEvent},
+                                                    {DialogAnswer::Escape, MenuEvent},
+                                                    {DialogAnswer::CloseBox, CloseEvent}};
     for (const auto& [answer, kind] : answers) {
         const int before = dialogsAnswered();
         if (kind == MenuEvent)
@@ -142,7 +148,8 @@ TEST_F(CommandTest, QuitQuestionAnsweredNoEscapeOrCloseBoxKeepsRunning) {
         else
             gtk_window_close(GTK_WINDOW(MainWindow));
         answerNextDialog(answer);
-        ASSERT_TRUE(runEventsUntil([&] { return dialogsAnswered() > before && openMessageDialog().window == nullptr; }));
+        ASSERT_TRUE(runEventsUntil(
+            [&] { return dialogsAnswered() > before && openMessageDialog().window == nullptr; }));
         dispatchQueuedEvents();
         EXPECT_EQ(QuitRequested.load(), 0);
         EXPECT_TRUE(gtk_widget_is_sensitive(controlWidget(ControlId::BrowseButton)));
@@ -153,14 +160,15 @@ TEST_F(CommandTest, QuitQuestionAnsweredNoEscapeOrCloseBoxKeepsRunning) {
 
 TEST_F(CommandTest, HelpStartsOnceWhileRunningAgainAfterItEndsAndIsKilledAtQuit) {
     LanguageTexts texts = allKeysWithPrefix("T:");
-    texts["tLangFileLANGID"] = "en GB";  // a blank in the path: still one argument
+    texts["tLangFileLANGID"] = "en GB"; // a blank in the path: still one argument
     writeLanguageFile(packFolder(), "te_ST", "Testish", texts);
     writeSettings("te_ST");
     const std::string log = scratch() + "help.log";
     writeFileText(fakeBin() + "Leafscope.exe",
                   "#!/bin/sh\necho \"$# $PWD/ $1\" >> '" + log + "'\nexec sleep 600\n", 0755);
     ASSERT_TRUE(start());
-    const std::string expectedLine = "1 " + programFolder() + " " + programFolder() + "Hashwarden_en GB.help\n";
+    const std::string expectedLine =
+        "1 " + programFolder() + " " + programFolder() + "Hashwarden_en GB.help\n";
 
     sendKey(MainWindow, GDK_KEY_F1);
     ASSERT_TRUE(runEventsUntil([&] { return readFileText(log) == expectedLine; }));
@@ -183,7 +191,7 @@ TEST_F(CommandTest, HelpStartsOnceWhileRunningAgainAfterItEndsAndIsKilledAtQuit)
 
     shutDownShell();
     EXPECT_EQ(HelpProcess.load(), 0);
-    EXPECT_EQ(kill(second, 0), -1);  // killed and reaped
+    EXPECT_EQ(kill(second, 0), -1); // killed and reaped
     EXPECT_EQ(errno, ESRCH);
 }
 
@@ -198,7 +206,8 @@ TEST_F(CommandTest, HelpWithoutTheProgramDoesNothing) {
 
 TEST_F(CommandTest, WebPageGoesToTheOpenerDetachedWithoutAZombie) {
     const std::string log = scratch() + "web.log";
-    writeFileText(fakeBin() + "xdg-open", "#!/bin/sh\necho \"$#|$1\" > '" + log + ".part'\nmv '" + log + ".part' '" + log + "'\n",
+    writeFileText(fakeBin() + "xdg-open",
+                  "#!/bin/sh\necho \"$#|$1\" > '" + log + ".part'\nmv '" + log + ".part' '" + log + "'\n",
                   0755);
     ASSERT_TRUE(start());
     postEvent(Event{MenuEvent, MainWindowNumber, MenuOpenWeb, 0, {}});
@@ -217,7 +226,7 @@ TEST_F(CommandTest, ChooseFileUsesTheRequesterAndItsFolder) {
     writeFileText(file, "x");
     writeFileText(other, "y");
     ASSERT_TRUE(start());
-    answerNextFileRequester("");  // cancelled: nothing changes
+    answerNextFileRequester(""); // cancelled: nothing changes
     chooseFile();
     EXPECT_EQ(controlText(ControlId::PathEntry), "");
     EXPECT_FALSE(controlEnabled(ControlId::VerifyButton));
@@ -238,8 +247,10 @@ TEST_F(CommandTest, ChooseFileUsesTheRequesterAndItsFolder) {
 
 TEST(LauncherTest, ParametersSplitAtBlanksWithQuotedParts) {
     EXPECT_EQ(splitParameters("a  b\tc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
-    EXPECT_EQ(splitParameters("\"/path with blanks/x.help\""), (std::vector<std::string>{"/path with blanks/x.help"}));
-    EXPECT_EQ(splitParameters("one \"two three\" four"), (std::vector<std::string>{"one", "two three", "four"}));
+    EXPECT_EQ(splitParameters("\"/path with blanks/x.help\""),
+              (std::vector<std::string>{"/path with blanks/x.help"}));
+    EXPECT_EQ(splitParameters("one \"two three\" four"),
+              (std::vector<std::string>{"one", "two three", "four"}));
     EXPECT_EQ(splitParameters("   "), std::vector<std::string>{});
 }
 
@@ -258,11 +269,11 @@ TEST(LauncherTest, ProgramsAreFoundOnlyAsNonEmptyExecutableFiles) {
     EXPECT_EQ(findProgram("plain"), "");
     EXPECT_EQ(findProgram("dir"), "");
     EXPECT_EQ(findProgram(folder + "tool"), folder + "tool");
-    EXPECT_EQ(findProgram("sub/tool"), "");  // a relative path must start with "./"
+    EXPECT_EQ(findProgram("sub/tool"), ""); // a relative path must start with "./"
     setenv("PATH", saved.c_str(), 1);
     EXPECT_EQ(launchProgram("no-such-program-here", "", ""), 0);
     EXPECT_FALSE(launchDetached("no-such-program-here", "", ""));
     std::filesystem::remove_all(folder);
 }
 
-}  // namespace
+} // namespace

@@ -7,7 +7,7 @@
 namespace {
 
 class DialogTest : public ShellTest {
-protected:
+  protected:
     // Shows the dialog, answers it as told, and returns its result.
     int show(DialogPreset& preset, const std::string& text, DialogAnswer answer) {
         answerNextDialog(answer);
@@ -31,7 +31,7 @@ TEST_F(DialogTest, QuestionPresetsPutNoAt250AndYesAt345OnTheBand) {
         EXPECT_EQ(seen.rightButtonText, "T:tGenYES");
         EXPECT_EQ(seen.secondButtonText, "T:tGenNO");
         EXPECT_EQ(seen.title, "T:tGenMESSAGE");
-        EXPECT_EQ(seen.textX, 74);  // beside the 64-pixel icon
+        EXPECT_EQ(seen.textX, 74); // beside the 64-pixel icon
         EXPECT_EQ(seen.textWidth, 440 - 64 - 15);
         EXPECT_EQ(seen.separatorY, 85);
         EXPECT_EQ(seen.separatorWidth, 440);
@@ -66,7 +66,7 @@ TEST_F(DialogTest, HeightRuleAndSecondButtonPlaces) {
     preset.image = -1;
     preset.secondButtonPlace = 0;
     show(preset, "x", DialogAnswer::No);
-    EXPECT_EQ(lastDialog().height, 50);  // no icon: the height as given
+    EXPECT_EQ(lastDialog().height, 50); // no icon: the height as given
     EXPECT_EQ(lastDialog().secondButtonX, 5);
     EXPECT_EQ(lastDialog().textX, 5);
     EXPECT_EQ(lastDialog().textWidth, 430);
@@ -74,7 +74,7 @@ TEST_F(DialogTest, HeightRuleAndSecondButtonPlaces) {
     preset.image = WarningIcon;
     show(preset, "x", DialogAnswer::No);
     EXPECT_EQ(lastDialog().secondButtonX, 74);
-    preset.secondButtonPlace = 2;  // any other value leaves the second button out
+    preset.secondButtonPlace = 2; // any other value leaves the second button out
     show(preset, "x", DialogAnswer::Yes);
     EXPECT_FALSE(lastDialog().hasSecondButton);
     preset.secondButtonPlace = 1;
@@ -144,7 +144,7 @@ TEST_F(DialogTest, EventsOfOtherWindowsWaitForTheMainLoopInOrder) {
     ASSERT_TRUE(start());
     clearEventQueue();
     postEvent(Event{ControlEvent, MainWindowNumber, ControlId::FileFrame, 0, {}});
-    postEvent(Event{JobFinishedEvent + 7, -1, -1, 0, {}});  // like the job's end event, already queued
+    postEvent(Event{JobFinishedEvent + 7, -1, -1, 0, {}}); // like the job's end event, already queued
     EXPECT_EQ(show(QuestionPreset, "Cancel?", DialogAnswer::Escape), 0);
     ASSERT_EQ(queuedEventCount(), 2);
     Event first, second;
@@ -164,7 +164,8 @@ TEST_F(AboutTest, ShowsLogoNameVersionTextAndCreditsOverTheDisabledWindow) {
     writeSettings("te_ST");
     ASSERT_TRUE(start());
     postEvent(Event{MenuEvent, MainWindowNumber, MenuAbout, 0, {}});
-    ASSERT_TRUE(runEventsUntil([] { return aboutWindow() != nullptr && gtk_widget_get_mapped(aboutWindow()); }));
+    ASSERT_TRUE(
+        runEventsUntil([] { return aboutWindow() != nullptr && gtk_widget_get_mapped(aboutWindow()); }));
     pumpUntil([] { return gtk_widget_get_allocated_width(controlWidget(AboutOkButtonId)) > 1; });
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(aboutWindow())), "T:tAboutTITLE");
     const std::string body = controlText(AboutBodyTextId);
@@ -174,11 +175,13 @@ TEST_F(AboutTest, ShowsLogoNameVersionTextAndCreditsOverTheDisabledWindow) {
     EXPECT_EQ(body.back(), '\n');
     EXPECT_EQ(controlText(AboutTitleTextId), "Hashwarden");
     EXPECT_EQ(controlText(AboutOkButtonId), "T:tGenOK");
-    const int places[][5] = {{45, 5, 5, 128, 128}, {46, 150, 10, 445, 45}, {47, 150, 55, 445, 160}, {48, 495, 220, 100, 25}};
+    const int places[][5] = {
+        {45, 5, 5, 128, 128}, {46, 150, 10, 445, 45}, {47, 150, 55, 445, 160}, {48, 495, 220, 100, 25}};
     for (const auto& place : places) {
         // The widget placed in the window: the control itself, or the scroller holding the body.
         GtkWidget* placed = controlWidget(place[0]);
-        while (!GTK_IS_FIXED(gtk_widget_get_parent(placed))) placed = gtk_widget_get_parent(placed);
+        while (!GTK_IS_FIXED(gtk_widget_get_parent(placed)))
+            placed = gtk_widget_get_parent(placed);
         GtkAllocation allocation;
         gtk_widget_get_allocation(placed, &allocation);
         EXPECT_EQ(allocation.x, place[1]) << place[0];
@@ -223,4 +226,4 @@ TEST_F(AboutTest, OkAndTheCloseBoxBothCloseItAndItReopensInTheNewLanguage) {
     closeAbout();
 }
 
-}  // namespace
+} // namespace

@@ -1,14 +1,15 @@
-// The main window on a real display: places, texts, enabled sets, language switch, menus, keys, accessibility.
+// The main window on a real display: places, texts, enabled sets, language switch, menus, keys,
+// accessibility.
 #include <atk/atk.h>
 
 #include <set>
 #include <thread>
 
+#include "app/toolkit_lock.h"
+#include "dialogs/message_dialog.h"
 #include "gui_test_support.h"
 #include "settings/language_catalogue.h"
 #include "settings/settings_file.h"
-#include "dialogs/message_dialog.h"
-#include "app/toolkit_lock.h"
 
 namespace {
 
@@ -18,23 +19,25 @@ struct Place {
 
 // The layout the window must have, written out independently of the program's own table.
 std::vector<Place> expectedPlaces() {
-    std::vector<Place> places = {{0, 5, 5, 990, 55}, {1, 10, 23, 855, 27}, {2, 870, 23, 120, 27}, {3, 5, 65, 990, 410}};
+    std::vector<Place> places = {
+        {0, 5, 5, 990, 55}, {1, 10, 23, 855, 27}, {2, 870, 23, 120, 27}, {3, 5, 65, 990, 410}};
     const int rows[11] = {83, 115, 147, 179, 211, 243, 275, 307, 339, 371, 403};
     for (int slot = 0; slot < 11; ++slot) {
         places.push_back({4 + 3 * slot, 10, rows[slot], 100, 27});
         places.push_back({5 + 3 * slot, 115, rows[slot], 770, 27});
         places.push_back({6 + 3 * slot, 890, rows[slot], 100, 27});
     }
-    const std::vector<Place> tail = {{37, 10, 440, 120, 27},  {38, 135, 440, 120, 27}, {39, 870, 440, 120, 27},
-                                     {40, 5, 480, 990, 55},   {41, 10, 498, 855, 27},  {42, 870, 498, 120, 27},
-                                     {43, 5, 545, 855, 27},   {44, 865, 540, 130, 35}};
+    const std::vector<Place> tail = {{37, 10, 440, 120, 27}, {38, 135, 440, 120, 27}, {39, 870, 440, 120, 27},
+                                     {40, 5, 480, 990, 55},  {41, 10, 498, 855, 27},  {42, 870, 498, 120, 27},
+                                     {43, 5, 545, 855, 27},  {44, 865, 540, 130, 35}};
     places.insert(places.end(), tail.begin(), tail.end());
     return places;
 }
 
 std::string menuLabel(GtkWidget* item) {
     // Titles carry their label directly; items hold [icon] + accel label in a box.
-    if (const char* label = gtk_menu_item_get_label(GTK_MENU_ITEM(item)); label != nullptr && *label != '\0') return label;
+    if (const char* label = gtk_menu_item_get_label(GTK_MENU_ITEM(item)); label != nullptr && *label != '\0')
+        return label;
     GtkWidget* child = gtk_bin_get_child(GTK_BIN(item));
     if (GTK_IS_BOX(child)) {
         GList* parts = gtk_container_get_children(GTK_CONTAINER(child));
@@ -106,12 +109,24 @@ TEST_F(WindowTest, TextsComeFromTheLanguageInForce) {
     writeSettings("te_ST", {0, 4});
     ASSERT_TRUE(start());
     EXPECT_EQ(CurrentLanguage, "te_ST");
-    const std::pair<int, const char*> texts[] = {
-        {0, "T:tMainFILE"},      {2, "T:tGenBROWSE"},   {3, "T:tMainALGORITHM"}, {6, "T:tMainCLIPBOARD"},
-        {36, "T:tMainCLIPBOARD"}, {37, "T:tMainCLIPBOARD"}, {38, "T:tMainSAVE"},  {39, "T:tMainDELETEALL"},
-        {40, "T:tMainVERIFICATION"}, {42, "T:tGenBROWSE"}, {44, "T:tMainVERIFY"}, {4, "CRC32"},
-        {13, "SHA2 - 224"},      {34, "SHA3 - 512"},    {1, ""},                {41, ""}};
-    for (const auto& [id, text] : texts) EXPECT_EQ(controlText(id), text) << "control " << id;
+    const std::pair<int, const char*> texts[] = {{0, "T:tMainFILE"},
+                                                 {2, "T:tGenBROWSE"},
+                                                 {3, "T:tMainALGORITHM"},
+                                                 {6, "T:tMainCLIPBOARD"},
+                                                 {36, "T:tMainCLIPBOARD"},
+                                                 {37, "T:tMainCLIPBOARD"},
+                                                 {38, "T:tMainSAVE"},
+                                                 {39, "T:tMainDELETEALL"},
+                                                 {40, "T:tMainVERIFICATION"},
+                                                 {42, "T:tGenBROWSE"},
+                                                 {44, "T:tMainVERIFY"},
+                                                 {4, "CRC32"},
+                                                 {13, "SHA2 - 224"},
+                                                 {34, "SHA3 - 512"},
+                                                 {1, ""},
+                                                 {41, ""}};
+    for (const auto& [id, text] : texts)
+        EXPECT_EQ(controlText(id), text) << "control " << id;
     EXPECT_EQ(controlState(ControlId::algorithmCheckBox(0)), 1);
     EXPECT_EQ(controlState(ControlId::algorithmCheckBox(4)), 1);
     EXPECT_EQ(controlState(ControlId::algorithmCheckBox(1)), 0);
@@ -169,17 +184,20 @@ TEST_F(WindowTest, LanguageSwitchRecaptionsTheListedTextsAndMovesTheCheckMark) {
     EXPECT_EQ(CurrentLanguageItem, otherish);
     EXPECT_TRUE(gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(menuItemWidget(otherish))));
     EXPECT_FALSE(gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(menuItemWidget(testish))));
-    for (int id : {0, 2, 3, 6, 9, 36, 37, 39, 40, 42}) EXPECT_EQ(controlText(id).substr(0, 2), "O:") << id;
+    for (int id : {0, 2, 3, 6, 9, 36, 37, 39, 40, 42})
+        EXPECT_EQ(controlText(id).substr(0, 2), "O:") << id;
     EXPECT_EQ(controlText(ControlId::VerifyButton), "O:tMainVERIFY");
-    EXPECT_EQ(controlText(ControlId::SaveButton), "T:tMainSAVE");  // Otherish lacks the key
+    EXPECT_EQ(controlText(ControlId::SaveButton), "T:tMainSAVE"); // Otherish lacks the key
     EXPECT_EQ(controlText(ControlId::PathEntry), "/kept/path");
     EXPECT_EQ(controlText(ControlId::resultEntry(2)), "kept result");
     EXPECT_EQ(controlText(ControlId::algorithmCheckBox(3)), "SHA2 - 224");
     EXPECT_EQ(menuLabel(menuTitleWidget(1)), "O:tMenuLANGUAGES");
-    for (int id = MenuOpen; id <= MenuOpenWeb; ++id) EXPECT_EQ(menuItemText(id).substr(0, 2), "O:") << id;
+    for (int id = MenuOpen; id <= MenuOpenWeb; ++id)
+        EXPECT_EQ(menuItemText(id).substr(0, 2), "O:") << id;
     EXPECT_EQ(menuItemText(testish), "Testish");
     EXPECT_EQ(WarningQuestionPreset.buttons, "O:tGenNO|O:tGenYES");
-    EXPECT_EQ(gtk_window_get_title(GTK_WINDOW(MainWindow)), std::string("Hashwarden v1.0.0.0 (arm32) - Brightmoor"));
+    EXPECT_EQ(gtk_window_get_title(GTK_WINDOW(MainWindow)),
+              std::string("Hashwarden v1.0.0.0 (arm32) - Brightmoor"));
 
     // Picking the checked language again does nothing at all, not even a reload.
     writeLanguageFile(packFolder(), "ot_HR", "Otherish", allKeysWithPrefix("CHANGED:"));
@@ -192,7 +210,7 @@ TEST_F(WindowTest, LanguageSwitchRecaptionsTheListedTextsAndMovesTheCheckMark) {
 TEST_F(WindowTest, LanguageItemsFollowTheTableOrderAndAnUninstalledLanguageChecksNone) {
     writeTestLanguages();
     writeLanguageFile(packFolder(), "th_RD", "Thirdish", allKeysWithPrefix("3:"));
-    writeSettings("xx_XX");  // not installed: en_GB is in force, which is not installed either
+    writeSettings("xx_XX"); // not installed: en_GB is in force, which is not installed either
     ASSERT_TRUE(start());
     EXPECT_EQ(CurrentLanguage, "en_GB");
     const std::vector<LanguageEntry> order = languagesInMenuOrder();
@@ -209,7 +227,8 @@ TEST_F(WindowTest, LanguageItemsFollowTheTableOrderAndAnUninstalledLanguageCheck
     gtk_menu_item_activate(GTK_MENU_ITEM(menuItemWidget(third)));
     dispatchQueuedEvents();
     EXPECT_EQ(CurrentLanguage, "th_RD");
-    for (int id = MenuLanguageBase; id < menuItemIdCount(); ++id) EXPECT_EQ(menuItemChecked(id), id == third) << id;
+    for (int id = MenuLanguageBase; id < menuItemIdCount(); ++id)
+        EXPECT_EQ(menuItemChecked(id), id == third) << id;
     EXPECT_EQ(controlText(ControlId::FileFrame), "3:tMainFILE");
 }
 
@@ -221,7 +240,8 @@ TEST_F(WindowTest, WithoutLanguagesEveryTextIsEmptyAndTheLanguagesMenuHasNoItems
     EXPECT_EQ(controlText(ControlId::BrowseButton), "");
     EXPECT_EQ(controlText(ControlId::VerifyButton), "");
     EXPECT_EQ(InfoPreset.title, "");
-    for (int id = 0; id < MainControlCount; ++id) EXPECT_NE(controlWidget(id), nullptr) << id;
+    for (int id = 0; id < MainControlCount; ++id)
+        EXPECT_NE(controlWidget(id), nullptr) << id;
 }
 
 TEST_F(WindowTest, MenuTextsBecomeMnemonicsAndShortcuts) {
@@ -234,7 +254,7 @@ TEST_F(WindowTest, MenuTextsBecomeMnemonicsAndShortcuts) {
     EXPECT_EQ(save.key, static_cast<unsigned>(GDK_KEY_F5));
     EXPECT_EQ(save.modifiers, static_cast<unsigned>(GDK_SHIFT_MASK | GDK_MOD1_MASK));
     EXPECT_EQ(parseMenuText("Delete\tDEL").key, static_cast<unsigned>(GDK_KEY_Delete));
-    EXPECT_EQ(parseMenuText("Help\\tF12").key, static_cast<unsigned>(GDK_KEY_F12));  // written without escapes
+    EXPECT_EQ(parseMenuText("Help\\tF12").key, static_cast<unsigned>(GDK_KEY_F12)); // written without escapes
     EXPECT_EQ(parseMenuText("Help\\tF12").label, "Help");
     EXPECT_EQ(parseMenuText("Odd\tF13").key, 0u);
     EXPECT_EQ(parseMenuText("Odd\tCTRL+").key, 0u);
@@ -259,20 +279,22 @@ TEST_F(WindowTest, MnemonicsOpenTheMenusAndShortcutsChooseItems) {
     clearEventQueue();
     sendKey(MainWindow, GDK_KEY_q, GDK_CONTROL_MASK);
     Event event;
-    ASSERT_TRUE(waitForEventWhereFor([](const Event& e) { return e.kind == MenuEvent; }, DefaultWaitMs, &event));
+    ASSERT_TRUE(
+        waitForEventWhereFor([](const Event& e) { return e.kind == MenuEvent; }, DefaultWaitMs, &event));
     EXPECT_EQ(event.id, MenuQuit);
 }
 
 TEST_F(WindowTest, F1RaisesHelpAlthoughTheItemIsDisabledAndShowsF1) {
     LanguageTexts texts = allKeysWithPrefix("T:");
-    texts["tMenuOPENHELP"] = "&Help contents\tF1";  // the item shows F1 too
+    texts["tMenuOPENHELP"] = "&Help contents\tF1"; // the item shows F1 too
     writeLanguageFile(packFolder(), "te_ST", "Testish", texts);
     writeSettings("te_ST");
     ASSERT_TRUE(start());
     clearEventQueue();
     sendKey(MainWindow, GDK_KEY_F1);
     Event event;
-    ASSERT_TRUE(waitForEventWhereFor([](const Event& e) { return e.kind == MenuEvent; }, DefaultWaitMs, &event));
+    ASSERT_TRUE(
+        waitForEventWhereFor([](const Event& e) { return e.kind == MenuEvent; }, DefaultWaitMs, &event));
     EXPECT_EQ(event.id, MenuOpenHelp);
     EXPECT_EQ(event.window, MainWindowNumber);
     EXPECT_FALSE(gtk_widget_get_sensitive(menuItemWidget(MenuOpenHelp)));
@@ -284,7 +306,7 @@ TEST_F(WindowTest, UserChangesRaiseEventsAndProgramChangesDoNot) {
     clearEventQueue();
     setControlState(ControlId::algorithmCheckBox(2), 1);
     setControlText(ControlId::ExpectedEntry, "by program");
-    setMenuCheck(MenuOpen, true);  // the first check mark turns the item into a check item
+    setMenuCheck(MenuOpen, true); // the first check mark turns the item into a check item
     EXPECT_EQ(queuedEventCount(), 0);
     EXPECT_TRUE(GTK_IS_CHECK_MENU_ITEM(menuItemWidget(MenuOpen)));
     EXPECT_TRUE(gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(menuItemWidget(MenuOpen))));
@@ -327,21 +349,25 @@ TEST_F(WindowTest, OtherThreadsReachTheControlsWhileTheLoopWaits) {
     Event event;
     const bool woke = waitForEventWhereFor([](const Event& e) { return e.kind == JobFinishedEvent + 1; },
                                            DefaultWaitMs, &event);
-    if (!woke) toolkitLeave();  // let a stuck worker finish rather than hang in join
+    if (!woke) toolkitLeave(); // let a stuck worker finish rather than hang in join
     worker.join();
     if (!woke) toolkitEnter();
     ASSERT_TRUE(woke);
     EXPECT_TRUE(done.load());
     EXPECT_EQ(controlText(ControlId::resultEntry(7)), "from the job thread");
     EXPECT_EQ(controlState(ControlId::ProgressBar), 3);
-    EXPECT_DOUBLE_EQ(gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(controlWidget(ControlId::ProgressBar))), 0.75);
+    EXPECT_DOUBLE_EQ(gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(controlWidget(ControlId::ProgressBar))),
+                     0.75);
     // The new colour is in force once the toolkit has restyled the entry.
     GdkRGBA colour{};
-    EXPECT_TRUE(pumpUntil([&] {
-        gtk_style_context_get_color(gtk_widget_get_style_context(controlWidget(ControlId::resultEntry(7))),
-                                    GTK_STATE_FLAG_NORMAL, &colour);
-        return colour.green == 1.0 && colour.red == 0.0 && colour.blue == 0.0;
-    }, 2000));
+    EXPECT_TRUE(pumpUntil(
+        [&] {
+            gtk_style_context_get_color(
+                gtk_widget_get_style_context(controlWidget(ControlId::resultEntry(7))), GTK_STATE_FLAG_NORMAL,
+                &colour);
+            return colour.green == 1.0 && colour.red == 0.0 && colour.blue == 0.0;
+        },
+        2000));
 }
 
 TEST_F(WindowTest, EveryControlHasAnAccessibleNameAndTabReachesEveryEnabledOne) {
@@ -361,12 +387,14 @@ TEST_F(WindowTest, EveryControlHasAnAccessibleNameAndTabReachesEveryEnabledOne) 
     EXPECT_EQ(name(ControlId::ExpectedEntry), "T:tMainVERIFICATION");
     EXPECT_EQ(name(ControlId::resultEntry(9)), "SHA3 - 384");
     EXPECT_EQ(name(ControlId::ProgressBar), "Progress");
-    AtkRelationSet* relations = atk_object_ref_relation_set(gtk_widget_get_accessible(controlWidget(ControlId::resultEntry(9))));
+    AtkRelationSet* relations =
+        atk_object_ref_relation_set(gtk_widget_get_accessible(controlWidget(ControlId::resultEntry(9))));
     AtkRelation* labelledBy = atk_relation_set_get_relation_by_type(relations, ATK_RELATION_LABELLED_BY);
     ASSERT_NE(labelledBy, nullptr);
     GPtrArray* targets = atk_relation_get_target(labelledBy);
     ASSERT_EQ(targets->len, 1u);
-    EXPECT_EQ(g_ptr_array_index(targets, 0), gtk_widget_get_accessible(controlWidget(ControlId::algorithmCheckBox(9))));
+    EXPECT_EQ(g_ptr_array_index(targets, 0),
+              gtk_widget_get_accessible(controlWidget(ControlId::algorithmCheckBox(9))));
     g_object_unref(relations);
 
     // Pressing Tab cycles through every enabled control that takes focus.
@@ -387,4 +415,4 @@ TEST_F(WindowTest, EveryControlHasAnAccessibleNameAndTabReachesEveryEnabledOne) 
     EXPECT_EQ(focused, expected);
 }
 
-}  // namespace
+} // namespace
