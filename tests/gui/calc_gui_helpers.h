@@ -172,6 +172,8 @@ protected:
     bool startWith(const std::string& file, const std::set<int>& ticked) {
         writeLanguageFile(packFolder(), "en_GB", "Englishish", allKeysWithPrefix("E:"));
         if (!start(file.empty() ? std::vector<std::string>{} : std::vector<std::string>{file})) return false;
+        // Colours are read back from the widgets: no theme transition may be half-way.
+        g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
         tick(ticked);
         return true;
     }
