@@ -61,18 +61,14 @@ void postJobFinished() {
     postEvent(finished);
 }
 
-// The end of a job that never ran: the thread could not be created, so every ticked algorithm
-// counts as failed, and the end event that is already on its way takes the window straight back
-// to the Results phase instead of leaving it in the Running state with no job to end it.
+// The end of a job whose thread could not be created: every ticked algorithm counts as failed,
+// and the end event takes the window straight back to the Results phase instead of leaving it in
+// the Running state with no job to end it.
 void finishWithoutThread(int ticked) {
     ErrorCount = ticked;
     JobThreadActive = false;
     postJobFinished();
 }
-
-}  // namespace
-
-namespace {
 
 // Waits, with PauseMutex held through `lock`, until no pause is in force.
 void waitWhilePaused(std::unique_lock<std::mutex>& lock) {

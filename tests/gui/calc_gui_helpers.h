@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <set>
@@ -155,10 +156,47 @@ private:
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
+// Turns a dialog or file chooser that nobody answers into a test failure instead of a hang: after
+// a limit it is closed (the question answered No, the chooser cancelled).
+class UnansweredWindowWatchdog {
+public:
+    static constexpr int LimitSeconds = 20;
+    UnansweredWindowWatchdog() { source_ = g_timeout_add_seconds(1, &UnansweredWindowWatchdog::look, this); }
+    ~UnansweredWindowWatchdog() { g_source_remove(source_); }
+    UnansweredWindowWatchdog(const UnansweredWindowWatchdog&) = delete;
+    UnansweredWindowWatchdog& operator=(const UnansweredWindowWatchdog&) = delete;
+
+private:
+    static gboolean look(gpointer data) {
+        auto* self = static_cast<UnansweredWindowWatchdog*>(data);
+        GtkWidget* chooser = nullptr;
+        GList* windows = gtk_window_list_toplevels();
+        for (GList* item = windows; item != nullptr; item = item->next)
+            if (GTK_IS_FILE_CHOOSER_DIALOG(item->data) && gtk_widget_get_mapped(GTK_WIDGET(item->data)))
+                chooser = GTK_WIDGET(item->data);
+        g_list_free(windows);
+        GtkWidget* dialog = openMessageDialog().window;
+        self->seconds_ = chooser != nullptr || dialog != nullptr ? self->seconds_ + 1 : 0;
+        if (self->seconds_ < LimitSeconds) return G_SOURCE_CONTINUE;
+        self->seconds_ = 0;
+        if (chooser != nullptr) {
+            ADD_FAILURE() << "a file chooser stayed unanswered; cancelled";
+            gtk_dialog_response(GTK_DIALOG(chooser), GTK_RESPONSE_CANCEL);
+        } else {
+            ADD_FAILURE() << "a message dialog stayed unanswered; closed";
+            gtk_window_close(GTK_WINDOW(dialog));
+        }
+        return G_SOURCE_CONTINUE;
+    }
+    guint source_ = 0;
+    int seconds_ = 0;
+};
+
 // A window in an English-like test language ("E:" + key), with `file` chosen and `ticked` rows ticked.
 class CalcTest : public ShellTest {
 protected:
     void TearDown() override {
+        watchdog_.reset();
         JobHold::clear();
         // A job still running (a failed test, or one left by the quit) ends before the next test's window.
         EXPECT_TRUE(pumpUntil([] { return !jobThreadActive(); }, 60000));
@@ -174,6 +212,7 @@ protected:
         if (!start(file.empty() ? std::vector<std::string>{} : std::vector<std::string>{file})) return false;
         // Colours are read back from the widgets: no theme transition may be half-way.
         g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
+        watchdog_ = std::make_unique<UnansweredWindowWatchdog>();
         tick(ticked);
         return true;
     }
@@ -198,6 +237,9 @@ protected:
         EXPECT_TRUE(runEventsUntil([&] { return JobRunning.load() == 0 && !jobThreadActive(); }, 60000));
         return script.texts();
     }
+
+private:
+    std::unique_ptr<UnansweredWindowWatchdog> watchdog_;
 };
 
 }  // namespace calc_test

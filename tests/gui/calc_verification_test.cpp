@@ -22,9 +22,9 @@ protected:
         const int shown = shownTextColour(ControlId::resultEntry(slot));
         return shown != MatchColour && shown != MismatchColour;
     }
-    // Loads the first line of a file written with `content` as the expected checksum.
-    void loadExpectedFrom(const std::string& name, const std::string& content) {
-        writeFileText(scratch() + name, content);
+    // Loads the first line of a file as the expected checksum. The files are written before the
+    // window opens, so the chooser never sees its folder change under it.
+    void loadExpectedFrom(const std::string& name) {
         answerNextFileRequester(scratch() + name);
         click(ControlId::ExpectedBrowseButton);
         EXPECT_TRUE(runEventsUntil([&] { return lastRequesterFolder() + "/" == scratch() && !controlText(ControlId::ExpectedEntry).empty(); }));
@@ -57,7 +57,6 @@ TEST_F(CalcVerificationTest, NearMissesAreAllRed) {
 }
 
 TEST_F(CalcVerificationTest, LinesLoadedFromFilesAreComparedWhole) {
-    ASSERT_TRUE(startTicking({0, 4}));
     const struct {
         const char* name;
         std::string content;
@@ -67,24 +66,28 @@ TEST_F(CalcVerificationTest, LinesLoadedFromFilesAreComparedWhole) {
         {"results.txt", "CRC32: " + oracleDigest(file, 0) + "\nSHA2-256: " + sha256 + "\n", "CRC32: " + oracleDigest(file, 0)},
         {"bom.txt", "\xEF\xBB\xBF" + sha256 + "\r\n", "\xEF\xBB\xBF" + sha256},
     };
+    for (const auto& source : files) writeFileText(scratch() + source.name, source.content);
+    writeFileText(scratch() + "plain.txt", sha256 + "\r\n");
+    ASSERT_TRUE(startTicking({0, 4}));
     for (const auto& source : files) {
         setControlText(ControlId::ExpectedEntry, "");
-        loadExpectedFrom(source.name, source.content);
+        loadExpectedFrom(source.name);
         EXPECT_EQ(controlText(ControlId::ExpectedEntry), source.line) << source.name;
         runJob();
         EXPECT_EQ(shownTextColour(ControlId::resultEntry(0)), MismatchColour) << source.name;
         EXPECT_EQ(shownTextColour(ControlId::resultEntry(4)), MismatchColour) << source.name;
     }
     // The bare digest on a CRLF line matches.
-    loadExpectedFrom("plain.txt", sha256 + "\r\n");
+    loadExpectedFrom("plain.txt");
     EXPECT_EQ(controlText(ControlId::ExpectedEntry), sha256);
     runJob();
     EXPECT_EQ(shownTextColour(ControlId::resultEntry(4)), MatchColour);
 }
 
 TEST_F(CalcVerificationTest, LoadingReplacesBadBytesAndIgnoresCancel) {
+    writeFileText(scratch() + "binary.bin", std::string("ab\xFF\xFE" "cd\n", 7));
     ASSERT_TRUE(startTicking({4}));
-    loadExpectedFrom("binary.bin", std::string("ab\xFF\xFE" "cd\n", 7));
+    loadExpectedFrom("binary.bin");
     EXPECT_EQ(controlText(ControlId::ExpectedEntry), "ab\xEF\xBF\xBD\xEF\xBF\xBD" "cd");
     answerNextFileRequester("");
     click(ControlId::ExpectedBrowseButton);
