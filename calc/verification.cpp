@@ -1,10 +1,13 @@
 // Verification: the expected checksum loaded from a file, and the exact compare that colours each result.
 #include "calc/verification.h"
 
+#include <fcntl.h>
 #include <glib.h>
+#include <unistd.h>
 
-#include <cstdio>
-#include <memory>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "app/controls.h"
 #include "app/event_loop.h"
@@ -14,8 +17,12 @@
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+// Closes the descriptor on every way out.
+struct DescriptorCloser {
+    int fd;
+    ~DescriptorCloser() {
+        if (fd >= 0) close(fd);
+    }
 };
 
 // The entry would cut a text at a NUL byte and the toolkit wants UTF-8: both are replaced, so what
@@ -38,14 +45,24 @@ std::string validUtf8(const std::string& bytes) {
 }  // namespace
 
 std::optional<std::string> readFirstLine(const std::string& path) {
-    std::unique_ptr<std::FILE, FileCloser> file{std::fopen(path.c_str(), "rb")};
-    if (!file) return std::nullopt;
-    std::string line;
-    for (int c; line.size() < ExpectedLineLimit && (c = std::fgetc(file.get())) != EOF;) {
-        if (c == '\n' || c == '\r') break;
-        line += static_cast<char>(c);
+    // Without waiting: a named pipe or a device picked by mistake must not stall the window.
+    const DescriptorCloser file{open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    if (file.fd < 0) return std::nullopt;
+    std::string bytes(ExpectedLineLimit, '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t count = read(file.fd, bytes.data() + got, bytes.size() - got);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) break;
+        const char* fresh = bytes.data() + got;
+        got += static_cast<std::size_t>(count);
+        if (std::memchr(fresh, '\n', static_cast<std::size_t>(count)) != nullptr ||
+            std::memchr(fresh, '\r', static_cast<std::size_t>(count)) != nullptr)
+            break;
     }
-    return validUtf8(line);
+    bytes.resize(got);
+    bytes.resize(std::min(bytes.find_first_of("\r\n"), bytes.size()));
+    return validUtf8(bytes);
 }
 
 void loadExpectedChecksum() {

@@ -1,6 +1,7 @@
 // Rules of the results export and the expected-checksum loader that need no window.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -72,6 +73,11 @@ TEST_F(FirstLine, ReadsAtMostTheLimitOfALongLine) {
 
 TEST_F(FirstLine, NothingForAFileThatCannotBeOpened) {
     EXPECT_FALSE(readFirstLine(path + ".missing").has_value());
+}
+
+TEST_F(FirstLine, NamedPipeWithoutWriterGivesAnEmptyLineAtOnce) {
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    EXPECT_EQ(readFirstLine(path), "");
 }
 
 }  // namespace
