@@ -38,7 +38,7 @@ usage = resource.getrusage(resource.RUSAGE_CHILDREN)
 print(int((usage.ru_utime + usage.ru_stime) * 1e9))' "$@"
 }
 rate_of() { awk -v t="$1" -v s="$size" 'BEGIN {printf "%.1f", s / (t / 1e9) / 1e6}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (b > 0) printf "%.2f", a / b; else print "-"}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (b > 0) printf "%.3f", a / b; else print "-"}'; }
 verdict() { awk -v r="$1" -v t="$2" 'BEGIN {print (r >= t) ? "met" : "MISSED"}'; }
 
 python_crc=0 cksum_rate=0 ours_all=999999 rhash_all=999999
