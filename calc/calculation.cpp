@@ -2,6 +2,9 @@
 // ticked algorithm in slot order, fills the result rows and reports the end through the event queue.
 #include "calc/calculation.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -30,6 +33,7 @@ const AlgorithmSlotInfo AlgorithmSlots[SlotCount] = {
 namespace {
 
 constexpr std::size_t JobStackSize = 1 << 20;
+constexpr int JobNiceness = 5;
 
 // Menu items that a running job disables; the language items stay usable.
 constexpr int JobLockedMenuItems[] = {MenuOpen, MenuQuit, MenuOpenHelp, MenuAbout, MenuOpenWeb};
@@ -155,6 +159,8 @@ void startCalculation() {
 }
 
 void* runCalculationJob(void*) {
+    // The window comes first: on a busy machine the hashing yields to the main loop, not the reverse.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), JobNiceness);
     // fileFingerprint waits in the gate between blocks, so a pause holds the job within one block.
     setBlockGate(passJobGate);
     ErrorCount = 0;
