@@ -138,6 +138,7 @@ struct PendingRequester {
     std::string path;
     bool pathSet = false;
     int folderTicks = 0;
+    int selectTicks = 0;
 };
 
 GtkWidget* findFileChooser() {
@@ -182,7 +183,13 @@ gboolean answerRequesterWhenShown(gpointer data) {
     gchar* selected = gtk_file_chooser_get_filename(chooser);
     const bool ready = selected != nullptr && pending->path == selected;
     g_free(selected);
-    if (!ready) return G_SOURCE_CONTINUE;
+    if (!ready) {
+        // A folder reload (its monitor reporting a file written just before) can drop the
+        // selection on a busy machine: select the file again from time to time.
+        if (++pending->selectTicks % 50 == 0 && gtk_file_chooser_get_action(chooser) == GTK_FILE_CHOOSER_ACTION_OPEN)
+            gtk_file_chooser_set_filename(chooser, pending->path.c_str());
+        return G_SOURCE_CONTINUE;
+    }
     gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
     delete pending;
     return G_SOURCE_REMOVE;
