@@ -11,7 +11,9 @@
 
 namespace {
 
-[[maybe_unused]] bool has(uint32_t usable, uint32_t needed) { return (usable & needed) == needed; }
+[[maybe_unused]] bool has(uint32_t usable, uint32_t needed) {
+    return (usable & needed) == needed;
+}
 
 } // namespace
 

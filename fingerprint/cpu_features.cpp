@@ -62,7 +62,9 @@ uint32_t probe() {
     return features;
 }
 #else
-uint32_t probe() { return 0; }
+uint32_t probe() {
+    return 0;
+}
 #endif
 
 } // namespace
@@ -77,9 +79,11 @@ uint32_t parseCpuFeatureMask(const char* text) {
     uint32_t mask = 0;
     const char* p = text;
     while (*p != '\0') {
-        while (*p == ',' || *p == ' ' || *p == '\t') ++p;
+        while (*p == ',' || *p == ' ' || *p == '\t')
+            ++p;
         const char* end = p;
-        while (*end != '\0' && *end != ',' && *end != ' ' && *end != '\t') ++end;
+        while (*end != '\0' && *end != ',' && *end != ' ' && *end != '\t')
+            ++end;
         const std::size_t length = static_cast<std::size_t>(end - p);
         if (length == 3 && std::strncmp(p, "all", 3) == 0) mask = ~0u;
         for (const CpuFeatureName& entry : CpuFeatureNames)

@@ -9,13 +9,13 @@ enum CpuFeature : uint32_t {
     CpuSsse3 = 1u << 0,
     CpuSse41 = 1u << 1,
     CpuPclmul = 1u << 2,
-    CpuAvx = 1u << 3,       // only when the OS saves the YMM state
-    CpuAvx2 = 1u << 4,      // only when the OS saves the YMM state
+    CpuAvx = 1u << 3,  // only when the OS saves the YMM state
+    CpuAvx2 = 1u << 4, // only when the OS saves the YMM state
     CpuBmi1 = 1u << 5,
     CpuBmi2 = 1u << 6,
     CpuShaNi = 1u << 7,
-    CpuVpclmul = 1u << 8,   // only with AVX2 usable
-    CpuAvx512 = 1u << 9,    // AVX-512 F + VL, only when the OS saves the ZMM state
+    CpuVpclmul = 1u << 8, // only with AVX2 usable
+    CpuAvx512 = 1u << 9,  // AVX-512 F + VL, only when the OS saves the ZMM state
 };
 
 // Name of every feature bit as used by HASHWARDEN_CPU_MASK, in bit order.
@@ -24,8 +24,8 @@ struct CpuFeatureName {
     const char* name;
 };
 inline constexpr CpuFeatureName CpuFeatureNames[] = {
-    {CpuSsse3, "ssse3"}, {CpuSse41, "sse4_1"}, {CpuPclmul, "pclmul"}, {CpuAvx, "avx"},
-    {CpuAvx2, "avx2"},   {CpuBmi1, "bmi1"},    {CpuBmi2, "bmi2"},     {CpuShaNi, "shani"},
+    {CpuSsse3, "ssse3"},     {CpuSse41, "sse4_1"},  {CpuPclmul, "pclmul"}, {CpuAvx, "avx"},
+    {CpuAvx2, "avx2"},       {CpuBmi1, "bmi1"},     {CpuBmi2, "bmi2"},     {CpuShaNi, "shani"},
     {CpuVpclmul, "vpclmul"}, {CpuAvx512, "avx512"},
 };
 

@@ -12,14 +12,16 @@ constexpr uint32_t Polynomial = 0x04C11DB7u;
 
 // x^k mod P as a normal-form polynomial of degree below 32.
 constexpr uint32_t xPowerModP(unsigned k) {
-    uint32_t r = 1;   // x^0
-    for (unsigned i = 0; i < k; ++i) r = (r & 0x80000000u) ? (r << 1) ^ Polynomial : (r << 1);
+    uint32_t r = 1; // x^0
+    for (unsigned i = 0; i < k; ++i)
+        r = (r & 0x80000000u) ? (r << 1) ^ Polynomial : (r << 1);
     return r;
 }
 
 constexpr uint32_t reflect32(uint32_t v) {
     uint32_t r = 0;
-    for (int i = 0; i < 32; ++i) r |= ((v >> i) & 1u) << (31 - i);
+    for (int i = 0; i < 32; ++i)
+        r |= ((v >> i) & 1u) << (31 - i);
     return r;
 }
 
@@ -31,7 +33,9 @@ constexpr uint32_t reflect32(uint32_t v) {
 // A lane A (bytes in memory order) followed by D more bits of message is folded onto the lane D
 // bits further on as  lowHalf(A) * c(D + 32)  ^  highHalf(A) * c(D - 32),  where the low half holds
 // the earlier, higher-order message bits.
-constexpr uint64_t foldConstant(unsigned k) { return uint64_t(reflect32(xPowerModP(k))) << 1; }
+constexpr uint64_t foldConstant(unsigned k) {
+    return uint64_t(reflect32(xPowerModP(k))) << 1;
+}
 
 // Constant pairs for a fold distance of D bits: {low half multiplier, high half multiplier}.
 struct FoldPair {

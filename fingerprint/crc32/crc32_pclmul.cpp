@@ -16,10 +16,13 @@ constexpr crc32fold::FoldPair Fold4 = crc32fold::foldPair(Lanes * LaneBytes * 8)
 constexpr crc32fold::FoldPair Fold1 = crc32fold::foldPair(LaneBytes * 8);
 
 inline __m128i fold(__m128i lane, __m128i constants) {
-    return _mm_xor_si128(_mm_clmulepi64_si128(lane, constants, 0x00), _mm_clmulepi64_si128(lane, constants, 0x11));
+    return _mm_xor_si128(_mm_clmulepi64_si128(lane, constants, 0x00),
+                         _mm_clmulepi64_si128(lane, constants, 0x11));
 }
 
-inline __m128i load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline __m128i load(const uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
 
 } // namespace
 

@@ -28,10 +28,13 @@ inline __m256i fold(__m256i lanes, __m256i constants) {
 }
 
 inline __m128i fold128(__m128i lane, __m128i constants) {
-    return _mm_xor_si128(_mm_clmulepi64_si128(lane, constants, 0x00), _mm_clmulepi64_si128(lane, constants, 0x11));
+    return _mm_xor_si128(_mm_clmulepi64_si128(lane, constants, 0x00),
+                         _mm_clmulepi64_si128(lane, constants, 0x11));
 }
 
-inline __m256i load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+inline __m256i load(const uint8_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
 
 } // namespace
 
@@ -39,7 +42,8 @@ uint32_t crc32Vpclmul(uint32_t crc, const uint8_t* data, std::size_t length) {
     if (data == nullptr) return crc;
     if (length < MinimumLength) return crc32Pclmul(crc, data, length);
 
-    __m256i y0 = _mm256_xor_si256(load(data), _mm256_zextsi128_si256(_mm_cvtsi32_si128(static_cast<int>(~crc))));
+    __m256i y0 =
+        _mm256_xor_si256(load(data), _mm256_zextsi128_si256(_mm_cvtsi32_si128(static_cast<int>(~crc))));
     __m256i y1 = load(data + 32);
     __m256i y2 = load(data + 64);
     __m256i y3 = load(data + 96);
@@ -67,7 +71,8 @@ uint32_t crc32Vpclmul(uint32_t crc, const uint8_t* data, std::size_t length) {
     }
 
     // Fold the earlier 128-bit lane onto the later one, then any whole 16-byte pieces left.
-    const __m128i kLane = _mm_set_epi64x(static_cast<long long>(FoldLane.high), static_cast<long long>(FoldLane.low));
+    const __m128i kLane =
+        _mm_set_epi64x(static_cast<long long>(FoldLane.high), static_cast<long long>(FoldLane.low));
     __m128i x = _mm_xor_si128(fold128(_mm256_castsi256_si128(y), kLane), _mm256_extracti128_si256(y, 1));
     while (length >= 16) {
         x = _mm_xor_si128(fold128(x, kLane), _mm_loadu_si128(reinterpret_cast<const __m128i*>(data)));

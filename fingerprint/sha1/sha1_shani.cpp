@@ -9,18 +9,18 @@ namespace {
 
 struct Registers {
     __m128i abcd;
-    __m128i e[2];         // group g consumes e[g % 2] and leaves A (the next group's E source) in the other
-    __m128i message[4];   // message words 4g..4g+3 of group g live in message[g % 4]
+    __m128i e[2];       // group g consumes e[g % 2] and leaves A (the next group's E source) in the other
+    __m128i message[4]; // message words 4g..4g+3 of group g live in message[g % 4]
 };
 
 // One group of four rounds (sha1rnds4 with the round function of rounds 20 (G/5) onwards), with
 // the schedule of later groups advanced alongside: msg2 completes group g+1, XOR and msg1 prepare
 // groups g+2 and g+3.
-template <int G>
-inline void fourRounds(Registers& r, const uint8_t* block, __m128i byteSwap) {
+template <int G> inline void fourRounds(Registers& r, const uint8_t* block, __m128i byteSwap) {
     __m128i& current = r.message[G % 4];
     if constexpr (G < 4)
-        current = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * G)), byteSwap);
+        current =
+            _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * G)), byteSwap);
     if constexpr (G == 0)
         r.e[0] = _mm_add_epi32(r.e[0], current);
     else
@@ -42,7 +42,8 @@ inline void fourRounds(Registers& r, const uint8_t* block, __m128i byteSwap) {
 }
 
 template <int... G>
-inline void allRounds(Registers& r, const uint8_t* block, __m128i byteSwap, std::integer_sequence<int, G...>) {
+inline void allRounds(Registers& r, const uint8_t* block, __m128i byteSwap,
+                      std::integer_sequence<int, G...>) {
     (fourRounds<G>(r, block, byteSwap), ...);
 }
 

@@ -22,17 +22,18 @@ alignas(16) constexpr uint32_t RoundConstants[64] = {
 struct Registers {
     __m128i abef;
     __m128i cdgh;
-    __m128i message[4];   // message words 4g..4g+3 of group g live in message[g % 4]
+    __m128i message[4]; // message words 4g..4g+3 of group g live in message[g % 4]
 };
 
 // One group of four rounds. The schedule of later groups is advanced alongside: message[g+1] gets
 // its second step here, message[g-1] its first step (sha256msg1), as far as they are needed.
-template <int G>
-inline void fourRounds(Registers& r, const uint8_t* block, __m128i byteSwap) {
+template <int G> inline void fourRounds(Registers& r, const uint8_t* block, __m128i byteSwap) {
     __m128i& current = r.message[G % 4];
     if constexpr (G < 4)
-        current = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * G)), byteSwap);
-    __m128i wk = _mm_add_epi32(current, _mm_load_si128(reinterpret_cast<const __m128i*>(RoundConstants + 4 * G)));
+        current =
+            _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * G)), byteSwap);
+    __m128i wk =
+        _mm_add_epi32(current, _mm_load_si128(reinterpret_cast<const __m128i*>(RoundConstants + 4 * G)));
     r.cdgh = _mm_sha256rnds2_epu32(r.cdgh, r.abef, wk);
     if constexpr (G >= 3 && G <= 14) {
         __m128i& next = r.message[(G + 1) % 4];
@@ -48,7 +49,8 @@ inline void fourRounds(Registers& r, const uint8_t* block, __m128i byteSwap) {
 }
 
 template <int... G>
-inline void allRounds(Registers& r, const uint8_t* block, __m128i byteSwap, std::integer_sequence<int, G...>) {
+inline void allRounds(Registers& r, const uint8_t* block, __m128i byteSwap,
+                      std::integer_sequence<int, G...>) {
     (fourRounds<G>(r, block, byteSwap), ...);
 }
 

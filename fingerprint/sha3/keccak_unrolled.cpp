@@ -1,4 +1,4 @@
-// Fully unrolled Keccak-f[1600] (FIPS 202, 3.3) with the 25 lanes in local variables, absorbing a run of blocks.
+// Fully unrolled Keccak-f[1600] (FIPS 202) with the 25 lanes in local variables, absorbing runs of blocks.
 #include "fingerprint/sha3/keccak_accelerated.h"
 
 #include <cstring>
@@ -14,7 +14,9 @@ constexpr uint64_t RoundConstants[24] = {
     0x8000000080008081, 0x8000000000008080, 0x0000000080000001, 0x8000000080008008,
 };
 
-inline uint64_t rotl(uint64_t x, int n) { return (x << n) | (x >> (64 - n)); }
+inline uint64_t rotl(uint64_t x, int n) {
+    return (x << n) | (x >> (64 - n));
+}
 
 // Lanes are little-endian in the byte stream (FIPS 202, B.1); memcpy keeps any alignment legal.
 inline uint64_t loadLane(const uint8_t* p) {
@@ -190,9 +192,29 @@ void keccak1600AbsorbUnrolled(uint64_t lanes[25], const uint8_t* data, std::size
             Asu = Bu ^ (~Ba & Be);
         }
     }
-    lanes[0] = Aba; lanes[1] = Abe; lanes[2] = Abi; lanes[3] = Abo; lanes[4] = Abu;
-    lanes[5] = Aga; lanes[6] = Age; lanes[7] = Agi; lanes[8] = Ago; lanes[9] = Agu;
-    lanes[10] = Aka; lanes[11] = Ake; lanes[12] = Aki; lanes[13] = Ako; lanes[14] = Aku;
-    lanes[15] = Ama; lanes[16] = Ame; lanes[17] = Ami; lanes[18] = Amo; lanes[19] = Amu;
-    lanes[20] = Asa; lanes[21] = Ase; lanes[22] = Asi; lanes[23] = Aso; lanes[24] = Asu;
+    lanes[0] = Aba;
+    lanes[1] = Abe;
+    lanes[2] = Abi;
+    lanes[3] = Abo;
+    lanes[4] = Abu;
+    lanes[5] = Aga;
+    lanes[6] = Age;
+    lanes[7] = Agi;
+    lanes[8] = Ago;
+    lanes[9] = Agu;
+    lanes[10] = Aka;
+    lanes[11] = Ake;
+    lanes[12] = Aki;
+    lanes[13] = Ako;
+    lanes[14] = Aku;
+    lanes[15] = Ama;
+    lanes[16] = Ame;
+    lanes[17] = Ami;
+    lanes[18] = Amo;
+    lanes[19] = Amu;
+    lanes[20] = Asa;
+    lanes[21] = Ase;
+    lanes[22] = Asi;
+    lanes[23] = Aso;
+    lanes[24] = Asu;
 }

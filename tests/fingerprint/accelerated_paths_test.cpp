@@ -1,5 +1,4 @@
-// Every block-function path this CPU can run, each checked against OpenSSL and a bitwise CRC-32;
-// and files past 4 GiB, where 32-bit targets need 64-bit offsets throughout.
+// Every block-function path this CPU runs against OpenSSL and a bitwise CRC-32; files past 4 GiB.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -44,29 +43,42 @@ const PathCase PathCases[] = {
     {Family::Keccak, "portable", "all", 0},
 };
 
-void PrintTo(const PathCase& c, std::ostream* out) { *out << c.path << " (mask \"" << c.mask << "\")"; }
+void PrintTo(const PathCase& c, std::ostream* out) {
+    *out << c.path << " (mask \"" << c.mask << "\")";
+}
 
 using testkit::Slot;
 
 Family familyOf(const Slot& slot) {
     switch (slot.plugin) {
-    case PluginCrc32: return Family::Crc32;
-    case PluginMd5: return Family::Md5;
-    case PluginSha1: return Family::Sha1;
-    case PluginSha2: return slot.bits <= 256 ? Family::Sha256 : Family::Sha512;
-    default: return Family::Keccak;
+    case PluginCrc32:
+        return Family::Crc32;
+    case PluginMd5:
+        return Family::Md5;
+    case PluginSha1:
+        return Family::Sha1;
+    case PluginSha2:
+        return slot.bits <= 256 ? Family::Sha256 : Family::Sha512;
+    default:
+        return Family::Keccak;
     }
 }
 
 const char* activePath(Family family) {
     const KernelSet& k = activeKernels();
     switch (family) {
-    case Family::Crc32: return k.crc32Path;
-    case Family::Md5: return k.md5Path;
-    case Family::Sha1: return k.sha1Path;
-    case Family::Sha256: return k.sha256Path;
-    case Family::Sha512: return k.sha512Path;
-    case Family::Keccak: return k.keccakPath;
+    case Family::Crc32:
+        return k.crc32Path;
+    case Family::Md5:
+        return k.md5Path;
+    case Family::Sha1:
+        return k.sha1Path;
+    case Family::Sha256:
+        return k.sha256Path;
+    case Family::Sha512:
+        return k.sha512Path;
+    case Family::Keccak:
+        return k.keccakPath;
     }
     return "";
 }
@@ -76,7 +88,8 @@ uint32_t crc32Bitwise(uint32_t crc, const uint8_t* data, std::size_t length) {
     uint32_t c = ~crc;
     for (std::size_t i = 0; i < length; ++i) {
         c ^= data[i];
-        for (int bit = 0; bit < 8; ++bit) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+        for (int bit = 0; bit < 8; ++bit)
+            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
     }
     return ~c;
 }
@@ -92,7 +105,7 @@ uint32_t mulModP(uint32_t a, uint32_t b) {
 }
 
 class AcceleratedPath : public testing::TestWithParam<PathCase> {
-protected:
+  protected:
     void SetUp() override {
         testkit::registerPluginsOnce();
         const PathCase& c = GetParam();
@@ -145,7 +158,8 @@ TEST_P(AcceleratedPath, KnownAnswers) {
          "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a2192992a274fc1a836ba3c23a3feebbd"
          "454d4423643ce80e2a9ac94fa54ca49f"},
         {PluginSha2, 512,
-         "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu",
+         "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmno"
+         "pqrstnopqrstu",
          "8e959b75dae313da8cf4f72814fc143f8f7779c6eb9f7fa17299aeadb6889018501d289e4900f7e4331b99dec4b5433a"
          "c7d329eeb6dd26545e96e55b874be909"},
         {PluginSha3, 224, "abc", "e642824c3f8cf24ad09234ee7d3c766fc9a3a5168d0c94ad73b46fdf"},
@@ -227,7 +241,8 @@ TEST_P(AcceleratedCrc32Path, ChainsFromAnyValue) {
     const Crc32Fn crc32 = activeKernels().crc32;
     for (std::size_t split : {0, 1, 15, 16, 63, 64, 255, 256, 257, 1000, 2999, 3000}) {
         const uint32_t first = crc32(0, bytes.data(), split);
-        EXPECT_EQ(crc32(first, bytes.data() + split, bytes.size() - split), crc32Bitwise(0, bytes.data(), bytes.size()))
+        EXPECT_EQ(crc32(first, bytes.data() + split, bytes.size() - split),
+                  crc32Bitwise(0, bytes.data(), bytes.size()))
             << "split at " << split;
     }
     EXPECT_EQ(crc32(0x12345678u, nullptr, 0), 0x12345678u);
@@ -259,7 +274,8 @@ TEST(CpuFeatureMask, ParsesNamesListsAndAll) {
     EXPECT_EQ(parseCpuFeatureMask("sha,avx512bw,bmi"), 0u);
     EXPECT_EQ(cpuFeatureList(CpuSsse3 | CpuShaNi), "ssse3,shani");
     EXPECT_EQ(cpuFeatureList(0), "none");
-    for (const CpuFeatureName& entry : CpuFeatureNames) EXPECT_EQ(parseCpuFeatureMask(entry.name), uint32_t{entry.feature});
+    for (const CpuFeatureName& entry : CpuFeatureNames)
+        EXPECT_EQ(parseCpuFeatureMask(entry.name), uint32_t{entry.feature});
 }
 
 TEST(CpuFeatureMask, EnvironmentHidesFeaturesAndAllGivesPortable) {
@@ -267,7 +283,8 @@ TEST(CpuFeatureMask, EnvironmentHidesFeaturesAndAllGivesPortable) {
     setenv("HASHWARDEN_CPU_MASK", "all", 1);
     EXPECT_EQ(usableCpuFeatures(), 0u);
     chooseKernels();
-    for (Family family : {Family::Crc32, Family::Md5, Family::Sha1, Family::Sha256, Family::Sha512, Family::Keccak})
+    for (Family family :
+         {Family::Crc32, Family::Md5, Family::Sha1, Family::Sha256, Family::Sha512, Family::Keccak})
         EXPECT_STREQ(activePath(family), "portable");
     setenv("HASHWARDEN_CPU_MASK", "shani", 1);
     EXPECT_EQ(usableCpuFeatures(), detectedCpuFeatures() & ~uint32_t{CpuShaNi});
@@ -295,13 +312,14 @@ TEST(Crc32FoldConstants, DerivedFromThePolynomial) {
     for (unsigned a : {96u, 160u, 480u, 544u, 992u, 1056u})
         EXPECT_EQ(xPowerModP(a + 37), mulModP(xPowerModP(a), xPowerModP(37))) << a;
     // Every multiplier fits the 33 bits the folding step assumes.
-    for (unsigned k = 32; k < 2100; ++k) EXPECT_EQ(foldConstant(k) >> 33, 0u) << k;
+    for (unsigned k = 32; k < 2100; ++k)
+        EXPECT_EQ(foldConstant(k) >> 33, 0u) << k;
 }
 
 // A sparse file a little over 4 GiB with data at its start, across the 4 GiB mark and at its end.
 // On 32-bit targets any offset, length or position held in 32 bits shows up here.
 class LargeSparseFile : public testing::Test {
-protected:
+  protected:
     static constexpr int64_t FourGiB = int64_t{1} << 32;
     static constexpr int64_t Size = FourGiB + 3 * 1048576 + 123;
     struct Region {
@@ -318,7 +336,8 @@ protected:
                     {Size - 999, testkit::randomBytes(999, 13)}};
         bool ok = ftruncate(fd, Size) == 0;
         for (const Region& r : regions_)
-            ok = ok && pwrite(fd, r.bytes.data(), r.bytes.size(), r.offset) == static_cast<ssize_t>(r.bytes.size());
+            ok = ok &&
+                 pwrite(fd, r.bytes.data(), r.bytes.size(), r.offset) == static_cast<ssize_t>(r.bytes.size());
         close(fd);
         if (!ok) {
             unlink(name_);
@@ -333,7 +352,8 @@ protected:
         for (const Region& r : regions_)
             for (std::size_t i = 0; i < r.bytes.size(); ++i) {
                 const int64_t at = r.offset + static_cast<int64_t>(i) - offset;
-                if (at >= 0 && at < static_cast<int64_t>(length)) bytes[static_cast<std::size_t>(at)] = r.bytes[i];
+                if (at >= 0 && at < static_cast<int64_t>(length))
+                    bytes[static_cast<std::size_t>(at)] = r.bytes[i];
             }
         return bytes;
     }
@@ -343,8 +363,8 @@ protected:
     uint32_t expectedCrc32(int64_t end) const {
         using namespace crc32fold;
         auto appendZeros = [&](uint32_t crc, int64_t count) {
-            uint32_t power = xPowerModP(0);    // x^(8 * count), by squaring
-            uint32_t square = xPowerModP(8);   // x^(8 * 2^i)
+            uint32_t power = xPowerModP(0);  // x^(8 * count), by squaring
+            uint32_t square = xPowerModP(8); // x^(8 * 2^i)
             for (uint64_t n = static_cast<uint64_t>(count); n != 0; n >>= 1) {
                 if (n & 1u) power = mulModP(power, square);
                 square = mulModP(square, square);
@@ -356,7 +376,8 @@ protected:
         for (const Region& r : regions_) {
             if (r.offset >= end) break;
             crc = appendZeros(crc, r.offset - at);
-            const std::size_t count = static_cast<std::size_t>(std::min<int64_t>(end - r.offset, r.bytes.size()));
+            const std::size_t count =
+                static_cast<std::size_t>(std::min<int64_t>(end - r.offset, r.bytes.size()));
             crc = crc32Bitwise(crc, r.bytes.data(), count);
             at = r.offset + static_cast<int64_t>(count);
         }
@@ -394,7 +415,8 @@ TEST_F(LargeSparseFile, OffsetsPast4GiBReachTheRightBytes) {
 // One pass over more than 4 GiB (reading holes costs the kernel a second or more per GiB here).
 TEST_F(LargeSparseFile, LengthPast4GiB) {
     // A length whose low 32 bits alone would mean 2 MiB; the running position passes 4 GiB too.
-    EXPECT_EQ(fileFingerprint(name_, PluginCrc32, 0, 0, FourGiB + 2 * 1048576), crcText(expectedCrc32(FourGiB + 2 * 1048576)));
+    EXPECT_EQ(fileFingerprint(name_, PluginCrc32, 0, 0, FourGiB + 2 * 1048576),
+              crcText(expectedCrc32(FourGiB + 2 * 1048576)));
 }
 
 } // namespace
