@@ -9,6 +9,10 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHW_SANITIZ
 cmake --build build-asan
 ctest --test-dir build-asan --output-on-failure -j2
 
+# The engine, key-value files, settings and languages cross-compiled for 32-bit ARM boards
+# (32-bit size_t, 64-bit file offsets) and run under qemu-user.
+scripts/test-arm32.sh
+
 # The program as it ships, with every test; GUI tests run on a private Xvfb display.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build
