@@ -3,18 +3,9 @@
 
 #include "fingerprint/byte_order.h"
 #include "fingerprint/kernels.h"
+#include "fingerprint/sha2/sha2_constants.h"
 
 namespace {
-
-constexpr uint32_t K[64] = {
-    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
-    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
-    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
-    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
-    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
-    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
-    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
-    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
 // FIPS 180-4 4.1.2, with the rotations nested: each copy of x costs a move on processors without
 // a three-operand rotate, and the nested form needs fewer copies.
@@ -42,7 +33,7 @@ inline uint32_t choose(uint32_t x, uint32_t y, uint32_t z) {
     (w[(t)&15] += smallSigma1(w[((t) + 14) & 15]) + w[((t) + 9) & 15] + smallSigma0(w[((t) + 1) & 15]))
 
 #define SHA256_ROUND(a, b, c, d, e, f, g, h, word, t)                                                        \
-    h += bigSigma1(e) + choose(e, f, g) + K[t] + (word);                                                     \
+    h += bigSigma1(e) + choose(e, f, g) + Sha256RoundConstants[t] + (word);                                  \
     d += h;                                                                                                  \
     ab = a ^ b;                                                                                              \
     h += bigSigma0(a) + (b ^ (ab & bc));                                                                     \

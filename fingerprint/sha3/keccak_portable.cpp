@@ -3,18 +3,7 @@
 
 #include "fingerprint/byte_order.h"
 #include "fingerprint/kernels.h"
-
-namespace {
-
-// FIPS 202, 3.2.5: the iota constants of the 24 rounds.
-constexpr uint64_t RoundConstants[24] = {
-    0x0000000000000001, 0x0000000000008082, 0x800000000000808a, 0x8000000080008000, 0x000000000000808b,
-    0x0000000080000001, 0x8000000080008081, 0x8000000000008009, 0x000000000000008a, 0x0000000000000088,
-    0x0000000080008009, 0x000000008000000a, 0x000000008000808b, 0x800000000000008b, 0x8000000000008089,
-    0x8000000000008003, 0x8000000000008002, 0x8000000000000080, 0x000000000000800a, 0x800000008000000a,
-    0x8000000080008081, 0x8000000000008080, 0x0000000080000001, 0x8000000080008008};
-
-} // namespace
+#include "fingerprint/sha3/keccak_constants.h"
 
 void keccak1600AbsorbPortable(uint64_t lanes[25], const uint8_t* data, std::size_t blocks, std::size_t rate) {
     // Lane (x, y) is lanes[x + 5y] and lives in the local axy (and exy between the two rounds of a pair).
@@ -70,7 +59,7 @@ void keccak1600AbsorbPortable(uint64_t lanes[25], const uint8_t* data, std::size
             b2 = std::rotl(a22 ^ d2, 43);
             b3 = std::rotl(a33 ^ d3, 21);
             b4 = std::rotl(a44 ^ d4, 14);
-            e00 = b0 ^ (~b1 & b2) ^ RoundConstants[round];
+            e00 = b0 ^ (~b1 & b2) ^ KeccakRoundConstants[round];
             e10 = b1 ^ (~b2 & b3);
             e20 = b2 ^ (~b3 & b4);
             e30 = b3 ^ (~b4 & b0);
@@ -136,7 +125,7 @@ void keccak1600AbsorbPortable(uint64_t lanes[25], const uint8_t* data, std::size
             b2 = std::rotl(e22 ^ d2, 43);
             b3 = std::rotl(e33 ^ d3, 21);
             b4 = std::rotl(e44 ^ d4, 14);
-            a00 = b0 ^ (~b1 & b2) ^ RoundConstants[round + 1];
+            a00 = b0 ^ (~b1 & b2) ^ KeccakRoundConstants[round + 1];
             a10 = b1 ^ (~b2 & b3);
             a20 = b2 ^ (~b3 & b4);
             a30 = b3 ^ (~b4 & b0);

@@ -1,18 +1,10 @@
 // Fully unrolled Keccak-f[1600] (FIPS 202) with the 25 lanes in local variables, absorbing runs of blocks.
 #include "fingerprint/sha3/keccak_accelerated.h"
+#include "fingerprint/sha3/keccak_constants.h"
 
 #include <cstring>
 
 namespace {
-
-// FIPS 202, 3.2.5: the round constants of iota.
-constexpr uint64_t RoundConstants[24] = {
-    0x0000000000000001, 0x0000000000008082, 0x800000000000808a, 0x8000000080008000, 0x000000000000808b,
-    0x0000000080000001, 0x8000000080008081, 0x8000000000008009, 0x000000000000008a, 0x0000000000000088,
-    0x0000000080008009, 0x000000008000000a, 0x000000008000808b, 0x800000000000008b, 0x8000000000008089,
-    0x8000000000008003, 0x8000000000008002, 0x8000000000000080, 0x000000000000800a, 0x800000008000000a,
-    0x8000000080008081, 0x8000000000008080, 0x0000000080000001, 0x8000000080008008,
-};
 
 inline uint64_t rotl(uint64_t x, int n) {
     return (x << n) | (x >> (64 - n));
@@ -85,7 +77,7 @@ void keccak1600AbsorbUnrolled(uint64_t lanes[25], const uint8_t* data, std::size
             Bi = rotl(Aki ^ Di, 43);
             Bo = rotl(Amo ^ Do, 21);
             Bu = rotl(Asu ^ Du, 14);
-            Eba = Ba ^ (~Be & Bi) ^ RoundConstants[round];
+            Eba = Ba ^ (~Be & Bi) ^ KeccakRoundConstants[round];
             Ebe = Be ^ (~Bi & Bo);
             Ebi = Bi ^ (~Bo & Bu);
             Ebo = Bo ^ (~Bu & Ba);
@@ -145,7 +137,7 @@ void keccak1600AbsorbUnrolled(uint64_t lanes[25], const uint8_t* data, std::size
             Bi = rotl(Eki ^ Di, 43);
             Bo = rotl(Emo ^ Do, 21);
             Bu = rotl(Esu ^ Du, 14);
-            Aba = Ba ^ (~Be & Bi) ^ RoundConstants[round + 1];
+            Aba = Ba ^ (~Be & Bi) ^ KeccakRoundConstants[round + 1];
             Abe = Be ^ (~Bi & Bo);
             Abi = Bi ^ (~Bo & Bu);
             Abo = Bo ^ (~Bu & Ba);
