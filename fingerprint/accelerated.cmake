@@ -32,7 +32,7 @@ if(HW_ACCELERATED_X86)
     sha1/sha1_shani.cpp
     sha2/sha256_shani.cpp
     sha2/sha512_avx2.cpp
-    sha3/keccak_unrolled.cpp
+    sha3/keccak_bmi.cpp
   )
   # Hot loops: fully optimised in every build but a debugging one, like the portable kernels.
   set(hw_hot "$<$<NOT:$<CONFIG:Debug>>:-O3>")
@@ -40,6 +40,6 @@ if(HW_ACCELERATED_X86)
   set_source_files_properties(crc32/crc32_vpclmul.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-msse4.1;-mpclmul;-mavx2;-mvpclmulqdq")
   set_source_files_properties(sha1/sha1_shani.cpp sha2/sha256_shani.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mssse3;-msse4.1;-msha")
   set_source_files_properties(sha2/sha512_avx2.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mavx2;-mbmi;-mbmi2")
-  set_source_files_properties(sha3/keccak_unrolled.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mbmi;-mbmi2")
+  set_source_files_properties(sha3/keccak_bmi.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mbmi;-mbmi2")
   set_source_files_properties(accelerated.cpp PROPERTIES COMPILE_DEFINITIONS HW_ACCELERATED_X86=1)
 endif()

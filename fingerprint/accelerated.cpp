@@ -47,8 +47,8 @@ void chooseAcceleratedKernels([[maybe_unused]] KernelSet& set) {
     }
 
     if (has(usable, CpuBmi1 | CpuBmi2)) {
-        set.keccak = keccak1600AbsorbUnrolled;
-        set.keccakPath = "unrolled";
+        set.keccak = keccak1600AbsorbBmi;
+        set.keccakPath = "bmi";
     }
 #endif
 }

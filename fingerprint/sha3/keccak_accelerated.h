@@ -4,4 +4,4 @@
 #include <cstddef>
 #include <cstdint>
 
-void keccak1600AbsorbUnrolled(uint64_t lanes[25], const uint8_t* data, std::size_t blocks, std::size_t rate);
+void keccak1600AbsorbBmi(uint64_t lanes[25], const uint8_t* data, std::size_t blocks, std::size_t rate);

@@ -39,7 +39,7 @@ const PathCase PathCases[] = {
     {Family::Sha256, "portable", "all", 0},
     {Family::Sha512, "avx2", "", CpuAvx2 | CpuBmi1 | CpuBmi2},
     {Family::Sha512, "portable", "all", 0},
-    {Family::Keccak, "unrolled", "", CpuBmi1 | CpuBmi2},
+    {Family::Keccak, "bmi", "", CpuBmi1 | CpuBmi2},
     {Family::Keccak, "portable", "all", 0},
 };
 
