@@ -2,6 +2,7 @@
 #include "fingerprint/engine.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -102,9 +103,16 @@ std::string fileFingerprint(const char* name, int plugin, int bits, int64_t offs
         entry->destroy == nullptr || name == nullptr || length < -1)
         return {};
 
-    // Names are UTF-8 already, which is what the file system takes.
-    FileCloser file{open(name, O_RDONLY | O_CLOEXEC)};
+    // Names are UTF-8 already, which is what the file system takes. Opened without waiting, so a
+    // named pipe with no writer cannot hold the job for ever.
+    FileCloser file{open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (file.fd < 0) return {};
+    // Only files with an end are fingerprinted: regular files and block devices (disk images).
+    // A pipe, a socket or a character device such as /dev/zero would never end or would change
+    // under the reader, and a folder has no content.
+    struct stat status;
+    if (fstat(file.fd, &status) != 0 || !(S_ISREG(status.st_mode) || S_ISBLK(status.st_mode))) return {};
+    fcntl(file.fd, F_SETFL, fcntl(file.fd, F_GETFL) & ~O_NONBLOCK);
     posix_fadvise(file.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[FingerprintReadSize]());

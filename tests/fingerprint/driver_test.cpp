@@ -1,6 +1,7 @@
 // The registry and the file driver: read sizes, offsets and lengths, failures, read errors, the block gate.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -164,6 +165,22 @@ TEST_F(Driver, AFolderIsAReadErrorNotAnEmptyFile) {
     for (const testkit::Slot& slot : Slots)
         EXPECT_EQ(fileFingerprint("/tmp", slot.plugin, slot.bits), "") << slot.name;
     EXPECT_EQ(fileFingerprint(".", PluginCrc32), "");
+}
+
+TEST_F(Driver, FilesWithoutAnEndGiveTheEmptyTextAtOnce) {
+    // A pipe with no writer used to block the open for ever, /dev/zero to be read for ever; the
+    // alarm turns a regression into a failure instead of a hung suite.
+    char folder[] = "/tmp/hashwarden-fifo-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string fifo = std::string(folder) + "/pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    alarm(20);
+    EXPECT_EQ(fileFingerprint(fifo.c_str(), PluginSha2, 256), "");
+    EXPECT_EQ(fileFingerprint("/dev/zero", PluginCrc32), "");
+    EXPECT_EQ(fileFingerprint("/dev/null", PluginMd5), "");
+    alarm(0);
+    unlink(fifo.c_str());
+    rmdir(folder);
 }
 
 TEST_F(Driver, AFailingFirstReadGivesTheEmptyText) {
