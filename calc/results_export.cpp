@@ -2,7 +2,6 @@
 #include "calc/results_export.h"
 
 #include <cstdio>
-#include <memory>
 
 #include "app/controls.h"
 #include "app/event_loop.h"
@@ -19,11 +18,16 @@ constexpr int InfoMessageHeight = 160;
 constexpr const char* DefaultResultsName = "Checksum";
 constexpr const char* DefaultExtension = ".txt";
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
+// True only when every byte reached the file: a full disk often shows only at the flush or close.
+bool writeWholeFile(const std::string& path, const std::string& text) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    ok = std::fflush(file) == 0 && ok;
+    return std::fclose(file) == 0 && ok;
+}
 
-}  // namespace
+} // namespace
 
 std::string resultsText() {
     std::string text;
@@ -65,15 +69,15 @@ std::string resultsFileName(const std::string& chosen) {
 }
 
 void saveResults() {
-    const std::string chosen =
-        saveFileRequester(catalogueText("tReqSAVEDATA"), folderPart(controlText(ControlId::PathEntry)) + DefaultResultsName,
-                          catalogueText("tReqSAVEPATTERN"), 0);
+    const std::string chosen = saveFileRequester(
+        catalogueText("tReqSAVEDATA"), folderPart(controlText(ControlId::PathEntry)) + DefaultResultsName,
+        catalogueText("tReqSAVEPATTERN"), 0);
     if (chosen.empty()) return;
     setMainWindowSensitive(false);
-    const std::string text = resultsText();
-    if (std::unique_ptr<std::FILE, FileCloser> file{std::fopen(resultsFileName(chosen).c_str(), "wb")})
-        std::fwrite(text.data(), 1, text.size(), file.get());
+    const bool saved = writeWholeFile(resultsFileName(chosen), resultsText());
     setMainWindowSensitive(true);
+    // A save that silently left a short or empty file would pass for a good one: say so.
+    if (!saved) MessageDialog(InfoPreset, catalogueText("tReqSAVEFAILED"));
 }
 
 void deleteAllResults() {
@@ -83,6 +87,7 @@ void deleteAllResults() {
         enableControl(ControlId::copyButton(slot), false);
     }
     setControlText(ControlId::PathEntry, "");
-    for (int id : {ControlId::CopyAllButton, ControlId::SaveButton, ControlId::DeleteAllButton, ControlId::VerifyButton})
+    for (int id : {ControlId::CopyAllButton, ControlId::SaveButton, ControlId::DeleteAllButton,
+                   ControlId::VerifyButton})
         enableControl(id, false);
 }

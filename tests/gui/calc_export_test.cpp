@@ -9,12 +9,13 @@
 #include "calc/verification.h"
 #include "calc_gui_helpers.h"
 #include "calc_oracle.h"
+#include "settings/language_catalogue.h"
 
 namespace calc_test {
 namespace {
 
 class CalcExportTest : public CalcTest {
-protected:
+  protected:
     std::string file;
     void SetUp() override {
         CalcTest::SetUp();
@@ -26,7 +27,8 @@ protected:
         ASSERT_EQ(runJob().size(), 1u);
     }
     std::string line(int slot, bool computed = true) {
-        return std::string(AlgorithmSlots[slot].resultLabel) + (computed ? oracleDigest(file, slot) : "") + "\n";
+        return std::string(AlgorithmSlots[slot].resultLabel) + (computed ? oracleDigest(file, slot) : "") +
+               "\n";
     }
 };
 
@@ -35,7 +37,7 @@ TEST_F(CalcExportTest, CopyOnePutsTheRowsTextOnTheClipboard) {
     click(ControlId::copyButton(2));
     dispatchQueuedEvents();
     EXPECT_EQ(readClipboardWithXclip(), oracleDigest(file, 2));
-    EXPECT_EQ(openMessageDialog().window, nullptr);  // no message for a single row
+    EXPECT_EQ(openMessageDialog().window, nullptr); // no message for a single row
 
     // A row unticked after the job keeps its enabled button and still copies its result.
     tick({0, 8});
@@ -55,7 +57,8 @@ TEST_F(CalcExportTest, CopyAllIsResultsTextFromMemoryThenTheShortMessage) {
     tick({2, 5, 8});
     DialogScript script({DialogAnswer::Yes});
     click(ControlId::CopyAllButton);
-    ASSERT_TRUE(runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
+    ASSERT_TRUE(
+        runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
     EXPECT_EQ(script.texts(), std::vector<std::string>{"E:tReqCLIPBOARD"});
     EXPECT_EQ(lastDialog().height, 120);
     EXPECT_EQ(InfoPreset.height, 160);
@@ -77,7 +80,8 @@ TEST_F(CalcExportTest, CopyAllWithNothingTickedEmptiesTheClipboardAndStillTellsS
     tick({});
     DialogScript script({DialogAnswer::Return});
     click(ControlId::CopyAllButton);
-    ASSERT_TRUE(runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
+    ASSERT_TRUE(
+        runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
     EXPECT_EQ(script.texts(), std::vector<std::string>{"E:tReqCLIPBOARD"});
     EXPECT_EQ(readClipboardWithXclip(), "");
 }
@@ -90,7 +94,7 @@ TEST_F(CalcExportTest, SaveWritesResultsTextUnderTheExtensionRule) {
     std::filesystem::create_directories(scratch() + "v1.0");
     const std::string text = line(0) + line(2) + line(8);
     const std::pair<std::string, std::string> rows[] = {
-        {"report", "report.txt"},         {"report.TXT", "report.TXT"}, {"report.", "report..txt"},
+        {"report", "report.txt"},         {"report.TXT", "report.TXT"},   {"report.", "report..txt"},
         {"my results", "my results.txt"}, {"u/.hidden", "u/.hidden.txt"}, {"v1.0/sums", "v1.0/sums.txt"},
     };
     for (const auto& [chosen, written] : rows) {
@@ -100,9 +104,11 @@ TEST_F(CalcExportTest, SaveWritesResultsTextUnderTheExtensionRule) {
             [](gpointer data) -> gboolean {
                 GList* windows = gtk_window_list_toplevels();
                 for (GList* item = windows; item != nullptr; item = item->next)
-                    if (GTK_IS_FILE_CHOOSER_DIALOG(item->data) && gtk_widget_get_mapped(GTK_WIDGET(item->data))) {
+                    if (GTK_IS_FILE_CHOOSER_DIALOG(item->data) &&
+                        gtk_widget_get_mapped(GTK_WIDGET(item->data))) {
                         gchar* name = gtk_file_chooser_get_current_name(GTK_FILE_CHOOSER(item->data));
-                        if (name != nullptr && static_cast<std::string*>(data)->empty()) *static_cast<std::string*>(data) = name;
+                        if (name != nullptr && static_cast<std::string*>(data)->empty())
+                            *static_cast<std::string*>(data) = name;
                         g_free(name);
                     }
                 g_list_free(windows);
@@ -139,7 +145,7 @@ TEST_F(CalcExportTest, SavingTwiceReplacesTheFileWithoutAQuestionAndCancelWrites
     click(ControlId::SaveButton);
     ASSERT_TRUE(runEventsUntil([&] { return readFileText(target) == line(8); }));
     EXPECT_EQ(openMessageDialog().window, nullptr);
-    EXPECT_EQ(dialogsAnswered(), dialogsBefore);  // no question before replacing
+    EXPECT_EQ(dialogsAnswered(), dialogsBefore); // no question before replacing
 
     tick({});
     answerNextFileRequester(scratch() + "empty");
@@ -147,11 +153,26 @@ TEST_F(CalcExportTest, SavingTwiceReplacesTheFileWithoutAQuestionAndCancelWrites
     ASSERT_TRUE(runEventsUntil([&] { return std::filesystem::exists(scratch() + "empty.txt"); }));
     EXPECT_EQ(std::filesystem::file_size(scratch() + "empty.txt"), 0u);
 
-    answerNextFileRequester("");  // Cancel
+    answerNextFileRequester(""); // Cancel
     click(ControlId::SaveButton);
     dispatchQueuedEvents();
     EXPECT_FALSE(std::filesystem::exists(scratch() + "Checksum.txt"));
     EXPECT_FALSE(std::filesystem::exists(scratch() + "Checksum"));
+}
+
+TEST_F(CalcExportTest, ASaveThatCannotBeWrittenSaysSo) {
+    computeThreeRows();
+    // A full disk: the file opens, the bytes do not fit.
+    const std::string full = scratch() + "full.txt";
+    ASSERT_EQ(symlink("/dev/full", full.c_str()), 0);
+    answerNextFileRequester(full);
+    answerNextDialog(DialogAnswer::Yes);
+    const int dialogsBefore = dialogsAnswered();
+    click(ControlId::SaveButton);
+    ASSERT_TRUE(runEventsUntil([&] { return dialogsAnswered() == dialogsBefore + 1; }));
+    EXPECT_EQ(lastDialog().text, expandLineBreaks(catalogueText("tReqSAVEFAILED")));
+    EXPECT_TRUE(controlEnabled(ControlId::SaveButton));
+    EXPECT_TRUE(gtk_widget_is_sensitive(gtk_bin_get_child(GTK_BIN(MainWindow))));
 }
 
 TEST_F(CalcExportTest, DeleteAllAsksFirstThenClearsResultsAndPathOnly) {
@@ -179,12 +200,13 @@ TEST_F(CalcExportTest, DeleteAllAsksFirstThenClearsResultsAndPathOnly) {
         EXPECT_FALSE(controlEnabled(ControlId::copyButton(slot))) << slot;
         EXPECT_TRUE(controlEnabled(ControlId::algorithmCheckBox(slot))) << slot;
     }
-    for (int id : {ControlId::CopyAllButton, ControlId::SaveButton, ControlId::DeleteAllButton, ControlId::VerifyButton})
+    for (int id : {ControlId::CopyAllButton, ControlId::SaveButton, ControlId::DeleteAllButton,
+                   ControlId::VerifyButton})
         EXPECT_FALSE(controlEnabled(id)) << id;
     EXPECT_EQ(controlState(ControlId::algorithmCheckBox(8)), 1);
     EXPECT_EQ(controlText(ControlId::ExpectedEntry), "kept");
     EXPECT_EQ(shownTextColour(ControlId::resultEntry(0)), MismatchColour);
 }
 
-}  // namespace
-}  // namespace calc_test
+} // namespace
+} // namespace calc_test

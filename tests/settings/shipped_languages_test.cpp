@@ -22,7 +22,7 @@ const std::vector<std::string> TextKeys = {
     "tMenuFILE", "tMenuOPEN", "tMenuQUIT", "tMenuLANGUAGES", "tMenuHELP", "tMenuOPENHELP", "tMenuABOUT",
     "tMenuOPENWEB", "tMainFILE", "tMainALGORITHM", "tMainCLIPBOARD", "tMainSAVE", "tMainDELETEALL",
     "tMainVERIFICATION", "tMainVERIFY", "tMainCANCEL", "tGenBROWSE", "tGenMESSAGE", "tGenOK", "tGenNO", "tGenYES",
-    "tReqOPENFILE", "tReqOPENPATTERN", "tReqSAVEDATA", "tReqSAVEPATTERN", "tReqSURETOEXIT", "tReqINPROGRESSQUIT",
+    "tReqOPENFILE", "tReqOPENPATTERN", "tReqSAVEDATA", "tReqSAVEPATTERN", "tReqSAVEFAILED", "tReqSURETOEXIT", "tReqINPROGRESSQUIT",
     "tReqCANCEL", "tReqDELETEALL", "tReqCLIPBOARD", "tReqFINISHED", "tReqCANCELLED", "tInfoERRORCALCULATE",
     "tAboutTITLE", "tAboutCODE", "tLangFileNAME", "tLangFileLANGID", "tLangFileVERSION", "tLangFileDATE",
     "tLangFileAUTHOR", "tLangFileSOFTWARE"};
