@@ -23,7 +23,7 @@ set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/arm-linux-gnueabihf/pkgconfig:/usr/share/pkg
 set(ENV{PKG_CONFIG_PATH} "")
 set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
 
-# The Debian package is for armhf, and dpkg-shlibdeps must look up the armhf libraries.
+# The Debian package (cmake --build ... --target package) is for armhf.
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE armhf)
 
 # Test discovery and CTest run the ARM executables through the user-mode emulator. The programs
