@@ -16,6 +16,16 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Host libraries must never satisfy a search for the target.
 set(CMAKE_IGNORE_PATH /usr/lib/x86_64-linux-gnu /lib/x86_64-linux-gnu)
 
+# pkg-config (GTK, X11, libpng) must read the armhf .pc files, never the host's; the architecture-
+# independent ones in /usr/share/pkgconfig serve both. Headers and libraries are found through the
+# multiarch paths those files name, so no sysroot prefix is wanted.
+set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/arm-linux-gnueabihf/pkgconfig:/usr/share/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")
+set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
+
+# The Debian package (cmake --build ... --target package) is for armhf.
+set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE armhf)
+
 # Test discovery and CTest run the ARM executables through the user-mode emulator. The programs
 # load the armhf C library of the multiarch install (/lib/arm-linux-gnueabihf), as on a board;
 # pointing the emulator at the cross tool chain's copy instead (-L) makes thread creation crash.

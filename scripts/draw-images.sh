@@ -55,3 +55,23 @@ convert -size 16x16 xc:none -fill '#8B5A2B' -stroke '#4A2E12' -strokewidth 1 -dr
   "${save[@]}" "PNG32:$out/quit.png"
 
 echo "Drew nine images into $out"
+
+# The application icon for the desktop's icon theme, at every size the package ships: the same
+# drawing as packaging/hashwarden.svg (whose 128-unit square it follows stroke for stroke), drawn
+# eight times larger and scaled down, so each size is smooth.
+icons="$(dirname "$out")/packaging/icons"
+hash_strokes() {  # the "#" sign centred at $1,$2 (in 128-unit coordinates)
+  local x=$1 y=$2
+  echo "line $((x-6)),$((y-22)) $((x-10)),$((y+22)) line $((x+10)),$((y-22)) $((x+6)),$((y+22))" \
+       "line $((x-20)),$((y-8)) $((x+21)),$((y-8)) line $((x-21)),$((y+8)) $((x+20)),$((y+8))"
+}
+master="$(mktemp --suffix=.png)"
+trap 'rm -f "$master"' EXIT
+convert -size 128x128 xc:'#DC143C' -fill '#7A0A20' -draw 'rectangle 0,120 128,128' -scale 1024x1024 \
+  -stroke white -strokewidth 56 -draw "scale 8,8 stroke-width 7 $(hash_strokes 38 62) $(hash_strokes 90 62)" \
+  "PNG32:$master"
+for size in 16 24 32 48 64 128 256; do
+  mkdir -p "$icons/${size}x${size}"
+  convert "$master" -filter Lanczos -resize "${size}x${size}" "${save[@]}" "PNG32:$icons/${size}x${size}/hashwarden.png"
+done
+echo "Drew the application icon into $icons"

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <set>
 
@@ -19,12 +20,16 @@ const std::vector<std::string> ShippedCodes = {"de_DE", "en_GB", "en_US", "es_ES
 
 // Every key the program looks up.
 const std::vector<std::string> TextKeys = {
-    "tMenuFILE", "tMenuOPEN", "tMenuQUIT", "tMenuLANGUAGES", "tMenuHELP", "tMenuOPENHELP", "tMenuABOUT",
-    "tMenuOPENWEB", "tMainFILE", "tMainALGORITHM", "tMainCLIPBOARD", "tMainSAVE", "tMainDELETEALL",
-    "tMainVERIFICATION", "tMainVERIFY", "tMainCANCEL", "tGenBROWSE", "tGenMESSAGE", "tGenOK", "tGenNO", "tGenYES",
-    "tReqOPENFILE", "tReqOPENPATTERN", "tReqSAVEDATA", "tReqSAVEPATTERN", "tReqSAVEFAILED", "tReqSURETOEXIT", "tReqINPROGRESSQUIT",
-    "tReqCANCEL", "tReqDELETEALL", "tReqCLIPBOARD", "tReqFINISHED", "tReqCANCELLED", "tInfoERRORCALCULATE",
-    "tAboutTITLE", "tAboutCODE", "tLangFileNAME", "tLangFileLANGID", "tLangFileVERSION", "tLangFileDATE",
+    "tMenuFILE",       "tMenuOPEN",           "tMenuQUIT",        "tMenuLANGUAGES",
+    "tMenuHELP",       "tMenuOPENHELP",       "tMenuABOUT",       "tMenuOPENWEB",
+    "tMainFILE",       "tMainALGORITHM",      "tMainCLIPBOARD",   "tMainSAVE",
+    "tMainDELETEALL",  "tMainVERIFICATION",   "tMainVERIFY",      "tMainCANCEL",
+    "tGenBROWSE",      "tGenMESSAGE",         "tGenOK",           "tGenNO",
+    "tGenYES",         "tReqOPENFILE",        "tReqOPENPATTERN",  "tReqSAVEDATA",
+    "tReqSAVEPATTERN", "tReqSAVEFAILED",      "tReqSURETOEXIT",   "tReqINPROGRESSQUIT",
+    "tReqCANCEL",      "tReqDELETEALL",       "tReqCLIPBOARD",    "tReqFINISHED",
+    "tReqCANCELLED",   "tInfoERRORCALCULATE", "tAboutTITLE",      "tAboutCODE",
+    "tLangFileNAME",   "tLangFileLANGID",     "tLangFileVERSION", "tLangFileDATE",
     "tLangFileAUTHOR", "tLangFileSOFTWARE"};
 
 std::vector<std::string> split(const std::string& text, char separator) {
@@ -42,42 +47,105 @@ std::vector<std::string> split(const std::string& text, char separator) {
 char32_t foldedCodePoint(const std::string& text, std::size_t at) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     char32_t point = byte(at);
-    if (point >= 0xF0) point = ((point & 0x07) << 18) | ((byte(at + 1) & 0x3F) << 12) | ((byte(at + 2) & 0x3F) << 6) | (byte(at + 3) & 0x3F);
-    else if (point >= 0xE0) point = ((point & 0x0F) << 12) | ((byte(at + 1) & 0x3F) << 6) | (byte(at + 2) & 0x3F);
-    else if (point >= 0xC0) point = ((point & 0x1F) << 6) | (byte(at + 1) & 0x3F);
+    if (point >= 0xF0)
+        point = ((point & 0x07) << 18) | ((byte(at + 1) & 0x3F) << 12) | ((byte(at + 2) & 0x3F) << 6) |
+                (byte(at + 3) & 0x3F);
+    else if (point >= 0xE0)
+        point = ((point & 0x0F) << 12) | ((byte(at + 1) & 0x3F) << 6) | (byte(at + 2) & 0x3F);
+    else if (point >= 0xC0)
+        point = ((point & 0x1F) << 6) | (byte(at + 1) & 0x3F);
     if ((point >= 'A' && point <= 'Z') || (point >= 0xC0 && point <= 0xDE && point != 0xD7) ||
         (point >= 0x410 && point <= 0x42F))
         point += 0x20;
     return point;
 }
 
-// Checks a menu title or item text; returns its mnemonic (folded) or 0 when malformed.
-char32_t checkMenuText(const std::string& code, const std::string& key, const std::string& text, bool shortcutAllowed) {
-    const std::size_t tab = text.find('\t');
+// The key of a shortcut, read the way the main window reads it: upper-cased, optional "SHIFT+",
+// "CTRL+" and "ALT+" (each at most once), then one printable character, "F1" to "F12" or "DEL".
+// Returns the shortcut in a canonical form, or "" when the window would attach no accelerator.
+std::string canonicalShortcut(const std::string& shortcut) {
+    std::string upper = shortcut;
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return std::toupper(c); });
+    const std::size_t plus = upper.rfind('+');
+    const std::string keyName = plus == std::string::npos ? upper : upper.substr(plus + 1);
+    std::set<std::string> modifiers;
+    if (plus != std::string::npos)
+        for (const std::string& modifier : split(upper.substr(0, plus), '+')) {
+            if (modifier != "SHIFT" && modifier != "CTRL" && modifier != "ALT") return "";
+            if (!modifiers.insert(modifier).second) return "";
+        }
+    const bool character = keyName.size() == 1 && std::isgraph(static_cast<unsigned char>(keyName[0]));
+    bool function = false;
+    if (keyName.size() >= 2 && keyName.size() <= 3 && keyName[0] == 'F' &&
+        keyName.find_first_not_of("0123456789", 1) == std::string::npos) {
+        const int number = std::stoi(keyName.substr(1));
+        function = number >= 1 && number <= 12 && keyName[1] != '0';
+    }
+    if (!character && !function && keyName != "DEL") return "";
+    std::string canonical;
+    for (const std::string& modifier : modifiers)
+        canonical += modifier + "+";
+    return canonical + keyName;
+}
+
+struct MenuTextParts {
+    char32_t mnemonic = 0; // folded; 0 when malformed
+    std::string shortcut;  // canonical, "" when there is none
+};
+
+// Checks a menu title or item text. The window takes the label up to a tab (or the two characters
+// backslash t, as a file without escapes may write it); "&" marks the mnemonic.
+MenuTextParts checkMenuText(const std::string& code, const std::string& key, const std::string& text,
+                            bool shortcutAllowed) {
+    MenuTextParts parts;
+    std::size_t tab = text.find('\t');
+    std::size_t skip = 1;
+    if (const std::size_t escaped = text.find("\\t"); escaped < tab) {
+        tab = escaped;
+        skip = 2;
+    }
     const std::string label = text.substr(0, tab);
     EXPECT_EQ(std::count(label.begin(), label.end(), '&'), 1) << code << " " << key << ": one mnemonic";
     const std::size_t amp = label.find('&');
     if (amp == std::string::npos || amp + 1 >= label.size()) {
         ADD_FAILURE() << code << " " << key << ": '&' must mark a character";
-        return 0;
+        return parts;
     }
     EXPECT_NE(label[amp + 1], ' ') << code << " " << key;
     if (tab != std::string::npos) {
         EXPECT_TRUE(shortcutAllowed) << code << " " << key << ": menu titles take no shortcut";
-        const std::vector<std::string> parts = split(text.substr(tab + 1), '+');
-        for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-            std::string modifier = parts[i];
-            std::transform(modifier.begin(), modifier.end(), modifier.begin(), ::toupper);
-            EXPECT_TRUE(modifier == "SHIFT" || modifier == "CTRL" || modifier == "ALT") << code << " " << key;
-        }
-        std::string keyName = parts.back();
-        std::transform(keyName.begin(), keyName.end(), keyName.begin(), ::toupper);
-        const bool function = keyName.size() >= 2 && keyName[0] == 'F' && std::stoi(keyName.substr(1)) >= 1 &&
-                              std::stoi(keyName.substr(1)) <= 12 &&
-                              keyName.find_first_not_of("0123456789", 1) == std::string::npos;
-        EXPECT_TRUE(keyName.size() == 1 || function || keyName == "DEL") << code << " " << key << ": " << keyName;
+        parts.shortcut = canonicalShortcut(text.substr(tab + skip));
+        EXPECT_FALSE(parts.shortcut.empty())
+            << code << " " << key << ": shortcut '" << text.substr(tab + skip) << "'";
     }
-    return foldedCodePoint(label, amp + 1);
+    parts.mnemonic = foldedCodePoint(label, amp + 1);
+    return parts;
+}
+
+// Lines a dialog text takes when wrapped at `width` characters (code points), "\n" breaking lines.
+int wrappedLines(const std::string& text, std::size_t width) {
+    int lines = 0;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find("\\n", start);
+        std::size_t column = 0;
+        int lineCount = 1;
+        for (const std::string& word : split(text.substr(start, end - start), ' ')) {
+            const std::size_t length = std::count_if(word.begin(), word.end(), [](char c) {
+                return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+            });
+            if (column > 0 && column + 1 + length > width) {
+                ++lineCount;
+                column = length;
+            } else {
+                column += (column > 0 ? 1 : 0) + length;
+            }
+        }
+        lines += lineCount;
+        if (end == std::string::npos) return lines;
+        start = end + 2;
+    }
 }
 
 void checkFilterList(const std::string& code, const std::string& key, const std::string& text) {
@@ -99,7 +167,7 @@ void checkFilterList(const std::string& code, const std::string& key, const std:
 }
 
 class ShippedLanguages : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         clearLanguages();
         clearCatalogue();
@@ -110,14 +178,16 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(ShippedLanguages, FilesAreUtf8AndTheSameInBothPackForms) {
     const std::vector<LanguageFileData> folder = readLanguagePack(FolderPack);
     const std::vector<LanguageFileData> zip = readLanguagePack(ZipPack);
     std::map<std::string, std::string> fromFolder, fromZip;
-    for (const auto& file : folder) fromFolder[file.code] = file.bytes;
-    for (const auto& file : zip) fromZip[file.code] = file.bytes;
+    for (const auto& file : folder)
+        fromFolder[file.code] = file.bytes;
+    for (const auto& file : zip)
+        fromZip[file.code] = file.bytes;
     EXPECT_EQ(fromFolder, fromZip);
     std::vector<std::string> codes;
     for (const auto& [code, bytes] : fromFolder) {
@@ -138,29 +208,58 @@ TEST_F(ShippedLanguages, EveryKeyHasATextAndTheTextsAreWellFormed) {
         const std::string& code = language.code;
         clearCatalogue();
         ASSERT_TRUE(loadCatalogue(FolderPack, code)) << code;
-        for (const std::string& key : TextKeys) EXPECT_FALSE(catalogueText(key).empty()) << code << " " << key;
+        for (const std::string& key : TextKeys)
+            EXPECT_FALSE(catalogueText(key).empty()) << code << " " << key;
+
+        // Nothing more, and nothing twice: a misspelt key would leave its text unused, a repeated one
+        // would silently override the first, and a key above the first group is never loaded.
+        KeyValueFile file;
+        ASSERT_TRUE(file.openFile(FolderPack + "/" + code + ".language")) << code;
+        std::set<std::string> keysInFile;
+        bool inGroup = false;
+        for (const KeyValueFile::Entry& entry : file.entries()) {
+            inGroup = inGroup || entry.kind == KeyValueFile::EntryKind::Group;
+            if (entry.kind != KeyValueFile::EntryKind::Key) continue;
+            EXPECT_TRUE(inGroup) << code << " " << entry.name << ": before the first group";
+            EXPECT_TRUE(keysInFile.insert(entry.name).second)
+                << code << " " << entry.name << ": written twice";
+            EXPECT_NE(std::find(TextKeys.begin(), TextKeys.end(), entry.name), TextKeys.end())
+                << code << " " << entry.name << ": not a key of the catalogue";
+        }
+        EXPECT_EQ(keysInFile.size(), TextKeys.size()) << code;
+        (void)file.closeFile();
         EXPECT_EQ(catalogueText("tLangFileNAME"), language.displayName);
         EXPECT_EQ(catalogueText("tLangFileLANGID"), code);
         EXPECT_EQ(catalogueText("tLangFileAUTHOR"), "The Hashwarden developers");
         EXPECT_EQ(catalogueText("tLangFileSOFTWARE"), "Hashwarden");
 
-        // Mnemonics must differ within the menu bar and within each menu.
+        // Mnemonics must differ within the menu bar and within each menu; shortcuts all belong to
+        // the window, so they must differ across every menu (F1 is the window's own, for Help).
         const std::vector<std::vector<std::pair<std::string, bool>>> menus = {
             {{"tMenuFILE", false}, {"tMenuLANGUAGES", false}, {"tMenuHELP", false}},
             {{"tMenuOPEN", true}, {"tMenuQUIT", true}},
             {{"tMenuOPENHELP", true}, {"tMenuABOUT", true}, {"tMenuOPENWEB", true}}};
+        std::map<std::string, std::string> shortcuts;
         for (const auto& items : menus) {
             std::set<char32_t> mnemonics;
             for (const auto& [key, shortcutAllowed] : items) {
-                const char32_t mnemonic = checkMenuText(code, key, catalogueText(key), shortcutAllowed);
-                EXPECT_TRUE(mnemonics.insert(mnemonic).second) << code << " " << key << ": mnemonic used twice";
+                const MenuTextParts parts = checkMenuText(code, key, catalogueText(key), shortcutAllowed);
+                EXPECT_TRUE(mnemonics.insert(parts.mnemonic).second)
+                    << code << " " << key << ": mnemonic used twice";
+                if (!parts.shortcut.empty() && key != "tMenuOPENHELP") {
+                    EXPECT_TRUE(shortcuts.emplace(parts.shortcut, key).second)
+                        << code << " " << key << ": shortcut " << parts.shortcut << " also on "
+                        << shortcuts[parts.shortcut];
+                }
             }
         }
+        EXPECT_EQ(shortcuts.count("F1"), 0u) << code << ": F1 is the window's Help key";
         EXPECT_NE(catalogueText("tMenuOPENHELP").find("\tF1"), std::string::npos) << code;
 
         checkFilterList(code, "tReqOPENPATTERN", catalogueText("tReqOPENPATTERN"));
         checkFilterList(code, "tReqSAVEPATTERN", catalogueText("tReqSAVEPATTERN"));
-        EXPECT_EQ(split(catalogueText("tReqOPENPATTERN"), '|')[1], "*.*") << code << ": every file is the first filter";
+        EXPECT_EQ(split(catalogueText("tReqOPENPATTERN"), '|')[1], "*.*")
+            << code << ": every file is the first filter";
 
         // Texts outside menus carry no "&" or tab; the only escape is backslash n, and the
         // About text (shown as it stands) has none.
@@ -174,6 +273,32 @@ TEST_F(ShippedLanguages, EveryKeyHasATextAndTheTextsAreWellFormed) {
                 EXPECT_TRUE(at + 1 < text.size() && text[at + 1] == 'n') << code << " " << key;
         }
         EXPECT_EQ(catalogueText("tAboutCODE").find('\\'), std::string::npos) << code;
+
+        // The dialog texts: a statement and a question (or advice) on lines of their own, a
+        // one-sentence text on one; and all of it within the dialog's text area (360 pixels wide,
+        // about 40 characters of its bold font a line; four lines in the 120-pixel dialogs, six in
+        // the 160-pixel ones, where the end message adds a blank line and the failure count).
+        for (const std::string& key : TextKeys) {
+            const std::string text = catalogueText(key);
+            const bool twoParts = key == "tReqINPROGRESSQUIT" || key == "tReqDELETEALL" ||
+                                  key == "tReqSAVEFAILED" || key == "tReqCLIPBOARD";
+            std::size_t breaks = 0;
+            for (std::size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at + 2))
+                ++breaks;
+            EXPECT_EQ(breaks, twoParts ? 1u : 0u) << code << " " << key << ": " << text;
+            EXPECT_FALSE(text.starts_with("\\n") || text.ends_with("\\n")) << code << " " << key;
+        }
+        for (const std::string key :
+             {"tReqSURETOEXIT", "tReqINPROGRESSQUIT", "tReqCANCEL", "tReqDELETEALL", "tReqCLIPBOARD"})
+            EXPECT_LE(wrappedLines(catalogueText(key), 40), 4)
+                << code << " " << key << ": " << catalogueText(key);
+        EXPECT_LE(wrappedLines(catalogueText("tReqSAVEFAILED"), 40), 6)
+            << code << ": " << catalogueText("tReqSAVEFAILED");
+        for (const std::string key : {"tReqFINISHED", "tReqCANCELLED"})
+            EXPECT_LE(wrappedLines(
+                          catalogueText(key) + "\\n\\n" + catalogueText("tInfoERRORCALCULATE") + "  11", 40),
+                      6)
+                << code << " " << key;
     }
 }
 

@@ -1,0 +1,49 @@
+#!/bin/sh
+# Builds the Debian package, checks it with lintian, desktop-file-validate and appstreamcli, unpacks
+# it into a temporary root (nothing is installed on the system) and runs the end-to-end test on the
+# unpacked program through its link in /usr/bin.
+# Usage: package_test.sh BUILD E2E_SCRIPT CLIPBOARD_MANAGER
+set -eu
+build="$1"
+e2e="$2"
+manager="$3"
+fail() { echo "package: $*" >&2; exit 1; }
+
+rm -f "$build"/hashwarden_*.deb
+cmake --build "$build" --target package >/dev/null || fail "cpack failed"
+arch="$(dpkg --print-architecture)"
+deb="$(ls "$build"/hashwarden_*_"$arch".deb)" || fail "no hashwarden_<version>_$arch.deb in $build"
+
+# Errors fail the test; the warnings that remain are explained in the README.
+lintian --fail-on error "$deb" || fail "lintian reports errors"
+
+# Run-time dependencies come from dpkg-shlibdeps: every library the program links, most with a
+# minimum version.
+depends="$(dpkg-deb -f "$deb" Depends)"
+for library in libgtk-3-0 libarchive13 libc6 libpng16-16 libx11-6; do
+  printf ', %s,\n' "$depends" | grep -Eq ", $library( \(>= [^)]+\))?," || fail "Depends lacks $library: $depends"
+done
+
+root="$(mktemp -d /tmp/hw-package-XXXXXX)"
+trap 'rm -rf "$root"' EXIT
+dpkg-deb -x "$deb" "$root"
+for f in usr/lib/hashwarden/hashwarden usr/lib/hashwarden/Hashwarden.lang/en_GB.language \
+         usr/share/applications/hashwarden.desktop usr/share/metainfo/example.brightmoor.hashwarden.metainfo.xml \
+         usr/share/icons/hicolor/scalable/apps/hashwarden.svg usr/share/man/man1/hashwarden.1.gz \
+         usr/share/doc/hashwarden/copyright usr/share/doc/hashwarden/changelog.gz; do
+  [ -f "$root/$f" ] || fail "missing $f"
+done
+for size in 16 24 32 48 64 128 256; do
+  icon="$root/usr/share/icons/hicolor/${size}x${size}/apps/hashwarden.png"
+  file "$icon" | grep -q "PNG image data, $size x $size," || fail "icon $size: $(file "$icon")"
+done
+[ "$(readlink "$root/usr/bin/hashwarden")" = "../lib/hashwarden/hashwarden" ] || fail "bad link in /usr/bin"
+
+desktop-file-validate "$root/usr/share/applications/hashwarden.desktop" || fail "desktop entry"
+grep -qx 'Exec=hashwarden %f' "$root/usr/share/applications/hashwarden.desktop" || fail "Exec line"
+grep -qx 'MimeType=application/octet-stream;' "$root/usr/share/applications/hashwarden.desktop" || fail "MimeType"
+appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/example.brightmoor.hashwarden.metainfo.xml" \
+  || fail "metainfo"
+
+/usr/bin/python3 "$e2e" "$root/usr/bin/hashwarden" "$manager"
+echo "package: OK ($deb)"
