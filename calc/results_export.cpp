@@ -17,6 +17,10 @@ constexpr int CopyAllMessageHeight = 120;
 constexpr int InfoMessageHeight = 160;
 constexpr const char* DefaultResultsName = "Checksum";
 constexpr const char* DefaultExtension = ".txt";
+// The message is the program's own addition, so a language pack made for an older version
+// may lack it; an empty dialog would hide that the results were not saved.
+constexpr const char* ShippedSaveFailedText =
+    "The results could not be saved.\\nCheck that the folder is writable and the disk is not full.";
 
 // True only when every byte reached the file: a full disk often shows only at the flush or close.
 bool writeWholeFile(const std::string& path, const std::string& text) {
@@ -77,7 +81,12 @@ void saveResults() {
     const bool saved = writeWholeFile(resultsFileName(chosen), resultsText());
     setMainWindowSensitive(true);
     // A save that silently left a short or empty file would pass for a good one: say so.
-    if (!saved) MessageDialog(InfoPreset, catalogueText("tReqSAVEFAILED"));
+    if (!saved) MessageDialog(InfoPreset, saveFailedText());
+}
+
+std::string saveFailedText() {
+    const std::string text = catalogueText("tReqSAVEFAILED");
+    return text.empty() ? ShippedSaveFailedText : text;
 }
 
 void deleteAllResults() {
