@@ -158,6 +158,13 @@ gboolean onPathDragMotion(GtkWidget*, GdkDragContext*, gint, gint, guint, gpoint
     return TRUE;
 }
 
+// A file URI names a local file only without a host or with this machine's: file://server/path
+// is a file on another machine, not the local /path.
+bool isLocalHost(const gchar* host) {
+    return host == nullptr || *host == '\0' || g_ascii_strcasecmp(host, "localhost") == 0 ||
+           g_ascii_strcasecmp(host, g_get_host_name()) == 0;
+}
+
 // The toolkit finishes the drop itself (GTK_DEST_DEFAULT_DROP) once this returns.
 void onPathDragDataReceived(GtkWidget* widget, GdkDragContext*, gint, gint, GtkSelectionData* data, guint,
                             guint, gpointer) {
@@ -167,8 +174,14 @@ void onPathDragDataReceived(GtkWidget* widget, GdkDragContext*, gint, gint, GtkS
     if (data != nullptr) {
         if (gchar** uris = gtk_selection_data_get_uris(data)) {
             for (gchar** uri = uris; *uri != nullptr; ++uri) {
-                gchar* name = g_filename_from_uri(*uri, nullptr, nullptr); // null for non-local URIs
-                if (name == nullptr) continue;
+                gchar* host = nullptr;
+                gchar* name = g_filename_from_uri(*uri, &host, nullptr); // null for non-file URIs
+                const bool local = name != nullptr && isLocalHost(host);
+                g_free(host);
+                if (!local) {
+                    g_free(name);
+                    continue;
+                }
                 if (any) names += '\n';
                 names += name;
                 any = true;

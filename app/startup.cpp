@@ -44,6 +44,8 @@ bool startToolkit(int& argc, char**& argv) {
     XInitThreads();
     installToolkitLock();
     if (!gtk_init_check(&argc, &argv)) return false;
+    // The toolkit's initialisation sets every category from the environment again.
+    std::setlocale(LC_NUMERIC, "C");
     toolkitEnter(); // the main thread holds the lock except while the main loop waits
     registerAllPlugins();
     ToolkitStarted = true;

@@ -1,10 +1,13 @@
 // The shell's commands on the real window: start arguments, drops, quit questions, help, web page, file
 // requester.
+#include <locale.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -243,6 +246,62 @@ TEST_F(CommandTest, ChooseFileUsesTheRequesterAndItsFolder) {
     postEvent(Event{MenuEvent, MainWindowNumber, MenuOpen, 0, {}});
     ASSERT_TRUE(runEventsUntil([&] { return controlText(ControlId::PathEntry) == other; }));
     EXPECT_EQ(lastRequesterFolder() + "/", scratch());
+}
+
+// A file URI with a host names a file on that machine: only no host, "localhost" or this machine's
+// own name make a local file.
+TEST_F(CommandTest, DroppedFilesOfAnotherHostAreLeftOut) {
+    const std::string file = scratch() + "here.bin";
+    writeFileText(file, "1");
+    ASSERT_TRUE(start());
+    struct Case {
+        std::vector<std::string> uris;
+        std::string names;
+    };
+    const std::vector<Case> cases = {
+        {{"file://otherhost" + file}, ""},
+        {{"file://localhost" + file}, file},
+        {{"file://" + file}, file},
+        {{"file://otherhost" + file, "file://LOCALHOST" + file}, file},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.uris.front());
+        clearEventQueue();
+        dropUris(c.uris);
+        Event event;
+        ASSERT_TRUE(
+            waitForEventWhereFor([](const Event& e) { return e.kind == DropEvent; }, DefaultWaitMs, &event));
+        EXPECT_EQ(event.data, c.names);
+    }
+}
+
+// Start-up sets numbers to the "C" locale, and the toolkit's initialisation must not undo it. The
+// toolkit starts once per process, so the start runs in a fresh copy of this test program.
+TEST_F(CommandTest, NumbersKeepTheDecimalPointInACommaLocale) {
+    constexpr const char* CommaLocale = "de_DE.UTF-8";
+    if (locale_t probe = newlocale(LC_ALL_MASK, CommaLocale, nullptr)) {
+        freelocale(probe);
+    } else {
+        GTEST_SKIP() << CommaLocale << " is not installed";
+    }
+    const char* old = std::getenv("LC_ALL");
+    const std::string saved = old != nullptr ? old : "";
+    setenv("LC_ALL", CommaLocale, 1);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            if (!start()) std::_Exit(3);
+            const bool point = std::string(std::localeconv()->decimal_point) == ".";
+            char formatted[16];
+            std::snprintf(formatted, sizeof formatted, "%.1f", 2.5);
+            const bool restSet = std::string(std::setlocale(LC_MESSAGES, nullptr)) == CommaLocale;
+            std::_Exit(point && std::string(formatted) == "2.5" && restSet ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    if (old != nullptr)
+        setenv("LC_ALL", saved.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
 }
 
 TEST(LauncherTest, ParametersSplitAtBlanksWithQuotedParts) {
