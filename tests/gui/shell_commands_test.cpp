@@ -9,7 +9,10 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 
 #include "app/launcher.h"
 #include "dialogs/message_dialog.h"
@@ -196,6 +199,68 @@ TEST_F(CommandTest, HelpStartsOnceWhileRunningAgainAfterItEndsAndIsKilledAtQuit)
     EXPECT_EQ(HelpProcess.load(), 0);
     EXPECT_EQ(kill(second, 0), -1); // killed and reaped
     EXPECT_EQ(errno, ESRCH);
+}
+
+// Holds the first HelpWatcher that sees its help program end, before it clears anything, until
+// released; counts watcher threads that have ended.
+struct HelpWatcherHold {
+    static inline std::mutex mutex;
+    static inline std::condition_variable changed;
+    static inline pid_t held = 0;
+    static inline bool released = false;
+    static inline std::vector<pid_t> ended;
+    static void probe(pid_t process, bool leaving) {
+        std::unique_lock lock(mutex);
+        if (leaving) {
+            ended.push_back(process);
+        } else if (held == 0) {
+            held = process;
+            g_main_context_wakeup(nullptr);
+            changed.wait(lock, [] { return released; });
+        }
+        g_main_context_wakeup(nullptr);
+    }
+    static bool heldAt(pid_t process) {
+        std::lock_guard lock(mutex);
+        return held == process;
+    }
+    static bool hasEnded(pid_t process) {
+        std::lock_guard lock(mutex);
+        return std::find(ended.begin(), ended.end(), process) != ended.end();
+    }
+    static void release() {
+        std::lock_guard lock(mutex);
+        released = true;
+        changed.notify_all();
+    }
+};
+
+// The old help program ends just as F1 starts a new one: its watcher, looking a moment later, must
+// leave the new program's state alone, and the new program keeps a watcher of its own.
+TEST_F(CommandTest, AnEndingHelpProgramLeavesTheNewOnesWatcherAlone) {
+    writeFileText(fakeBin() + "Leafscope.exe", "#!/bin/sh\nexec sleep 600\n", 0755);
+    ASSERT_TRUE(start());
+    setHelpWatcherProbe(&HelpWatcherHold::probe);
+    openHelp();
+    const pid_t first = HelpProcess.load();
+    ASSERT_GT(first, 0);
+
+    kill(first, SIGTERM);
+    ASSERT_TRUE(pumpUntil([&] { return HelpWatcherHold::heldAt(first); }));
+    openHelp(); // F1 while the old watcher is between its look and its clearing
+    const pid_t second = HelpProcess.load();
+    ASSERT_GT(second, 0);
+    ASSERT_NE(second, first);
+    HelpWatcherHold::release();
+    ASSERT_TRUE(pumpUntil([&] { return HelpWatcherHold::hasEnded(first); }));
+    EXPECT_EQ(HelpProcess.load(), second);
+    EXPECT_EQ(HelpWatcherActive.load(), 1);
+
+    kill(second, SIGTERM);
+    ASSERT_TRUE(pumpUntil([&] { return HelpWatcherHold::hasEnded(second); }));
+    EXPECT_EQ(HelpProcess.load(), 0);
+    EXPECT_EQ(HelpWatcherActive.load(), 0);
+    setHelpWatcherProbe(nullptr);
 }
 
 TEST_F(CommandTest, HelpWithoutTheProgramDoesNothing) {
