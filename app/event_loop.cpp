@@ -121,6 +121,9 @@ void dispatchEvent(const Event& event) {
         return;
     }
     if (event.window == MainWindowNumber) {
+        // The About window keeps the main window from all input, the close box and F1 included:
+        // neither passes through the window's insensitive controls.
+        if (aboutWindow() != nullptr) return;
         dispatchMainWindow(event);
     } else if (event.window == AboutWindowNumber) {
         if ((event.kind == ControlEvent && event.id == AboutOkButtonId) || event.kind == CloseEvent)

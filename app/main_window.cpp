@@ -573,6 +573,12 @@ void setMainWindowSensitive(bool on) {
     gtk_widget_set_sensitive(gtk_bin_get_child(GTK_BIN(MainWindow)), on);
 }
 
+bool mainWindowSensitive() {
+    if (MainWindow == nullptr) return false;
+    ToolkitLock lock;
+    return gtk_widget_get_sensitive(gtk_bin_get_child(GTK_BIN(MainWindow)));
+}
+
 void setLanguageTexts() {
     static constexpr const char* TitleKeys[MenuTitleCount] = {"tMenuFILE", "tMenuLANGUAGES", "tMenuHELP"};
     static constexpr const char* ItemKeys[MenuLanguageBase] = {"tMenuOPEN", "tMenuQUIT", "tMenuOPENHELP",

@@ -77,9 +77,10 @@ void saveResults() {
         catalogueText("tReqSAVEDATA"), folderPart(controlText(ControlId::PathEntry)) + DefaultResultsName,
         catalogueText("tReqSAVEPATTERN"), 0);
     if (chosen.empty()) return;
+    const bool wasSensitive = mainWindowSensitive();
     setMainWindowSensitive(false);
     const bool saved = writeWholeFile(resultsFileName(chosen), resultsText());
-    setMainWindowSensitive(true);
+    setMainWindowSensitive(wasSensitive);
     // A save that silently left a short or empty file would pass for a good one: say so.
     if (!saved) MessageDialog(InfoPreset, saveFailedText());
 }

@@ -144,6 +144,8 @@ int MessageDialog(DialogPreset& preset, const std::string& text) {
 
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     if (window == nullptr) return 0;
+    // Over the About window the main window is already off and must stay so afterwards.
+    const bool wasSensitive = mainWindowSensitive();
     setMainWindowSensitive(false);
     gtk_window_set_title(GTK_WINDOW(window), preset.title.c_str());
     gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
@@ -244,7 +246,8 @@ int MessageDialog(DialogPreset& preset, const std::string& text) {
     OpenDialog = MessageDialogParts{};
     gtk_widget_destroy(window);
     discardWindowEvents(DialogWindowNumber);
-    setMainWindowSensitive(true);
+    discardMainWindowInput();
+    setMainWindowSensitive(wasSensitive);
     return result;
 }
 

@@ -272,6 +272,25 @@ TEST_F(CalcJobTest, EndEventQueuedBehindACancelClickIsNotLostToTheQuestion) {
     EXPECT_EQ(controlText(ControlId::resultEntry(3)), oracleDigest(file, 3));
 }
 
+// A Cancel click queued in the same loop pass in which the job posts its end was meant for the
+// running job: after the end message it must not start a new one.
+TEST_F(CalcJobTest, CancelClickQueuedBehindTheEndStartsNoNewJob) {
+    ASSERT_TRUE(startWith(file, {3}));
+    ASSERT_TRUE(startHeldAt(3));
+    JobHold::release();
+    ASSERT_TRUE(pumpUntil([] { return !jobThreadActive(); }, 60000));
+    click(ControlId::VerifyButton);
+    ASSERT_GE(queuedEventCount(), 2);
+
+    DialogScript script({DialogAnswer::Yes, DialogAnswer::Yes});
+    ASSERT_TRUE(runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
+    dispatchQueuedEvents();
+    EXPECT_EQ(JobRunning.load(), 0);
+    EXPECT_EQ(script.texts(), std::vector<std::string>{endMessage("tReqFINISHED", 0)});
+    EXPECT_EQ(controlText(ControlId::VerifyButton), "E:tMainVERIFY");
+    EXPECT_EQ(controlText(ControlId::resultEntry(3)), oracleDigest(file, 3));
+}
+
 // Without a job thread the window must not stay in the Running state: the job ends at once with
 // every ticked algorithm counted as failed. The thread's stack cannot be mapped under a tight
 // address-space limit.
