@@ -9,6 +9,7 @@
 #include <system_error>
 #include <thread>
 
+#include "app/chosen_file.h"
 #include "app/controls.h"
 #include "app/event_queue.h"
 #include "app/launcher.h"
@@ -147,7 +148,7 @@ std::string folderPart(const std::string& path) {
 bool takeFileIfUsable(const std::string& path) {
     struct stat status {};
     if (path.empty() || stat(path.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) return false;
-    setControlText(ControlId::PathEntry, path);
+    showChosenFile(path);
     enableControl(ControlId::DeleteAllButton, true);
     enableControl(ControlId::VerifyButton, true);
     return true;
@@ -155,10 +156,10 @@ bool takeFileIfUsable(const std::string& path) {
 
 void chooseFile() {
     const std::string chosen =
-        openFileRequester(catalogueText("tReqOPENFILE"), folderPart(controlText(ControlId::PathEntry)),
+        openFileRequester(catalogueText("tReqOPENFILE"), folderPart(chosenFilePath()),
                           catalogueText("tReqOPENPATTERN"), 0);
     if (chosen.empty()) return;
-    setControlText(ControlId::PathEntry, chosen);
+    showChosenFile(chosen);
     enableControl(ControlId::DeleteAllButton, true);
     enableControl(ControlId::VerifyButton, true);
 }

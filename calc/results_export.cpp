@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "app/chosen_file.h"
 #include "app/controls.h"
 #include "app/event_loop.h"
 #include "app/main_window.h"
@@ -74,7 +75,7 @@ std::string resultsFileName(const std::string& chosen) {
 
 void saveResults() {
     const std::string chosen = saveFileRequester(
-        catalogueText("tReqSAVEDATA"), folderPart(controlText(ControlId::PathEntry)) + DefaultResultsName,
+        catalogueText("tReqSAVEDATA"), folderPart(chosenFilePath()) + DefaultResultsName,
         catalogueText("tReqSAVEPATTERN"), 0);
     if (chosen.empty()) return;
     const bool wasSensitive = mainWindowSensitive();
@@ -96,7 +97,7 @@ void deleteAllResults() {
         setControlText(ControlId::resultEntry(slot), "");
         enableControl(ControlId::copyButton(slot), false);
     }
-    setControlText(ControlId::PathEntry, "");
+    showChosenFile("");
     for (int id : {ControlId::CopyAllButton, ControlId::SaveButton, ControlId::DeleteAllButton,
                    ControlId::VerifyButton})
         enableControl(id, false);
