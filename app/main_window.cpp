@@ -213,10 +213,9 @@ void tightenCheckBox(GtkWidget* box) {
 }
 
 // The theme draws a hair-thin trough at the bottom of the bar's place; fill the place instead.
-void fillProgressHeight(GtkWidget* bar) {
-    addWidgetStyle(
-        bar,
-        "progressbar trough, progressbar progress { min-height: 23px; } progressbar trough { margin: 0; }");
+void fillProgressHeight(GtkWidget* bar, int height) {
+    addWidgetStyle(bar, "progressbar trough, progressbar progress { min-height: " + std::to_string(height - 4) +
+                            "px; } progressbar trough { margin: 0; }");
 }
 
 void setAccessibleRelation(GtkWidget* target, GtkWidget* label) {
@@ -278,7 +277,7 @@ GtkWidget* createControl(const ControlRow& row) {
     case ControlKind::ProgressBar:
         widget = gtk_progress_bar_new();
         setAccessibleName(widget, ProgressBarName);
-        fillProgressHeight(widget);
+        fillProgressHeight(widget, scaled(row.height));
         Progress = ProgressRange{};
         break;
     case ControlKind::Image:
@@ -286,8 +285,8 @@ GtkWidget* createControl(const ControlRow& row) {
         widget = gtk_label_new(text.c_str());
         break;
     }
-    gtk_widget_set_size_request(widget, row.width, row.height);
-    gtk_layout_put(GTK_LAYOUT(Layout), widget, row.x, row.y);
+    gtk_widget_set_size_request(widget, scaled(row.width), scaled(row.height));
+    gtk_layout_put(GTK_LAYOUT(Layout), widget, scaled(row.x), scaled(row.y));
     if (row.font >= 0) applyFont(widget, row.font);
     registerControl(id, widget, row.kind);
     return widget;
@@ -494,7 +493,8 @@ void buildMenusAndControls() {
     gtk_container_add(GTK_CONTAINER(MainWindow), box);
     buildMenuBar(box);
 
-    // The client area is 1000 x 605 with the menu bar on top; the layout takes the rest.
+    // The client area is 1000 x 605 (at the layout scale) with the menu bar on top; the layout takes
+    // the rest.
     int menuHeight = 0;
     if (MenuBar != nullptr) {
         gtk_widget_show_all(MenuBar);
@@ -502,7 +502,7 @@ void buildMenusAndControls() {
         gtk_widget_get_preferred_height(MenuBar, &minimum, &menuHeight);
     }
     Layout = gtk_layout_new(nullptr, nullptr);
-    gtk_widget_set_size_request(Layout, WindowWidth, WindowHeight - menuHeight);
+    gtk_widget_set_size_request(Layout, scaled(WindowWidth), scaled(WindowHeight) - menuHeight);
     gtk_box_pack_start(GTK_BOX(box), Layout, TRUE, TRUE, 0);
 
     for (const ControlRow& row : mainControlTable()) {
