@@ -10,8 +10,8 @@
 namespace {
 
 std::mutex ChosenLock;
-std::string ChosenBytes;  // the name as given
-std::string ChosenShown;  // what PathEntry was given for it
+std::string ChosenBytes; // the name as given
+std::string ChosenShown; // what PathEntry was given for it
 
 } // namespace
 

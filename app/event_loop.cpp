@@ -155,9 +155,8 @@ bool takeFileIfUsable(const std::string& path) {
 }
 
 void chooseFile() {
-    const std::string chosen =
-        openFileRequester(catalogueText("tReqOPENFILE"), folderPart(chosenFilePath()),
-                          catalogueText("tReqOPENPATTERN"), 0);
+    const std::string chosen = openFileRequester(catalogueText("tReqOPENFILE"), folderPart(chosenFilePath()),
+                                                 catalogueText("tReqOPENPATTERN"), 0);
     if (chosen.empty()) return;
     showChosenFile(chosen);
     enableControl(ControlId::DeleteAllButton, true);

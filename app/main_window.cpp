@@ -214,8 +214,8 @@ void tightenCheckBox(GtkWidget* box) {
 
 // The theme draws a hair-thin trough at the bottom of the bar's place; fill the place instead.
 void fillProgressHeight(GtkWidget* bar, int height) {
-    addWidgetStyle(bar, "progressbar trough, progressbar progress { min-height: " + std::to_string(height - 4) +
-                            "px; } progressbar trough { margin: 0; }");
+    addWidgetStyle(bar, "progressbar trough, progressbar progress { min-height: " +
+                            std::to_string(height - 4) + "px; } progressbar trough { margin: 0; }");
 }
 
 void setAccessibleRelation(GtkWidget* target, GtkWidget* label) {

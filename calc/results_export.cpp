@@ -74,9 +74,9 @@ std::string resultsFileName(const std::string& chosen) {
 }
 
 void saveResults() {
-    const std::string chosen = saveFileRequester(
-        catalogueText("tReqSAVEDATA"), folderPart(chosenFilePath()) + DefaultResultsName,
-        catalogueText("tReqSAVEPATTERN"), 0);
+    const std::string chosen =
+        saveFileRequester(catalogueText("tReqSAVEDATA"), folderPart(chosenFilePath()) + DefaultResultsName,
+                          catalogueText("tReqSAVEPATTERN"), 0);
     if (chosen.empty()) return;
     const bool wasSensitive = mainWindowSensitive();
     setMainWindowSensitive(false);

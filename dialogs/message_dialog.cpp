@@ -221,7 +221,8 @@ int MessageDialog(DialogPreset& preset, const std::string& text) {
         parts.secondButton = gtk_button_new_with_label(secondText.c_str());
         gtk_widget_set_size_request(parts.secondButton, buttonWidth, buttonHeight);
         fitButtonHeight(parts.secondButton);
-        const int x = preset.secondButtonPlace == 1 ? W - scaled(190) : (icon != nullptr ? iconWidth + scaled(10) : scaled(5));
+        const int x = preset.secondButtonPlace == 1 ? W - scaled(190)
+                                                    : (icon != nullptr ? iconWidth + scaled(10) : scaled(5));
         gtk_fixed_put(GTK_FIXED(fixed), parts.secondButton, x, H - scaled(30));
         g_signal_connect(parts.secondButton, "clicked", G_CALLBACK(onButton),
                          GINT_TO_POINTER(DialogSecondButtonId));

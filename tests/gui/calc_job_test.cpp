@@ -287,7 +287,8 @@ TEST_F(CalcJobTest, CancelClickQueuedBehindTheEndStartsNoNewJob) {
     ASSERT_GE(queuedEventCount(), 2);
 
     DialogScript script({DialogAnswer::Yes, DialogAnswer::Yes});
-    ASSERT_TRUE(runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
+    ASSERT_TRUE(
+        runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
     dispatchQueuedEvents();
     EXPECT_EQ(JobRunning.load(), 0);
     EXPECT_EQ(script.texts(), std::vector<std::string>{endMessage("tReqFINISHED", 0)});
@@ -298,7 +299,7 @@ TEST_F(CalcJobTest, CancelClickQueuedBehindTheEndStartsNoNewJob) {
 // Standard error diverted into a file while this lives: where the toolkit's libraries write their
 // warnings (through their own log writers, which no log handler of ours sees).
 class StandardErrorCapture {
-public:
+  public:
     StandardErrorCapture() : file_(std::tmpfile()) {
         std::fflush(stderr);
         saved_ = dup(STDERR_FILENO);
@@ -325,7 +326,7 @@ public:
         return bytes;
     }
 
-private:
+  private:
     std::FILE* file_;
     int saved_ = -1;
 };
@@ -358,11 +359,12 @@ TEST_F(CalcJobTest, NonUtf8FileNamesAreHashedByTheirBytesAndShownReadably) {
         // Drawn at least once with that text.
         bool drawn = false;
         GtkWidget* entry = controlWidget(ControlId::PathEntry);
-        const gulong handler = g_signal_connect_after(entry, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer flag) {
-                                                          *static_cast<bool*>(flag) = true;
-                                                          return FALSE;
-                                                      }),
-                                                      &drawn);
+        const gulong handler =
+            g_signal_connect_after(entry, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer flag) {
+                                       *static_cast<bool*>(flag) = true;
+                                       return FALSE;
+                                   }),
+                                   &drawn);
         gtk_widget_queue_draw(entry);
         EXPECT_TRUE(pumpUntil([&] { return drawn; }));
         g_signal_handler_disconnect(entry, handler);

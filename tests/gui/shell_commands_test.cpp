@@ -5,12 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
-#include <condition_variable>
 #include <filesystem>
 #include <mutex>
 

@@ -230,12 +230,27 @@ TEST_F(AboutTest, WhileOpenTheMainWindowTakesNoInputAndAMessageLeavesItDisabled)
     const int answered = dialogsAnswered();
 
     const std::vector<std::pair<const char*, std::function<void()>>> inputs = {
-        {"close box", [] { postEvent(Event{CloseEvent, MainWindowNumber, -1, 0, {}}); }},
+        {"close box",
+         [] {
+             postEvent(Event{CloseEvent, MainWindowNumber, -1, 0, {}});
+         }},
         {"F1", [] { sendKey(MainWindow, GDK_KEY_F1); }},
-        {"About", [] { postEvent(Event{MenuEvent, MainWindowNumber, MenuAbout, 0, {}}); }},
-        {"Quit", [] { postEvent(Event{MenuEvent, MainWindowNumber, MenuQuit, 0, {}}); }},
-        {"language", [&] { postEvent(Event{MenuEvent, MainWindowNumber, otherish, 0, {}}); }},
-        {"Browse", [] { postEvent(Event{ControlEvent, MainWindowNumber, ControlId::BrowseButton, 0, {}}); }},
+        {"About",
+         [] {
+             postEvent(Event{MenuEvent, MainWindowNumber, MenuAbout, 0, {}});
+         }},
+        {"Quit",
+         [] {
+             postEvent(Event{MenuEvent, MainWindowNumber, MenuQuit, 0, {}});
+         }},
+        {"language",
+         [&] {
+             postEvent(Event{MenuEvent, MainWindowNumber, otherish, 0, {}});
+         }},
+        {"Browse",
+         [] {
+             postEvent(Event{ControlEvent, MainWindowNumber, ControlId::BrowseButton, 0, {}});
+         }},
     };
     GtkWidget* about = aboutWindow();
     for (const auto& [name, input] : inputs) {

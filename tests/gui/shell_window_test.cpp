@@ -133,8 +133,10 @@ TEST_F(WindowTest, LargerTextScalesTheWholeLayoutSoNothingIsCut) {
             ASSERT_TRUE(gtk_widget_translate_coordinates(widget, area, 0, 0, &x, &y)) << what;
             EXPECT_GE(x, 0) << what;
             EXPECT_GE(y, 0) << what;
-            EXPECT_LE(x + gtk_widget_get_allocated_width(widget), gtk_widget_get_allocated_width(area)) << what;
-            EXPECT_LE(y + gtk_widget_get_allocated_height(widget), gtk_widget_get_allocated_height(area)) << what;
+            EXPECT_LE(x + gtk_widget_get_allocated_width(widget), gtk_widget_get_allocated_width(area))
+                << what;
+            EXPECT_LE(y + gtk_widget_get_allocated_height(widget), gtk_widget_get_allocated_height(area))
+                << what;
         };
         for (const Place& place : expectedPlaces()) {
             GtkAllocation allocation;
@@ -151,9 +153,10 @@ TEST_F(WindowTest, LargerTextScalesTheWholeLayoutSoNothingIsCut) {
                 << gtk_label_get_text(GTK_LABEL(label));
         }
         // Each frame's caption ends above the first control inside the frame.
-        for (const auto& [frame, first] : {std::pair{ControlId::FileFrame, ControlId::PathEntry},
-                                          std::pair{ControlId::AlgorithmFrame, ControlId::algorithmCheckBox(0)},
-                                          std::pair{ControlId::VerificationFrame, ControlId::ExpectedEntry}}) {
+        for (const auto& [frame, first] :
+             {std::pair{ControlId::FileFrame, ControlId::PathEntry},
+              std::pair{ControlId::AlgorithmFrame, ControlId::algorithmCheckBox(0)},
+              std::pair{ControlId::VerificationFrame, ControlId::ExpectedEntry}}) {
             GtkWidget* caption = gtk_frame_get_label_widget(GTK_FRAME(controlWidget(frame)));
             int x = 0, y = 0;
             ASSERT_TRUE(gtk_widget_translate_coordinates(caption, controlWidget(first), 0, 0, &x, &y));
