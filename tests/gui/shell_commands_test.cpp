@@ -360,6 +360,7 @@ TEST_F(CommandTest, NumbersKeepTheDecimalPointInACommaLocale) {
             char formatted[16];
             std::snprintf(formatted, sizeof formatted, "%.1f", 2.5);
             const bool restSet = std::string(std::setlocale(LC_MESSAGES, nullptr)) == CommaLocale;
+            TearDown(); // the copy ends here: its scratch folders go with it
             std::_Exit(point && std::string(formatted) == "2.5" && restSet ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
