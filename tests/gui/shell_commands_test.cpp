@@ -2,6 +2,7 @@
 // requester.
 #include <locale.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,7 +13,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <latch>
 #include <mutex>
+#include <thread>
 
 #include "app/launcher.h"
 #include "dialogs/message_dialog.h"
@@ -261,6 +265,47 @@ TEST_F(CommandTest, AnEndingHelpProgramLeavesTheNewOnesWatcherAlone) {
     EXPECT_EQ(HelpProcess.load(), 0);
     EXPECT_EQ(HelpWatcherActive.load(), 0);
     setHelpWatcherProbe(nullptr);
+}
+
+// No thread to spare for the watcher (its stack cannot be mapped under a tight address-space
+// limit): the help program still runs, unwatched, and the program goes on.
+TEST_F(CommandTest, AWatcherThatCannotStartLeavesTheHelpRunningUnwatched) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address-space limit cannot be combined with the sanitizer's shadow memory";
+#endif
+    writeFileText(fakeBin() + "Leafscope.exe", "#!/bin/sh\nexec sleep 600\n", 0755);
+    ASSERT_TRUE(start());
+    // Threads that ended earlier leave their stacks cached for reuse, which would need no new
+    // memory: hold more threads than the cache keeps stacks, so the watcher must map a new one.
+    std::latch done(1);
+    std::vector<std::thread> holders;
+    for (int n = 0; n < 8; ++n)
+        holders.emplace_back([&done] { done.wait(); });
+    long pages = 0;
+    {
+        std::ifstream statm("/proc/self/statm");
+        statm >> pages;
+    }
+    ASSERT_GT(pages, 0);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (512 << 10);
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
+    openHelp();
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &saved), 0);
+    done.count_down();
+    for (std::thread& holder : holders)
+        holder.join();
+    const pid_t help = HelpProcess.load();
+    ASSERT_GT(help, 0);
+    if (HelpWatcherActive.load() == 1) GTEST_SKIP() << "a cached thread stack let the watcher start anyway";
+    EXPECT_TRUE(programRunning(help));
+    openHelp(); // still running: not started twice
+    EXPECT_EQ(HelpProcess.load(), help);
+    shutDownShell();
+    EXPECT_EQ(kill(help, 0), -1); // the quit still ends it
+    EXPECT_EQ(errno, ESRCH);
 }
 
 TEST_F(CommandTest, HelpWithoutTheProgramDoesNothing) {
