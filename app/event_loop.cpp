@@ -3,9 +3,13 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
+#include <mutex>
+#include <system_error>
 #include <thread>
 
+#include "app/chosen_file.h"
 #include "app/controls.h"
 #include "app/event_queue.h"
 #include "app/launcher.h"
@@ -83,16 +87,30 @@ void dispatchMainWindow(const Event& event) {
     }
 }
 
-void helpWatcher() {
-    while (HelpWatcherActive.load() == 1) {
-        const pid_t process = HelpProcess.load();
+// The help program and the watcher's flag change together: a watcher that sees its program end
+// must not clear the flag of a newer help program started by F1 in the same moment.
+std::mutex HelpLock;
+std::atomic<void (*)(pid_t, bool)> HelpWatcherProbe{nullptr};
+
+void probeHelpWatcher(pid_t process, bool leaving) {
+    if (auto probe = HelpWatcherProbe.load()) probe(process, leaving);
+}
+
+// Watches one help program; a newer one has a watcher of its own.
+void helpWatcher(pid_t process) {
+    while (HelpWatcherActive.load() == 1 && HelpProcess.load() == process) {
         if (!programRunning(process)) {
-            pid_t expected = process;
-            HelpProcess.compare_exchange_strong(expected, 0);
-            HelpWatcherActive.store(0);
+            probeHelpWatcher(process, false);
+            std::lock_guard guard(HelpLock);
+            if (HelpProcess.load() == process) {
+                HelpProcess.store(0);
+                HelpWatcherActive.store(0);
+            }
+            break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(HelpWatchPeriodMs));
     }
+    probeHelpWatcher(process, true);
 }
 
 } // namespace
@@ -104,6 +122,9 @@ void dispatchEvent(const Event& event) {
         return;
     }
     if (event.window == MainWindowNumber) {
+        // The About window keeps the main window from all input, the close box and F1 included:
+        // neither passes through the window's insensitive controls.
+        if (aboutWindow() != nullptr) return;
         dispatchMainWindow(event);
     } else if (event.window == AboutWindowNumber) {
         if ((event.kind == ControlEvent && event.id == AboutOkButtonId) || event.kind == CloseEvent)
@@ -127,18 +148,17 @@ std::string folderPart(const std::string& path) {
 bool takeFileIfUsable(const std::string& path) {
     struct stat status {};
     if (path.empty() || stat(path.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) return false;
-    setControlText(ControlId::PathEntry, path);
+    showChosenFile(path);
     enableControl(ControlId::DeleteAllButton, true);
     enableControl(ControlId::VerifyButton, true);
     return true;
 }
 
 void chooseFile() {
-    const std::string chosen =
-        openFileRequester(catalogueText("tReqOPENFILE"), folderPart(controlText(ControlId::PathEntry)),
-                          catalogueText("tReqOPENPATTERN"), 0);
+    const std::string chosen = openFileRequester(catalogueText("tReqOPENFILE"), folderPart(chosenFilePath()),
+                                                 catalogueText("tReqOPENPATTERN"), 0);
     if (chosen.empty()) return;
-    setControlText(ControlId::PathEntry, chosen);
+    showChosenFile(chosen);
     enableControl(ControlId::DeleteAllButton, true);
     enableControl(ControlId::VerifyButton, true);
 }
@@ -173,9 +193,22 @@ void openHelp() {
     if (HelpProcess.load() != 0 && programRunning(HelpProcess.load())) return;
     const pid_t process = launchProgram(HelpProgramName, "\"" + helpFile + "\"", ProgramFolder);
     if (process == 0) return;
-    HelpProcess.store(process);
-    HelpWatcherActive.store(1);
-    std::thread(helpWatcher).detach();
+    {
+        std::lock_guard guard(HelpLock);
+        HelpProcess.store(process);
+        HelpWatcherActive.store(1);
+    }
+    try {
+        std::thread(helpWatcher, process).detach();
+    } catch (const std::system_error&) {
+        // No thread to spare: the help program runs unwatched; the next F1 still sees whether it
+        // runs, and the quit still ends it.
+        HelpWatcherActive.store(0);
+    }
+}
+
+void setHelpWatcherProbe(void (*probe)(pid_t process, bool leaving)) {
+    HelpWatcherProbe.store(probe);
 }
 
 void openWebPage() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <sys/types.h>
 
 #include "app/events.h"
 
@@ -26,6 +27,9 @@ bool takeFileIfUsable(const std::string& path);
 [[nodiscard]] std::string folderPart(const std::string& path);
 // ProgramFolder + "Hashwarden_" + tLangFileLANGID + ".help".
 [[nodiscard]] std::string helpFilePath();
+// Tests: called by a HelpWatcher thread when it has seen its help program end, before it clears
+// the shared state (leaving false), and when the thread ends (leaving true). Null: none.
+void setHelpWatcherProbe(void (*probe)(pid_t process, bool leaving));
 // Milliseconds between the HelpWatcher's looks at the help program.
 constexpr int HelpWatchPeriodMs = 100;
 // Pause between confirming the in-progress quit and leaving the loop.

@@ -22,6 +22,10 @@ bool iterateUntil(const std::function<bool()>& done, int timeoutMs);
 
 // Removes every queued event of `window` (a closed dialog's leftovers).
 void discardWindowEvents(int window);
+// Removes the queued input of the main window (events the toolkit raised for it); program events
+// such as the job's end keep their places. Input queued before a dialog took over was meant for
+// the window as it was then and must not be acted on after the dialog.
+void discardMainWindowInput();
 void clearEventQueue();
 [[nodiscard]] int queuedEventCount();
 

@@ -81,6 +81,13 @@ void discardWindowEvents(int window) {
     std::erase_if(Queue, [window](const Event& event) { return event.window == window; });
 }
 
+void discardMainWindowInput() {
+    std::lock_guard guard(QueueLock);
+    std::erase_if(Queue, [](const Event& event) {
+        return event.kind < JobFinishedEvent && event.window == MainWindowNumber;
+    });
+}
+
 void clearEventQueue() {
     std::lock_guard guard(QueueLock);
     Queue.clear();

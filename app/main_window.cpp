@@ -158,6 +158,13 @@ gboolean onPathDragMotion(GtkWidget*, GdkDragContext*, gint, gint, guint, gpoint
     return TRUE;
 }
 
+// A file URI names a local file only without a host or with this machine's: file://server/path
+// is a file on another machine, not the local /path.
+bool isLocalHost(const gchar* host) {
+    return host == nullptr || *host == '\0' || g_ascii_strcasecmp(host, "localhost") == 0 ||
+           g_ascii_strcasecmp(host, g_get_host_name()) == 0;
+}
+
 // The toolkit finishes the drop itself (GTK_DEST_DEFAULT_DROP) once this returns.
 void onPathDragDataReceived(GtkWidget* widget, GdkDragContext*, gint, gint, GtkSelectionData* data, guint,
                             guint, gpointer) {
@@ -167,8 +174,14 @@ void onPathDragDataReceived(GtkWidget* widget, GdkDragContext*, gint, gint, GtkS
     if (data != nullptr) {
         if (gchar** uris = gtk_selection_data_get_uris(data)) {
             for (gchar** uri = uris; *uri != nullptr; ++uri) {
-                gchar* name = g_filename_from_uri(*uri, nullptr, nullptr); // null for non-local URIs
-                if (name == nullptr) continue;
+                gchar* host = nullptr;
+                gchar* name = g_filename_from_uri(*uri, &host, nullptr); // null for non-file URIs
+                const bool local = name != nullptr && isLocalHost(host);
+                g_free(host);
+                if (!local) {
+                    g_free(name);
+                    continue;
+                }
                 if (any) names += '\n';
                 names += name;
                 any = true;
@@ -200,10 +213,9 @@ void tightenCheckBox(GtkWidget* box) {
 }
 
 // The theme draws a hair-thin trough at the bottom of the bar's place; fill the place instead.
-void fillProgressHeight(GtkWidget* bar) {
-    addWidgetStyle(
-        bar,
-        "progressbar trough, progressbar progress { min-height: 23px; } progressbar trough { margin: 0; }");
+void fillProgressHeight(GtkWidget* bar, int height) {
+    addWidgetStyle(bar, "progressbar trough, progressbar progress { min-height: " +
+                            std::to_string(height - 4) + "px; } progressbar trough { margin: 0; }");
 }
 
 void setAccessibleRelation(GtkWidget* target, GtkWidget* label) {
@@ -265,7 +277,7 @@ GtkWidget* createControl(const ControlRow& row) {
     case ControlKind::ProgressBar:
         widget = gtk_progress_bar_new();
         setAccessibleName(widget, ProgressBarName);
-        fillProgressHeight(widget);
+        fillProgressHeight(widget, scaled(row.height));
         Progress = ProgressRange{};
         break;
     case ControlKind::Image:
@@ -273,8 +285,8 @@ GtkWidget* createControl(const ControlRow& row) {
         widget = gtk_label_new(text.c_str());
         break;
     }
-    gtk_widget_set_size_request(widget, row.width, row.height);
-    gtk_layout_put(GTK_LAYOUT(Layout), widget, row.x, row.y);
+    gtk_widget_set_size_request(widget, scaled(row.width), scaled(row.height));
+    gtk_layout_put(GTK_LAYOUT(Layout), widget, scaled(row.x), scaled(row.y));
     if (row.font >= 0) applyFont(widget, row.font);
     registerControl(id, widget, row.kind);
     return widget;
@@ -481,7 +493,8 @@ void buildMenusAndControls() {
     gtk_container_add(GTK_CONTAINER(MainWindow), box);
     buildMenuBar(box);
 
-    // The client area is 1000 x 605 with the menu bar on top; the layout takes the rest.
+    // The client area is 1000 x 605 (at the layout scale) with the menu bar on top; the layout takes
+    // the rest.
     int menuHeight = 0;
     if (MenuBar != nullptr) {
         gtk_widget_show_all(MenuBar);
@@ -489,7 +502,7 @@ void buildMenusAndControls() {
         gtk_widget_get_preferred_height(MenuBar, &minimum, &menuHeight);
     }
     Layout = gtk_layout_new(nullptr, nullptr);
-    gtk_widget_set_size_request(Layout, WindowWidth, WindowHeight - menuHeight);
+    gtk_widget_set_size_request(Layout, scaled(WindowWidth), scaled(WindowHeight) - menuHeight);
     gtk_box_pack_start(GTK_BOX(box), Layout, TRUE, TRUE, 0);
 
     for (const ControlRow& row : mainControlTable()) {
@@ -558,6 +571,12 @@ void setMainWindowSensitive(bool on) {
     if (MainWindow == nullptr) return;
     ToolkitLock lock;
     gtk_widget_set_sensitive(gtk_bin_get_child(GTK_BIN(MainWindow)), on);
+}
+
+bool mainWindowSensitive() {
+    if (MainWindow == nullptr) return false;
+    ToolkitLock lock;
+    return gtk_widget_get_sensitive(gtk_bin_get_child(GTK_BIN(MainWindow)));
 }
 
 void setLanguageTexts() {

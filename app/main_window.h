@@ -36,6 +36,8 @@ void unregisterControl(int id);
 
 // Makes the whole main window (controls and menus) sensitive or not.
 void setMainWindowSensitive(bool on);
+// Whether the main window takes input; a dialog puts back what it found.
+[[nodiscard]] bool mainWindowSensitive();
 // Sets every text that follows the language (menu titles, items 0 to 4, captions and buttons).
 void setLanguageTexts();
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/event_queue.h"
 #include "app/main_window.h"
 
 namespace {
@@ -55,7 +56,9 @@ std::string openFileRequester(const std::string& title, const std::string& start
         else
             gtk_file_chooser_set_filename(chooser, startPath.c_str());
     }
-    if (gtk_dialog_run(GTK_DIALOG(dialog.get())) != GTK_RESPONSE_ACCEPT) return {};
+    const int response = gtk_dialog_run(GTK_DIALOG(dialog.get()));
+    discardMainWindowInput();
+    if (response != GTK_RESPONSE_ACCEPT) return {};
     gchar* chosen = gtk_file_chooser_get_filename(chooser);
     std::string result = chosen != nullptr ? chosen : "";
     g_free(chosen);

@@ -16,6 +16,7 @@
 #include "app/main_window.h"
 #include "app/shell.h"
 #include "app/toolkit_lock.h"
+#include "app/widget_style.h"
 #include "calc/calculation.h"
 #include "dialogs/about_window.h"
 #include "dialogs/message_dialog.h"
@@ -44,6 +45,8 @@ bool startToolkit(int& argc, char**& argv) {
     XInitThreads();
     installToolkitLock();
     if (!gtk_init_check(&argc, &argv)) return false;
+    // The toolkit's initialisation sets every category from the environment again.
+    std::setlocale(LC_NUMERIC, "C");
     toolkitEnter(); // the main thread holds the lock except while the main loop waits
     registerAllPlugins();
     ToolkitStarted = true;
@@ -72,6 +75,7 @@ int startShell(int& argc, char**& argv) {
         std::fprintf(stderr, "hashwarden: cannot open the display\n");
         return 1;
     }
+    readLayoutScale();
     // Step 5: a fresh catalogue and language table.
     clearCatalogue();
     clearLanguages();

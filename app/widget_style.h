@@ -9,3 +9,11 @@ typedef struct _GtkWidget GtkWidget;
 void addWidgetStyle(GtkWidget* widget, const std::string& css);
 // "#rrggbb" of a colour packed as red + 256 * green + 65536 * blue.
 [[nodiscard]] std::string cssColour(int rgb);
+
+// The fixed layouts (main window, dialogs, About window) are given for text at 96 dots per inch.
+// With larger text (the desktop's text scaling, GDK_DPI_SCALE) every position and size grows by
+// the same factor, so captions still fit their controls. Read once at start from the screen.
+void readLayoutScale();
+[[nodiscard]] double layoutScale();
+// A layout figure at the scale in force, rounded to whole pixels; unchanged at 1.0.
+[[nodiscard]] int scaled(int pixels);

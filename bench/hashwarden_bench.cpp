@@ -164,6 +164,10 @@ int main(int argc, char** argv) {
             const double cpuStart = processCpuSeconds();
             digest = memory ? digestOfMemory(*algorithm, bytes)
                             : fileFingerprint(file, algorithm->plugin, algorithm->bits);
+            if (digest.empty()) {  // a folder, or a read error: no figure to give
+                std::fprintf(stderr, "hashwarden-bench: cannot read '%s'\n", file);
+                return 1;
+            }
             double seconds = cpuTime ? processCpuSeconds() - cpuStart : secondsSince(start);
             rates.push_back(seconds > 0 ? size / seconds / 1e6 : 0.0);
         }

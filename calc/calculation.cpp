@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "app/chosen_file.h"
 #include "app/controls.h"
 #include "app/events.h"
 #include "app/toolkit_lock.h"
@@ -169,7 +170,7 @@ void* runCalculationJob(void*) {
     std::string expected;
     {
         JobControlLock lock;
-        path = controlText(ControlId::PathEntry);
+        path = chosenFilePath();  // the name's bytes; PathEntry shows its display form
         expected = controlText(ControlId::ExpectedEntry);
     }
 

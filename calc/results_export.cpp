@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "app/chosen_file.h"
 #include "app/controls.h"
 #include "app/event_loop.h"
 #include "app/main_window.h"
@@ -17,6 +18,10 @@ constexpr int CopyAllMessageHeight = 120;
 constexpr int InfoMessageHeight = 160;
 constexpr const char* DefaultResultsName = "Checksum";
 constexpr const char* DefaultExtension = ".txt";
+// The message is the program's own addition, so a language pack made for an older version
+// may lack it; an empty dialog would hide that the results were not saved.
+constexpr const char* ShippedSaveFailedText =
+    "The results could not be saved.\\nCheck that the folder is writable and the disk is not full.";
 
 // True only when every byte reached the file: a full disk often shows only at the flush or close.
 bool writeWholeFile(const std::string& path, const std::string& text) {
@@ -69,15 +74,21 @@ std::string resultsFileName(const std::string& chosen) {
 }
 
 void saveResults() {
-    const std::string chosen = saveFileRequester(
-        catalogueText("tReqSAVEDATA"), folderPart(controlText(ControlId::PathEntry)) + DefaultResultsName,
-        catalogueText("tReqSAVEPATTERN"), 0);
+    const std::string chosen =
+        saveFileRequester(catalogueText("tReqSAVEDATA"), folderPart(chosenFilePath()) + DefaultResultsName,
+                          catalogueText("tReqSAVEPATTERN"), 0);
     if (chosen.empty()) return;
+    const bool wasSensitive = mainWindowSensitive();
     setMainWindowSensitive(false);
     const bool saved = writeWholeFile(resultsFileName(chosen), resultsText());
-    setMainWindowSensitive(true);
+    setMainWindowSensitive(wasSensitive);
     // A save that silently left a short or empty file would pass for a good one: say so.
-    if (!saved) MessageDialog(InfoPreset, catalogueText("tReqSAVEFAILED"));
+    if (!saved) MessageDialog(InfoPreset, saveFailedText());
+}
+
+std::string saveFailedText() {
+    const std::string text = catalogueText("tReqSAVEFAILED");
+    return text.empty() ? ShippedSaveFailedText : text;
 }
 
 void deleteAllResults() {
@@ -86,7 +97,7 @@ void deleteAllResults() {
         setControlText(ControlId::resultEntry(slot), "");
         enableControl(ControlId::copyButton(slot), false);
     }
-    setControlText(ControlId::PathEntry, "");
+    showChosenFile("");
     for (int id : {ControlId::CopyAllButton, ControlId::SaveButton, ControlId::DeleteAllButton,
                    ControlId::VerifyButton})
         enableControl(id, false);

@@ -7,6 +7,9 @@
 void copyResult(int slot);
 void copyAllResults();
 void saveResults();
+// The message of a failed save: the language's text, or the shipped English one when the
+// language has none (it must never be an empty dialog).
+[[nodiscard]] std::string saveFailedText();
 void deleteAllResults();
 
 // The extension rule of the save command: scanning back from the end, the name has an extension

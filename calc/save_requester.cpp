@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "app/event_queue.h"
 #include "app/main_window.h"
 #include "app/requesters.h"
 
@@ -37,7 +38,9 @@ std::string saveFileRequester(const std::string& title, const std::string& initi
     if (slash != std::string::npos) gtk_file_chooser_set_current_folder(chooser, initialFile.substr(0, slash + 1).c_str());
     gtk_file_chooser_set_current_name(chooser, initialFile.substr(slash == std::string::npos ? 0 : slash + 1).c_str());
 
-    if (gtk_dialog_run(GTK_DIALOG(dialog.get())) != GTK_RESPONSE_ACCEPT) return {};
+    const int response = gtk_dialog_run(GTK_DIALOG(dialog.get()));
+    discardMainWindowInput();  // clicks queued before the requester are not acted on after it
+    if (response != GTK_RESPONSE_ACCEPT) return {};
     std::unique_ptr<gchar, GFreer> chosen{gtk_file_chooser_get_filename(chooser)};
     return chosen ? std::string(chosen.get()) : std::string();
 }

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/chosen_file.h"
 #include "app/controls.h"
 #include "app/event_loop.h"
 #include "app/requesters.h"
@@ -66,7 +67,7 @@ std::optional<std::string> readFirstLine(const std::string& path) {
 }
 
 void loadExpectedChecksum() {
-    const std::string chosen = openFileRequester(catalogueText("tReqOPENFILE"), folderPart(controlText(ControlId::PathEntry)),
+    const std::string chosen = openFileRequester(catalogueText("tReqOPENFILE"), folderPart(chosenFilePath()),
                                                  catalogueText("tReqOPENPATTERN"), 0);
     if (chosen.empty()) return;
     if (std::optional<std::string> line = readFirstLine(chosen)) setControlText(ControlId::ExpectedEntry, *line);

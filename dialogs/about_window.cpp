@@ -6,6 +6,7 @@
 #include "app/events.h"
 #include "app/main_window.h"
 #include "app/shell.h"
+#include "app/widget_style.h"
 #include "dialogs/message_dialog.h"
 #include "settings/language_catalogue.h"
 
@@ -40,8 +41,8 @@ gboolean onKey(GtkWidget*, GdkEventKey* key, gpointer) {
 
 GtkWidget* place(GtkWidget* fixed, GtkWidget* widget, int id, ControlKind kind, int x, int y, int width,
                  int height) {
-    gtk_widget_set_size_request(widget, width, height);
-    gtk_fixed_put(GTK_FIXED(fixed), widget, x, y);
+    gtk_widget_set_size_request(widget, scaled(width), scaled(height));
+    gtk_fixed_put(GTK_FIXED(fixed), widget, scaled(x), scaled(y));
     registerControl(id, widget, kind);
     return widget;
 }
@@ -73,7 +74,7 @@ void openAbout() {
     setMainWindowSensitive(false);
 
     GtkWidget* fixed = gtk_fixed_new();
-    gtk_widget_set_size_request(fixed, AboutWidth, AboutHeight);
+    gtk_widget_set_size_request(fixed, scaled(AboutWidth), scaled(AboutHeight));
     gtk_container_add(GTK_CONTAINER(window), fixed);
 
     GtkWidget* logo =
@@ -89,8 +90,8 @@ void openAbout() {
     GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
     gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
     gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scroller), FALSE); // show there is more
-    gtk_widget_set_size_request(scroller, 445, 160);
-    gtk_fixed_put(GTK_FIXED(fixed), scroller, 150, 55);
+    gtk_widget_set_size_request(scroller, scaled(445), scaled(160));
+    gtk_fixed_put(GTK_FIXED(fixed), scroller, scaled(150), scaled(55));
     GtkWidget* text = gtk_label_new(body.c_str());
     gtk_container_add(GTK_CONTAINER(scroller), text);
     registerControl(AboutBodyTextId, text, ControlKind::Label);

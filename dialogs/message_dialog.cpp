@@ -33,8 +33,9 @@ void setForeground(GtkWidget* widget, int rgb) {
 } // namespace
 
 void fitButtonHeight(GtkWidget* button) {
-    // The screen-wide style gives buttons at least 26 pixels; these are 25 high.
-    addWidgetStyle(button, "* { min-height: 19px; padding-top: 2px; padding-bottom: 2px; }");
+    // The screen-wide style gives buttons at least 26 pixels; these are 25 high (at the layout scale).
+    addWidgetStyle(button, "* { min-height: " + std::to_string(scaled(ButtonHeight) - 6) +
+                               "px; padding-top: 2px; padding-bottom: 2px; }");
 }
 
 namespace {
@@ -136,14 +137,20 @@ int MessageDialog(DialogPreset& preset, const std::string& text) {
     }
 
     GdkPixbuf* icon = preset.image >= 0 ? shellImage(preset.image) : nullptr;
-    const int iconWidth = icon != nullptr ? gdk_pixbuf_get_width(icon) : 0;
-    const int iconHeight = icon != nullptr ? gdk_pixbuf_get_height(icon) : 0;
-    const int W = preset.width;
-    int H = preset.height;
-    if (icon != nullptr && iconHeight + 9 >= preset.height) H = iconHeight + 10;
+    // Every figure at the layout scale; the icon keeps its pixels in a place of the scaled size.
+    const int iconWidth = icon != nullptr ? scaled(gdk_pixbuf_get_width(icon)) : 0;
+    const int iconHeight = icon != nullptr ? scaled(gdk_pixbuf_get_height(icon)) : 0;
+    const int W = scaled(preset.width);
+    int H = scaled(preset.height);
+    if (icon != nullptr && iconHeight + scaled(9) >= H) H = iconHeight + scaled(10);
+    const int buttonWidth = scaled(ButtonWidth);
+    const int buttonHeight = scaled(ButtonHeight);
+    const int bandHeight = scaled(BandHeight);
 
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     if (window == nullptr) return 0;
+    // Over the About window the main window is already off and must stay so afterwards.
+    const bool wasSensitive = mainWindowSensitive();
     setMainWindowSensitive(false);
     gtk_window_set_title(GTK_WINDOW(window), preset.title.c_str());
     gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
@@ -163,21 +170,21 @@ int MessageDialog(DialogPreset& preset, const std::string& text) {
 
     MessageDialogParts parts;
     parts.window = window;
-    int textX = 5;
-    int textWidth = W - 10;
+    int textX = scaled(5);
+    int textWidth = W - scaled(10);
     if (icon != nullptr) {
         parts.icon = gtk_image_new_from_pixbuf(icon);
         gtk_widget_set_size_request(parts.icon, iconWidth, iconHeight);
-        gtk_fixed_put(GTK_FIXED(fixed), parts.icon, 5, 5);
-        textX = iconWidth + 10;
-        textWidth = W - iconWidth - 15;
+        gtk_fixed_put(GTK_FIXED(fixed), parts.icon, scaled(5), scaled(5));
+        textX = iconWidth + scaled(10);
+        textWidth = W - iconWidth - scaled(15);
     }
     // The text wraps at its control's width; the scroller keeps the label's natural height (which
     // GtkFixed would otherwise give the window) out of the dialog's fixed size.
     parts.textArea = gtk_scrolled_window_new(nullptr, nullptr);
     gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(parts.textArea), GTK_POLICY_NEVER,
                                    GTK_POLICY_EXTERNAL);
-    gtk_widget_set_size_request(parts.textArea, textWidth, H - 40);
+    gtk_widget_set_size_request(parts.textArea, textWidth, H - scaled(40));
     parts.text = gtk_label_new(message.c_str());
     gtk_label_set_line_wrap(GTK_LABEL(parts.text), TRUE);
     gtk_label_set_line_wrap_mode(GTK_LABEL(parts.text), PANGO_WRAP_WORD_CHAR);
@@ -192,30 +199,31 @@ int MessageDialog(DialogPreset& preset, const std::string& text) {
         gtk_viewport_set_shadow_type(GTK_VIEWPORT(viewport), GTK_SHADOW_NONE);
         if (preset.windowColour != -1) setBackground(viewport, preset.windowColour);
     }
-    gtk_fixed_put(GTK_FIXED(fixed), parts.textArea, textX, 5);
+    gtk_fixed_put(GTK_FIXED(fixed), parts.textArea, textX, scaled(5));
 
     if (preset.separatorKind >= 1 && preset.separatorKind <= 3) {
         parts.separator = gtk_event_box_new();
         const int x = preset.separatorKind == 1 ? textX : 0;
         const int width = preset.separatorKind == 1 ? textWidth : W;
-        const int height = preset.separatorKind == 3 ? BandHeight : 1;
+        const int height = preset.separatorKind == 3 ? bandHeight : scaled(1);
         gtk_widget_set_size_request(parts.separator, width, height);
         if (preset.separatorColour != -1) setBackground(parts.separator, preset.separatorColour);
-        gtk_fixed_put(GTK_FIXED(fixed), parts.separator, x, H - BandHeight);
+        gtk_fixed_put(GTK_FIXED(fixed), parts.separator, x, H - bandHeight);
     }
 
     parts.rightButton = gtk_button_new_with_label(rightText.c_str());
-    gtk_widget_set_size_request(parts.rightButton, ButtonWidth, ButtonHeight);
+    gtk_widget_set_size_request(parts.rightButton, buttonWidth, buttonHeight);
     fitButtonHeight(parts.rightButton);
-    gtk_fixed_put(GTK_FIXED(fixed), parts.rightButton, W - 95, H - 30);
+    gtk_fixed_put(GTK_FIXED(fixed), parts.rightButton, W - scaled(95), H - scaled(30));
     g_signal_connect(parts.rightButton, "clicked", G_CALLBACK(onButton),
                      GINT_TO_POINTER(DialogRightButtonId));
     if (twoButtons) {
         parts.secondButton = gtk_button_new_with_label(secondText.c_str());
-        gtk_widget_set_size_request(parts.secondButton, ButtonWidth, ButtonHeight);
+        gtk_widget_set_size_request(parts.secondButton, buttonWidth, buttonHeight);
         fitButtonHeight(parts.secondButton);
-        const int x = preset.secondButtonPlace == 1 ? W - 190 : (icon != nullptr ? iconWidth + 10 : 5);
-        gtk_fixed_put(GTK_FIXED(fixed), parts.secondButton, x, H - 30);
+        const int x = preset.secondButtonPlace == 1 ? W - scaled(190)
+                                                    : (icon != nullptr ? iconWidth + scaled(10) : scaled(5));
+        gtk_fixed_put(GTK_FIXED(fixed), parts.secondButton, x, H - scaled(30));
         g_signal_connect(parts.secondButton, "clicked", G_CALLBACK(onButton),
                          GINT_TO_POINTER(DialogSecondButtonId));
     }
@@ -244,7 +252,8 @@ int MessageDialog(DialogPreset& preset, const std::string& text) {
     OpenDialog = MessageDialogParts{};
     gtk_widget_destroy(window);
     discardWindowEvents(DialogWindowNumber);
-    setMainWindowSensitive(true);
+    discardMainWindowInput();
+    setMainWindowSensitive(wasSensitive);
     return result;
 }
 

@@ -7,6 +7,7 @@ packages=(
   libgtest-dev googletest libssl-dev                    # tests; libcrypto is the tests' independent oracle
   xvfb xauth dbus-daemon dbus-x11 at-spi2-core python3 python3-pyatspi xdotool xclip imagemagick fonts-dejavu-core fonts-liberation2
   openssl rhash                                         # reference tools for the tests and the benchmark
+  locales                                               # a comma-decimal locale for the numbers-locale test
   g++-arm-linux-gnueabihf qemu-user-static libarchive-dev:armhf libssl-dev:armhf libgtest-dev:armhf  # 32-bit ARM build, scripts/test-arm32.sh
   libgtk-3-dev:armhf libpng-dev:armhf libx11-dev:armhf   # the whole program for 32-bit ARM
   dpkg-dev fakeroot file lintian desktop-file-utils appstream  # the Debian package and its checks
@@ -21,4 +22,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   dpkg --print-foreign-architectures | grep -qx armhf || $sudo dpkg --add-architecture armhf
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+fi
+# The numbers-locale test needs a locale whose decimal separator is a comma.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+  sudo=""; [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8 || echo "de_DE.UTF-8 could not be made; its test is skipped"
 fi

@@ -167,6 +167,7 @@ void KeyValueFile::reset() {
     tempPath_.clear();
     if (tempFd_ >= 0) ::close(tempFd_);
     tempFd_ = -1;
+    inPlace_ = false;
     open_ = false;
     fromMemory_ = false;
     changed_ = false;
@@ -187,7 +188,24 @@ bool KeyValueFile::createFile(const std::string& path) {
     // A hidden name beside the target: rename() is atomic only within one file system.
     std::string pattern = folder + "." + base + ".XXXXXX";
     const int fd = mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        // A writable file in a folder that is not (a settings file the administrator
+        // made writable in a read-only program folder): only an in-place rewrite keeps it.
+        const int existing = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+        if (existing < 0) return false;
+        struct stat st {};
+        if (fstat(existing, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(existing);
+            return false;
+        }
+        path_ = target;
+        tempFd_ = existing;
+        inPlace_ = true;
+        open_ = true;
+        changed_ = true;
+        hasEncoding_ = true;
+        return true;
+    }
     struct stat st {};
     const mode_t mode = stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~currentUmask());
     fchmod(fd, mode);
@@ -200,13 +218,13 @@ bool KeyValueFile::createFile(const std::string& path) {
     return true;
 }
 
-bool KeyValueFile::openFile(const std::string& path) {
+bool KeyValueFile::openFile(const std::string& path, std::size_t maxBytes) {
     closeFile();
     // Non-blocking so that a FIFO in place of the file cannot hang the program.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > maxBytes) {
         ::close(fd);
         return false;
     }
@@ -222,6 +240,10 @@ bool KeyValueFile::openFile(const std::string& path) {
         }
         if (got == 0) break;
         bytes.append(buffer, static_cast<std::size_t>(got));
+        if (bytes.size() > maxBytes) {  // grew while being read
+            ::close(fd);
+            return false;
+        }
     }
     ::close(fd);
     openBytes(bytes, path);
@@ -471,13 +493,19 @@ bool KeyValueFile::closeFile() {
         // The new content becomes visible only by the rename, after it is safely on
         // disk; a kill or a full disk before that leaves the old file as it was.
         const std::string bytes = serialise();
-        written = writeAll(tempFd_, bytes) && fsync(tempFd_) == 0;
-        written = ::close(tempFd_) == 0 && written;
-        tempFd_ = -1;
-        if (written) written = std::rename(tempPath_.c_str(), path_.c_str()) == 0;
-        if (written) syncFolderOf(path_);
-        if (!written) ::unlink(tempPath_.c_str());
-    } else if (tempFd_ >= 0) {
+        if (inPlace_) {
+            written = ftruncate(tempFd_, 0) == 0 && writeAll(tempFd_, bytes) && fsync(tempFd_) == 0;
+            written = ::close(tempFd_) == 0 && written;
+            tempFd_ = -1;
+        } else {
+            written = writeAll(tempFd_, bytes) && fsync(tempFd_) == 0;
+            written = ::close(tempFd_) == 0 && written;
+            tempFd_ = -1;
+            if (written) written = std::rename(tempPath_.c_str(), path_.c_str()) == 0;
+            if (written) syncFolderOf(path_);
+            if (!written) ::unlink(tempPath_.c_str());
+        }
+    } else if (tempFd_ >= 0 && !inPlace_) {
         ::unlink(tempPath_.c_str());
     }
     reset();

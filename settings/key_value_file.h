@@ -25,11 +25,13 @@ struct KeyValueFile {
 
     // Starts an empty, changed UTF-8 document for `path`. The bytes go to a private
     // temporary file in the same folder, which closeFile renames over `path`, so an
-    // interrupted save never leaves a cut-off file behind. False when the folder is
-    // not writable; later writes and closeFile then do nothing.
+    // interrupted save never leaves a cut-off file behind. When the folder takes no new
+    // file but `path` itself is writable, closeFile rewrites `path` in place instead.
+    // False when neither works; later writes and closeFile then do nothing.
     [[nodiscard]] bool createFile(const std::string& path);
-    // Loads an existing file for reading. False when it cannot be opened or read.
-    [[nodiscard]] bool openFile(const std::string& path);
+    // Loads an existing file for reading. False when it cannot be opened or read, or
+    // holds more than `maxBytes` bytes.
+    [[nodiscard]] bool openFile(const std::string& path, std::size_t maxBytes = static_cast<std::size_t>(-1));
     // Loads a document from bytes already in memory (a language file read out of an
     // archive); `name` is only kept as the document's path. Such a document is never
     // written out.
@@ -74,6 +76,7 @@ private:
     std::string path_;
     std::string tempPath_;  // set while a created document waits to be written
     int tempFd_ = -1;
+    bool inPlace_ = false;  // tempFd_ is `path_` itself, to be truncated and rewritten
     bool open_ = false;
     bool fromMemory_ = false;  // loaded by openBytes: there is no file to write back to
     bool changed_ = false;

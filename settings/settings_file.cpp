@@ -3,7 +3,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,6 +54,37 @@ std::string homeFolder() {
     return value;
 }
 
+// True for the names mkstemp gives the save's temporary files: "." + the settings
+// file's name + "." + six letters or digits.
+bool isLeftoverName(std::string_view name) {
+    const std::string prefix = std::string(".") + SettingsFileName + ".";
+    if (name.size() != prefix.size() + 6 || !name.starts_with(prefix)) return false;
+    for (const char c : name.substr(prefix.size()))
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+    return true;
+}
+
+// A save killed between creating its temporary file and renaming it leaves that file
+// behind; nothing else would ever remove it. Only the user's own regular files of
+// exactly that name form are touched.
+void removeLeftoverTemporaryFiles(const std::string& folder) {
+    DIR* listing = opendir(folder.empty() ? "." : folder.c_str());
+    if (!listing) return;
+    const int folderFd = dirfd(listing);
+    while (const dirent* entry = readdir(listing)) {
+        if (!isLeftoverName(entry->d_name)) continue;
+        struct stat st {};
+        if (fstatat(folderFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (S_ISREG(st.st_mode) && st.st_uid == geteuid()) unlinkat(folderFd, entry->d_name, 0);
+    }
+    closedir(listing);
+}
+
+bool isOversized(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_size) > MaxSettingsFileSize;
+}
+
 }  // namespace
 
 std::string programFolderFromExe(const char* argv0) {
@@ -88,7 +122,7 @@ void createFolderPath(const std::string& folder) {
 
 bool loadSettings(const std::string& folder) {
     KeyValueFile file;
-    if (!file.openFile(folder + SettingsFileName)) return false;
+    if (!file.openFile(folder + SettingsFileName, MaxSettingsFileSize)) return false;
     file.selectGroup(LanguageGroup);
     CurrentLanguage = file.readString(LanguageKey, "");
     file.selectGroup(GeneralGroup);
@@ -98,8 +132,11 @@ bool loadSettings(const std::string& folder) {
 }
 
 bool saveSettings() {
+    const std::string path = SettingsFolder + SettingsFileName;
+    if (isOversized(path)) return false;
+    removeLeftoverTemporaryFiles(SettingsFolder);
     KeyValueFile file;
-    if (!file.createFile(SettingsFolder + SettingsFileName)) return false;
+    if (!file.createFile(path)) return false;
     file.addComment(SettingsComment);
     file.selectGroup(LanguageGroup);
     file.writeString(LanguageKey, CurrentLanguage);

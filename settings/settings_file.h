@@ -6,6 +6,9 @@
 constexpr int TickedFlagCount = 11;  // one per algorithm slot, CRC32 to SHA3-512
 inline constexpr const char* SettingsFileName = "Hashwarden.prefs";
 inline constexpr const char* LanguagePackName = "Hashwarden.lang";
+// A larger settings file is taken as unreadable and is never overwritten: on a small
+// board reading it whole could exhaust memory, and it may hold something of the user's.
+constexpr std::size_t MaxSettingsFileSize = 1 << 20;
 
 // All folders end with "/". Tests may set them directly.
 extern std::string ProgramFolder;   // folder of the running program file
@@ -26,10 +29,12 @@ void locateFolders(const char* argv0);
 void createFolderPath(const std::string& folder);
 
 // Reads folder + "Hashwarden.prefs" into CurrentLanguage and TickedFlags. False (and
-// nothing changed) when the file cannot be opened.
+// nothing changed) when the file cannot be opened or is over MaxSettingsFileSize.
 bool loadSettings(const std::string& folder);
 // Writes CurrentLanguage and TickedFlags to SettingsFolder + "Hashwarden.prefs",
-// replacing the old file only once the new one is complete. Failures are silent;
+// replacing the old file only once the new one is complete (in place when the folder
+// takes no new file), and removes temporary files that earlier saves left behind
+// when killed. A file over MaxSettingsFileSize is left alone. Failures are silent;
 // the result says whether the file was written.
 bool saveSettings();
 // Start-up: settings from ProgramFolder when present there; otherwise ConfigFolder

@@ -162,17 +162,32 @@ TEST_F(CalcExportTest, SavingTwiceReplacesTheFileWithoutAQuestionAndCancelWrites
 
 TEST_F(CalcExportTest, ASaveThatCannotBeWrittenSaysSo) {
     computeThreeRows();
-    // A full disk: the file opens, the bytes do not fit.
-    const std::string full = scratch() + "full.txt";
-    ASSERT_EQ(symlink("/dev/full", full.c_str()), 0);
-    answerNextFileRequester(full);
-    answerNextDialog(DialogAnswer::Yes);
-    const int dialogsBefore = dialogsAnswered();
-    click(ControlId::SaveButton);
-    ASSERT_TRUE(runEventsUntil([&] { return dialogsAnswered() == dialogsBefore + 1; }));
-    EXPECT_EQ(lastDialog().text, expandLineBreaks(catalogueText("tReqSAVEFAILED")));
-    EXPECT_TRUE(controlEnabled(ControlId::SaveButton));
-    EXPECT_TRUE(gtk_widget_is_sensitive(gtk_bin_get_child(GTK_BIN(MainWindow))));
+    // The language's own text; a language without the key: the shipped English text, never nothing.
+    const std::string english =
+        "The results could not be saved.\nCheck that the folder is writable and the disk is not full.";
+    for (const bool languageHasText : {true, false}) {
+        SCOPED_TRACE(languageHasText);
+        if (!languageHasText) {
+            LanguageTexts texts = allKeysWithPrefix("E:");
+            texts.erase("tReqSAVEFAILED");
+            writeLanguageFile(packFolder(), "en_GB", "Englishish", texts);
+            clearCatalogue();
+            ASSERT_TRUE(loadCatalogue(languagePackPath(), "en_GB"));
+            ASSERT_EQ(catalogueText("tReqSAVEFAILED"), "");
+        }
+        // A full disk: the file opens, the bytes do not fit.
+        const std::string full = scratch() + "full.txt";
+        unlink(full.c_str());
+        ASSERT_EQ(symlink("/dev/full", full.c_str()), 0);
+        answerNextFileRequester(full);
+        answerNextDialog(DialogAnswer::Yes);
+        const int dialogsBefore = dialogsAnswered();
+        click(ControlId::SaveButton);
+        ASSERT_TRUE(runEventsUntil([&] { return dialogsAnswered() == dialogsBefore + 1; }));
+        EXPECT_EQ(lastDialog().text, languageHasText ? "E:tReqSAVEFAILED" : english);
+        EXPECT_TRUE(controlEnabled(ControlId::SaveButton));
+        EXPECT_TRUE(gtk_widget_is_sensitive(gtk_bin_get_child(GTK_BIN(MainWindow))));
+    }
 }
 
 TEST_F(CalcExportTest, DeleteAllAsksFirstThenClearsResultsAndPathOnly) {

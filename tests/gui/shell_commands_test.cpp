@@ -1,12 +1,22 @@
 // The shell's commands on the real window: start arguments, drops, quit questions, help, web page, file
 // requester.
+#include <locale.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <clocale>
+#include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <latch>
+#include <mutex>
+#include <thread>
 
 #include "app/launcher.h"
 #include "dialogs/message_dialog.h"
@@ -195,6 +205,109 @@ TEST_F(CommandTest, HelpStartsOnceWhileRunningAgainAfterItEndsAndIsKilledAtQuit)
     EXPECT_EQ(errno, ESRCH);
 }
 
+// Holds the first HelpWatcher that sees its help program end, before it clears anything, until
+// released; counts watcher threads that have ended.
+struct HelpWatcherHold {
+    static inline std::mutex mutex;
+    static inline std::condition_variable changed;
+    static inline pid_t held = 0;
+    static inline bool released = false;
+    static inline std::vector<pid_t> ended;
+    static void probe(pid_t process, bool leaving) {
+        std::unique_lock lock(mutex);
+        if (leaving) {
+            ended.push_back(process);
+        } else if (held == 0) {
+            held = process;
+            g_main_context_wakeup(nullptr);
+            changed.wait(lock, [] { return released; });
+        }
+        g_main_context_wakeup(nullptr);
+    }
+    static bool heldAt(pid_t process) {
+        std::lock_guard lock(mutex);
+        return held == process;
+    }
+    static bool hasEnded(pid_t process) {
+        std::lock_guard lock(mutex);
+        return std::find(ended.begin(), ended.end(), process) != ended.end();
+    }
+    static void release() {
+        std::lock_guard lock(mutex);
+        released = true;
+        changed.notify_all();
+    }
+};
+
+// The old help program ends just as F1 starts a new one: its watcher, looking a moment later, must
+// leave the new program's state alone, and the new program keeps a watcher of its own.
+TEST_F(CommandTest, AnEndingHelpProgramLeavesTheNewOnesWatcherAlone) {
+    writeFileText(fakeBin() + "Leafscope.exe", "#!/bin/sh\nexec sleep 600\n", 0755);
+    ASSERT_TRUE(start());
+    setHelpWatcherProbe(&HelpWatcherHold::probe);
+    openHelp();
+    const pid_t first = HelpProcess.load();
+    ASSERT_GT(first, 0);
+
+    kill(first, SIGTERM);
+    ASSERT_TRUE(pumpUntil([&] { return HelpWatcherHold::heldAt(first); }));
+    openHelp(); // F1 while the old watcher is between its look and its clearing
+    const pid_t second = HelpProcess.load();
+    ASSERT_GT(second, 0);
+    ASSERT_NE(second, first);
+    HelpWatcherHold::release();
+    ASSERT_TRUE(pumpUntil([&] { return HelpWatcherHold::hasEnded(first); }));
+    EXPECT_EQ(HelpProcess.load(), second);
+    EXPECT_EQ(HelpWatcherActive.load(), 1);
+
+    kill(second, SIGTERM);
+    ASSERT_TRUE(pumpUntil([&] { return HelpWatcherHold::hasEnded(second); }));
+    EXPECT_EQ(HelpProcess.load(), 0);
+    EXPECT_EQ(HelpWatcherActive.load(), 0);
+    setHelpWatcherProbe(nullptr);
+}
+
+// No thread to spare for the watcher (its stack cannot be mapped under a tight address-space
+// limit): the help program still runs, unwatched, and the program goes on.
+TEST_F(CommandTest, AWatcherThatCannotStartLeavesTheHelpRunningUnwatched) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address-space limit cannot be combined with the sanitizer's shadow memory";
+#endif
+    writeFileText(fakeBin() + "Leafscope.exe", "#!/bin/sh\nexec sleep 600\n", 0755);
+    ASSERT_TRUE(start());
+    // Threads that ended earlier leave their stacks cached for reuse, which would need no new
+    // memory: hold more threads than the cache keeps stacks, so the watcher must map a new one.
+    std::latch done(1);
+    std::vector<std::thread> holders;
+    for (int n = 0; n < 8; ++n)
+        holders.emplace_back([&done] { done.wait(); });
+    long pages = 0;
+    {
+        std::ifstream statm("/proc/self/statm");
+        statm >> pages;
+    }
+    ASSERT_GT(pages, 0);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (512 << 10);
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
+    openHelp();
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &saved), 0);
+    done.count_down();
+    for (std::thread& holder : holders)
+        holder.join();
+    const pid_t help = HelpProcess.load();
+    ASSERT_GT(help, 0);
+    if (HelpWatcherActive.load() == 1) GTEST_SKIP() << "a cached thread stack let the watcher start anyway";
+    EXPECT_TRUE(programRunning(help));
+    openHelp(); // still running: not started twice
+    EXPECT_EQ(HelpProcess.load(), help);
+    shutDownShell();
+    EXPECT_EQ(kill(help, 0), -1); // the quit still ends it
+    EXPECT_EQ(errno, ESRCH);
+}
+
 TEST_F(CommandTest, HelpWithoutTheProgramDoesNothing) {
     fakeBin();
     setenv("PATH", (scratch() + "bin").c_str(), 1);
@@ -243,6 +356,63 @@ TEST_F(CommandTest, ChooseFileUsesTheRequesterAndItsFolder) {
     postEvent(Event{MenuEvent, MainWindowNumber, MenuOpen, 0, {}});
     ASSERT_TRUE(runEventsUntil([&] { return controlText(ControlId::PathEntry) == other; }));
     EXPECT_EQ(lastRequesterFolder() + "/", scratch());
+}
+
+// A file URI with a host names a file on that machine: only no host, "localhost" or this machine's
+// own name make a local file.
+TEST_F(CommandTest, DroppedFilesOfAnotherHostAreLeftOut) {
+    const std::string file = scratch() + "here.bin";
+    writeFileText(file, "1");
+    ASSERT_TRUE(start());
+    struct Case {
+        std::vector<std::string> uris;
+        std::string names;
+    };
+    const std::vector<Case> cases = {
+        {{"file://otherhost" + file}, ""},
+        {{"file://localhost" + file}, file},
+        {{"file://" + file}, file},
+        {{"file://otherhost" + file, "file://LOCALHOST" + file}, file},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.uris.front());
+        clearEventQueue();
+        dropUris(c.uris);
+        Event event;
+        ASSERT_TRUE(
+            waitForEventWhereFor([](const Event& e) { return e.kind == DropEvent; }, DefaultWaitMs, &event));
+        EXPECT_EQ(event.data, c.names);
+    }
+}
+
+// Start-up sets numbers to the "C" locale, and the toolkit's initialisation must not undo it. The
+// toolkit starts once per process, so the start runs in a fresh copy of this test program.
+TEST_F(CommandTest, NumbersKeepTheDecimalPointInACommaLocale) {
+    constexpr const char* CommaLocale = "de_DE.UTF-8";
+    if (locale_t probe = newlocale(LC_ALL_MASK, CommaLocale, nullptr)) {
+        freelocale(probe);
+    } else {
+        GTEST_SKIP() << CommaLocale << " is not installed";
+    }
+    const char* old = std::getenv("LC_ALL");
+    const std::string saved = old != nullptr ? old : "";
+    setenv("LC_ALL", CommaLocale, 1);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            if (!start()) std::_Exit(3);
+            const bool point = std::string(std::localeconv()->decimal_point) == ".";
+            char formatted[16];
+            std::snprintf(formatted, sizeof formatted, "%.1f", 2.5);
+            const bool restSet = std::string(std::setlocale(LC_MESSAGES, nullptr)) == CommaLocale;
+            TearDown(); // the copy ends here: its scratch folders go with it
+            std::_Exit(point && std::string(formatted) == "2.5" && restSet ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    if (old != nullptr)
+        setenv("LC_ALL", saved.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
 }
 
 TEST(LauncherTest, ParametersSplitAtBlanksWithQuotedParts) {

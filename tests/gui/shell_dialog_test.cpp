@@ -1,8 +1,14 @@
 // MessageDialog and the About window on the real display: geometry, answers, line breaks, texts.
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+#include "app/event_loop.h"
 #include "dialogs/about_window.h"
 #include "dialogs/message_dialog.h"
 #include "gui_test_support.h"
 #include "settings/language_catalogue.h"
+#include "settings/settings_file.h"
 
 namespace {
 
@@ -140,19 +146,22 @@ TEST_F(DialogTest, AnEmptyCatalogueGivesEmptyTitleAndButtonsAndTheBareText) {
     EXPECT_EQ(lastDialog().text, "");
 }
 
-TEST_F(DialogTest, EventsOfOtherWindowsWaitForTheMainLoopInOrder) {
+// The dialog's loop leaves program events (the job's end) queued in order for the main loop; input
+// of the main window queued before the dialog is not acted on after it.
+TEST_F(DialogTest, ProgramEventsWaitForTheMainLoopInOrderAndEarlierInputIsDropped) {
     ASSERT_TRUE(start());
     clearEventQueue();
-    postEvent(Event{ControlEvent, MainWindowNumber, ControlId::FileFrame, 0, {}});
+    postEvent(Event{ControlEvent, MainWindowNumber, ControlId::VerifyButton, 0, {}});
     postEvent(Event{JobFinishedEvent + 7, -1, -1, 0, {}}); // like the job's end event, already queued
+    postEvent(Event{CloseEvent, MainWindowNumber, -1, 0, {}});
+    postEvent(Event{JobFinishedEvent + 8, -1, -1, 0, {}});
     EXPECT_EQ(show(QuestionPreset, "Cancel?", DialogAnswer::Escape), 0);
     ASSERT_EQ(queuedEventCount(), 2);
     Event first, second;
     ASSERT_TRUE(waitForEventWhereFor(nullptr, 100, &first));
     ASSERT_TRUE(waitForEventWhereFor(nullptr, 100, &second));
-    EXPECT_EQ(first.window, MainWindowNumber);
-    EXPECT_EQ(first.id, ControlId::FileFrame);
-    EXPECT_EQ(second.kind, JobFinishedEvent + 7);
+    EXPECT_EQ(first.kind, JobFinishedEvent + 7);
+    EXPECT_EQ(second.kind, JobFinishedEvent + 8);
 }
 
 class AboutTest : public ShellTest {};
@@ -198,6 +207,70 @@ TEST_F(AboutTest, ShowsLogoNameVersionTextAndCreditsOverTheDisabledWindow) {
     sendKey(aboutWindow(), GDK_KEY_Return);
     dispatchQueuedEvents();
     EXPECT_NE(aboutWindow(), nullptr);
+}
+
+// While the About window is open the main window takes no input: its close box, F1, its menu items
+// and shortcuts do nothing, and a message shown meanwhile leaves it disabled as it found it.
+TEST_F(AboutTest, WhileOpenTheMainWindowTakesNoInputAndAMessageLeavesItDisabled) {
+    writeTestLanguages();
+    writeSettings("te_ST");
+    const std::string bin = scratch() + "bin/";
+    std::filesystem::create_directories(bin);
+    writeFileText(bin + "Leafscope.exe", "#!/bin/sh\nexec sleep 600\n", 0755);
+    const std::string savedPath = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+    setenv("PATH", (bin + ":" + savedPath).c_str(), 1);
+    ASSERT_TRUE(start());
+    int otherish = -1;
+    for (int id = MenuLanguageBase; id < menuItemIdCount(); ++id)
+        if (menuItemText(id) == "Otherish") otherish = id;
+    ASSERT_GE(otherish, 0);
+    openAbout();
+    ASSERT_TRUE(pumpUntil([] { return gtk_widget_get_mapped(aboutWindow()); }));
+    answerNextDialog(DialogAnswer::Escape); // a question that should not come gets No, and is counted
+    const int answered = dialogsAnswered();
+
+    const std::vector<std::pair<const char*, std::function<void()>>> inputs = {
+        {"close box",
+         [] {
+             postEvent(Event{CloseEvent, MainWindowNumber, -1, 0, {}});
+         }},
+        {"F1", [] { sendKey(MainWindow, GDK_KEY_F1); }},
+        {"About",
+         [] {
+             postEvent(Event{MenuEvent, MainWindowNumber, MenuAbout, 0, {}});
+         }},
+        {"Quit",
+         [] {
+             postEvent(Event{MenuEvent, MainWindowNumber, MenuQuit, 0, {}});
+         }},
+        {"language",
+         [&] {
+             postEvent(Event{MenuEvent, MainWindowNumber, otherish, 0, {}});
+         }},
+        {"Browse",
+         [] {
+             postEvent(Event{ControlEvent, MainWindowNumber, ControlId::BrowseButton, 0, {}});
+         }},
+    };
+    GtkWidget* about = aboutWindow();
+    for (const auto& [name, input] : inputs) {
+        SCOPED_TRACE(name);
+        input();
+        dispatchQueuedEvents();
+        EXPECT_EQ(dialogsAnswered(), answered);
+        EXPECT_EQ(aboutWindow(), about);
+        EXPECT_FALSE(mainWindowSensitive());
+        EXPECT_EQ(HelpProcess.load(), 0);
+        EXPECT_EQ(CurrentLanguage, "te_ST");
+        EXPECT_EQ(QuitRequested.load(), 0);
+        if (HasFailure()) break; // a window or requester that came would wait for an answer
+    }
+    ASSERT_FALSE(HasFailure());
+    EXPECT_EQ(MessageDialog(InfoPreset, "Over About"), 0); // takes the answer armed above
+    EXPECT_FALSE(mainWindowSensitive());
+    closeAbout();
+    EXPECT_TRUE(mainWindowSensitive());
+    setenv("PATH", savedPath.c_str(), 1);
 }
 
 TEST_F(AboutTest, OkAndTheCloseBoxBothCloseItAndItReopensInTheNewLanguage) {

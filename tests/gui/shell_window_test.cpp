@@ -2,10 +2,12 @@
 // accessibility.
 #include <atk/atk.h>
 
+#include <cmath>
 #include <set>
 #include <thread>
 
 #include "app/toolkit_lock.h"
+#include "dialogs/about_window.h"
 #include "dialogs/message_dialog.h"
 #include "gui_test_support.h"
 #include "settings/language_catalogue.h"
@@ -102,6 +104,88 @@ TEST_F(WindowTest, FortyFiveControlsSitAtTheirPlacesInAFixedWindow) {
     EXPECT_FALSE(gtk_editable_get_editable(GTK_EDITABLE(controlWidget(ControlId::PathEntry))));
     EXPECT_FALSE(gtk_editable_get_editable(GTK_EDITABLE(controlWidget(ControlId::resultEntry(4)))));
     EXPECT_TRUE(gtk_editable_get_editable(GTK_EDITABLE(controlWidget(ControlId::ExpectedEntry))));
+}
+
+// With larger text (the desktop's text scaling: GDK_DPI_SCALE or the Xft resolution, both of which
+// set the screen's resolution) the whole fixed layout grows by the same factor, rounded to whole
+// pixels: every check box label stays whole and every control lies inside its window.
+TEST_F(WindowTest, LargerTextScalesTheWholeLayoutSoNothingIsCut) {
+    writeTestLanguages();
+    writeSettings("te_ST");
+    double oldResolution = -1.0; // not set: the toolkit's 96
+    for (const double scale : {1.0, 1.25, 1.5}) {
+        SCOPED_TRACE(scale);
+        // The screen exists once the toolkit has started, at the latest after the first start.
+        if (GdkScreen* screen = gdk_screen_get_default()) {
+            if (scale == 1.0) oldResolution = gdk_screen_get_resolution(screen);
+            gdk_screen_set_resolution(screen, 96.0 * scale);
+        } else {
+            ASSERT_EQ(scale, 1.0);
+        }
+        ASSERT_TRUE(start());
+        const auto at = [scale](int pixels) { return static_cast<int>(std::lround(pixels * scale)); };
+        GtkWidget* client = gtk_bin_get_child(GTK_BIN(MainWindow));
+        EXPECT_EQ(gtk_widget_get_allocated_width(client), at(1000));
+        EXPECT_EQ(gtk_widget_get_allocated_height(client), at(605));
+        const auto inside = [](GtkWidget* widget, GtkWidget* window, const std::string& what) {
+            GtkWidget* area = gtk_bin_get_child(GTK_BIN(window));
+            int x = 0, y = 0;
+            ASSERT_TRUE(gtk_widget_translate_coordinates(widget, area, 0, 0, &x, &y)) << what;
+            EXPECT_GE(x, 0) << what;
+            EXPECT_GE(y, 0) << what;
+            EXPECT_LE(x + gtk_widget_get_allocated_width(widget), gtk_widget_get_allocated_width(area))
+                << what;
+            EXPECT_LE(y + gtk_widget_get_allocated_height(widget), gtk_widget_get_allocated_height(area))
+                << what;
+        };
+        for (const Place& place : expectedPlaces()) {
+            GtkAllocation allocation;
+            gtk_widget_get_allocation(controlWidget(place.id), &allocation);
+            EXPECT_EQ(allocation.x, at(place.x)) << "control " << place.id;
+            EXPECT_EQ(allocation.y, at(place.y)) << "control " << place.id;
+            EXPECT_EQ(allocation.width, at(place.width)) << "control " << place.id;
+            EXPECT_EQ(allocation.height, at(place.height)) << "control " << place.id;
+            inside(controlWidget(place.id), MainWindow, "control " + std::to_string(place.id));
+        }
+        for (int slot = 0; slot < SlotCount; ++slot) {
+            GtkWidget* label = gtk_bin_get_child(GTK_BIN(controlWidget(ControlId::algorithmCheckBox(slot))));
+            EXPECT_FALSE(pango_layout_is_ellipsized(gtk_label_get_layout(GTK_LABEL(label))))
+                << gtk_label_get_text(GTK_LABEL(label));
+        }
+        // Each frame's caption ends above the first control inside the frame.
+        for (const auto& [frame, first] :
+             {std::pair{ControlId::FileFrame, ControlId::PathEntry},
+              std::pair{ControlId::AlgorithmFrame, ControlId::algorithmCheckBox(0)},
+              std::pair{ControlId::VerificationFrame, ControlId::ExpectedEntry}}) {
+            GtkWidget* caption = gtk_frame_get_label_widget(GTK_FRAME(controlWidget(frame)));
+            int x = 0, y = 0;
+            ASSERT_TRUE(gtk_widget_translate_coordinates(caption, controlWidget(first), 0, 0, &x, &y));
+            EXPECT_LE(y + gtk_widget_get_allocated_height(caption), 0) << "frame " << frame;
+        }
+
+        // The About window and a question grow with the text too.
+        openAbout();
+        ASSERT_TRUE(pumpUntil([] {
+            return gtk_widget_get_mapped(aboutWindow()) &&
+                   gtk_widget_get_allocated_width(controlWidget(AboutOkButtonId)) > 1;
+        }));
+        EXPECT_EQ(gtk_widget_get_allocated_width(gtk_bin_get_child(GTK_BIN(aboutWindow()))), at(600));
+        EXPECT_EQ(gtk_widget_get_allocated_height(gtk_bin_get_child(GTK_BIN(aboutWindow()))), at(250));
+        for (int id = AboutLogoId; id <= AboutOkButtonId; ++id)
+            inside(controlWidget(id), aboutWindow(), "About control " + std::to_string(id));
+        closeAbout();
+        answerNextDialog(DialogAnswer::Yes);
+        EXPECT_EQ(MessageDialog(QuestionPreset, "Question"), 1);
+        const SeenDialog& seen = lastDialog();
+        EXPECT_EQ(seen.width, at(440));
+        EXPECT_EQ(seen.height, at(120));
+        EXPECT_EQ(seen.rightButtonWidth, at(90));
+        EXPECT_EQ(seen.rightButtonHeight, at(25));
+        EXPECT_LE(seen.rightButtonY + seen.rightButtonHeight, seen.height);
+        EXPECT_EQ(seen.secondButtonX, at(440) - at(190)); // each figure of "W - 190" rounded
+        stop();
+    }
+    gdk_screen_set_resolution(gdk_screen_get_default(), oldResolution);
 }
 
 TEST_F(WindowTest, TextsComeFromTheLanguageInForce) {

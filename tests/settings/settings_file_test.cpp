@@ -20,6 +20,7 @@ using testsupport::writeFile;
 namespace {
 
 const std::string Bom = "\xEF\xBB\xBF";
+constexpr uid_t UnprivilegedId = 65534; // "nobody"
 
 std::string expectedSettings(const std::string& language, const int (&flags)[TickedFlagCount]) {
     std::string text = Bom + "\n; Hashwarden Preferences\n[Language]\nLanguage = " + language + "\n[General]\n";
@@ -275,5 +276,125 @@ TEST_F(SettingsTest, KillAtAnyMomentOfRepeatedSavesLeavesAWholeFile) {
         ::close(pipeFds[0]);
         const std::string now = readFile(dir / "Hashwarden.prefs");
         EXPECT_TRUE(now == a || now == b) << "round " << round << ": " << now.size() << " bytes";
+    }
+}
+
+// Runs saveSettings in a child process that, when the tests run as root, first becomes
+// an unprivileged user (root would write anywhere); returns whether the save succeeded.
+bool saveAsUnprivilegedUser() {
+    const pid_t child = fork();
+    if (child < 0) return false;
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(UnprivilegedId) != 0 || setuid(UnprivilegedId) != 0)) _exit(2);
+        _exit(saveSettings() ? 0 : 1);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return false;
+    EXPECT_NE(WEXITSTATUS(status), 2) << "could not drop root";
+    return WEXITSTATUS(status) == 0;
+}
+
+// A settings file the user may write, in a folder where no temporary file can be made
+// (a read-only program folder): the save rewrites the file in place; a file the user
+// may not write stays as it was.
+TEST_F(SettingsTest, ReadOnlyFolderRewritesAWritableFileInPlace) {
+    struct Case {
+        mode_t fileMode;
+        bool saved;
+    };
+    for (const Case c : {Case{0644, true}, Case{0444, false}}) {
+        SCOPED_TRACE(c.fileMode);
+        const bool root = geteuid() == 0;
+        ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+        SettingsFolder = dir / "readonly/";
+        ASSERT_EQ(mkdir(SettingsFolder.c_str(), 0755), 0);
+        const std::string path = SettingsFolder + "Hashwarden.prefs";
+        const std::string old = expectedSettings("old", {});
+        writeFile(path, old + std::string(500, '\n')); // longer than the new text: truncated
+        ASSERT_EQ(chmod(path.c_str(), c.fileMode), 0);
+        if (root) {
+            ASSERT_EQ(chown(path.c_str(), UnprivilegedId, UnprivilegedId), 0);
+        }
+        ASSERT_EQ(chmod(SettingsFolder.c_str(), 0555), 0);
+        struct stat before {};
+        ASSERT_EQ(stat(path.c_str(), &before), 0);
+
+        CurrentLanguage = "sv_SE";
+        TickedFlags[6] = 1;
+        EXPECT_EQ(saveAsUnprivilegedUser(), c.saved);
+        const int flags[TickedFlagCount] = {0, 0, 0, 0, 0, 0, 1};
+        EXPECT_EQ(readFile(path), c.saved ? expectedSettings("sv_SE", flags) : old + std::string(500, '\n'));
+        struct stat after {};
+        ASSERT_EQ(stat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(listFolder(SettingsFolder), std::vector<std::string>{"Hashwarden.prefs"});
+        ASSERT_EQ(chmod(SettingsFolder.c_str(), 0755), 0);
+        ASSERT_EQ(::unlink(path.c_str()), 0);
+        ASSERT_EQ(rmdir(SettingsFolder.c_str()), 0);
+    }
+}
+
+// A save killed before its rename leaves ".Hashwarden.prefs.XXXXXX"; the next save
+// removes exactly such files and nothing that merely looks like one.
+TEST_F(SettingsTest, SaveRemovesTemporaryFilesOfKilledSaves) {
+    SettingsFolder = dir.path();
+    struct Case {
+        std::string name;
+        bool removed;
+    };
+    const std::vector<Case> cases = {
+        {".Hashwarden.prefs.aB3xY9", true},   {".Hashwarden.prefs.aB3xY", false},
+        {".Hashwarden.prefs.aB3xY9z", false}, {".Hashwarden.prefs.aB-xY9", false},
+        {"Hashwarden.prefs.aB3xY9", false},   {".Other.prefs.aB3xY9", false},
+        {".Hashwarden.prefs.Link01", false},  {".Hashwarden.prefs.Fold01", false},
+        {".Hashwarden.prefs.Other1", false}, // another user's file (only when run as root)
+    };
+    for (const Case& c : cases) {
+        const std::string path = dir / c.name;
+        if (c.name.ends_with("Link01")) {
+            writeFile(dir / "target", "kept");
+            ASSERT_EQ(symlink("target", path.c_str()), 0);
+        } else if (c.name.ends_with("Fold01")) {
+            ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
+        } else {
+            writeFile(path, "partial");
+            if (c.name.ends_with("Other1") &&
+                (geteuid() != 0 || chown(path.c_str(), UnprivilegedId, UnprivilegedId) != 0))
+                ::unlink(path.c_str());
+        }
+    }
+    ASSERT_TRUE(saveSettings());
+    for (const Case& c : cases) {
+        if (c.name.ends_with("Other1") && geteuid() != 0) continue;
+        EXPECT_EQ(exists(dir / c.name), !c.removed) << c.name;
+    }
+    EXPECT_EQ(readFile(dir / "target"), "kept");
+    EXPECT_TRUE(exists(dir / "Hashwarden.prefs"));
+}
+
+// A settings file over 1 MiB is not read (defaults stay, as for an unreadable file) and
+// is not overwritten at exit; one of exactly 1 MiB is read as usual.
+TEST_F(SettingsTest, OversizedFileIsUnreadAndKept) {
+    ScopedEnv lang("LANG", "fr_FR.UTF-8");
+    createFolderPath(ConfigFolder);
+    const std::string path = ConfigFolder + "Hashwarden.prefs";
+    const std::string head = Bom + "[Language]\nLanguage = de_DE\n[General]\nMD5 = 1\n; ";
+    for (const std::size_t size : {MaxSettingsFileSize, MaxSettingsFileSize + 1}) {
+        SCOPED_TRACE(size);
+        const bool fits = size <= MaxSettingsFileSize;
+        const std::string content = head + std::string(size - head.size() - 1, 'x') + "\n";
+        ASSERT_EQ(content.size(), size);
+        writeFile(path, content);
+        CurrentLanguage.clear();
+        TickedFlags[1] = 0;
+        locateAndLoadSettings();
+        EXPECT_EQ(SettingsFolder, ConfigFolder);
+        EXPECT_EQ(CurrentLanguage, fits ? "de_DE" : "fr_FR");
+        EXPECT_EQ(TickedFlags[1], fits ? 1 : 0);
+        EXPECT_EQ(saveSettings(), fits);
+        if (!fits) {
+            EXPECT_EQ(readFile(path), content);
+        }
     }
 }
