@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <string>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>

@@ -72,7 +72,8 @@ void* BlockReader::run(void* self) {
 // The block size, or for the block that reaches the end of the length, the bytes still wanted.
 std::size_t BlockReader::wantOf(int64_t index) const {
     const int64_t block = static_cast<int64_t>(blockSize_);
-    if (length_ != -1 && length_ < (index + 1) * block) return static_cast<std::size_t>(length_ - index * block);
+    if (length_ != -1 && length_ < (index + 1) * block)
+        return static_cast<std::size_t>(length_ - index * block);
     return blockSize_;
 }
 
