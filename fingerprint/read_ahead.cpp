@@ -2,10 +2,12 @@
 #include "fingerprint/read_ahead.h"
 
 #include <signal.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <new>
+#include <cstdlib>
+#include <cstring>
 
 namespace filereader {
 
@@ -14,6 +16,8 @@ namespace {
 // The reader only calls read(); a small stack keeps many passes at once cheap in address space
 // (32-bit builds), with room left for the sanitizers' own frames.
 constexpr std::size_t ReaderStackSize = 256 * 1024;
+
+constexpr std::size_t HugePageSize = 2 * 1024 * 1024;
 
 // Reads until `want` bytes have arrived or the file ends. Returns the count, or -1 for a read
 // error, which must not pass for the end of the file: its digest would be that of other content.
@@ -35,10 +39,17 @@ int64_t readBlock(int fd, uint8_t* buffer, std::size_t want) {
 
 BlockReader::BlockReader(int fd, std::size_t blockSize, int64_t length)
     : fd_(fd), blockSize_(blockSize), length_(length) {
+    // Both buffers in one piece on a huge-page boundary, backed by one huge page where the system
+    // allows it: the kernel's copy out of the page cache into fresh small pages measured at less
+    // than half the speed.
+    void* memory = nullptr;
+    if (posix_memalign(&memory, HugePageSize, 2 * blockSize) != 0) return;
+    memory_.reset(static_cast<uint8_t*>(memory));
+    madvise(memory, 2 * blockSize, MADV_HUGEPAGE);
     // Zero-filled: whatever a plugin might look at past a short read is never old memory.
-    buffers_[0].reset(new (std::nothrow) uint8_t[blockSize]());
-    if (buffers_[0]) buffers_[1].reset(new (std::nothrow) uint8_t[blockSize]());
-    if (!ready()) return;
+    std::memset(memory, 0, 2 * blockSize);
+    buffers_[0] = memory_.get();
+    buffers_[1] = memory_.get() + blockSize;
 
     pthread_attr_t attributes;
     if (pthread_attr_init(&attributes) != 0) return;
@@ -51,6 +62,10 @@ BlockReader::BlockReader(int fd, std::size_t blockSize, int64_t length)
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     pthread_attr_destroy(&attributes);
     // Without a thread, next() reads each block itself, as the driver always did.
+}
+
+void BlockReader::Release::operator()(uint8_t* memory) const {
+    std::free(memory);
 }
 
 BlockReader::~BlockReader() {
@@ -86,7 +101,7 @@ void BlockReader::readAll() {
             if (stop_) return;
         }
         // The buffer is the reader's alone until it is marked full.
-        const int64_t count = readBlock(fd_, buffers_[index & 1].get(), wantOf(index));
+        const int64_t count = readBlock(fd_, buffers_[index & 1], wantOf(index));
         {
             std::lock_guard<std::mutex> hold(lock_);
             slot.count = count;
@@ -100,12 +115,12 @@ void BlockReader::readAll() {
 
 Block BlockReader::next() {
     if (!threaded_) {
-        return Block{buffers_[0].get(), readBlock(fd_, buffers_[0].get(), wantOf(taken_))};
+        return Block{buffers_[0], readBlock(fd_, buffers_[0], wantOf(taken_))};
     }
     const int current = static_cast<int>(taken_ & 1);
     std::unique_lock<std::mutex> hold(lock_);
     filled_.wait(hold, [&] { return slots_[current].full; });
-    return Block{buffers_[current].get(), slots_[current].count};
+    return Block{buffers_[current], slots_[current].count};
 }
 
 void BlockReader::release() {

@@ -33,7 +33,7 @@ class BlockReader {
     ~BlockReader();
 
     // False when the buffers could not be allocated; nothing may be read then.
-    [[nodiscard]] bool ready() const { return buffers_[1] != nullptr; }
+    [[nodiscard]] bool ready() const { return memory_ != nullptr; }
 
     // Waits for the next block. It stays valid, and its buffer untouched, until release().
     [[nodiscard]] Block next();
@@ -53,7 +53,11 @@ class BlockReader {
     int fd_;
     std::size_t blockSize_;
     int64_t length_;
-    std::unique_ptr<uint8_t[]> buffers_[2];
+    struct Release {
+        void operator()(uint8_t* memory) const;
+    };
+    std::unique_ptr<uint8_t, Release> memory_; // both buffers, one after the other
+    uint8_t* buffers_[2] = {};
     int64_t taken_ = 0; // blocks handed to the caller and released
 
     bool threaded_ = false;
