@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -269,49 +271,76 @@ TEST_F(Driver, BlockGateBelongsToTheThreadThatSetIt) {
 }
 
 // Entries of a folder of /proc/self: the process's threads (task) or open descriptors (fd).
-int entriesOf(const char* folder) {
-    DIR* listing = opendir(folder);
-    if (listing == nullptr) return -1;
-    int count = 0;
-    while (const dirent* entry = readdir(listing))
-        count += entry->d_name[0] != '.';
-    closedir(listing);
-    return count;
+std::vector<std::string> entriesOf(const char* folder) {
+    std::vector<std::string> names;
+    if (DIR* listing = opendir(folder)) {
+        while (const dirent* entry = readdir(listing))
+            if (entry->d_name[0] != '.') names.emplace_back(entry->d_name);
+        closedir(listing);
+    }
+    return names;
 }
 
-int ThreadsInPass = 0;
-void threadCountingGate() {
-    // The most seen: at the last gate the reader may have read the short block and ended.
-    ThreadsInPass = std::max(ThreadsInPass, entriesOf("/proc/self/task"));
+// The state letter of a thread of this process (S: asleep), or 0 when it is gone.
+char threadState(const std::string& id) {
+    std::ifstream stat("/proc/self/task/" + id + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t end = line.rfind(") ");
+    return end == std::string::npos ? 0 : line[end + 2];
+}
+
+std::vector<std::string> ThreadsBefore;
+std::size_t MostThreadsInPass = 0;
+bool ReaderSleptAtFirstGate = false;
+void watchingGate() {
+    const std::vector<std::string> threads = entriesOf("/proc/self/task");
+    MostThreadsInPass = std::max(MostThreadsInPass, threads.size());
+    if (++GateCalls != 1) return; // later, the reader may have read the short block and ended
+    // The reader, one block ahead, has to fall asleep while the gate holds the pass, not spin.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (const std::string& id : threads) {
+        if (std::find(ThreadsBefore.begin(), ThreadsBefore.end(), id) != ThreadsBefore.end()) continue;
+        char state = threadState(id);
+        for (; state != 'S' && state != 0 && std::chrono::steady_clock::now() < deadline;
+             state = threadState(id))
+            sched_yield();
+        ReaderSleptAtFirstGate = state == 'S';
+    }
 }
 void truncatingGate() {
     ASSERT_EQ(truncate(GatePath.c_str(), static_cast<off_t>(MiB + 100)), 0);
 }
 
 TEST_F(Driver, PassesLeaveNoThreadOrDescriptorBehind) {
-    const int threads = entriesOf("/proc/self/task");
-    const int descriptors = entriesOf("/proc/self/fd");
-    ASSERT_GT(threads, 0);
+    ThreadsBefore = entriesOf("/proc/self/task");
+    const std::size_t threads = ThreadsBefore.size();
+    const std::size_t descriptors = entriesOf("/proc/self/fd").size();
+    ASSERT_GT(threads, 0u);
     // A joined thread can stay listed for a moment while the kernel finishes its exit.
     auto threadsAfterPass = [&] {
-        for (int i = 0; i < 100000 && entriesOf("/proc/self/task") > threads; ++i)
+        for (int i = 0; i < 100000 && entriesOf("/proc/self/task").size() > threads; ++i)
             sched_yield();
-        return entriesOf("/proc/self/task");
+        return entriesOf("/proc/self/task").size();
     };
 
-    // The reader exists while a pass runs: the count can see it.
+    // The reader exists while a pass runs (the count can see it), and sleeps while the gate holds.
     TempFile normal(testkit::randomBytes(3 * MiB + 5, 21));
-    setBlockGate(threadCountingGate);
+    GateCalls = 0;
+    MostThreadsInPass = 0;
+    ReaderSleptAtFirstGate = false;
+    setBlockGate(watchingGate);
     EXPECT_FALSE(fileFingerprint(normal.path(), PluginMd5).empty());
-    EXPECT_EQ(ThreadsInPass, threads + 1);
+    EXPECT_EQ(MostThreadsInPass, threads + 1);
+    EXPECT_TRUE(ReaderSleptAtFirstGate);
     EXPECT_EQ(threadsAfterPass(), threads);
-    EXPECT_EQ(entriesOf("/proc/self/fd"), descriptors);
+    EXPECT_EQ(entriesOf("/proc/self/fd").size(), descriptors);
 
     // A read error on the reader's first read (page 0 of the process is never mapped).
     setBlockGate(nullptr);
     EXPECT_EQ(fileFingerprint("/proc/self/mem", PluginSha1), "");
     EXPECT_EQ(threadsAfterPass(), threads);
-    EXPECT_EQ(entriesOf("/proc/self/fd"), descriptors);
+    EXPECT_EQ(entriesOf("/proc/self/fd").size(), descriptors);
 
     // A file cut short while the pass holds its first block. The block read ahead may have been
     // read before the cut, during it or after it; nothing after that block is read.
@@ -326,7 +355,7 @@ TEST_F(Driver, PassesLeaveNoThreadOrDescriptorBehind) {
     else
         EXPECT_TRUE(RecordedCounts.size() == 2 && RecordedCounts[1] >= 100) << RecordedCounts[1];
     EXPECT_EQ(threadsAfterPass(), threads);
-    EXPECT_EQ(entriesOf("/proc/self/fd"), descriptors);
+    EXPECT_EQ(entriesOf("/proc/self/fd").size(), descriptors);
 }
 
 } // namespace
