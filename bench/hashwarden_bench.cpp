@@ -5,8 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "fingerprint/engine.h"
@@ -41,10 +43,11 @@ constexpr int DefaultRuns = 3;
 void usage() {
     std::fprintf(
         stderr,
-        "usage: hashwarden-bench [--runs N] [--memory] [--portable] [--cpu-time] FILE [ALGO...]\n"
+        "usage: hashwarden-bench [--runs N] [--memory] [--portable] [--cpu-time] [--cold] FILE [ALGO...]\n"
         "ALGO: crc32 md5 sha1 sha2-224 sha2-256 sha2-384 sha2-512 sha3-224 sha3-256 sha3-384 sha3-512\n"
         "Prints ALGO DIGEST MBPS PATH per algorithm; MBPS is the median of N runs in 10^6 bytes/s,\n"
-        "by the wall clock or, with --cpu-time, by the process's CPU time (as openssl speed does).\n");
+        "by the wall clock or, with --cpu-time, by the process's CPU time (as openssl speed does).\n"
+        "--cold asks the kernel to drop the file from the page cache before each run.\n");
 }
 
 const Algorithm* findAlgorithm(const char* name) {
@@ -94,6 +97,15 @@ bool readWholeFile(const char* name, std::size_t size, std::vector<uint8_t>& byt
     return !failed;
 }
 
+// A request: the kernel keeps pages that are dirty or mapped by someone else.
+void dropFromPageCache(const char* name) {
+    const int fd = open(name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    fdatasync(fd);
+    posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    close(fd);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -101,6 +113,7 @@ int main(int argc, char** argv) {
     bool memory = false;
     bool portable = false;
     bool cpuTime = false;
+    bool cold = false;
     const char* file = nullptr;
     std::vector<const Algorithm*> chosen;
     for (int i = 1; i < argc; ++i) {
@@ -116,6 +129,8 @@ int main(int argc, char** argv) {
             portable = true;
         } else if (std::strcmp(argv[i], "--cpu-time") == 0) {
             cpuTime = true;
+        } else if (std::strcmp(argv[i], "--cold") == 0) {
+            cold = true;
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             usage();
             return 0;
@@ -160,6 +175,7 @@ int main(int argc, char** argv) {
         std::vector<double> rates;
         std::string digest;
         for (int run = 0; run < runs; ++run) {
+            if (cold && !memory) dropFromPageCache(file);
             auto start = std::chrono::steady_clock::now();
             const double cpuStart = processCpuSeconds();
             digest = memory ? digestOfMemory(*algorithm, bytes)

@@ -6,9 +6,9 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <memory>
-#include <new>
+
+#include "fingerprint/read_ahead.h"
 
 static_assert(sizeof(off_t) == 8, "the engine needs 64-bit file offsets (_FILE_OFFSET_BITS=64)");
 
@@ -31,22 +31,6 @@ struct StateDestroyer {
     void (*destroy)(FingerprintState*);
     void operator()(FingerprintState* state) const { destroy(state); }
 };
-
-// Reads until `want` bytes have arrived or the file ends. Returns the count, or -1 for a read
-// error, which must not pass for the end of the file: its digest would be that of other content.
-int64_t readBlock(int fd, uint8_t* buffer, std::size_t want) {
-    std::size_t got = 0;
-    while (got < want) {
-        ssize_t n = read(fd, buffer + got, want - got);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    return static_cast<int64_t>(got);
-}
 
 } // namespace
 
@@ -115,9 +99,6 @@ std::string fileFingerprint(const char* name, int plugin, int bits, int64_t offs
     fcntl(file.fd, F_SETFL, fcntl(file.fd, F_GETFL) & ~O_NONBLOCK);
     posix_fadvise(file.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
-    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[FingerprintReadSize]());
-    if (!buffer) return {};
-
     std::unique_ptr<FingerprintState, StateDestroyer> state(entry->start(bits, 0),
                                                             StateDestroyer{entry->destroy});
     if (!state) return {};
@@ -126,18 +107,18 @@ std::string fileFingerprint(const char* name, int plugin, int bits, int64_t offs
     if (offset >= 1 && lseek(file.fd, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(-1))
         return {};
 
-    constexpr int64_t BlockSize = static_cast<int64_t>(FingerprintReadSize);
-    int64_t position = 0; // end of the block about to be read, counted from the start offset
+    // Declared after the file, so its thread has ended before the descriptor closes.
+    filereader::BlockReader reader(file.fd, FingerprintReadSize, length);
+    if (!reader.ready()) return {};
     for (;;) {
-        position += BlockSize;
-        std::size_t want = FingerprintReadSize;
-        if (length != -1 && length < position)
-            want = static_cast<std::size_t>(length - (position - BlockSize));
-        int64_t got = readBlock(file.fd, buffer.get(), want);
-        if (got < 0) return {};
-        entry->update(state.get(), buffer.get(), static_cast<uint32_t>(got));
-        if (got != BlockSize) break;
+        const filereader::Block block = reader.next();
+        if (block.count < 0) return {};
+        entry->update(state.get(), block.bytes, static_cast<uint32_t>(block.count));
+        if (block.count != static_cast<int64_t>(FingerprintReadSize)) break;
+        // The block is kept until the gate lets the pass go on: the reader, one block ahead,
+        // then sleeps instead of reading further while the job is held.
         if (Gate != nullptr) Gate();
+        reader.release();
     }
     entry->finish(state.get());
     return digestText(state.get());

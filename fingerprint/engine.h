@@ -57,6 +57,7 @@ void registerAllPlugins();
 
 // A hook that fileFingerprint calls on the calling thread between blocks, so that a caller can
 // hold the work (the calculation job waits there while a question about cancelling is open).
-// Per thread; none by default.
+// The driver reads one block ahead on a thread of its own: while the gate holds, that block may
+// already have been read, but nothing after it. Per thread; none by default.
 using BlockGate = void (*)();
 void setBlockGate(BlockGate gate);

@@ -1,11 +1,16 @@
 // The registry and the file driver: read sizes, offsets and lengths, failures, read errors, the block gate.
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -213,7 +218,8 @@ TEST_F(Driver, AReadErrorAfterGoodReadsGivesTheEmptyText) {
     fclose(backing);
 }
 
-// The gate runs after each full block and before the next read: it can change what is read next.
+// The gate runs after each full block. The block after it may have been read already, but no
+// block further on: a change the gate makes there is hashed.
 std::string GatePath;
 int GateCalls = 0;
 void countingGate() {
@@ -223,7 +229,7 @@ void rewritingGate() {
     ++GateCalls;
     FILE* file = std::fopen(GatePath.c_str(), "r+b");
     ASSERT_NE(file, nullptr);
-    std::fseek(file, static_cast<long>(MiB), SEEK_SET);
+    std::fseek(file, static_cast<long>(2 * MiB), SEEK_SET);
     std::fputc(0xff, file);
     std::fclose(file);
 }
@@ -240,15 +246,15 @@ TEST_F(Driver, BlockGateRunsBetweenFullBlocks) {
     }
 }
 
-TEST_F(Driver, BlockGateRunsBeforeTheNextRead) {
-    std::vector<uint8_t> bytes(MiB + 10, 0);
+TEST_F(Driver, BlockGateRunsBeforeReadsPastTheBlockAhead) {
+    std::vector<uint8_t> bytes(2 * MiB + 10, 0);
     TempFile file(bytes);
     GatePath = file.path();
     GateCalls = 0;
     setBlockGate(rewritingGate);
     const std::string digest = fileFingerprint(file.path(), PluginSha1);
-    EXPECT_EQ(GateCalls, 1);
-    bytes[MiB] = 0xff;
+    EXPECT_EQ(GateCalls, 2);
+    bytes[2 * MiB] = 0xff;
     EXPECT_EQ(digest, testkit::oracleDigest(Slots[2], bytes.data(), bytes.size()));
 }
 
@@ -262,6 +268,94 @@ TEST_F(Driver, BlockGateBelongsToTheThreadThatSetIt) {
     EXPECT_EQ(GateCalls, 0);
     EXPECT_EQ(fileFingerprint(file.path(), PluginMd5), other);
     EXPECT_EQ(GateCalls, 2);
+}
+
+// Entries of a folder of /proc/self: the process's threads (task) or open descriptors (fd).
+std::vector<std::string> entriesOf(const char* folder) {
+    std::vector<std::string> names;
+    if (DIR* listing = opendir(folder)) {
+        while (const dirent* entry = readdir(listing))
+            if (entry->d_name[0] != '.') names.emplace_back(entry->d_name);
+        closedir(listing);
+    }
+    return names;
+}
+
+// The state letter of a thread of this process (S: asleep), or 0 when it is gone.
+char threadState(const std::string& id) {
+    std::ifstream stat("/proc/self/task/" + id + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t end = line.rfind(") ");
+    return end == std::string::npos ? 0 : line[end + 2];
+}
+
+std::vector<std::string> ThreadsBefore;
+std::size_t MostThreadsInPass = 0;
+bool ReaderSleptAtFirstGate = false;
+void watchingGate() {
+    const std::vector<std::string> threads = entriesOf("/proc/self/task");
+    MostThreadsInPass = std::max(MostThreadsInPass, threads.size());
+    if (++GateCalls != 1) return; // later, the reader may have read the short block and ended
+    // The reader, one block ahead, has to fall asleep while the gate holds the pass, not spin.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (const std::string& id : threads) {
+        if (std::find(ThreadsBefore.begin(), ThreadsBefore.end(), id) != ThreadsBefore.end()) continue;
+        char state = threadState(id);
+        for (; state != 'S' && state != 0 && std::chrono::steady_clock::now() < deadline;
+             state = threadState(id))
+            sched_yield();
+        ReaderSleptAtFirstGate = state == 'S';
+    }
+}
+void truncatingGate() {
+    ASSERT_EQ(truncate(GatePath.c_str(), static_cast<off_t>(MiB + 100)), 0);
+}
+
+TEST_F(Driver, PassesLeaveNoThreadOrDescriptorBehind) {
+    ThreadsBefore = entriesOf("/proc/self/task");
+    const std::size_t threads = ThreadsBefore.size();
+    const std::size_t descriptors = entriesOf("/proc/self/fd").size();
+    ASSERT_GT(threads, 0u);
+    // A joined thread can stay listed for a moment while the kernel finishes its exit.
+    auto threadsAfterPass = [&] {
+        for (int i = 0; i < 100000 && entriesOf("/proc/self/task").size() > threads; ++i)
+            sched_yield();
+        return entriesOf("/proc/self/task").size();
+    };
+
+    // The reader exists while a pass runs (the count can see it), and sleeps while the gate holds.
+    TempFile normal(testkit::randomBytes(3 * MiB + 5, 21));
+    GateCalls = 0;
+    MostThreadsInPass = 0;
+    ReaderSleptAtFirstGate = false;
+    setBlockGate(watchingGate);
+    EXPECT_FALSE(fileFingerprint(normal.path(), PluginMd5).empty());
+    EXPECT_EQ(MostThreadsInPass, threads + 1);
+    EXPECT_TRUE(ReaderSleptAtFirstGate);
+    EXPECT_EQ(threadsAfterPass(), threads);
+    EXPECT_EQ(entriesOf("/proc/self/fd").size(), descriptors);
+
+    // A read error on the reader's first read (page 0 of the process is never mapped).
+    setBlockGate(nullptr);
+    EXPECT_EQ(fileFingerprint("/proc/self/mem", PluginSha1), "");
+    EXPECT_EQ(threadsAfterPass(), threads);
+    EXPECT_EQ(entriesOf("/proc/self/fd").size(), descriptors);
+
+    // A file cut short while the pass holds its first block. The block read ahead may have been
+    // read before the cut, during it or after it; nothing after that block is read.
+    TempFile shrinking(testkit::randomBytes(4 * MiB, 22));
+    GatePath = shrinking.path();
+    setBlockGate(truncatingGate);
+    EXPECT_FALSE(fileFingerprint(shrinking.path(), RecordingPlugin).empty());
+    ASSERT_GE(RecordedCounts.size(), 2u);
+    EXPECT_EQ(RecordedCounts[0], MiB);
+    if (RecordedCounts[1] == MiB)
+        EXPECT_EQ(RecordedCounts, Counts({MiB, MiB, 0}));
+    else
+        EXPECT_TRUE(RecordedCounts.size() == 2 && RecordedCounts[1] >= 100) << RecordedCounts[1];
+    EXPECT_EQ(threadsAfterPass(), threads);
+    EXPECT_EQ(entriesOf("/proc/self/fd").size(), descriptors);
 }
 
 } // namespace
