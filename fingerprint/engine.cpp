@@ -137,7 +137,7 @@ std::string fileFingerprint(const char* name, int plugin, int bits, int64_t offs
         if (got < 0) return {};
         entry->update(state.get(), buffer.get(), static_cast<uint32_t>(got));
         if (got != BlockSize) break;
-        if (Gate != nullptr) Gate();
+        if (Gate != nullptr && !Gate()) return {};
     }
     entry->finish(state.get());
     return digestText(state.get());

@@ -56,7 +56,8 @@ void registerAllPlugins();
 [[nodiscard]] std::string digestText(const FingerprintState* state);
 
 // A hook that fileFingerprint calls on the calling thread between blocks, so that a caller can
-// hold the work (the calculation job waits there while a question about cancelling is open).
+// hold the work (the calculation job waits there while a question about cancelling is open) or
+// abandon it: when the gate returns false, fileFingerprint stops reading and returns the empty text.
 // Per thread; none by default.
-using BlockGate = void (*)();
+using BlockGate = bool (*)();
 void setBlockGate(BlockGate gate);
