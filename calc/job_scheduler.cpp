@@ -144,6 +144,7 @@ int startPasses(PassSchedule& schedule, std::string path, std::vector<PassReques
                          return costA != costB ? costA > costB : a > b;
                      });
 
+    workers = std::min(workers, static_cast<int>(schedule.passes.size()));
     pthread_attr_t attributes;
     if (pthread_attr_init(&attributes) != 0) return 1;
     if (pthread_attr_setstacksize(&attributes, WorkerStackSize) != 0) workers = 1;
@@ -203,6 +204,7 @@ void endPasses(PassSchedule& schedule) {
         std::lock_guard lock(schedule.mutex);
         schedule.ended = true;
     }
+    schedule.changed.notify_all();
     for (pthread_t worker : schedule.workers)
         pthread_join(worker, nullptr);
     schedule.workers.clear();
