@@ -1,26 +1,53 @@
 // The calculation job on the real window: phases, results against an independent implementation,
 // cancelling, pausing, quitting and switching the language while it runs.
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
+#include "calc/job_scheduler.h"
 #include "calc_gui_helpers.h"
 #include "calc_oracle.h"
+
+extern char** environ;
 
 namespace calc_test {
 namespace {
 
-constexpr std::size_t FewMiB = 3 * (1 << 20) + 1234;  // three full blocks and a tail: the gate runs in every slot
+constexpr std::size_t FewMiB =
+    3 * (1 << 20) + 1234; // three full blocks and a tail: the gate runs in every slot
 
 class CalcJobTest : public CalcTest {
-protected:
+  protected:
     std::string file;
     void SetUp() override {
         CalcTest::SetUp();
         file = writeRandomFile(scratch() + "sample data.bin", FewMiB, 7);
+    }
+    void TearDown() override {
+        CalcTest::TearDown();
+        unsetenv("HASHWARDEN_JOB_WORKERS");
+    }
+    static void forceWorkers(int count) {
+        setenv("HASHWARDEN_JOB_WORKERS", std::to_string(count).c_str(), 1);
+    }
+    static double processCpuSeconds() {
+        timespec now{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+        return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+    }
+    // A file of zeros without the disk work: hashing zeros costs as much as any bytes.
+    [[nodiscard]] std::string sparseFile(const std::string& name, off_t size) const {
+        const std::string path = scratch() + name;
+        std::ofstream(path, std::ios::binary).close();
+        EXPECT_EQ(truncate(path.c_str(), size), 0);
+        return path;
     }
     static double progressFraction() {
         return gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(controlWidget(ControlId::ProgressBar)));
@@ -59,7 +86,8 @@ TEST_F(CalcJobTest, FileRemovedAfterChoosingFailsEveryTickedRow) {
 
 TEST_F(CalcJobTest, AllElevenMatchAnIndependentImplementationAndThePhasesHold) {
     std::set<int> all;
-    for (int slot = 0; slot < SlotCount; ++slot) all.insert(slot);
+    for (int slot = 0; slot < SlotCount; ++slot)
+        all.insert(slot);
     ASSERT_TRUE(startWith(file, all));
 
     // Held inside the first algorithm: the Calculating phase.
@@ -69,16 +97,19 @@ TEST_F(CalcJobTest, AllElevenMatchAnIndependentImplementationAndThePhasesHold) {
     EXPECT_TRUE(controlEnabled(ControlId::VerifyButton));
     EXPECT_EQ(controlState(ControlId::ProgressBar), 1);
     EXPECT_NEAR(progressFraction(), 1.0 / 11, 1e-9);
-    for (int id : {ControlId::PathEntry, ControlId::BrowseButton, ControlId::CopyAllButton, ControlId::SaveButton,
-                   ControlId::DeleteAllButton, ControlId::ExpectedEntry, ControlId::ExpectedBrowseButton})
+    for (int id :
+         {ControlId::PathEntry, ControlId::BrowseButton, ControlId::CopyAllButton, ControlId::SaveButton,
+          ControlId::DeleteAllButton, ControlId::ExpectedEntry, ControlId::ExpectedBrowseButton})
         EXPECT_FALSE(controlEnabled(id)) << id;
     for (int slot = 0; slot < SlotCount; ++slot) {
         EXPECT_FALSE(controlEnabled(ControlId::algorithmCheckBox(slot))) << slot;
         EXPECT_FALSE(controlEnabled(ControlId::copyButton(slot))) << slot;
         EXPECT_TRUE(controlEnabled(ControlId::resultEntry(slot))) << slot;
     }
-    for (int item = MenuOpen; item <= MenuOpenWeb; ++item) EXPECT_FALSE(menuEnabled(item)) << item;
-    for (int item = MenuLanguageBase; item < menuItemIdCount(); ++item) EXPECT_TRUE(menuEnabled(item)) << item;
+    for (int item = MenuOpen; item <= MenuOpenWeb; ++item)
+        EXPECT_FALSE(menuEnabled(item)) << item;
+    for (int item = MenuLanguageBase; item < menuItemIdCount(); ++item)
+        EXPECT_TRUE(menuEnabled(item)) << item;
 
     JobHold::release();
     ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }, 60000));
@@ -92,11 +123,12 @@ TEST_F(CalcJobTest, AllElevenMatchAnIndependentImplementationAndThePhasesHold) {
     // The Results phase.
     EXPECT_EQ(controlText(ControlId::VerifyButton), "E:tMainVERIFY");
     EXPECT_EQ(controlState(ControlId::ProgressBar), 0);
-    for (int id : {ControlId::PathEntry, ControlId::BrowseButton, ControlId::CopyAllButton, ControlId::SaveButton,
-                   ControlId::DeleteAllButton, ControlId::ExpectedEntry, ControlId::ExpectedBrowseButton,
-                   ControlId::VerifyButton})
+    for (int id : {ControlId::PathEntry, ControlId::BrowseButton, ControlId::CopyAllButton,
+                   ControlId::SaveButton, ControlId::DeleteAllButton, ControlId::ExpectedEntry,
+                   ControlId::ExpectedBrowseButton, ControlId::VerifyButton})
         EXPECT_TRUE(controlEnabled(id)) << id;
-    for (int item : {MenuOpen, MenuQuit, MenuAbout, MenuOpenWeb}) EXPECT_TRUE(menuEnabled(item)) << item;
+    for (int item : {MenuOpen, MenuQuit, MenuAbout, MenuOpenWeb})
+        EXPECT_TRUE(menuEnabled(item)) << item;
     EXPECT_FALSE(menuEnabled(MenuOpenHelp));
 }
 
@@ -106,8 +138,9 @@ TEST_F(CalcJobTest, CancelConfirmedDuringTheThirdOfFiveKeepsItsResultAndSkipsThe
     ASSERT_TRUE(startHeldAt(2));
     EXPECT_EQ(controlState(ControlId::ProgressBar), 3);
 
-    click(ControlId::VerifyButton);  // now the Cancel button
-    ASSERT_TRUE(runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
+    click(ControlId::VerifyButton); // now the Cancel button
+    ASSERT_TRUE(
+        runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
     EXPECT_EQ(script.texts()[0], "E:tReqCANCEL");
     EXPECT_EQ(CancelRequested.load(), 1);
     JobHold::release();
@@ -119,8 +152,10 @@ TEST_F(CalcJobTest, CancelConfirmedDuringTheThirdOfFiveKeepsItsResultAndSkipsThe
     ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }));
     ASSERT_EQ(script.texts().size(), 2u);
     EXPECT_EQ(script.texts()[1], endMessage("tReqCANCELLED", 0));
-    for (int slot : {0, 1, 2}) EXPECT_EQ(controlText(ControlId::resultEntry(slot)), oracleDigest(file, slot)) << slot;
-    for (int slot : {3, 4}) EXPECT_EQ(controlText(ControlId::resultEntry(slot)), "") << slot;
+    for (int slot : {0, 1, 2})
+        EXPECT_EQ(controlText(ControlId::resultEntry(slot)), oracleDigest(file, slot)) << slot;
+    for (int slot : {3, 4})
+        EXPECT_EQ(controlText(ControlId::resultEntry(slot)), "") << slot;
     EXPECT_EQ(JobCancelled.load(), 0);
     EXPECT_EQ(CancelRequested.load(), 0);
     EXPECT_EQ(controlState(ControlId::ProgressBar), 0);
@@ -135,7 +170,8 @@ TEST_F(CalcJobTest, CancelAnsweredNoGivesTheSameResultsAsNoQuestion) {
     DialogScript script({DialogAnswer::No, DialogAnswer::Yes});
     ASSERT_TRUE(startHeldAt(2));
     click(ControlId::VerifyButton);
-    ASSERT_TRUE(runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
+    ASSERT_TRUE(
+        runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
     EXPECT_EQ(CancelRequested.load(), 0);
     JobHold::release();
     ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }, 60000));
@@ -186,8 +222,9 @@ TEST_F(CalcJobTest, ClosingDuringAJobAnsweredNoLetsItFinishWithItsMessage) {
     ASSERT_TRUE(startWith(file, {1, 6}));
     DialogScript script({DialogAnswer::No, DialogAnswer::Yes});
     ASSERT_TRUE(startHeldAt(1));
-    gtk_window_close(GTK_WINDOW(MainWindow));  // the close box
-    ASSERT_TRUE(runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
+    gtk_window_close(GTK_WINDOW(MainWindow)); // the close box
+    ASSERT_TRUE(
+        runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
     EXPECT_EQ(script.texts()[0], "E:tReqINPROGRESSQUIT");
     JobHold::release();
     ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }, 60000));
@@ -206,7 +243,8 @@ TEST_F(CalcJobTest, ClosingDuringAJobAnsweredYesQuitsAfterAboutAHundredMsWithSet
     ASSERT_TRUE(startHeldAt(2));
     gtk_window_close(GTK_WINDOW(MainWindow));
     ASSERT_TRUE(runEventsUntil([] { return QuitRequested.load() == 1; }));
-    const auto delay = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - answeredAt);
+    const auto delay =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - answeredAt);
     std::printf("quit %lld ms after the answer\n", static_cast<long long>(delay.count()));
     EXPECT_GE(delay.count(), 100);
     EXPECT_LT(delay.count(), 2000);
@@ -242,7 +280,8 @@ TEST_F(CalcJobTest, LanguageSwitchDuringAJobRecaptionsCancelAndItStillCancels) {
     EXPECT_EQ(JobRunning.load(), 1);
 
     click(ControlId::VerifyButton);
-    ASSERT_TRUE(runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
+    ASSERT_TRUE(
+        runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
     EXPECT_EQ(script.texts()[0], "O:tReqCANCEL");
     JobHold::release();
     ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }, 60000));
@@ -312,5 +351,155 @@ TEST_F(CalcJobTest, ThreadThatCannotBeCreatedEndsTheJobAtOnceAsAllFailed) {
     EXPECT_EQ(controlText(ControlId::resultEntry(9)), oracleDigest(file, 9));
 }
 
-}  // namespace
-}  // namespace calc_test
+// The rows come out as single passes would give them, whatever the number of workers, more than
+// cores included; a missing file fails every ticked algorithm once.
+TEST_F(CalcJobTest, RowsEqualSinglePassesWithOneTwoAndFourWorkers) {
+    const std::vector<std::set<int>> patterns = {
+        {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+        {1, 2, 4},
+        {0, 10},
+        {3, 5, 8, 9},
+    };
+    ASSERT_TRUE(startWith(file, {}));
+    std::string expected[SlotCount];
+    for (int slot = 0; slot < SlotCount; ++slot)
+        expected[slot] = oracleDigest(file, slot);
+    for (int workers : {1, 2, 4}) {
+        forceWorkers(workers);
+        for (const std::set<int>& ticked : patterns) {
+            SCOPED_TRACE(testing::Message() << workers << " workers, " << ticked.size() << " ticked");
+            tick(ticked);
+            EXPECT_EQ(runJob(), std::vector<std::string>{endMessage("tReqFINISHED", 0)});
+            for (int slot = 0; slot < SlotCount; ++slot)
+                EXPECT_EQ(controlText(ControlId::resultEntry(slot)),
+                          ticked.count(slot) != 0 ? expected[slot] : "")
+                    << slot;
+        }
+    }
+    std::remove(file.c_str());
+    for (int workers : {1, 4}) {
+        forceWorkers(workers);
+        tick(patterns[0]);
+        EXPECT_EQ(runJob(), std::vector<std::string>{endMessage("tReqFINISHED", 11)}) << workers;
+        EXPECT_EQ(ErrorCount.load(), 11);
+        for (int slot = 0; slot < SlotCount; ++slot)
+            EXPECT_EQ(controlText(ControlId::resultEntry(slot)), "") << slot;
+    }
+}
+
+// The job is held as it reaches the third of five while its worker finishes every other pass: after
+// a confirmed cancel the rows after the third stay empty although their results were done.
+TEST_F(CalcJobTest, CancelWithResultsComputedAheadShowsOnlyTheSlotsReached) {
+    forceWorkers(2);
+    ASSERT_TRUE(startWith(file, {0, 1, 2, 3, 4}));
+    for (DialogAnswer answer : {DialogAnswer::Yes, DialogAnswer::No}) {
+        const bool cancelled = answer == DialogAnswer::Yes;
+        SCOPED_TRACE(cancelled ? "cancel confirmed" : "cancel answered No");
+        DialogScript script({answer, DialogAnswer::Yes});
+        ASSERT_TRUE(startHeldAt(2));
+        EXPECT_EQ(controlState(ControlId::ProgressBar), 3);
+        // The worker leaves once no pass is waiting: everything is computed ahead.
+        ASSERT_TRUE(pumpUntil([] { return passWorkersAlive() == 0; }, 60000));
+        click(ControlId::VerifyButton);
+        ASSERT_TRUE(
+            runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
+        JobHold::release();
+        ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }, 60000));
+        EXPECT_EQ(passWorkersAlive(), 0);
+        ASSERT_EQ(script.texts().size(), 2u);
+        EXPECT_EQ(script.texts()[1], endMessage(cancelled ? "tReqCANCELLED" : "tReqFINISHED", 0));
+        EXPECT_EQ(ErrorCount.load(), 0);
+        for (int slot = 0; slot <= 4; ++slot)
+            EXPECT_EQ(controlText(ControlId::resultEntry(slot)),
+                      cancelled && slot > 2 ? "" : oracleDigest(file, slot))
+                << slot;
+        JobHold::clear();
+    }
+    // A new job right after: nothing left over from the cancelled one.
+    EXPECT_EQ(runJob(), std::vector<std::string>{endMessage("tReqFINISHED", 0)});
+    for (int slot = 0; slot <= 4; ++slot)
+        EXPECT_EQ(controlText(ControlId::resultEntry(slot)), oracleDigest(file, slot)) << slot;
+}
+
+// Two threads mid-pass when the question opens: both wait at a gate, the process uses no CPU, and
+// the confirmed cancel abandons the worker's pass after the slot the job is at.
+TEST_F(CalcJobTest, PausedWorkersUseNoCpuAndACancelAbandonsTheirPass) {
+    forceWorkers(2);
+    const std::string big = sparseFile("big.bin", off_t{256} << 20);
+    ASSERT_TRUE(startWith(big, {0, 10}));
+    double pausedCpu = -1;
+    DialogScript script({DialogAnswer::Yes, DialogAnswer::Yes});
+    script.beforeAnswer = [&](std::size_t index) {
+        if (index != 0) return;
+        // The question holds the job: let it go from its probe into the pause, then watch it.
+        JobHold::release();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (jobThreadsHeldAtGate() < 2 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(jobThreadsHeldAtGate(), 2);
+        const double before = processCpuSeconds();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        pausedCpu = processCpuSeconds() - before;
+    };
+    // Held as it reaches the CRC-32 row; the worker has started SHA3-512.
+    ASSERT_TRUE(startHeldAt(0));
+    ASSERT_TRUE(pumpUntil([] { return passWorkersAlive() == 1; }));
+    click(ControlId::VerifyButton);
+    ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }, 120000));
+    std::printf("process CPU time during a 300 ms pause with two threads mid-pass: %.6f s\n", pausedCpu);
+    RecordProperty("paused_cpu_us", static_cast<int>(pausedCpu * 1e6));
+    EXPECT_GE(pausedCpu, 0.0);
+    EXPECT_LT(pausedCpu, 0.005);
+    EXPECT_EQ(passWorkersAlive(), 0);
+    ASSERT_EQ(script.texts().size(), 2u);
+    EXPECT_EQ(script.texts()[1], endMessage("tReqCANCELLED", 0));
+    EXPECT_EQ(controlText(ControlId::resultEntry(0)), oracleDigest(big, 0));
+    EXPECT_EQ(controlText(ControlId::resultEntry(10)), "");
+}
+
+// The whole program, quit while its workers hash: the answer Yes ends the process cleanly, about
+// 100 ms later.
+TEST(CalcJobProcess, InProgressQuitWithWorkersMidPassExitsCleanlySoonAfterTheAnswer) {
+    char folder[] = "/tmp/hw-quit-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    std::string big = std::string(folder) + "/big.bin";
+    std::ofstream(big, std::ios::binary).close();
+    ASSERT_EQ(truncate(big.c_str(), off_t{1} << 30), 0);
+    setenv("HOME", folder, 1);
+    setenv("HASHWARDEN_JOB_WORKERS", "2", 1);
+
+    int output[2];
+    ASSERT_EQ(pipe(output), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, output[1], 1);
+    posix_spawn_file_actions_addclose(&actions, output[0]);
+    char* arguments[] = {const_cast<char*>(HW_WINDOW_DRIVER), const_cast<char*>("quit"), big.data(), nullptr};
+    pid_t driver = 0;
+    ASSERT_EQ(posix_spawn(&driver, HW_WINDOW_DRIVER, &actions, nullptr, arguments, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(output[1]);
+    std::string line;
+    char c;
+    while (read(output[0], &c, 1) == 1 && c != '\n')
+        line += c;
+    int status = 0;
+    ASSERT_EQ(waitpid(driver, &status, 0), driver);
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    close(output[0]);
+    std::remove(big.c_str());
+    std::remove((std::string(folder) + "/.Brightmoor/Hashwarden/Hashwarden.prefs").c_str());
+    ASSERT_FALSE(line.empty()) << "the driver never answered the quit question";
+    const long long delayMs =
+        (static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec - std::stoll(line)) / 1000000;
+    std::printf("the process ended %lld ms after the answer\n", delayMs);
+    RecordProperty("quit_delay_ms", static_cast<int>(delayMs));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_GE(delayMs, 100);
+    EXPECT_LT(delayMs, 200);
+}
+
+} // namespace
+} // namespace calc_test
