@@ -16,21 +16,22 @@ extern std::atomic<int32_t> ErrorCount;
 extern pthread_t JobThread;
 
 struct AlgorithmSlotInfo {
-    const char* resultLabel;  // "SHA2-256: "
+    const char* resultLabel; // "SHA2-256: "
     int plugin;
     int bits;
 };
 extern const AlgorithmSlotInfo AlgorithmSlots[11];
 
-void startCalculation();     // VerifyButton while no job runs
-void requestCancel();        // VerifyButton while a job runs
-void finishCalculation();    // JobFinishedEvent
+void startCalculation();  // VerifyButton while no job runs
+void requestCancel();     // VerifyButton while a job runs
+void finishCalculation(); // JobFinishedEvent
 
 // The body of the job thread; ignores its argument and returns nothing anyone reads.
 void* runCalculationJob(void*);
 
-// Pausing is counted: every pauseJob() needs one resumeJob(). A paused job stops within one block,
-// posts nothing and neither holds nor takes the toolkit lock. Main thread only.
+// Pausing is counted: every pauseJob() needs one resumeJob(). A paused job (the job thread and every
+// worker) stops within one block, posts nothing and neither holds nor takes the toolkit lock. Main
+// thread only.
 // At shutdown a pauseJob() without a resume parks a job that is still running for good, so it
 // cannot touch a window that is being destroyed.
 void pauseJob();

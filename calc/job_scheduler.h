@@ -66,7 +66,8 @@ void reachPass(PassSchedule& schedule, int slot);
 // among the started passes. Reaches the slot first.
 [[nodiscard]] std::string takePass(PassSchedule& schedule, const PassRequest& request);
 
-// Job thread: abandons every pass not yet taken and waits until every worker has left.
+// Job thread: abandons every pass not yet taken and waits until every worker has left. Every started
+// schedule must end this way before it goes.
 void endPasses(PassSchedule& schedule);
 
 // Worker threads of any schedule that have not yet ended.
