@@ -16,15 +16,15 @@ extern std::atomic<int32_t> ErrorCount;
 extern pthread_t JobThread;
 
 struct AlgorithmSlotInfo {
-    const char* resultLabel; // "SHA2-256: "
+    const char* resultLabel;  // "SHA2-256: "
     int plugin;
     int bits;
 };
 extern const AlgorithmSlotInfo AlgorithmSlots[11];
 
-void startCalculation();  // VerifyButton while no job runs
-void requestCancel();     // VerifyButton while a job runs
-void finishCalculation(); // JobFinishedEvent
+void startCalculation();     // VerifyButton while no job runs
+void requestCancel();        // VerifyButton while a job runs
+void finishCalculation();    // JobFinishedEvent
 
 // The body of the job thread; ignores its argument and returns nothing anyone reads.
 void* runCalculationJob(void*);

@@ -22,11 +22,10 @@ extern char** environ;
 namespace calc_test {
 namespace {
 
-constexpr std::size_t FewMiB =
-    3 * (1 << 20) + 1234; // three full blocks and a tail: the gate runs in every slot
+constexpr std::size_t FewMiB = 3 * (1 << 20) + 1234;  // three full blocks and a tail: the gate runs in every slot
 
 class CalcJobTest : public CalcTest {
-  protected:
+protected:
     std::string file;
     void SetUp() override {
         CalcTest::SetUp();
@@ -88,8 +87,7 @@ TEST_F(CalcJobTest, FileRemovedAfterChoosingFailsEveryTickedRow) {
 
 TEST_F(CalcJobTest, AllElevenMatchAnIndependentImplementationAndThePhasesHold) {
     std::set<int> all;
-    for (int slot = 0; slot < SlotCount; ++slot)
-        all.insert(slot);
+    for (int slot = 0; slot < SlotCount; ++slot) all.insert(slot);
     ASSERT_TRUE(startWith(file, all));
 
     // Held inside the first algorithm: the Calculating phase.
@@ -99,19 +97,16 @@ TEST_F(CalcJobTest, AllElevenMatchAnIndependentImplementationAndThePhasesHold) {
     EXPECT_TRUE(controlEnabled(ControlId::VerifyButton));
     EXPECT_EQ(controlState(ControlId::ProgressBar), 1);
     EXPECT_NEAR(progressFraction(), 1.0 / 11, 1e-9);
-    for (int id :
-         {ControlId::PathEntry, ControlId::BrowseButton, ControlId::CopyAllButton, ControlId::SaveButton,
-          ControlId::DeleteAllButton, ControlId::ExpectedEntry, ControlId::ExpectedBrowseButton})
+    for (int id : {ControlId::PathEntry, ControlId::BrowseButton, ControlId::CopyAllButton, ControlId::SaveButton,
+                   ControlId::DeleteAllButton, ControlId::ExpectedEntry, ControlId::ExpectedBrowseButton})
         EXPECT_FALSE(controlEnabled(id)) << id;
     for (int slot = 0; slot < SlotCount; ++slot) {
         EXPECT_FALSE(controlEnabled(ControlId::algorithmCheckBox(slot))) << slot;
         EXPECT_FALSE(controlEnabled(ControlId::copyButton(slot))) << slot;
         EXPECT_TRUE(controlEnabled(ControlId::resultEntry(slot))) << slot;
     }
-    for (int item = MenuOpen; item <= MenuOpenWeb; ++item)
-        EXPECT_FALSE(menuEnabled(item)) << item;
-    for (int item = MenuLanguageBase; item < menuItemIdCount(); ++item)
-        EXPECT_TRUE(menuEnabled(item)) << item;
+    for (int item = MenuOpen; item <= MenuOpenWeb; ++item) EXPECT_FALSE(menuEnabled(item)) << item;
+    for (int item = MenuLanguageBase; item < menuItemIdCount(); ++item) EXPECT_TRUE(menuEnabled(item)) << item;
 
     JobHold::release();
     ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }, 60000));
@@ -125,12 +120,11 @@ TEST_F(CalcJobTest, AllElevenMatchAnIndependentImplementationAndThePhasesHold) {
     // The Results phase.
     EXPECT_EQ(controlText(ControlId::VerifyButton), "E:tMainVERIFY");
     EXPECT_EQ(controlState(ControlId::ProgressBar), 0);
-    for (int id : {ControlId::PathEntry, ControlId::BrowseButton, ControlId::CopyAllButton,
-                   ControlId::SaveButton, ControlId::DeleteAllButton, ControlId::ExpectedEntry,
-                   ControlId::ExpectedBrowseButton, ControlId::VerifyButton})
+    for (int id : {ControlId::PathEntry, ControlId::BrowseButton, ControlId::CopyAllButton, ControlId::SaveButton,
+                   ControlId::DeleteAllButton, ControlId::ExpectedEntry, ControlId::ExpectedBrowseButton,
+                   ControlId::VerifyButton})
         EXPECT_TRUE(controlEnabled(id)) << id;
-    for (int item : {MenuOpen, MenuQuit, MenuAbout, MenuOpenWeb})
-        EXPECT_TRUE(menuEnabled(item)) << item;
+    for (int item : {MenuOpen, MenuQuit, MenuAbout, MenuOpenWeb}) EXPECT_TRUE(menuEnabled(item)) << item;
     EXPECT_FALSE(menuEnabled(MenuOpenHelp));
 }
 
@@ -140,9 +134,8 @@ TEST_F(CalcJobTest, CancelConfirmedDuringTheThirdOfFiveKeepsItsResultAndSkipsThe
     ASSERT_TRUE(startHeldAt(2));
     EXPECT_EQ(controlState(ControlId::ProgressBar), 3);
 
-    click(ControlId::VerifyButton); // now the Cancel button
-    ASSERT_TRUE(
-        runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
+    click(ControlId::VerifyButton);  // now the Cancel button
+    ASSERT_TRUE(runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
     EXPECT_EQ(script.texts()[0], "E:tReqCANCEL");
     EXPECT_EQ(CancelRequested.load(), 1);
     JobHold::release();
@@ -154,10 +147,8 @@ TEST_F(CalcJobTest, CancelConfirmedDuringTheThirdOfFiveKeepsItsResultAndSkipsThe
     ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }));
     ASSERT_EQ(script.texts().size(), 2u);
     EXPECT_EQ(script.texts()[1], endMessage("tReqCANCELLED", 0));
-    for (int slot : {0, 1, 2})
-        EXPECT_EQ(controlText(ControlId::resultEntry(slot)), oracleDigest(file, slot)) << slot;
-    for (int slot : {3, 4})
-        EXPECT_EQ(controlText(ControlId::resultEntry(slot)), "") << slot;
+    for (int slot : {0, 1, 2}) EXPECT_EQ(controlText(ControlId::resultEntry(slot)), oracleDigest(file, slot)) << slot;
+    for (int slot : {3, 4}) EXPECT_EQ(controlText(ControlId::resultEntry(slot)), "") << slot;
     EXPECT_EQ(JobCancelled.load(), 0);
     EXPECT_EQ(CancelRequested.load(), 0);
     EXPECT_EQ(controlState(ControlId::ProgressBar), 0);
@@ -172,8 +163,7 @@ TEST_F(CalcJobTest, CancelAnsweredNoGivesTheSameResultsAsNoQuestion) {
     DialogScript script({DialogAnswer::No, DialogAnswer::Yes});
     ASSERT_TRUE(startHeldAt(2));
     click(ControlId::VerifyButton);
-    ASSERT_TRUE(
-        runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
+    ASSERT_TRUE(runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
     EXPECT_EQ(CancelRequested.load(), 0);
     JobHold::release();
     ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }, 60000));
@@ -224,9 +214,8 @@ TEST_F(CalcJobTest, ClosingDuringAJobAnsweredNoLetsItFinishWithItsMessage) {
     ASSERT_TRUE(startWith(file, {1, 6}));
     DialogScript script({DialogAnswer::No, DialogAnswer::Yes});
     ASSERT_TRUE(startHeldAt(1));
-    gtk_window_close(GTK_WINDOW(MainWindow)); // the close box
-    ASSERT_TRUE(
-        runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
+    gtk_window_close(GTK_WINDOW(MainWindow));  // the close box
+    ASSERT_TRUE(runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
     EXPECT_EQ(script.texts()[0], "E:tReqINPROGRESSQUIT");
     JobHold::release();
     ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }, 60000));
@@ -245,8 +234,7 @@ TEST_F(CalcJobTest, ClosingDuringAJobAnsweredYesQuitsAfterAboutAHundredMsWithSet
     ASSERT_TRUE(startHeldAt(2));
     gtk_window_close(GTK_WINDOW(MainWindow));
     ASSERT_TRUE(runEventsUntil([] { return QuitRequested.load() == 1; }));
-    const auto delay =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - answeredAt);
+    const auto delay = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - answeredAt);
     std::printf("quit %lld ms after the answer\n", static_cast<long long>(delay.count()));
     EXPECT_GE(delay.count(), 100);
     EXPECT_LT(delay.count(), 2000);
@@ -282,8 +270,7 @@ TEST_F(CalcJobTest, LanguageSwitchDuringAJobRecaptionsCancelAndItStillCancels) {
     EXPECT_EQ(JobRunning.load(), 1);
 
     click(ControlId::VerifyButton);
-    ASSERT_TRUE(
-        runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
+    ASSERT_TRUE(runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
     EXPECT_EQ(script.texts()[0], "O:tReqCANCEL");
     JobHold::release();
     ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }, 60000));
@@ -512,5 +499,5 @@ TEST(CalcJobProcess, InProgressQuitWithWorkersMidPassExitsCleanlySoonAfterTheAns
     EXPECT_LT(delayMs, 2000);
 }
 
-} // namespace
-} // namespace calc_test
+}  // namespace
+}  // namespace calc_test
