@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "calc/job_scheduler.h"
 #include "fingerprint/engine.h"
 #include "fingerprint/kernels.h"
 
@@ -44,10 +45,13 @@ void usage() {
     std::fprintf(
         stderr,
         "usage: hashwarden-bench [--runs N] [--memory] [--portable] [--cpu-time] [--cold] FILE [ALGO...]\n"
+        "       hashwarden-bench --job [--workers N] FILE [ALGO...]\n"
         "ALGO: crc32 md5 sha1 sha2-224 sha2-256 sha2-384 sha2-512 sha3-224 sha3-256 sha3-384 sha3-512\n"
         "Prints ALGO DIGEST MBPS PATH per algorithm; MBPS is the median of N runs in 10^6 bytes/s,\n"
         "by the wall clock or, with --cpu-time, by the process's CPU time (as openssl speed does).\n"
-        "--cold asks the kernel to drop the file from the page cache before each run.\n");
+        "--cold asks the kernel to drop the file from the page cache before each run.\n"
+        "--job runs the calculation job's scheduler once (N threads, by default one per core) and prints\n"
+        "ALGO DIGEST per algorithm in slot order, then job SECONDS WORKERS.\n");
 }
 
 const Algorithm* findAlgorithm(const char* name) {
@@ -106,6 +110,29 @@ void dropFromPageCache(const char* name) {
     close(fd);
 }
 
+// The calculation job's passes over the file, as the window runs them: `workers` threads (0: as many
+// as the job would use), digests taken in slot order by this thread.
+int runJob(const char* file, std::vector<const Algorithm*> chosen, int workers) {
+    std::sort(chosen.begin(), chosen.end());
+    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    std::vector<PassRequest> requests;
+    for (const Algorithm* algorithm : chosen)
+        requests.push_back({static_cast<int>(algorithm - Algorithms), algorithm->plugin, algorithm->bits});
+    if (workers < 1) workers = passWorkerCount(static_cast<int>(requests.size()));
+    const auto start = std::chrono::steady_clock::now();
+    PassSchedule schedule;
+    const int working = startPasses(schedule, file, requests, workers, nullptr, nullptr);
+    std::vector<std::string> digests;
+    for (const PassRequest& request : requests)
+        digests.push_back(takePass(schedule, request));
+    endPasses(schedule);
+    const double seconds = secondsSince(start);
+    for (std::size_t i = 0; i < chosen.size(); ++i)
+        std::printf("%s %s\n", chosen[i]->name, digests[i].empty() ? "-" : digests[i].c_str());
+    std::printf("job %.3f %d\n", seconds, working);
+    return std::count(digests.begin(), digests.end(), std::string()) == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -114,6 +141,8 @@ int main(int argc, char** argv) {
     bool portable = false;
     bool cpuTime = false;
     bool cold = false;
+    bool job = false;
+    int workers = 0;
     const char* file = nullptr;
     std::vector<const Algorithm*> chosen;
     for (int i = 1; i < argc; ++i) {
@@ -131,6 +160,14 @@ int main(int argc, char** argv) {
             cpuTime = true;
         } else if (std::strcmp(argv[i], "--cold") == 0) {
             cold = true;
+        } else if (std::strcmp(argv[i], "--job") == 0) {
+            job = true;
+        } else if (std::strcmp(argv[i], "--workers") == 0 && i + 1 < argc) {
+            workers = std::atoi(argv[++i]);
+            if (workers < 1) {
+                usage();
+                return 2;
+            }
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             usage();
             return 0;
@@ -158,6 +195,8 @@ int main(int argc, char** argv) {
     if (portable) setenv("HASHWARDEN_CPU_MASK", "all", 1);
     registerAllPlugins();
     if (portable) setActiveKernels(portableKernels());
+
+    if (job) return runJob(file, chosen, workers);
 
     struct stat info {};
     if (stat(file, &info) != 0) {

@@ -1,5 +1,6 @@
 // The calculation job: Verify starts a background thread that fingerprints the chosen file with every
-// ticked algorithm in slot order, fills the result rows and reports the end through the event queue.
+// ticked algorithm, fills the result rows in slot order and reports the end through the event queue.
+// The checksums themselves are computed ahead on every core (calc/job_scheduler.h).
 #include "calc/calculation.h"
 
 #include <sys/resource.h>
@@ -8,11 +9,13 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "app/chosen_file.h"
 #include "app/controls.h"
 #include "app/events.h"
 #include "app/toolkit_lock.h"
+#include "calc/job_scheduler.h"
 #include "calc/verification.h"
 #include "dialogs/message_dialog.h"
 #include "fingerprint/engine.h"
@@ -50,9 +53,10 @@ constexpr int JobLockedControls[] = {ControlId::PathEntry,     ControlId::Browse
 std::mutex PauseMutex;
 std::condition_variable PauseChanged;
 int PauseCount = 0;     // guarded by PauseMutex
-bool JobHeld = false;   // guarded by PauseMutex
+int HeldThreads = 0;    // threads of the job waiting for the pause to end; guarded by PauseMutex
 
-std::atomic<int> CurrentSlot{-1};
+std::atomic<int> CurrentSlot{-1};  // the slot the job thread is at
+thread_local bool OnJobThread = false;
 std::atomic<bool> JobThreadActive{false};
 std::atomic<JobGateProbe> GateProbe{nullptr};
 
@@ -78,15 +82,15 @@ void finishWithoutThread(int ticked) {
 // Waits, with PauseMutex held through `lock`, until no pause is in force.
 void waitWhilePaused(std::unique_lock<std::mutex>& lock) {
     if (PauseCount == 0) return;
-    JobHeld = true;
+    ++HeldThreads;
     PauseChanged.wait(lock, [] { return PauseCount == 0; });
-    JobHeld = false;
+    --HeldThreads;
 }
 
 }  // namespace
 
 void passJobGate() {
-    if (JobGateProbe probe = GateProbe.load()) probe(CurrentSlot.load());
+    if (JobGateProbe probe = GateProbe.load(); probe != nullptr && OnJobThread) probe(CurrentSlot.load());
     std::unique_lock lock(PauseMutex);
     waitWhilePaused(lock);
 }
@@ -122,9 +126,9 @@ void resumeJob() {
     if (PauseCount == 0) PauseChanged.notify_all();
 }
 
-bool jobHeldAtGate() {
+int jobThreadsHeldAtGate() {
     std::lock_guard lock(PauseMutex);
-    return JobHeld;
+    return HeldThreads;
 }
 
 void setJobGateProbe(JobGateProbe probe) { GateProbe = probe; }
@@ -161,18 +165,28 @@ void startCalculation() {
 
 void* runCalculationJob(void*) {
     // The window comes first: on a busy machine the hashing yields to the main loop, not the reverse.
+    // The workers it starts inherit this priority.
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), JobNiceness);
-    // fileFingerprint waits in the gate between blocks, so a pause holds the job within one block.
-    setBlockGate(passJobGate);
+    OnJobThread = true;
     ErrorCount = 0;
     std::string result;
     std::string path;
     std::string expected;
+    std::vector<PassRequest> ticked;
     {
         JobControlLock lock;
         path = chosenFilePath();  // the name's bytes; PathEntry shows its display form
         expected = controlText(ControlId::ExpectedEntry);
+        // The boxes are disabled for the whole job, so the passes can start before the loop reads them.
+        for (int slot = 0; slot < SlotCount; ++slot)
+            if (controlState(ControlId::algorithmCheckBox(slot)) == 1)
+                ticked.push_back({slot, AlgorithmSlots[slot].plugin, AlgorithmSlots[slot].bits});
     }
+    // Every thread of the job waits in passJobGate between blocks, so a pause holds it within one
+    // block; a confirmed cancel abandons the passes after the slot the job is at.
+    PassSchedule passes;
+    (void)startPasses(passes, path, ticked, passWorkerCount(static_cast<int>(ticked.size())), passJobGate,
+                      &CancelRequested);
 
     for (int slot = 0; slot < SlotCount; ++slot) {
         {
@@ -182,9 +196,13 @@ void* runCalculationJob(void*) {
             if (controlState(ControlId::algorithmCheckBox(slot)) != 1) continue;
             // Advanced before the work, so the k-th running algorithm shows k of n.
             setControlState(ControlId::ProgressBar, controlState(ControlId::ProgressBar) + 1);
+            // Still inside the lock, so no cancel can come between the flag read and this: the slot's
+            // pass is no longer abandoned by a cancel, it runs to its end and its result is shown.
+            reachPass(passes, slot);
         }
         CurrentSlot = slot;
-        result = fileFingerprint(path.c_str(), AlgorithmSlots[slot].plugin, AlgorithmSlots[slot].bits);
+        passJobGate();
+        result = takePass(passes, {slot, AlgorithmSlots[slot].plugin, AlgorithmSlots[slot].bits});
         if (result.empty()) {
             ++ErrorCount;
             continue;
@@ -197,7 +215,8 @@ void* runCalculationJob(void*) {
     }
 
     CurrentSlot = -1;
-    setBlockGate(nullptr);
+    // No worker outlives the job: the passes nobody took are abandoned at their next block.
+    endPasses(passes);
     // A paused job posts nothing: the end waits until every question about it has been answered.
     JobControlLock lock;
     JobThreadActive = false;  // nothing after the post touches the window or the job's state

@@ -29,8 +29,9 @@ void finishCalculation();    // JobFinishedEvent
 // The body of the job thread; ignores its argument and returns nothing anyone reads.
 void* runCalculationJob(void*);
 
-// Pausing is counted: every pauseJob() needs one resumeJob(). A paused job stops within one block,
-// posts nothing and neither holds nor takes the toolkit lock. Main thread only.
+// Pausing is counted: every pauseJob() needs one resumeJob(). A paused job (the job thread and every
+// worker) stops within one block, posts nothing and neither holds nor takes the toolkit lock. Main
+// thread only.
 // At shutdown a pauseJob() without a resume parks a job that is still running for good, so it
 // cannot touch a window that is being destroyed.
 void pauseJob();
@@ -39,10 +40,11 @@ void resumeJob();
 // True from the start of a job until its thread posts the end event, its last work.
 [[nodiscard]] bool jobThreadActive();
 
-// True while the job thread sits in its gate waiting for the pause to end.
-[[nodiscard]] bool jobHeldAtGate();
+// How many threads of the job (the job thread and its workers) wait for the pause to end.
+[[nodiscard]] int jobThreadsHeldAtGate();
 
-// Job thread only: waits here while the job is paused. fileFingerprint passes it between blocks.
+// Every thread of the job waits here while the job is paused: fileFingerprint passes it between
+// blocks, and the job thread once more when it reaches a slot, before taking that slot's result.
 void passJobGate();
 
 // Job thread only: the toolkit lock for one control operation, taken only while no pause is in
@@ -55,7 +57,8 @@ struct JobControlLock {
     JobControlLock& operator=(const JobControlLock&) = delete;
 };
 
-// Observes the job from its own thread each time it passes the gate, with the slot being worked
-// on (-1 before the first). Lets a test hold the job at a known point; none by default.
+// Observes the job thread each time it passes the gate, with the slot it is at (-1 before the
+// first); the first call for a slot comes as the job reaches it, before any block of work it does
+// there. Lets a test hold the job at a known point; none by default.
 using JobGateProbe = void (*)(int slot);
 void setJobGateProbe(JobGateProbe probe);

@@ -117,7 +117,7 @@ std::string fileFingerprint(const char* name, int plugin, int bits, int64_t offs
         if (block.count != static_cast<int64_t>(FingerprintReadSize)) break;
         // The block is kept until the gate lets the pass go on: the reader, one block ahead,
         // then sleeps instead of reading further while the job is held.
-        if (Gate != nullptr) Gate();
+        if (Gate != nullptr && !Gate()) return {};
         reader.release();
     }
     entry->finish(state.get());

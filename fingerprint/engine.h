@@ -56,8 +56,9 @@ void registerAllPlugins();
 [[nodiscard]] std::string digestText(const FingerprintState* state);
 
 // A hook that fileFingerprint calls on the calling thread between blocks, so that a caller can
-// hold the work (the calculation job waits there while a question about cancelling is open).
+// hold the work (the calculation job waits there while a question about cancelling is open) or
+// abandon it: when the gate returns false, fileFingerprint stops reading and returns the empty text.
 // The driver reads one block ahead on a thread of its own: while the gate holds, that block may
 // already have been read, but nothing after it. Per thread; none by default.
-using BlockGate = void (*)();
+using BlockGate = bool (*)();
 void setBlockGate(BlockGate gate);

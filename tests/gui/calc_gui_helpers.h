@@ -25,7 +25,7 @@
 namespace calc_test {
 
 // Holds the job thread the first time it passes its gate while working on `slot`, until released.
-// The job waits inside fileFingerprint between two blocks, holding no lock.
+// The job waits in its gate as it reaches that slot, holding no lock; its workers go on.
 class JobHold {
 public:
     static void holdAt(int slot) {

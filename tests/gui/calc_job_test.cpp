@@ -1,18 +1,26 @@
 // The calculation job on the real window: phases, results against an independent implementation,
 // cancelling, pausing, quitting and switching the language while it runs.
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 
 #include "app/event_loop.h"
 #include "calc/results_export.h"
+#include "calc/job_scheduler.h"
 #include "calc_gui_helpers.h"
 #include "calc_oracle.h"
+
+extern char** environ;
 
 namespace calc_test {
 namespace {
@@ -25,6 +33,25 @@ protected:
     void SetUp() override {
         CalcTest::SetUp();
         file = writeRandomFile(scratch() + "sample data.bin", FewMiB, 7);
+    }
+    void TearDown() override {
+        CalcTest::TearDown();
+        unsetenv("HASHWARDEN_JOB_WORKERS");
+    }
+    static void forceWorkers(int count) {
+        setenv("HASHWARDEN_JOB_WORKERS", std::to_string(count).c_str(), 1);
+    }
+    static double processCpuSeconds() {
+        timespec now{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+        return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+    }
+    // A file of zeros without the disk work: hashing zeros costs as much as any bytes.
+    [[nodiscard]] std::string sparseFile(const std::string& name, off_t size) const {
+        const std::string path = scratch() + name;
+        std::ofstream(path, std::ios::binary).close();
+        EXPECT_EQ(truncate(path.c_str(), size), 0);
+        return path;
     }
     static double progressFraction() {
         return gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(controlWidget(ControlId::ProgressBar)));
@@ -165,9 +192,9 @@ TEST_F(CalcJobTest, PausedJobUsesNoCpuAndGoesOnWhereItStopped) {
         // The question is open: let the job run into the pause, then watch it for a while.
         JobHold::release();
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!jobHeldAtGate() && std::chrono::steady_clock::now() < deadline)
+        while (jobThreadsHeldAtGate() == 0 && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ASSERT_TRUE(jobHeldAtGate());
+        ASSERT_GT(jobThreadsHeldAtGate(), 0);
         const double before = threadCpuSeconds(JobThread);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         pausedCpu = threadCpuSeconds(JobThread) - before;
@@ -422,6 +449,165 @@ TEST_F(CalcJobTest, ThreadThatCannotBeCreatedEndsTheJobAtOnceAsAllFailed) {
     // And the next job, with memory to spare, runs normally.
     EXPECT_EQ(runJob(), std::vector<std::string>{endMessage("tReqFINISHED", 0)});
     EXPECT_EQ(controlText(ControlId::resultEntry(9)), oracleDigest(file, 9));
+}
+
+// The rows come out as single passes would give them, whatever the number of workers, more than
+// cores included; a missing file fails every ticked algorithm once.
+TEST_F(CalcJobTest, RowsEqualSinglePassesWithOneTwoAndFourWorkers) {
+    const std::vector<std::set<int>> patterns = {
+        {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+        {1, 2, 4},
+        {0, 10},
+        {3, 5, 8, 9},
+    };
+    ASSERT_TRUE(startWith(file, {}));
+    std::string expected[SlotCount];
+    for (int slot = 0; slot < SlotCount; ++slot)
+        expected[slot] = oracleDigest(file, slot);
+    for (int workers : {1, 2, 4}) {
+        forceWorkers(workers);
+        for (const std::set<int>& ticked : patterns) {
+            SCOPED_TRACE(testing::Message() << workers << " workers, " << ticked.size() << " ticked");
+            tick(ticked);
+            EXPECT_EQ(runJob(), std::vector<std::string>{endMessage("tReqFINISHED", 0)});
+            for (int slot = 0; slot < SlotCount; ++slot)
+                EXPECT_EQ(controlText(ControlId::resultEntry(slot)),
+                          ticked.count(slot) != 0 ? expected[slot] : "")
+                    << slot;
+        }
+    }
+    std::remove(file.c_str());
+    for (int workers : {1, 4}) {
+        forceWorkers(workers);
+        tick(patterns[0]);
+        EXPECT_EQ(runJob(), std::vector<std::string>{endMessage("tReqFINISHED", 11)}) << workers;
+        EXPECT_EQ(ErrorCount.load(), 11);
+        for (int slot = 0; slot < SlotCount; ++slot)
+            EXPECT_EQ(controlText(ControlId::resultEntry(slot)), "") << slot;
+    }
+}
+
+// The job is held as it reaches the third of five while its worker finishes every other pass: after
+// a confirmed cancel the rows after the third stay empty although their results were done.
+TEST_F(CalcJobTest, CancelWithResultsComputedAheadShowsOnlyTheSlotsReached) {
+    forceWorkers(2);
+    ASSERT_TRUE(startWith(file, {0, 1, 2, 3, 4}));
+    for (DialogAnswer answer : {DialogAnswer::Yes, DialogAnswer::No}) {
+        const bool cancelled = answer == DialogAnswer::Yes;
+        SCOPED_TRACE(cancelled ? "cancel confirmed" : "cancel answered No");
+        DialogScript script({answer, DialogAnswer::Yes});
+        ASSERT_TRUE(startHeldAt(2));
+        EXPECT_EQ(controlState(ControlId::ProgressBar), 3);
+        // The worker leaves once no pass is waiting: everything is computed ahead.
+        ASSERT_TRUE(pumpUntil([] { return passWorkersAlive() == 0; }, 60000));
+        click(ControlId::VerifyButton);
+        ASSERT_TRUE(
+            runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
+        JobHold::release();
+        ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }, 60000));
+        EXPECT_EQ(passWorkersAlive(), 0);
+        ASSERT_EQ(script.texts().size(), 2u);
+        EXPECT_EQ(script.texts()[1], endMessage(cancelled ? "tReqCANCELLED" : "tReqFINISHED", 0));
+        EXPECT_EQ(ErrorCount.load(), 0);
+        for (int slot = 0; slot <= 4; ++slot)
+            EXPECT_EQ(controlText(ControlId::resultEntry(slot)),
+                      cancelled && slot > 2 ? "" : oracleDigest(file, slot))
+                << slot;
+        JobHold::clear();
+    }
+    // A new job right after: nothing left over from the cancelled one.
+    EXPECT_EQ(runJob(), std::vector<std::string>{endMessage("tReqFINISHED", 0)});
+    for (int slot = 0; slot <= 4; ++slot)
+        EXPECT_EQ(controlText(ControlId::resultEntry(slot)), oracleDigest(file, slot)) << slot;
+}
+
+// Two threads mid-pass when the question opens: both wait at a gate, the process uses no CPU, and
+// the confirmed cancel abandons the worker's pass after the slot the job is at.
+TEST_F(CalcJobTest, PausedWorkersUseNoCpuAndACancelAbandonsTheirPass) {
+    forceWorkers(2);
+    const std::string big = sparseFile("big.bin", off_t{256} << 20);
+    ASSERT_TRUE(startWith(big, {0, 10}));
+    double pausedCpu = -1;
+    DialogScript script({DialogAnswer::Yes, DialogAnswer::Yes});
+    script.beforeAnswer = [&](std::size_t index) {
+        if (index != 0) return;
+        // The question holds the job: let it go from its probe into the pause, then watch it.
+        JobHold::release();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (jobThreadsHeldAtGate() < 2 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(jobThreadsHeldAtGate(), 2);
+        const double before = processCpuSeconds();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        pausedCpu = processCpuSeconds() - before;
+    };
+    // Held as it reaches the CRC-32 row; the worker has started SHA3-512.
+    ASSERT_TRUE(startHeldAt(0));
+    ASSERT_TRUE(pumpUntil([] { return passWorkersAlive() == 1; }));
+    click(ControlId::VerifyButton);
+    ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }, 120000));
+    std::printf("process CPU time during a 300 ms pause with two threads mid-pass: %.6f s\n", pausedCpu);
+    RecordProperty("paused_cpu_us", static_cast<int>(pausedCpu * 1e6));
+    EXPECT_GE(pausedCpu, 0.0);
+    EXPECT_LT(pausedCpu, 0.005);
+    EXPECT_EQ(passWorkersAlive(), 0);
+    ASSERT_EQ(script.texts().size(), 2u);
+    EXPECT_EQ(script.texts()[1], endMessage("tReqCANCELLED", 0));
+    EXPECT_EQ(controlText(ControlId::resultEntry(0)), oracleDigest(big, 0));
+    EXPECT_EQ(controlText(ControlId::resultEntry(10)), "");
+}
+
+// The whole program, quit while its workers hash: the answer Yes ends the process with status 0
+// about 100 ms later, without waiting for any pass.
+TEST(CalcJobProcess, InProgressQuitWithWorkersMidPassExitsCleanlySoonAfterTheAnswer) {
+    char folder[] = "/tmp/hw-quit-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    std::string big = std::string(folder) + "/big.bin";
+    std::ofstream(big, std::ios::binary).close();
+    ASSERT_EQ(truncate(big.c_str(), off_t{1} << 30), 0);
+    // A private HOME for the settings it saves, and two threads hashing whatever the machine has.
+    std::vector<std::string> settings = {std::string("HOME=") + folder, "HASHWARDEN_JOB_WORKERS=2"};
+    std::vector<char*> environment;
+    for (char** variable = environ; *variable != nullptr; ++variable)
+        if (std::strncmp(*variable, "HOME=", 5) != 0 &&
+            std::strncmp(*variable, "HASHWARDEN_JOB_WORKERS=", 23) != 0)
+            environment.push_back(*variable);
+    for (std::string& setting : settings)
+        environment.push_back(setting.data());
+    environment.push_back(nullptr);
+
+    int output[2];
+    ASSERT_EQ(pipe(output), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, output[1], 1);
+    posix_spawn_file_actions_addclose(&actions, output[0]);
+    char* arguments[] = {const_cast<char*>(HW_WINDOW_DRIVER), const_cast<char*>("quit"), big.data(), nullptr};
+    pid_t driver = 0;
+    ASSERT_EQ(posix_spawn(&driver, HW_WINDOW_DRIVER, &actions, nullptr, arguments, environment.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(output[1]);
+    std::string line;
+    char c;
+    while (read(output[0], &c, 1) == 1 && c != '\n')
+        line += c;
+    int status = 0;
+    ASSERT_EQ(waitpid(driver, &status, 0), driver);
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    close(output[0]);
+    std::filesystem::remove_all(folder);
+    ASSERT_FALSE(line.empty()) << "the driver never answered the quit question";
+    const long long delayMs =
+        (static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec - std::stoll(line)) / 1000000;
+    std::printf("the process ended %lld ms after the answer\n", delayMs);
+    RecordProperty("quit_delay_ms", static_cast<int>(delayMs));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_GE(delayMs, 100);
+    // The figure (about 140 ms) is reported above; this bound catches an exit that waits for the
+    // passes to end, seconds over this file, without failing on a busy machine.
+    EXPECT_LT(delayMs, 2000);
 }
 
 }  // namespace

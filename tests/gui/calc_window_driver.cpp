@@ -1,0 +1,117 @@
+// The whole program (runProgram), driven from inside its own loop with all eleven ticked:
+//   calc_window_driver quit FILE   Verify, then the close box while the job's workers are mid-pass,
+//                                  answered Yes; prints the CLOCK_MONOTONIC nanoseconds of the answer.
+//   calc_window_driver time FILE   Verify; prints the seconds from the click to the end message shown
+//                                  and how late a 10 ms timer of the main loop ran at worst meanwhile
+//                                  (as the latency test measures it); then quits through the close box.
+#include <gtk/gtk.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "app/controls.h"
+#include "app/main_window.h"
+#include "app/startup.h"
+#include "calc/calculation.h"
+#include "calc/job_scheduler.h"
+#include "dialogs/message_dialog.h"
+
+namespace {
+
+enum class Step { Start, WaitForWorkers, AnswerQuit, WaitForEnd, AnswerEnd, Quit };
+Step CurrentStep = Step::Start;
+bool TimeMode = false;
+double ClickedAt = 0;
+
+// How late a 10 ms timer of the main loop runs while the job works.
+constexpr gint64 LatencyPeriodUs = 10000;
+gint64 LatencyDue = 0;
+gint64 WorstLatencyUs = 0;
+guint LatencySource = 0;
+
+gboolean latencyTick(gpointer) {
+    const gint64 now = g_get_monotonic_time();
+    WorstLatencyUs = std::max(WorstLatencyUs, now - LatencyDue);
+    LatencyDue = now + LatencyPeriodUs;
+    return G_SOURCE_CONTINUE;
+}
+
+double monotonicSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+GtkWidget* shownDialogButton() {
+    const MessageDialogParts parts = openMessageDialog();
+    if (parts.window == nullptr || !gtk_widget_get_mapped(parts.window)) return nullptr;
+    return parts.rightButton;
+}
+
+gboolean drive(gpointer) {
+    switch (CurrentStep) {
+    case Step::Start:
+        if (MainWindow == nullptr || !gtk_widget_get_mapped(MainWindow)) break;
+        for (int slot = 0; slot < SlotCount; ++slot)
+            setControlState(ControlId::algorithmCheckBox(slot), 1);
+        ClickedAt = monotonicSeconds();
+        gtk_button_clicked(GTK_BUTTON(controlWidget(ControlId::VerifyButton)));
+        if (TimeMode) {
+            LatencyDue = g_get_monotonic_time() + LatencyPeriodUs;
+            LatencySource = g_timeout_add(LatencyPeriodUs / 1000, latencyTick, nullptr);
+        }
+        CurrentStep = TimeMode ? Step::WaitForEnd : Step::WaitForWorkers;
+        break;
+    case Step::WaitForWorkers:
+        if (passWorkersAlive() == 0) break;
+        gtk_window_close(GTK_WINDOW(MainWindow));
+        CurrentStep = Step::AnswerQuit;
+        break;
+    case Step::AnswerQuit:
+        if (GtkWidget* yes = shownDialogButton()) {
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            std::printf("%lld\n", static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
+            std::fflush(stdout);
+            gtk_button_clicked(GTK_BUTTON(yes));
+            return G_SOURCE_REMOVE;
+        }
+        break;
+    case Step::WaitForEnd:
+        if (GtkWidget* ok = shownDialogButton()) {
+            g_source_remove(LatencySource);
+            std::printf("window %.3f latency %.1f\n", monotonicSeconds() - ClickedAt, WorstLatencyUs / 1e3);
+            std::fflush(stdout);
+            gtk_button_clicked(GTK_BUTTON(ok));
+            CurrentStep = Step::AnswerEnd;
+        }
+        break;
+    case Step::AnswerEnd:
+        if (shownDialogButton() != nullptr || JobRunning.load() != 0) break;
+        gtk_window_close(GTK_WINDOW(MainWindow));
+        CurrentStep = Step::Quit;
+        break;
+    case Step::Quit:
+        if (GtkWidget* yes = shownDialogButton()) {
+            gtk_button_clicked(GTK_BUTTON(yes));
+            return G_SOURCE_REMOVE;
+        }
+        break;
+    }
+    return G_SOURCE_CONTINUE;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3 || (std::strcmp(argv[1], "quit") != 0 && std::strcmp(argv[1], "time") != 0)) {
+        std::fprintf(stderr, "usage: calc_window_driver quit|time FILE\n");
+        return 2;
+    }
+    TimeMode = std::strcmp(argv[1], "time") == 0;
+    g_timeout_add(2, drive, nullptr);
+    char* programArgs[] = {argv[0], argv[2], nullptr};
+    return runProgram(2, programArgs);
+}
