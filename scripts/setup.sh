@@ -7,6 +7,7 @@ packages=(
   libgtest-dev googletest libssl-dev                    # tests; libcrypto is the tests' independent oracle
   xvfb xauth dbus-daemon dbus-x11 at-spi2-core python3 python3-pyatspi xdotool xclip imagemagick fonts-dejavu-core fonts-liberation2
   openssl rhash                                         # reference tools for the tests and the benchmark
+  clang libclang-rt-14-dev                              # libFuzzer, scripts/fuzz.sh
   g++-arm-linux-gnueabihf qemu-user-static libarchive-dev:armhf libssl-dev:armhf libgtest-dev:armhf  # 32-bit ARM build, scripts/test-arm32.sh
 )
 missing=()
