@@ -198,7 +198,9 @@ TEST_F(SoakTest, HundredsOfJobCyclesKeepThePhasesAndTheMemoryFlat) {
     EXPECT_EQ(endsHandled, Cycles);
     EXPECT_EQ(queuedEventCount(), 0);
     EXPECT_EQ(JobRunning.load(), 0);
-    if (MeasureMemory) EXPECT_LT(growth, AllowedGrowthKiB);
+    if (MeasureMemory) {
+        EXPECT_LT(growth, AllowedGrowthKiB);
+    }
 }
 
 }  // namespace
