@@ -397,11 +397,16 @@ TEST_F(WindowTest, EveryControlHasAnAccessibleNameAndTabReachesEveryEnabledOne) 
               gtk_widget_get_accessible(controlWidget(ControlId::algorithmCheckBox(9))));
     g_object_unref(relations);
 
-    // Pressing Tab cycles through every enabled control that takes focus. Each press is handled
-    // completely before the next: its key release has reached the window, and the window has been
-    // laid out again (the first press makes focus rings visible everywhere, and until that layout
-    // the toolkit finds no next control for a Tab).
-    std::set<int> focused;
+    // Pressing Tab cycles through every enabled control that takes focus, and through nothing else.
+    std::set<int> expected = {1, 2, 39, 41, 42, 44};
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        expected.insert(ControlId::algorithmCheckBox(slot));
+        expected.insert(ControlId::resultEntry(slot));
+    }
+    // Each press is handled completely before the next: its key release has reached the window and
+    // the window has been laid out again. The toolkit lets the odd synthetic press pass without a
+    // move (right after the first, while focus rings appear; on a busy machine now and then), so
+    // presses go on until every control was reached, within eight rounds.
     int releases = 0;
     const gulong counter = g_signal_connect(
         MainWindow, "key-release-event",
@@ -410,21 +415,18 @@ TEST_F(WindowTest, EveryControlHasAnAccessibleNameAndTabReachesEveryEnabledOne) 
             return FALSE;
         }),
         &releases);
-    for (int step = 0; step < 40; ++step) {
+    std::set<int> focused;
+    const int pressLimit = 8 * static_cast<int>(expected.size());
+    for (int press = 0; press < pressLimit && focused != expected; ++press) {
         const int seen = releases;
         sendKey(MainWindow, GDK_KEY_Tab);
-        ASSERT_TRUE(pumpUntil([&] { return releases > seen; })) << "Tab press " << step << " was not handled";
-        ASSERT_TRUE(waitForNextFrame(MainWindow)) << "no frame after Tab press " << step;
+        ASSERT_TRUE(pumpUntil([&] { return releases > seen; })) << "Tab press " << press << " was not handled";
+        ASSERT_TRUE(waitForNextFrame(MainWindow)) << "no frame after Tab press " << press;
         GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(MainWindow));
         for (int id = 0; id < MainControlCount; ++id)
             if (controlWidget(id) == focus) focused.insert(id);
     }
     g_signal_handler_disconnect(MainWindow, counter);
-    std::set<int> expected = {1, 2, 39, 41, 42, 44};
-    for (int slot = 0; slot < SlotCount; ++slot) {
-        expected.insert(ControlId::algorithmCheckBox(slot));
-        expected.insert(ControlId::resultEntry(slot));
-    }
     EXPECT_EQ(focused, expected);
 }
 
