@@ -120,6 +120,7 @@ TEST_F(SoakTest, HundredsOfJobCyclesKeepThePhasesAndTheMemoryFlat) {
 
     for (int cycle = 0; cycle < Cycles && !HasFatalFailure(); ++cycle) {
         if (cycle == MeasureFromCycle) residentAtMeasureStart = residentKiB();
+        if (cycle % MeasureFromCycle == 0) std::printf("soak: cycle %d, VmRSS %ld KiB\n", cycle, residentKiB());
         // A few rows ticked; the job is held in one of them, the moment at which Cancel comes.
         std::vector<int> ticked;
         for (int slot = 0; slot < SlotCount; ++slot)
