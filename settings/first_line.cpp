@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr std::string_view ReplacementCharacter = "\xEF\xBF\xBD";  // U+FFFD
+constexpr std::string_view ReplacementCharacter = "\xEF\xBF\xBD"; // U+FFFD
 
 // Closes the descriptor on every way out.
 struct DescriptorCloser {
@@ -28,7 +28,7 @@ std::size_t validSequenceLength(std::string_view s, std::size_t at) {
     if (lead == 0) return 0;
     if (lead < 0x80) return 1;
     std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+    unsigned char low = 0x80, high = 0xBF; // allowed range of the second byte
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
@@ -50,7 +50,7 @@ std::size_t validSequenceLength(std::string_view s, std::size_t at) {
     return length;
 }
 
-}  // namespace
+} // namespace
 
 std::string firstLineText(std::string_view bytes) {
     bytes = bytes.substr(0, ExpectedLineLimit);

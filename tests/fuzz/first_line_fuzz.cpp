@@ -31,14 +31,16 @@ std::string glibFirstLine(std::string bytes) {
     return text;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     const std::string line = firstLineText(bytes);
     if (line != glibFirstLine(bytes)) fail("the first line differs from GLib's reading");
-    if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) fail("a line end or NUL remains");
-    if (!g_utf8_validate(line.data(), static_cast<gssize>(line.size()), nullptr)) fail("the line is not valid UTF-8");
+    if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+        fail("a line end or NUL remains");
+    if (!g_utf8_validate(line.data(), static_cast<gssize>(line.size()), nullptr))
+        fail("the line is not valid UTF-8");
 
     const std::string path = fuzzsupport::scratchFolder() + "expected.txt";
     if (!fuzzsupport::writeBytes(path, bytes)) std::abort();

@@ -16,8 +16,8 @@ namespace fuzzsupport {
 // Removes `path` and everything below it; symbolic links are removed, never followed.
 inline void removeTree(const std::string& path) {
     nftw(
-        path.c_str(), [](const char* file, const struct stat*, int, struct FTW*) { return ::remove(file); }, 16,
-        FTW_DEPTH | FTW_PHYS);
+        path.c_str(), [](const char* file, const struct stat*, int, struct FTW*) { return ::remove(file); },
+        16, FTW_DEPTH | FTW_PHYS);
 }
 
 // A private folder for this process, with its trailing "/", removed when the fuzzer exits.
@@ -35,7 +35,8 @@ inline const std::string& scratchFolder() {
 
 // False when `path` cannot be written (it is a folder or a FIFO the input made earlier).
 inline bool writeBytes(const std::string& path, std::string_view bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0600);
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0600);
     if (fd < 0) return false;
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
@@ -47,7 +48,9 @@ inline bool writeBytes(const std::string& path, std::string_view bytes) {
 }
 
 // Texts that reach the toolkit must be valid UTF-8 (NUL bytes aside, which the parsers keep).
-inline bool isValidUtf8(std::string_view text) { return sanitiseUtf8(text) == text; }
+inline bool isValidUtf8(std::string_view text) {
+    return sanitiseUtf8(text) == text;
+}
 
 // A failed property: says which and ends the run so that libFuzzer keeps the input.
 [[noreturn]] inline void fail(const char* what) {
@@ -55,4 +58,4 @@ inline bool isValidUtf8(std::string_view text) { return sanitiseUtf8(text) == te
     std::abort();
 }
 
-}  // namespace fuzzsupport
+} // namespace fuzzsupport

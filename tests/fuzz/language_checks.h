@@ -17,8 +17,10 @@ inline void discoverAndLoadEveryLanguage(const std::string& packPath) {
     discoverLanguages(packPath);
     for (const LanguageEntry& entry : languagesInMenuOrder()) {
         if (std::getenv("HW_FUZZ_VERBOSE"))
-            std::fprintf(stderr, "language: code \"%s\", name \"%s\"\n", entry.code.c_str(), entry.displayName.c_str());
-        if (entry.displayName.empty() || !isValidUtf8(entry.displayName)) fail("a menu name is empty or not UTF-8");
+            std::fprintf(stderr, "language: code \"%s\", name \"%s\"\n", entry.code.c_str(),
+                         entry.displayName.c_str());
+        if (entry.displayName.empty() || !isValidUtf8(entry.displayName))
+            fail("a menu name is empty or not UTF-8");
         if (entry.code.empty() || entry.code.find_first_of("/\r\n") != std::string::npos)
             fail("a language code is empty or holds a slash or line break");
         const auto found = findLanguage(entry.displayName);
@@ -31,4 +33,4 @@ inline void discoverAndLoadEveryLanguage(const std::string& packPath) {
     (void)loadCatalogue(packPath, "xx_XX");
 }
 
-}  // namespace fuzzsupport
+} // namespace fuzzsupport

@@ -20,7 +20,7 @@ std::string entryName(FuzzedDataProvider& input) {
     return name;
 }
 
-}  // namespace
+} // namespace
 
 // Input: entries one after another, each a kind, a name and (for files) the bytes up to the next
 // entry. Kinds: regular file, folder, symbolic link to an earlier entry, link to nowhere, FIFO.

@@ -408,19 +408,20 @@ TEST_F(WindowTest, EveryControlHasAnAccessibleNameAndTabReachesEveryEnabledOne) 
     // move (right after the first, while focus rings appear; on a busy machine now and then), so
     // presses go on until every control was reached, within eight rounds.
     int releases = 0;
-    const gulong counter = g_signal_connect(
-        MainWindow, "key-release-event",
-        G_CALLBACK(+[](GtkWidget*, GdkEventKey*, gpointer count) -> gboolean {
-            ++*static_cast<int*>(count);
-            return FALSE;
-        }),
-        &releases);
+    const gulong counter =
+        g_signal_connect(MainWindow, "key-release-event",
+                         G_CALLBACK(+[](GtkWidget*, GdkEventKey*, gpointer count) -> gboolean {
+                             ++*static_cast<int*>(count);
+                             return FALSE;
+                         }),
+                         &releases);
     std::set<int> focused;
     const int pressLimit = 8 * static_cast<int>(expected.size());
     for (int press = 0; press < pressLimit && focused != expected; ++press) {
         const int seen = releases;
         sendKey(MainWindow, GDK_KEY_Tab);
-        ASSERT_TRUE(pumpUntil([&] { return releases > seen; })) << "Tab press " << press << " was not handled";
+        ASSERT_TRUE(pumpUntil([&] { return releases > seen; }))
+            << "Tab press " << press << " was not handled";
         ASSERT_TRUE(waitForNextFrame(MainWindow)) << "no frame after Tab press " << press;
         GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(MainWindow));
         for (int id = 0; id < MainControlCount; ++id)

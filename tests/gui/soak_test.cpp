@@ -33,10 +33,14 @@ enum class Phase { NoFile, FileChosen, Running, Results };
 
 const char* phaseName(Phase phase) {
     switch (phase) {
-    case Phase::NoFile: return "NoFile";
-    case Phase::FileChosen: return "FileChosen";
-    case Phase::Running: return "Running";
-    case Phase::Results: return "Results";
+    case Phase::NoFile:
+        return "NoFile";
+    case Phase::FileChosen:
+        return "FileChosen";
+    case Phase::Running:
+        return "Running";
+    case Phase::Results:
+        return "Results";
     }
     return "?";
 }
@@ -52,7 +56,9 @@ long residentKiB() {
     return -1;
 }
 
-bool menuEnabled(int item) { return gtk_widget_get_sensitive(menuItemWidget(item)); }
+bool menuEnabled(int item) {
+    return gtk_widget_get_sensitive(menuItemWidget(item));
+}
 
 // Every control and menu item whose enabled state differs from what `phase` prescribes, as text;
 // empty when the window is exactly in that phase.
@@ -63,13 +69,17 @@ std::string phaseDifferences(Phase phase) {
     };
     const bool idle = phase != Phase::Running;
     const bool file = phase == Phase::FileChosen || phase == Phase::Results;
-    for (int item : {MenuOpen, MenuQuit, MenuAbout, MenuOpenWeb}) expect("menu ", item, menuEnabled(item), idle);
+    for (int item : {MenuOpen, MenuQuit, MenuAbout, MenuOpenWeb})
+        expect("menu ", item, menuEnabled(item), idle);
     expect("menu ", MenuOpenHelp, menuEnabled(MenuOpenHelp), false);
-    for (int item = MenuLanguageBase; item < menuItemIdCount(); ++item) expect("menu ", item, menuEnabled(item), true);
-    for (int id : {ControlId::PathEntry, ControlId::BrowseButton, ControlId::ExpectedEntry, ControlId::ExpectedBrowseButton})
+    for (int item = MenuLanguageBase; item < menuItemIdCount(); ++item)
+        expect("menu ", item, menuEnabled(item), true);
+    for (int id : {ControlId::PathEntry, ControlId::BrowseButton, ControlId::ExpectedEntry,
+                   ControlId::ExpectedBrowseButton})
         expect("control ", id, controlEnabled(id), idle);
     for (int slot = 0; slot < SlotCount; ++slot) {
-        expect("control ", ControlId::algorithmCheckBox(slot), controlEnabled(ControlId::algorithmCheckBox(slot)), idle);
+        expect("control ", ControlId::algorithmCheckBox(slot),
+               controlEnabled(ControlId::algorithmCheckBox(slot)), idle);
         const bool ticked = controlState(ControlId::algorithmCheckBox(slot)) == 1;
         expect("control ", ControlId::copyButton(slot), controlEnabled(ControlId::copyButton(slot)),
                phase == Phase::Results && ticked);
@@ -78,7 +88,8 @@ std::string phaseDifferences(Phase phase) {
     for (int id : {ControlId::CopyAllButton, ControlId::SaveButton})
         expect("control ", id, controlEnabled(id), phase == Phase::Results);
     expect("control ", ControlId::DeleteAllButton, controlEnabled(ControlId::DeleteAllButton), file);
-    expect("control ", ControlId::VerifyButton, controlEnabled(ControlId::VerifyButton), file || phase == Phase::Running);
+    expect("control ", ControlId::VerifyButton, controlEnabled(ControlId::VerifyButton),
+           file || phase == Phase::Running);
     expect("control ", ControlId::ProgressBar, controlEnabled(ControlId::ProgressBar), true);
     return wrong.str();
 }
@@ -87,7 +98,8 @@ class SoakTest : public CalcTest {};
 
 TEST_F(SoakTest, HundredsOfJobCyclesKeepThePhasesAndTheMemoryFlat) {
     unsigned seed = std::random_device{}();
-    if (const char* forced = std::getenv("HW_SOAK_SEED")) seed = static_cast<unsigned>(std::strtoul(forced, nullptr, 10));
+    if (const char* forced = std::getenv("HW_SOAK_SEED"))
+        seed = static_cast<unsigned>(std::strtoul(forced, nullptr, 10));
     std::printf("soak: seed %u (HW_SOAK_SEED=%u repeats this run), %d cycles\n", seed, seed, Cycles);
     std::mt19937 random(seed);
 
@@ -120,7 +132,8 @@ TEST_F(SoakTest, HundredsOfJobCyclesKeepThePhasesAndTheMemoryFlat) {
 
     for (int cycle = 0; cycle < Cycles && !HasFatalFailure(); ++cycle) {
         if (cycle == MeasureFromCycle) residentAtMeasureStart = residentKiB();
-        if (cycle % MeasureFromCycle == 0) std::printf("soak: cycle %d, VmRSS %ld KiB\n", cycle, residentKiB());
+        if (cycle % MeasureFromCycle == 0)
+            std::printf("soak: cycle %d, VmRSS %ld KiB\n", cycle, residentKiB());
         // A few rows ticked; the job is held in one of them, the moment at which Cancel comes.
         std::vector<int> ticked;
         for (int slot = 0; slot < SlotCount; ++slot)
@@ -128,12 +141,13 @@ TEST_F(SoakTest, HundredsOfJobCyclesKeepThePhasesAndTheMemoryFlat) {
         if (ticked.empty()) ticked.push_back(static_cast<int>(random() % SlotCount));
         tick(std::set<int>(ticked.begin(), ticked.end()));
         const int heldSlot = ticked[random() % ticked.size()];
-        const int cancelChoice = static_cast<int>(random() % 3);  // 0: none, 1: answered No, 2: answered Yes
+        const int cancelChoice = static_cast<int>(random() % 3); // 0: none, 1: answered No, 2: answered Yes
         const bool switchFirst = random() % 2 == 0;
 
         std::vector<DialogAnswer> answers;
         if (cancelChoice != 0) answers.push_back(cancelChoice == 2 ? DialogAnswer::Yes : DialogAnswer::No);
-        answers.insert(answers.end(), {DialogAnswer::Yes, DialogAnswer::Yes, DialogAnswer::Yes});  // end, copy-all, delete-all
+        answers.insert(answers.end(), {DialogAnswer::Yes, DialogAnswer::Yes,
+                                       DialogAnswer::Yes}); // end, copy-all, delete-all
         DialogScript script(answers);
 
         ASSERT_TRUE(startHeldAt(heldSlot)) << "cycle " << cycle;
@@ -142,15 +156,19 @@ TEST_F(SoakTest, HundredsOfJobCyclesKeepThePhasesAndTheMemoryFlat) {
             const auto& [item, newPrefix] = languages[random() % languages.size()];
             gtk_menu_item_activate(GTK_MENU_ITEM(menuItemWidget(item)));
             prefix = newPrefix;
-            ASSERT_TRUE(runEventsUntil([&] { return controlText(ControlId::VerifyButton) == prefix + "tMainCANCEL"; }))
-                << "cycle " << cycle;
+            ASSERT_TRUE(runEventsUntil([&] {
+                return controlText(ControlId::VerifyButton) == prefix + "tMainCANCEL";
+            })) << "cycle "
+                << cycle;
         };
         if (switchFirst) switchLanguage();
         if (cancelChoice != 0) {
             ++cancelsAsked;
             click(ControlId::VerifyButton);
-            ASSERT_TRUE(runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }))
-                << "cycle " << cycle;
+            ASSERT_TRUE(runEventsUntil([&] {
+                return script.answered() == 1 && openMessageDialog().window == nullptr;
+            })) << "cycle "
+                << cycle;
             EXPECT_EQ(script.texts()[0], prefix + "tReqCANCEL");
             if (cancelChoice == 2) ++cancelsConfirmed;
             checkPhase(cycle, Phase::Running);
@@ -158,15 +176,18 @@ TEST_F(SoakTest, HundredsOfJobCyclesKeepThePhasesAndTheMemoryFlat) {
         if (!switchFirst) switchLanguage();
         JobHold::release();
         const std::size_t endIndex = cancelChoice != 0 ? 1 : 0;
-        ASSERT_TRUE(runEventsUntil([&] { return JobRunning.load() == 0 && script.answered() > endIndex; }, 60000))
+        ASSERT_TRUE(
+            runEventsUntil([&] { return JobRunning.load() == 0 && script.answered() > endIndex; }, 60000))
             << "cycle " << cycle;
         ASSERT_TRUE(pumpUntil([] { return !jobThreadActive() && openMessageDialog().window == nullptr; }));
         const std::string ending = cancelChoice == 2 ? "tReqCANCELLED" : "tReqFINISHED";
-        if (script.texts()[endIndex] == prefix + ending + "\n\n" + prefix + "tInfoERRORCALCULATE  0") ++endsHandled;
+        if (script.texts()[endIndex] == prefix + ending + "\n\n" + prefix + "tInfoERRORCALCULATE  0")
+            ++endsHandled;
         checkPhase(cycle, Phase::Results);
         for (int slot : ticked) {
             const bool computed = cancelChoice != 2 || slot <= heldSlot;
-            EXPECT_EQ(controlText(ControlId::resultEntry(slot)).empty(), !computed) << "cycle " << cycle << " slot " << slot;
+            EXPECT_EQ(controlText(ControlId::resultEntry(slot)).empty(), !computed)
+                << "cycle " << cycle << " slot " << slot;
         }
 
         std::filesystem::remove(saved);
@@ -176,19 +197,23 @@ TEST_F(SoakTest, HundredsOfJobCyclesKeepThePhasesAndTheMemoryFlat) {
         checkPhase(cycle, Phase::Results);
 
         click(ControlId::CopyAllButton);
-        ASSERT_TRUE(runEventsUntil([&] { return script.answered() == endIndex + 2 && openMessageDialog().window == nullptr; }))
-            << "cycle " << cycle;
+        ASSERT_TRUE(runEventsUntil([&] {
+            return script.answered() == endIndex + 2 && openMessageDialog().window == nullptr;
+        })) << "cycle "
+            << cycle;
         EXPECT_EQ(script.texts()[endIndex + 1], prefix + "tReqCLIPBOARD");
         checkPhase(cycle, Phase::Results);
 
         click(ControlId::DeleteAllButton);
-        ASSERT_TRUE(runEventsUntil([] { return controlText(ControlId::PathEntry).empty(); })) << "cycle " << cycle;
+        ASSERT_TRUE(runEventsUntil([] { return controlText(ControlId::PathEntry).empty(); }))
+            << "cycle " << cycle;
         ASSERT_TRUE(pumpUntil([] { return openMessageDialog().window == nullptr; }));
         checkPhase(cycle, Phase::NoFile);
 
         // The next file arrives as a drop, as from a file manager.
         postEvent(Event{DropEvent, MainWindowNumber, ControlId::PathEntry, 0, file});
-        ASSERT_TRUE(runEventsUntil([&] { return controlText(ControlId::PathEntry) == file; })) << "cycle " << cycle;
+        ASSERT_TRUE(runEventsUntil([&] { return controlText(ControlId::PathEntry) == file; }))
+            << "cycle " << cycle;
         checkPhase(cycle, Phase::FileChosen);
     }
     dispatchQueuedEvents();
@@ -210,5 +235,5 @@ TEST_F(SoakTest, HundredsOfJobCyclesKeepThePhasesAndTheMemoryFlat) {
     }
 }
 
-}  // namespace
-}  // namespace calc_test
+} // namespace
+} // namespace calc_test
