@@ -407,6 +407,10 @@ TEST_F(WindowTest, EveryControlHasAnAccessibleNameAndTabReachesEveryEnabledOne) 
     // the window has been laid out again. The toolkit lets the odd synthetic press pass without a
     // move (right after the first, while focus rings appear; on a busy machine now and then), so
     // presses go on until every control was reached, within eight rounds.
+    // Focus rings always shown: otherwise the first press turns them on (and another test's window
+    // taking the display's input focus can turn them off again), and a press that finds them off is
+    // spent on laying the window out instead of moving the focus.
+    g_object_set(gtk_settings_get_default(), "gtk-visible-focus", GTK_POLICY_ALWAYS, nullptr);
     int releases = 0;
     const gulong counter =
         g_signal_connect(MainWindow, "key-release-event",
