@@ -8,6 +8,7 @@ packages=(
   xvfb xauth dbus-daemon dbus-x11 at-spi2-core python3 python3-pyatspi xdotool xclip imagemagick fonts-dejavu-core fonts-liberation2
   openssl rhash                                         # reference tools for the tests and the benchmark
   locales                                               # a comma-decimal locale for the numbers-locale test
+  clang libclang-rt-14-dev                              # libFuzzer, scripts/fuzz.sh
   g++-arm-linux-gnueabihf qemu-user-static libarchive-dev:armhf libssl-dev:armhf libgtest-dev:armhf  # 32-bit ARM build, scripts/test-arm32.sh
   libgtk-3-dev:armhf libpng-dev:armhf libx11-dev:armhf   # the whole program for 32-bit ARM
   dpkg-dev fakeroot file lintian desktop-file-utils appstream  # the Debian package and its checks

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs a command under a private X server (Xvfb) and a private D-Bus session, then stops both.
 set -u
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>/tmp/hashwarden-xvfb.$$ >/dev/null 2>&1 &
+# -noreset: by default the server resets whenever its last client disconnects, and a test process
+# that connects during that reset gets "cannot open the display"; tests start and end side by side.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>/tmp/hashwarden-xvfb.$$ >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do
   [ -s /tmp/hashwarden-xvfb.$$ ] && break

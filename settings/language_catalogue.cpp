@@ -55,9 +55,11 @@ bool isTopLevelLanguageName(std::string_view name) {
 }
 
 // The code ends up in the settings file as a value, so it may hold no line breaks or
-// other control characters.
+// other control characters and must be UTF-8 like the rest of that file (it is also the
+// menu item of a language without a name). An empty code could not be asked for alone.
 bool isUsableCode(std::string_view code) {
-    return std::none_of(code.begin(), code.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+    return !code.empty() && sanitiseUtf8(code) == code &&
+           std::none_of(code.begin(), code.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
 std::string codeOf(std::string_view name) { return std::string(name.substr(0, name.size() - LanguageExtension.size())); }
@@ -119,7 +121,7 @@ void readArchivePack(const std::string& packPath, std::string_view onlyCode, std
             archive_entry_symlink(entry) != nullptr || !isTopLevelLanguageName(name))
             continue;
         const std::string code = codeOf(name);
-        if (!isUsableCode(code) || (!onlyCode.empty() && code != onlyCode)) continue;
+        if (!isUsableCode(code)) continue;
         if (archive_entry_size_is_set(entry) &&
             (archive_entry_size(entry) <= 0 ||
              static_cast<std::uint64_t>(archive_entry_size(entry)) > MaxLanguageFileSize))
@@ -143,7 +145,10 @@ void readArchivePack(const std::string& packPath, std::string_view onlyCode, std
                 break;
             }
         }
-        if (!usable || bytes.empty()) continue;
+        // Other languages are read too, not skipped: skipping trusts the sizes in the entry
+        // headers where reading does not, so in a damaged archive a language discovery offers
+        // could not be loaded afterwards.
+        if (!usable || bytes.empty() || (!onlyCode.empty() && code != onlyCode)) continue;
         out.push_back({code, std::move(bytes)});
         if (!onlyCode.empty()) return;
     }
@@ -207,7 +212,7 @@ std::string languagePackPath() { return ProgramFolder + LanguagePackName; }
 
 std::vector<LanguageFileData> readLanguagePack(const std::string& packPath, std::string_view onlyCode) {
     std::vector<LanguageFileData> files;
-    if (onlyCode.find('/') != std::string_view::npos || !isUsableCode(onlyCode)) return files;
+    if (onlyCode.find('/') != std::string_view::npos || (!onlyCode.empty() && !isUsableCode(onlyCode))) return files;
     struct stat st {};
     const bool exists = stat(packPath.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) {

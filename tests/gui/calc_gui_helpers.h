@@ -162,7 +162,10 @@ class UnansweredWindowWatchdog {
 public:
     static constexpr int LimitSeconds = 20;
     UnansweredWindowWatchdog() { source_ = g_timeout_add_seconds(1, &UnansweredWindowWatchdog::look, this); }
-    ~UnansweredWindowWatchdog() { g_source_remove(source_); }
+    ~UnansweredWindowWatchdog() {
+        g_source_remove(source_);
+        if (window_ != nullptr) g_object_remove_weak_pointer(G_OBJECT(window_), reinterpret_cast<gpointer*>(&window_));
+    }
     UnansweredWindowWatchdog(const UnansweredWindowWatchdog&) = delete;
     UnansweredWindowWatchdog& operator=(const UnansweredWindowWatchdog&) = delete;
 
@@ -176,7 +179,17 @@ private:
                 chooser = GTK_WIDGET(item->data);
         g_list_free(windows);
         GtkWidget* dialog = openMessageDialog().window;
-        self->seconds_ = chooser != nullptr || dialog != nullptr ? self->seconds_ + 1 : 0;
+        // Seconds count for one and the same window: a test that opens and answers windows all the
+        // time (the soak) has one open at almost every look, and none of them stays.
+        GtkWidget* open = chooser != nullptr ? chooser : dialog;
+        if (open == nullptr || open != self->window_) {
+            if (self->window_ != nullptr)
+                g_object_remove_weak_pointer(G_OBJECT(self->window_), reinterpret_cast<gpointer*>(&self->window_));
+            self->window_ = open;
+            if (open != nullptr) g_object_add_weak_pointer(G_OBJECT(open), reinterpret_cast<gpointer*>(&self->window_));
+            self->seconds_ = 0;
+        }
+        if (open != nullptr) ++self->seconds_;
         if (self->seconds_ < LimitSeconds) return G_SOURCE_CONTINUE;
         self->seconds_ = 0;
         if (chooser != nullptr) {
@@ -190,6 +203,7 @@ private:
     }
     guint source_ = 0;
     int seconds_ = 0;
+    GtkWidget* window_ = nullptr;  // the window being timed; cleared when it is destroyed
 };
 
 // A window in an English-like test language ("E:" + key), with `file` chosen and `ticked` rows ticked.

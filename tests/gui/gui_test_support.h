@@ -70,6 +70,9 @@ void answerNextDialog(DialogAnswer answer);
 // the toolkit's own event stream (no keyboard focus needed).
 void sendKey(GtkWidget* toplevel, unsigned int keyval, unsigned int modifiers = 0);
 
+// Waits until `toplevel` has been laid out and drawn once more (its frame clock's after-paint).
+bool waitForNextFrame(GtkWidget* toplevel, int timeoutMs = DefaultWaitMs);
+
 void answerNextFileRequester(const std::string& path);
 [[nodiscard]] const std::string& lastRequesterFolder();
 

@@ -78,6 +78,8 @@ TEST_F(LanguageTest, FolderPackListsLanguageFilesOnly) {
     ASSERT_EQ(mkfifo((pack + "/fifo.language").c_str(), 0600), 0);  // must not hang discovery
     ASSERT_EQ(symlink("de_DE.language", (pack + "/linked.language").c_str()), 0);
     writeFile(pack + "/line\nbreak.language", languageFile("Broken", {}));  // its code could not be saved
+    writeFile(pack + "/caf\xE9.language", languageFile("", {}));  // a Latin-1 name: no UTF-8 code, no menu text
+    writeFile(pack + "/.language", languageFile("No code", {}));    // an empty code cannot be asked for
     writeFile(pack + "/huge.language", languageFile("Huge", {{"pad", std::string(MaxLanguageFileSize, 'x')}}));
 
     discoverLanguages(pack);
@@ -92,6 +94,8 @@ TEST_F(LanguageTest, FolderPackListsLanguageFilesOnly) {
     EXPECT_FALSE(findLanguage("Capital"));
     EXPECT_FALSE(findLanguage("Huge"));
     EXPECT_FALSE(findLanguage("Broken"));
+    EXPECT_FALSE(findLanguage("caf\xE9"));
+    EXPECT_FALSE(findLanguage("No code"));
 }
 
 TEST_F(LanguageTest, WithinOneSlotTheLanguageAddedLastComesFirst) {

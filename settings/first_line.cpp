@@ -1,0 +1,93 @@
+// The first line of a checksum file, read without the toolkit (the expected-checksum field's source).
+#include "settings/first_line.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+constexpr std::string_view ReplacementCharacter = "\xEF\xBF\xBD"; // U+FFFD
+
+// Closes the descriptor on every way out.
+struct DescriptorCloser {
+    int fd;
+    ~DescriptorCloser() {
+        if (fd >= 0) close(fd);
+    }
+};
+
+// Length of the valid UTF-8 sequence at `at` (RFC 3629: no overlong forms, no surrogates, nothing
+// above U+10FFFF, no NUL), or 0.
+std::size_t validSequenceLength(std::string_view s, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char lead = byte(at);
+    if (lead == 0) return 0;
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // allowed range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (at + length > s.size()) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        const unsigned char c = byte(at + i);
+        if (c < (i == 1 ? low : 0x80) || c > (i == 1 ? high : 0xBF)) return 0;
+    }
+    return length;
+}
+
+} // namespace
+
+std::string firstLineText(std::string_view bytes) {
+    bytes = bytes.substr(0, ExpectedLineLimit);
+    bytes = bytes.substr(0, std::min(bytes.find_first_of("\r\n"), bytes.size()));
+    // The entry would cut a text at a NUL byte and the toolkit wants UTF-8: both are replaced, one
+    // byte at a time, so what the user sees is exactly what the job compares.
+    std::string text;
+    text.reserve(bytes.size());
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t length = validSequenceLength(bytes, at);
+        if (length == 0) {
+            text += ReplacementCharacter;
+            ++at;
+        } else {
+            text.append(bytes.substr(at, length));
+            at += length;
+        }
+    }
+    return text;
+}
+
+std::optional<std::string> readFirstLine(const std::string& path) {
+    // Without waiting: a named pipe or a device picked by mistake must not stall the window.
+    const DescriptorCloser file{open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    if (file.fd < 0) return std::nullopt;
+    std::string bytes(ExpectedLineLimit, '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t count = read(file.fd, bytes.data() + got, bytes.size() - got);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) break;
+        const char* fresh = bytes.data() + got;
+        got += static_cast<std::size_t>(count);
+        if (std::memchr(fresh, '\n', static_cast<std::size_t>(count)) != nullptr ||
+            std::memchr(fresh, '\r', static_cast<std::size_t>(count)) != nullptr)
+            break;
+    }
+    bytes.resize(got);
+    return firstLineText(bytes);
+}
