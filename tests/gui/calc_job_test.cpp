@@ -419,20 +419,8 @@ TEST_F(CalcJobTest, ThreadThatCannotBeCreatedEndsTheJobAtOnceAsAllFailed) {
     GTEST_SKIP() << "an address-space limit cannot be combined with the sanitizer's shadow memory";
 #endif
     ASSERT_TRUE(startWith(file, {0, 5, 9}));
-    long pages = 0;
-    {
-        std::ifstream statm("/proc/self/statm");
-        statm >> pages;
-    }
-    ASSERT_GT(pages, 0);
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
-    rlimit tight = saved;
-    tight.rlim_cur = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (512 << 10);
     DialogScript script({DialogAnswer::Yes});
-    ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
-    startCalculation();
-    ASSERT_EQ(setrlimit(RLIMIT_AS, &saved), 0);
+    ASSERT_TRUE(withNoRoomForNewThreads([] { startCalculation(); }));
     if (jobThreadActive()) {
         // The C library reuses the stacks of ended threads: only a process without an earlier job
         // (as CTest runs each test) has to map a new one.

@@ -2,7 +2,9 @@
 // answers to the program's dialogs and file requesters given through their real widgets.
 #include "gui_test_support.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -266,6 +268,21 @@ bool waitForNextFrame(GtkWidget* toplevel, int timeoutMs) {
     const bool done = pumpUntil([&] { return painted; }, timeoutMs);
     g_signal_handler_disconnect(clock, handler);
     return done;
+}
+
+bool withNoRoomForNewThreads(const std::function<void()>& action) {
+    long pages = 0;
+    {
+        std::ifstream statm("/proc/self/statm");
+        statm >> pages;
+    }
+    rlimit saved{};
+    if (pages <= 0 || getrlimit(RLIMIT_AS, &saved) != 0) return false;
+    rlimit tight = saved;
+    tight.rlim_cur = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (512 << 10);
+    if (setrlimit(RLIMIT_AS, &tight) != 0) return false;
+    action();
+    return setrlimit(RLIMIT_AS, &saved) == 0;
 }
 
 void answerNextDialog(DialogAnswer answer) {

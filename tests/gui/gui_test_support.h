@@ -73,6 +73,10 @@ void sendKey(GtkWidget* toplevel, unsigned int keyval, unsigned int modifiers = 
 // Waits until `toplevel` has been laid out and drawn once more (its frame clock's after-paint).
 bool waitForNextFrame(GtkWidget* toplevel, int timeoutMs = DefaultWaitMs);
 
+// Runs `action` with the address space limited to what the process maps now plus 512 KiB, so that no
+// new thread stack can be mapped, then lifts the limit again. False if the limit could not be set.
+bool withNoRoomForNewThreads(const std::function<void()>& action);
+
 void answerNextFileRequester(const std::string& path);
 [[nodiscard]] const std::string& lastRequesterFolder();
 

@@ -281,19 +281,7 @@ TEST_F(CommandTest, AWatcherThatCannotStartLeavesTheHelpRunningUnwatched) {
     std::vector<std::thread> holders;
     for (int n = 0; n < 8; ++n)
         holders.emplace_back([&done] { done.wait(); });
-    long pages = 0;
-    {
-        std::ifstream statm("/proc/self/statm");
-        statm >> pages;
-    }
-    ASSERT_GT(pages, 0);
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
-    rlimit tight = saved;
-    tight.rlim_cur = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (512 << 10);
-    ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
-    openHelp();
-    ASSERT_EQ(setrlimit(RLIMIT_AS, &saved), 0);
+    ASSERT_TRUE(withNoRoomForNewThreads([] { openHelp(); }));
     done.count_down();
     for (std::thread& holder : holders)
         holder.join();
