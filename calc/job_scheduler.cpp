@@ -1,29 +1,32 @@
-// The job's scheduler: worker threads compute the passes of one job ahead, slowest first, and the job
-// thread takes their digests in slot order.
+// The job's scheduler: one reader fills a small ring of blocks, every thread of the job feeds each
+// block to every pass still wanted, a pass on one thread at a time, and the job thread takes the
+// digests in slot order.
 #include "calc/job_scheduler.h"
 
 #include <sched.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <cstdlib>
-
-#include "fingerprint/engine.h"
+#include <limits>
 
 namespace {
 
 constexpr std::size_t WorkerStackSize = 1 << 20;
+// The reader only calls read(); a small stack keeps it cheap in address space on 32-bit boards.
+constexpr std::size_t ReaderStackSize = 256 * 1024;
+constexpr int64_t FullBlock = static_cast<int64_t>(FingerprintReadSize);
+constexpr int64_t NoBlock = std::numeric_limits<int64_t>::max();
 
 std::atomic<int> WorkersAlive{0};
+std::atomic<PassThreadCreator> ThreadCreator{nullptr};
 
-// The pass this thread is computing, for the block gate (which takes no argument).
-thread_local PassSchedule* GateSchedule = nullptr;
-thread_local std::size_t GatePass = 0;
-thread_local bool GateAbandoned = false;
-constexpr std::size_t Unplanned = static_cast<std::size_t>(-1);
+// The hold of the pass that fileFingerprint computes on its own, for its block gate (which takes
+// no argument).
+thread_local PassHold AloneHold = nullptr;
 
 // Rough time per byte in tenths of a nanosecond (x86-64, page-cached file); only the order matters.
-// Starting the slowest passes first lets the short ones fill the gaps at the end, so the whole job
-// ends earliest.
+// Feeding the slowest passes first among those equally far lets the fast ones fill the gaps.
 int passCost(const PassRequest& request) {
     switch (request.plugin) {
     case PluginCrc32:
@@ -42,79 +45,194 @@ int passCost(const PassRequest& request) {
     }
 }
 
-// With the schedule's mutex held.
+bool live(const PassRecord& pass) {
+    return pass.state == PassState::Waiting || pass.state == PassState::Running;
+}
+
+// With the schedule's mutex held, as for everything below that takes a schedule.
 bool abandoned(const PassSchedule& schedule, const PassRecord& pass) {
     return schedule.ended ||
            (schedule.stop != nullptr && schedule.stop->load() != 0 && pass.request.slot > schedule.reached);
 }
 
-bool passGate() {
-    PassSchedule& schedule = *GateSchedule;
-    if (schedule.hold != nullptr) schedule.hold();
-    if (GatePass == Unplanned) return true;
-    std::lock_guard lock(schedule.mutex);
-    PassRecord& pass = schedule.passes[GatePass];
-    if (!abandoned(schedule, pass)) return true;
-    pass.state = PassState::Abandoned;
-    GateAbandoned = true;
+// The pass ends with `digest`; its plugin state goes at once.
+void settle(PassRecord& pass, PassState state, std::string digest) {
+    pass.state = state;
+    pass.digest = std::move(digest);
+    pass.context.reset();
+}
+
+bool anyLive(const PassSchedule& schedule) {
+    return std::any_of(schedule.passes.begin(), schedule.passes.end(), live);
+}
+
+// The first block that a pass still wanted has not been fed; NoBlock when no pass is wanted.
+int64_t oldestWantedBlock(const PassSchedule& schedule) {
+    int64_t oldest = NoBlock;
+    for (const PassRecord& pass : schedule.passes)
+        if (live(pass)) oldest = std::min(oldest, pass.nextBlock);
+    return oldest;
+}
+
+// The next block may be read now: the input goes on, a pass still wants it and its buffer is free.
+bool mayRead(const PassSchedule& schedule) {
+    if (schedule.inputEnded || schedule.ended || schedule.reading) return false;
+    const int64_t oldest = oldestWantedBlock(schedule);
+    return oldest != NoBlock && schedule.blocksRead < oldest + JobRingBlocks;
+}
+
+uint8_t* bufferOf(const PassSchedule& schedule, int64_t block) {
+    return schedule.ring.get() + static_cast<std::size_t>(block % JobRingBlocks) * FingerprintReadSize;
+}
+
+// Reads the next block with `lock` released meanwhile; its buffer is the reader's alone until the
+// block is counted in.
+void readNextBlock(PassSchedule& schedule, std::unique_lock<std::mutex>& lock) {
+    const int64_t block = schedule.blocksRead;
+    schedule.reading = true;
+    lock.unlock();
+    const int64_t count = filereader::readFully(schedule.file.fd, bufferOf(schedule, block), FingerprintReadSize);
+    lock.lock();
+    schedule.reading = false;
+    schedule.blockCounts[block % JobRingBlocks] = count;
+    ++schedule.blocksRead;
+    // The first short read ends the input of every pass, as it ends a single pass.
+    if (count != FullBlock) schedule.inputEnded = true;
     schedule.changed.notify_all();
+}
+
+void* runReader(void* argument) {
+    PassSchedule& schedule = *static_cast<PassSchedule*>(argument);
+    std::unique_lock lock(schedule.mutex);
+    for (;;) {
+        schedule.changed.wait(lock, [&] {
+            return mayRead(schedule) || schedule.inputEnded || schedule.ended || !anyLive(schedule);
+        });
+        if (!mayRead(schedule)) return nullptr;
+        readNextBlock(schedule, lock);
+    }
+}
+
+// The pass to feed next: its next block is in and no thread feeds it; the one furthest behind, so the
+// ring moves on, and the slowest among equals. Passes no longer wanted are abandoned on the way.
+// passes.size() when there is none.
+std::size_t nextPassToFeed(PassSchedule& schedule) {
+    std::size_t chosen = schedule.passes.size();
+    for (std::size_t index : schedule.claimOrder) {
+        PassRecord& pass = schedule.passes[index];
+        if (!live(pass) || pass.busy) continue;
+        if (abandoned(schedule, pass)) {
+            settle(pass, PassState::Abandoned, {});
+            schedule.changed.notify_all();
+            continue;
+        }
+        if (pass.nextBlock >= schedule.blocksRead) continue;
+        if (chosen == schedule.passes.size() || pass.nextBlock < schedule.passes[chosen].nextBlock) chosen = index;
+    }
+    return chosen;
+}
+
+// Feeds pass `index` its next block, with `lock` released meanwhile: exactly the update a single
+// pass makes, and the finish after the short block that ends the input. A read error ends the pass
+// with the empty text.
+void feedPass(PassSchedule& schedule, std::size_t index, std::unique_lock<std::mutex>& lock) {
+    PassRecord& pass = schedule.passes[index];
+    pass.busy = true;
+    pass.state = PassState::Running;
+    const int64_t block = pass.nextBlock;
+    const int64_t count = schedule.blockCounts[block % JobRingBlocks];
+    const uint8_t* bytes = bufferOf(schedule, block);
+    lock.unlock();
+    std::string digest;
+    if (count >= 0) {
+        pass.plugin->update(pass.context.get(), bytes, static_cast<uint32_t>(count));
+        if (count != FullBlock) {
+            pass.plugin->finish(pass.context.get());
+            digest = digestText(pass.context.get());
+        }
+    }
+    lock.lock();
+    pass.busy = false;
+    pass.nextBlock = block + 1;
+    if (count != FullBlock) settle(pass, PassState::Done, std::move(digest));
+    schedule.changed.notify_all();
+}
+
+// One piece of work: feeds one pass one block, or, when no reader thread could be made, reads the
+// next block. False when there is nothing to do now.
+bool workOnce(PassSchedule& schedule, std::unique_lock<std::mutex>& lock) {
+    const std::size_t index = nextPassToFeed(schedule);
+    if (index != schedule.passes.size()) {
+        feedPass(schedule, index, lock);
+        return true;
+    }
+    if (!schedule.readerStarted && mayRead(schedule)) {
+        readNextBlock(schedule, lock);
+        return true;
+    }
     return false;
 }
 
-// One pass over the file through the schedule's gate; `index` is its record, or Unplanned.
-std::string fingerprintPass(PassSchedule& schedule, const PassRequest& request, std::size_t index) {
-    GateSchedule = &schedule;
-    GatePass = index;
-    GateAbandoned = false;
-    setBlockGate(passGate);
-    std::string digest = fileFingerprint(schedule.path.c_str(), request.plugin, request.bits);
-    setBlockGate(nullptr);
-    return digest;
-}
-
-// Computes pass `index`, claimed by this thread, with `lock` released meanwhile; stores the digest
-// unless the pass was abandoned on the way (its result is thrown away unseen).
-void runPass(PassSchedule& schedule, std::size_t index, std::unique_lock<std::mutex>& lock) {
-    PassRecord& pass = schedule.passes[index];
-    pass.state = PassState::Running;
-    const PassRequest request = pass.request;
+// Between two pieces of work and after every wait, outside the lock: where the job holds its
+// threads, so a held thread has no pass half-fed and no block it would need is kept from the others.
+void passGate(const PassSchedule& schedule, std::unique_lock<std::mutex>& lock) {
+    if (schedule.hold == nullptr) return;
     lock.unlock();
-    std::string digest = fingerprintPass(schedule, request, index);
+    schedule.hold();
     lock.lock();
-    if (GateAbandoned) return;
-    pass.digest = std::move(digest);
-    pass.state = PassState::Done;
-    schedule.changed.notify_all();
-}
-
-// With the schedule's mutex held: the next waiting pass, slowest first; passes that are no longer
-// wanted are marked abandoned on the way. passes.size() when there is none.
-std::size_t nextWaitingPass(PassSchedule& schedule) {
-    for (std::size_t index : schedule.claimOrder) {
-        PassRecord& pass = schedule.passes[index];
-        if (pass.state != PassState::Waiting) continue;
-        if (!abandoned(schedule, pass)) return index;
-        pass.state = PassState::Abandoned;
-    }
-    return schedule.passes.size();
 }
 
 void* runWorker(void* argument) {
     PassSchedule& schedule = *static_cast<PassSchedule*>(argument);
     std::unique_lock lock(schedule.mutex);
     for (;;) {
-        const std::size_t index = nextWaitingPass(schedule);
-        if (index == schedule.passes.size()) break;
-        runPass(schedule, index, lock);
+        if (!workOnce(schedule, lock)) {
+            if (!anyLive(schedule)) break;
+            schedule.changed.wait(lock);
+        }
+        passGate(schedule, lock);
     }
     --WorkersAlive;
     return nullptr;
+}
+
+bool aloneGate() {
+    if (AloneHold != nullptr) AloneHold();
+    return true;
+}
+
+// A pass of its own over the file through the job's hold, for a slot the shared read cannot serve.
+std::string fingerprintAlone(const PassSchedule& schedule, const PassRequest& request) {
+    AloneHold = schedule.hold;
+    setBlockGate(aloneGate);
+    std::string digest = fileFingerprint(schedule.path.c_str(), request.plugin, request.bits);
+    setBlockGate(nullptr);
+    return digest;
 }
 
 std::size_t findPass(const PassSchedule& schedule, int slot) {
     for (std::size_t index = 0; index < schedule.passes.size(); ++index)
         if (schedule.passes[index].request.slot == slot) return index;
     return schedule.passes.size();
+}
+
+int createThread(pthread_t* thread, const pthread_attr_t* attributes, void* (*run)(void*), void* argument) {
+    const PassThreadCreator create = ThreadCreator.load();
+    return create != nullptr ? create(thread, attributes, run, argument)
+                             : pthread_create(thread, attributes, run, argument);
+}
+
+// The reader, with every signal blocked: signals are for the program's own threads.
+void startReader(PassSchedule& schedule) {
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) return;
+    pthread_attr_setstacksize(&attributes, ReaderStackSize);
+    sigset_t all, previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    schedule.readerStarted = createThread(&schedule.reader, &attributes, runReader, &schedule) == 0;
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    pthread_attr_destroy(&attributes);
 }
 
 } // namespace
@@ -135,7 +253,7 @@ int startPasses(PassSchedule& schedule, std::string path, std::vector<PassReques
     schedule.hold = hold;
     schedule.stop = stop;
     for (const PassRequest& request : requests)
-        schedule.passes.push_back(PassRecord{request, PassState::Waiting, {}});
+        schedule.passes.emplace_back().request = request;
     for (std::size_t index = 0; index < schedule.passes.size(); ++index)
         schedule.claimOrder.push_back(index);
     // Equal costs: later slots first, as the job thread itself goes from the front.
@@ -146,6 +264,17 @@ int startPasses(PassSchedule& schedule, std::string path, std::vector<PassReques
                          return costA != costB ? costA > costB : a > b;
                      });
 
+    // Whatever fails a single pass before its first read fails the pass here: a file that cannot be
+    // opened or is not a file with an end, no memory, an unknown plugin or bit size.
+    if (!schedule.passes.empty()) schedule.file.reset(filereader::openForReading(schedule.path.c_str()));
+    if (schedule.file.fd >= 0) schedule.ring = filereader::allocateBlocks(JobRingBlocks, FingerprintReadSize);
+    for (PassRecord& pass : schedule.passes) {
+        pass.plugin = findPlugin(pass.request.plugin);
+        if (schedule.ring) pass.context = startFingerprint(pass.plugin, pass.request.bits);
+        if (!pass.context) settle(pass, PassState::Done, {});
+    }
+    if (anyLive(schedule)) startReader(schedule);
+
     workers = std::min(workers, static_cast<int>(schedule.passes.size()));
     pthread_attr_t attributes;
     if (pthread_attr_init(&attributes) != 0) return 1;
@@ -154,7 +283,7 @@ int startPasses(PassSchedule& schedule, std::string path, std::vector<PassReques
     for (int started = 1; started < workers; ++started) {
         pthread_t thread;
         ++WorkersAlive;
-        if (pthread_create(&thread, &attributes, runWorker, &schedule) != 0) {
+        if (createThread(&thread, &attributes, runWorker, &schedule) != 0) {
             --WorkersAlive;
             break;
         }
@@ -173,31 +302,16 @@ std::string takePass(PassSchedule& schedule, const PassRequest& request) {
     std::unique_lock lock(schedule.mutex);
     schedule.reached = request.slot;
     const std::size_t index = findPass(schedule, request.slot);
-    if (index == schedule.passes.size()) {
-        lock.unlock();
-        return fingerprintPass(schedule, request, Unplanned);
-    }
-    PassRecord& pass = schedule.passes[index];
     for (;;) {
-        switch (pass.state) {
-        case PassState::Done:
-            return std::move(pass.digest);
-        // Abandoned before the job got here (a stop seen just before `reached` moved): wanted after all.
-        case PassState::Abandoned:
-            pass.state = PassState::Waiting;
-            [[fallthrough]];
-        case PassState::Waiting:
-            runPass(schedule, index, lock);
-            break;
-        case PassState::Running: {
-            const std::size_t other = nextWaitingPass(schedule);
-            if (other != schedule.passes.size())
-                runPass(schedule, other, lock);
-            else
-                schedule.changed.wait(lock);
-            break;
+        // Abandoned before the job got here (a stop seen just before `reached` moved): wanted after
+        // all, and the shared read has gone past its start.
+        if (index == schedule.passes.size() || schedule.passes[index].state == PassState::Abandoned) {
+            lock.unlock();
+            return fingerprintAlone(schedule, request);
         }
-        }
+        if (schedule.passes[index].state == PassState::Done) return std::move(schedule.passes[index].digest);
+        if (!workOnce(schedule, lock)) schedule.changed.wait(lock);
+        passGate(schedule, lock);
     }
 }
 
@@ -210,8 +324,20 @@ void endPasses(PassSchedule& schedule) {
     for (pthread_t worker : schedule.workers)
         pthread_join(worker, nullptr);
     schedule.workers.clear();
+    // A read under way finishes first: at most one block.
+    if (schedule.readerStarted) pthread_join(schedule.reader, nullptr);
+    schedule.readerStarted = false;
+    std::lock_guard lock(schedule.mutex);
+    for (PassRecord& pass : schedule.passes)
+        if (live(pass)) settle(pass, PassState::Abandoned, {});
+    schedule.ring.reset();
+    schedule.file.reset();
 }
 
 int passWorkersAlive() {
     return WorkersAlive;
+}
+
+void setPassThreadCreator(PassThreadCreator create) {
+    ThreadCreator = create;
 }

@@ -1,4 +1,5 @@
-// The job's scheduler: the passes of one job computed ahead on every core, handed over in slot order.
+// The job's scheduler: the file read once for every pass of one job, the passes hashed side by side
+// on every core and handed over in slot order.
 #pragma once
 
 #include <pthread.h>
@@ -11,38 +12,63 @@
 #include <string>
 #include <vector>
 
-// One slot's checksum: a fileFingerprint pass of its own over the file.
+#include "fingerprint/engine.h"
+#include "fingerprint/read_ahead.h"
+
+// One slot's checksum, as fileFingerprint would give it for the slot's plugin and bit size.
 struct PassRequest {
     int slot;
     int plugin;
     int bits;
 };
 
+// Waiting: no block fed yet. Done: the digest is in (the empty text when the pass failed).
+// Abandoned: dropped unfinished by a stop or by the end of the job; its result is never seen.
 enum class PassState { Waiting, Running, Done, Abandoned };
 
 struct PassRecord {
     PassRequest request;
     PassState state = PassState::Waiting;
     std::string digest;
+    const FingerprintPlugin* plugin = nullptr;
+    FingerprintStatePtr context{nullptr, FingerprintStateDestroyer{}};
+    int64_t nextBlock = 0; // the block this pass takes next
+    bool busy = false;     // a thread is feeding it a block
 };
 
-// Called on every thread of the job between two blocks of every pass: the calculation job holds its
-// threads there while a question about it is open.
+// Blocks of the file held at once: the reader waits for the slowest pass still wanted once it is
+// this far ahead, so a job's memory does not depend on the file's size.
+constexpr int JobRingBlocks = 8;
+
+// Called on every thread of the job between two blocks it feeds and after every wait: the
+// calculation job holds its threads there while a question about it is open.
 using PassHold = void (*)();
 
-// One job's passes. The thread that starts them (the job thread) takes the digests in slot order and
-// counts as one worker: while the pass it waits for runs elsewhere it computes another one.
+// One job's passes over one read of the file. The thread that starts them (the job thread) takes
+// the digests in slot order and counts as one worker: while the pass it waits for is fed elsewhere,
+// it feeds the others.
 struct PassSchedule {
     std::string path;
     std::vector<PassRecord> passes;      // in slot order
-    std::vector<std::size_t> claimOrder; // indices into passes, slowest first
+    std::vector<std::size_t> claimOrder; // indices into passes, slowest first: the order among equals
     const std::atomic<int32_t>* stop = nullptr;
     PassHold hold = nullptr;
     std::vector<pthread_t> workers;
 
-    std::mutex mutex; // guards the states, digests, `reached` and `ended`
+    // The file, opened once, and a ring of JobRingBlocks blocks: block k lives in buffer
+    // k % JobRingBlocks until every pass still wanted has been fed it.
+    filereader::UniqueFd file{-1};
+    filereader::BlockMemory ring;
+    pthread_t reader{};
+    bool readerStarted = false;
+
+    std::mutex mutex; // guards the passes' progress and everything below
     std::condition_variable changed;
-    int reached = -1; // the slot the job thread has reached
+    int64_t blockCounts[JobRingBlocks] = {}; // bytes in each buffer; -1 for a read error
+    int64_t blocksRead = 0;
+    bool reading = false;    // a thread is reading the next block
+    bool inputEnded = false; // the last block (short, empty or failed) is in
+    int reached = -1;        // the slot the job thread has reached
     bool ended = false;
 };
 
@@ -51,10 +77,11 @@ struct PassSchedule {
 // forces the count (still capped by the passes).
 [[nodiscard]] int passWorkerCount(int passes);
 
-// Starts the passes over `path`, in slot order, on `workers` threads counting the caller: it creates
-// workers - 1 threads at the caller's priority. A thread that cannot be created leaves the work to the
-// others. Once *stop is not 0, every pass after the reached slot is abandoned at its next block.
-// Returns the number of threads working, the caller included.
+// Opens `path` once and starts the passes over it on `workers` threads counting the caller: it creates
+// workers - 1 threads at the caller's priority, and a reader thread that fills the ring. A thread that
+// cannot be created leaves its work to the others (without a reader, the workers read). Once *stop is
+// not 0, every pass after the reached slot is abandoned at its next block. Returns the number of
+// threads working, the caller included.
 int startPasses(PassSchedule& schedule, std::string path, std::vector<PassRequest> requests, int workers,
                 PassHold hold, const std::atomic<int32_t>* stop);
 
@@ -62,13 +89,18 @@ int startPasses(PassSchedule& schedule, std::string path, std::vector<PassReques
 void reachPass(PassSchedule& schedule, int slot);
 
 // Job thread: the digest of the request's slot (the empty text when fingerprinting failed). Waits for
-// it, computing another waiting pass meanwhile; computes it itself if nobody has, or if it was not
-// among the started passes. Reaches the slot first.
+// it, feeding the passes meanwhile. A slot that was not among the started passes, or whose pass a stop
+// dropped before the job reached it, is fingerprinted on its own. Reaches the slot first.
 [[nodiscard]] std::string takePass(PassSchedule& schedule, const PassRequest& request);
 
-// Job thread: abandons every pass not yet taken and waits until every worker has left. Every started
-// schedule must end this way before it goes.
+// Job thread: abandons every pass not yet done, waits until every thread of the schedule has left and
+// closes the file. Every started schedule must end this way before it goes.
 void endPasses(PassSchedule& schedule);
 
-// Worker threads of any schedule that have not yet ended.
+// Worker threads of any schedule that have not yet ended (the readers are not counted).
 [[nodiscard]] int passWorkersAlive();
+
+// How the scheduler makes its threads: pthread_create, unless a test puts in place one that fails,
+// to see the work done without them. nullptr puts pthread_create back.
+using PassThreadCreator = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+void setPassThreadCreator(PassThreadCreator create);

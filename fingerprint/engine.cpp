@@ -1,8 +1,6 @@
 // The plugin registry, the streaming file driver and the digest text of the fingerprint engine.
 #include "fingerprint/engine.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -18,19 +16,6 @@ FingerprintPlugin Registry[RegistryCapacity];
 int RegistryCount = 0;
 
 thread_local BlockGate Gate = nullptr;
-
-// Closes the descriptor on every way out of the driver.
-struct FileCloser {
-    int fd;
-    ~FileCloser() {
-        if (fd >= 0) close(fd);
-    }
-};
-
-struct StateDestroyer {
-    void (*destroy)(FingerprintState*);
-    void operator()(FingerprintState* state) const { destroy(state); }
-};
 
 } // namespace
 
@@ -79,28 +64,24 @@ std::string digestText(const FingerprintState* state) {
     return text;
 }
 
+FingerprintStatePtr startFingerprint(const FingerprintPlugin* entry, int bits) {
+    // An entry whose operations were never filled in cannot be run.
+    if (entry == nullptr || entry->start == nullptr || entry->update == nullptr || entry->finish == nullptr ||
+        entry->destroy == nullptr)
+        return FingerprintStatePtr(nullptr, FingerprintStateDestroyer{});
+    return FingerprintStatePtr(entry->start(bits, 0), FingerprintStateDestroyer{entry->destroy});
+}
+
 std::string fileFingerprint(const char* name, int plugin, int bits, int64_t offset, int64_t length) {
     const FingerprintPlugin* entry = findPlugin(plugin);
-    // An entry whose operations were never filled in cannot be run; a length below -1 would
-    // make the read size negative.
-    if (entry == nullptr || entry->start == nullptr || entry->update == nullptr || entry->finish == nullptr ||
-        entry->destroy == nullptr || name == nullptr || length < -1)
-        return {};
+    // A length below -1 would make the read size negative.
+    if (entry == nullptr || name == nullptr || length < -1) return {};
 
-    // Names are UTF-8 already, which is what the file system takes. Opened without waiting, so a
-    // named pipe with no writer cannot hold the job for ever.
-    FileCloser file{open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    // Names are UTF-8 already, which is what the file system takes.
+    filereader::UniqueFd file(filereader::openForReading(name));
     if (file.fd < 0) return {};
-    // Only files with an end are fingerprinted: regular files and block devices (disk images).
-    // A pipe, a socket or a character device such as /dev/zero would never end or would change
-    // under the reader, and a folder has no content.
-    struct stat status;
-    if (fstat(file.fd, &status) != 0 || !(S_ISREG(status.st_mode) || S_ISBLK(status.st_mode))) return {};
-    fcntl(file.fd, F_SETFL, fcntl(file.fd, F_GETFL) & ~O_NONBLOCK);
-    posix_fadvise(file.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
-    std::unique_ptr<FingerprintState, StateDestroyer> state(entry->start(bits, 0),
-                                                            StateDestroyer{entry->destroy});
+    const FingerprintStatePtr state = startFingerprint(entry, bits);
     if (!state) return {};
 
     // A file that cannot be positioned (a pipe) would otherwise be hashed from its start.

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // Plugin numbers are part of the engine's interface and never change.
@@ -46,6 +47,17 @@ int registerSha3Plugin();
 
 // Registers the five plugins in the program's order: CRC-32, MD5, SHA-1, SHA-2, SHA-3.
 void registerAllPlugins();
+
+// A plugin's state, destroyed by its own plugin.
+struct FingerprintStateDestroyer {
+    void (*destroy)(FingerprintState*) = nullptr;
+    void operator()(FingerprintState* state) const { destroy(state); }
+};
+using FingerprintStatePtr = std::unique_ptr<FingerprintState, FingerprintStateDestroyer>;
+
+// A new state of the plugin for `bits`, or none: no plugin, an entry whose operations were never
+// filled in, a bit size the plugin does not take, no memory.
+[[nodiscard]] FingerprintStatePtr startFingerprint(const FingerprintPlugin* entry, int bits);
 
 // Streams the file through the plugin and returns lowercase hexadecimal digest text;
 // the empty text on any failure (unknown plugin, unopenable file, read error, bad bit size).

@@ -1,10 +1,13 @@
 // The file driver's reader: blocks read on a thread of their own, one block ahead of the hashing.
 #include "fingerprint/read_ahead.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -19,12 +22,37 @@ constexpr std::size_t ReaderStackSize = 256 * 1024;
 
 constexpr std::size_t HugePageSize = 2 * 1024 * 1024;
 
-// Reads until `want` bytes have arrived or the file ends. Returns the count, or -1 for a read
-// error, which must not pass for the end of the file: its digest would be that of other content.
-int64_t readBlock(int fd, uint8_t* buffer, std::size_t want) {
+std::atomic<ReadFunction> ReadInUse{nullptr};
+
+} // namespace
+
+int openForReading(const char* name) {
+    // Opened without waiting, so a named pipe with no writer cannot hold the job for ever.
+    UniqueFd file(open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (file.fd < 0) return -1;
+    struct stat status;
+    if (fstat(file.fd, &status) != 0 || !(S_ISREG(status.st_mode) || S_ISBLK(status.st_mode))) return -1;
+    fcntl(file.fd, F_SETFL, fcntl(file.fd, F_GETFL) & ~O_NONBLOCK);
+    posix_fadvise(file.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    const int fd = file.fd;
+    file.fd = -1;
+    return fd;
+}
+
+void UniqueFd::reset(int descriptor) {
+    if (fd >= 0) close(fd);
+    fd = descriptor;
+}
+
+void setReadFunction(ReadFunction read) {
+    ReadInUse = read;
+}
+
+int64_t readFully(int fd, uint8_t* buffer, std::size_t want) {
+    const ReadFunction readSome = ReadInUse.load() != nullptr ? ReadInUse.load() : ::read;
     std::size_t got = 0;
     while (got < want) {
-        ssize_t n = read(fd, buffer + got, want - got);
+        ssize_t n = readSome(fd, buffer + got, want - got);
         if (n < 0) {
             if (errno == EINTR) continue;
             return -1;
@@ -35,19 +63,25 @@ int64_t readBlock(int fd, uint8_t* buffer, std::size_t want) {
     return static_cast<int64_t>(got);
 }
 
-} // namespace
+BlockMemory allocateBlocks(std::size_t count, std::size_t blockSize) {
+    // On a huge-page boundary: the kernel's copy out of the page cache into fresh small pages
+    // measured at less than half the speed.
+    void* memory = nullptr;
+    if (posix_memalign(&memory, HugePageSize, count * blockSize) != 0) return BlockMemory{};
+    madvise(memory, count * blockSize, MADV_HUGEPAGE);
+    // Zero-filled: whatever a plugin might look at past a short read is never old memory.
+    std::memset(memory, 0, count * blockSize);
+    return BlockMemory{static_cast<uint8_t*>(memory)};
+}
+
+void FreeBlocks::operator()(uint8_t* memory) const {
+    std::free(memory);
+}
 
 BlockReader::BlockReader(int fd, std::size_t blockSize, int64_t length)
     : fd_(fd), blockSize_(blockSize), length_(length) {
-    // Both buffers in one piece on a huge-page boundary, backed by one huge page where the system
-    // allows it: the kernel's copy out of the page cache into fresh small pages measured at less
-    // than half the speed.
-    void* memory = nullptr;
-    if (posix_memalign(&memory, HugePageSize, 2 * blockSize) != 0) return;
-    memory_.reset(static_cast<uint8_t*>(memory));
-    madvise(memory, 2 * blockSize, MADV_HUGEPAGE);
-    // Zero-filled: whatever a plugin might look at past a short read is never old memory.
-    std::memset(memory, 0, 2 * blockSize);
+    memory_ = allocateBlocks(2, blockSize);
+    if (!memory_) return;
     buffers_[0] = memory_.get();
     buffers_[1] = memory_.get() + blockSize;
 
@@ -62,10 +96,6 @@ BlockReader::BlockReader(int fd, std::size_t blockSize, int64_t length)
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     pthread_attr_destroy(&attributes);
     // Without a thread, next() reads each block itself, as the driver always did.
-}
-
-void BlockReader::Release::operator()(uint8_t* memory) const {
-    std::free(memory);
 }
 
 BlockReader::~BlockReader() {
@@ -101,7 +131,7 @@ void BlockReader::readAll() {
             if (stop_) return;
         }
         // The buffer is the reader's alone until it is marked full.
-        const int64_t count = readBlock(fd_, buffers_[index & 1], wantOf(index));
+        const int64_t count = readFully(fd_, buffers_[index & 1], wantOf(index));
         {
             std::lock_guard<std::mutex> hold(lock_);
             slot.count = count;
@@ -115,7 +145,7 @@ void BlockReader::readAll() {
 
 Block BlockReader::next() {
     if (!threaded_) {
-        return Block{buffers_[0], readBlock(fd_, buffers_[0], wantOf(taken_))};
+        return Block{buffers_[0], readFully(fd_, buffers_[0], wantOf(taken_))};
     }
     const int current = static_cast<int>(taken_ & 1);
     std::unique_lock<std::mutex> hold(lock_);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <pthread.h>
+#include <sys/types.h>
 
 #include <condition_variable>
 #include <cstddef>
@@ -11,6 +12,38 @@
 #include <mutex>
 
 namespace filereader {
+
+// Opens a file for fingerprinting, or gives -1. Only files with an end are taken: regular files and
+// block devices (disk images); a pipe, a socket or a character device such as /dev/zero would never
+// end or would change under the reader, and a folder has no content.
+[[nodiscard]] int openForReading(const char* name);
+
+// Closes the descriptor on every way out.
+struct UniqueFd {
+    int fd = -1;
+    explicit UniqueFd(int descriptor) : fd(descriptor) {}
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd() { reset(); }
+    void reset(int descriptor = -1);
+};
+
+// Reads until `want` bytes have arrived or the file ends. Returns the count, or -1 for a read
+// error, which must not pass for the end of the file: its digest would be that of other content.
+[[nodiscard]] int64_t readFully(int fd, uint8_t* buffer, std::size_t want);
+
+// The read(2) that readFully uses. Tests put one in place that fails part-way through a file, as a
+// failing disk does; nullptr puts read(2) back. Not for use while a file is being read.
+using ReadFunction = ssize_t (*)(int fd, void* buffer, std::size_t count);
+void setReadFunction(ReadFunction read);
+
+// `count` zero-filled blocks of `blockSize` bytes in one piece, backed by huge pages where the
+// system allows it; empty when there is no memory.
+struct FreeBlocks {
+    void operator()(uint8_t* memory) const;
+};
+using BlockMemory = std::unique_ptr<uint8_t, FreeBlocks>;
+[[nodiscard]] BlockMemory allocateBlocks(std::size_t count, std::size_t blockSize);
 
 // One block as the driver hands it to the plugin: `count` bytes at `bytes`, or a count of -1 for
 // a read error. The block is full when count is the block size; any other count ends the input.
@@ -53,10 +86,7 @@ class BlockReader {
     int fd_;
     std::size_t blockSize_;
     int64_t length_;
-    struct Release {
-        void operator()(uint8_t* memory) const;
-    };
-    std::unique_ptr<uint8_t, Release> memory_; // both buffers, one after the other
+    BlockMemory memory_; // both buffers, one after the other
     uint8_t* buffers_[2] = {};
     int64_t taken_ = 0; // blocks handed to the caller and released
 

@@ -1,20 +1,25 @@
-// The job's scheduler without a window: digests in slot order, abandoning on a stop, holding every
-// thread, the worker count and the workers' priority.
+// The job's scheduler without a window: one read of the file for every pass, digests in slot order as
+// single passes give them, files that change or fail under the job, abandoning on a stop, holding
+// every thread, no thread or descriptor left, the worker count and the workers' priority.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "../fingerprint/test_support.h"
 #include "calc/job_scheduler.h"
+#include "fingerprint/read_ahead.h"
 
 namespace {
 
@@ -28,6 +33,45 @@ std::vector<PassRequest> requestsFor(const std::vector<int>& slots) {
     for (int slot : slots)
         requests.push_back({slot, Slots[slot].plugin, Slots[slot].bits});
     return requests;
+}
+
+std::size_t entriesOf(const char* folder) {
+    std::size_t count = 0;
+    if (DIR* listing = opendir(folder)) {
+        while (const dirent* entry = readdir(listing))
+            count += entry->d_name[0] != '.';
+        closedir(listing);
+    }
+    return count;
+}
+
+// Threads and descriptors of this process; a joined thread can stay listed for a moment while the
+// kernel finishes its exit, so the count is taken once it no longer exceeds `atMost`.
+struct ProcessCounts {
+    std::size_t threads = entriesOf("/proc/self/task");
+    std::size_t descriptors = entriesOf("/proc/self/fd");
+    void expectBackTo(const ProcessCounts& before) const {
+        for (int i = 0; i < 100000 && entriesOf("/proc/self/task") > before.threads; ++i)
+            sched_yield();
+        EXPECT_EQ(entriesOf("/proc/self/task"), before.threads);
+        EXPECT_EQ(entriesOf("/proc/self/fd"), before.descriptors);
+    }
+};
+
+int failToCreate(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*) {
+    return EAGAIN;
+}
+
+// The schedule under test, for holds that look into it.
+PassSchedule* Watched = nullptr;
+
+// The reader is never more than the ring ahead of the slowest pass still wanted.
+void expectRingBound() {
+    std::lock_guard lock(Watched->mutex);
+    for (const PassRecord& pass : Watched->passes) {
+        if (pass.state == PassState::Running || pass.state == PassState::Waiting)
+            EXPECT_LE(Watched->blocksRead, pass.nextBlock + JobRingBlocks) << pass.request.slot;
+    }
 }
 
 // Holds every thread at its first gate until released; counts every gate passed.
@@ -72,6 +116,8 @@ class JobScheduler : public testing::Test {
     }
 };
 
+// Whatever the ticks, the threads and whether threads can be made at all (without a reader thread
+// the workers read), the digests are the single passes'; nothing is left running or open.
 TEST_F(JobScheduler, DigestsInSlotOrderEqualSinglePasses) {
     // Full blocks and a tail, so every pass passes its gate.
     const std::vector<uint8_t> bytes = testkit::randomBytes(2 * MiB + 1234, 11);
@@ -82,49 +128,131 @@ TEST_F(JobScheduler, DigestsInSlotOrderEqualSinglePasses) {
     std::string expected[11];
     for (int slot = 0; slot < 11; ++slot)
         expected[slot] = testkit::oracleDigest(Slots[slot], bytes.data(), bytes.size());
-    for (const char* path : {file.path(), "/nonexistent/hashwarden-job"}) {
-        for (const std::vector<int>& slots : patterns) {
-            for (int workers : {1, 2, 4}) {
-                SCOPED_TRACE(testing::Message()
-                             << path << ", " << slots.size() << " slots, " << workers << " workers");
-                PassSchedule schedule;
-                const int working =
-                    startPasses(schedule, path, requestsFor(slots), workers, nullptr, nullptr);
-                EXPECT_EQ(working, std::max(1, std::min<int>(workers, static_cast<int>(slots.size()))));
-                for (int slot : slots)
-                    EXPECT_EQ(takePass(schedule, requestsFor({slot})[0]),
-                              path == file.path() ? expected[slot] : "")
-                        << slot;
-                endPasses(schedule);
-                EXPECT_EQ(passWorkersAlive(), 0);
+    const ProcessCounts before;
+    for (bool threadsFail : {false, true}) {
+        setPassThreadCreator(threadsFail ? failToCreate : nullptr);
+        for (const char* path : {file.path(), "/nonexistent/hashwarden-job"}) {
+            for (const std::vector<int>& slots : patterns) {
+                for (int workers : {1, 2, 4}) {
+                    SCOPED_TRACE(testing::Message() << path << ", " << slots.size() << " slots, " << workers
+                                                    << " workers" << (threadsFail ? ", no thread" : ""));
+                    PassSchedule schedule;
+                    Watched = &schedule;
+                    const int working =
+                        startPasses(schedule, path, requestsFor(slots), workers, expectRingBound, nullptr);
+                    EXPECT_EQ(working, threadsFail ? 1
+                                                   : std::max(1, std::min<int>(workers, static_cast<int>(slots.size()))));
+                    for (int slot : slots)
+                        EXPECT_EQ(takePass(schedule, requestsFor({slot})[0]),
+                                  path == file.path() ? expected[slot] : "")
+                            << slot;
+                    endPasses(schedule);
+                    EXPECT_EQ(passWorkersAlive(), 0);
+                }
             }
         }
     }
+    setPassThreadCreator(nullptr);
+    before.expectBackTo(before);
+}
+
+// Fails every read that starts past the third block, as a disk with a bad sector does.
+ssize_t failingPastThreeBlocks(int fd, void* buffer, std::size_t count) {
+    if (lseek(fd, 0, SEEK_CUR) >= static_cast<off_t>(3 * MiB)) {
+        errno = EIO;
+        return -1;
+    }
+    return read(fd, buffer, count);
+}
+
+// A file that changes under the job ends every pass as a single pass of the same read would end:
+// cut short, the digest of what is left; removed after the job opened it, the whole file (the job
+// holds it open); a read error mid-file, the empty text. The ring stays bounded throughout.
+TEST_F(JobScheduler, FileThatChangesUnderTheJobEndsEveryPassAsASinglePassWould) {
+    constexpr std::size_t Size = (JobRingBlocks + 4) * MiB + 5;
+    constexpr std::size_t CutTo = (JobRingBlocks + 2) * MiB + 100; // past whatever the ring holds
+    const std::vector<uint8_t> bytes = testkit::randomBytes(Size, 13);
+    static std::string path;
+    static void (*change)() = nullptr;
+    static std::mutex changing; // a thread at its gate waits while another makes the change
+    static bool changed = false;
+    struct Case {
+        const char* name;
+        void (*change)();
+        std::size_t digestedBytes; // 0: every pass fails
+    };
+    const Case cases[] = {
+        {"cut short", [] { EXPECT_EQ(truncate(path.c_str(), static_cast<off_t>(CutTo)), 0); }, CutTo},
+        {"removed", [] { EXPECT_EQ(unlink(path.c_str()), 0); }, Size},
+        {"read error", [] { filereader::setReadFunction(failingPastThreeBlocks); }, 0},
+    };
+    const ProcessCounts before;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFile file(bytes);
+        path = file.path();
+        change = c.change;
+        changed = false;
+        PassSchedule schedule;
+        Watched = &schedule;
+        // At the first gate of any thread, before the reader can be past the ring.
+        ASSERT_EQ(startPasses(schedule, path, requestsFor({0, 1, 4}), 2,
+                              [] {
+                                  {
+                                      std::lock_guard lock(changing);
+                                      if (!std::exchange(changed, true)) change();
+                                  }
+                                  expectRingBound();
+                              },
+                              nullptr),
+                  2);
+        for (int slot : {0, 1, 4}) {
+            const std::string expected =
+                c.digestedBytes == 0 ? "" : testkit::oracleDigest(Slots[slot], bytes.data(), c.digestedBytes);
+            EXPECT_EQ(takePass(schedule, requestsFor({slot})[0]), expected) << slot;
+        }
+        endPasses(schedule);
+        if (c.digestedBytes == 0) {
+            TempFile again(bytes);
+            EXPECT_EQ(fileFingerprint(again.path(), PluginMd5), "") << "a single pass under the same fault";
+        }
+        filereader::setReadFunction(nullptr);
+    }
+    before.expectBackTo(before);
 }
 
 // A stop abandons the passes after the reached slot at their next block, whether it comes before or
-// after the job reaches its slot; the reached slot's pass is computed all the same.
+// after the job reaches its slot; the reached slot's pass is computed all the same, by a pass of its
+// own when the stop had dropped it before the job got there.
 TEST_F(JobScheduler, StopAbandonsThePassesAfterTheReachedSlotAtTheirNextBlock) {
     const std::vector<uint8_t> bytes = testkit::randomBytes(8 * MiB + 1, 12);
     TempFile file(bytes);
-    for (bool stopBeforeReach : {false, true}) {
-        SCOPED_TRACE(stopBeforeReach ? "stop before the slot is reached" : "stop after the slot is reached");
+    enum class Stop { AfterReach, BeforeReach, DroppedBeforeReach };
+    for (Stop timing : {Stop::AfterReach, Stop::BeforeReach, Stop::DroppedBeforeReach}) {
+        SCOPED_TRACE(static_cast<int>(timing));
         FirstGateHold::reset();
         std::atomic<int32_t> stop{0};
         PassSchedule schedule;
-        // Two workers take the two slowest passes (10 and 9) and wait at their first gate.
+        // Two workers feed the two slowest passes (10 and 9) and wait at their first gate.
         ASSERT_EQ(startPasses(schedule, file.path(), requestsFor({8, 9, 10}), 3, FirstGateHold::hold, &stop),
                   3);
         FirstGateHold::waitForArrivals(2);
-        if (stopBeforeReach) stop = 1;
+        if (timing != Stop::AfterReach) stop = 1;
+        if (timing == Stop::DroppedBeforeReach) {
+            FirstGateHold::release();
+            std::unique_lock lock(schedule.mutex);
+            schedule.changed.wait(lock, [&] { return schedule.passes[0].state == PassState::Abandoned; });
+        }
         reachPass(schedule, 8);
         stop = 1;
         FirstGateHold::release();
         EXPECT_EQ(takePass(schedule, requestsFor({8})[0]),
                   testkit::oracleDigest(Slots[8], bytes.data(), bytes.size()));
         endPasses(schedule);
-        // Eight gates of the taken pass, one of each abandoned pass.
-        EXPECT_EQ(FirstGateHold::gates, 10);
+        for (std::size_t later : {1, 2}) {
+            EXPECT_EQ(schedule.passes[later].state, PassState::Abandoned) << later;
+            EXPECT_LE(schedule.passes[later].nextBlock, 1) << later;
+        }
         EXPECT_EQ(passWorkersAlive(), 0);
     }
 }
