@@ -91,7 +91,8 @@ void readNextBlock(PassSchedule& schedule, std::unique_lock<std::mutex>& lock) {
     const int64_t block = schedule.blocksRead;
     schedule.reading = true;
     lock.unlock();
-    const int64_t count = filereader::readFully(schedule.file.fd, bufferOf(schedule, block), FingerprintReadSize);
+    const int64_t count =
+        filereader::readFully(schedule.file.fd, bufferOf(schedule, block), FingerprintReadSize);
     lock.lock();
     schedule.reading = false;
     schedule.blockCounts[block % JobRingBlocks] = count;
@@ -127,7 +128,8 @@ std::size_t nextPassToFeed(PassSchedule& schedule) {
             continue;
         }
         if (pass.nextBlock >= schedule.blocksRead) continue;
-        if (chosen == schedule.passes.size() || pass.nextBlock < schedule.passes[chosen].nextBlock) chosen = index;
+        if (chosen == schedule.passes.size() || pass.nextBlock < schedule.passes[chosen].nextBlock)
+            chosen = index;
     }
     return chosen;
 }

@@ -21,15 +21,15 @@ constexpr int RegistryCapacity = 64;
 
 // Common head of every plugin's state, followed by the plugin's own context.
 struct FingerprintState {
-    int32_t digestBits;     // 32, 128, 160, 224, 256, 384 or 512
-    uint8_t digest[64];     // first digestBits/8 bytes in output order, rest zero
+    int32_t digestBits; // 32, 128, 160, 224, 256, 384 or 512
+    uint8_t digest[64]; // first digestBits/8 bytes in output order, rest zero
 };
 
 struct FingerprintPlugin {
     int32_t number;
-    FingerprintState* (*start)(int32_t bits, uint32_t flags);       // none for an unsupported size
+    FingerprintState* (*start)(int32_t bits, uint32_t flags); // none for an unsupported size
     void (*update)(FingerprintState* state, const uint8_t* bytes, uint32_t count);
-    void (*finish)(FingerprintState* state);                          // exactly once per state
+    void (*finish)(FingerprintState* state); // exactly once per state
     void (*destroy)(FingerprintState* state);
 };
 

@@ -70,8 +70,8 @@ PassSchedule* Watched = nullptr;
 void expectRingBound() {
     std::lock_guard lock(Watched->mutex);
     for (const PassRecord& pass : Watched->passes) {
-        if (pass.state == PassState::Running || pass.state == PassState::Waiting)
-            EXPECT_LE(Watched->blocksRead, pass.nextBlock + JobRingBlocks) << pass.request.slot;
+        if (pass.state != PassState::Running && pass.state != PassState::Waiting) continue;
+        EXPECT_LE(Watched->blocksRead, pass.nextBlock + JobRingBlocks) << pass.request.slot;
     }
 }
 
@@ -129,27 +129,33 @@ TEST_F(JobScheduler, DigestsInSlotOrderEqualSinglePasses) {
     std::string expected[11];
     for (int slot = 0; slot < 11; ++slot)
         expected[slot] = testkit::oracleDigest(Slots[slot], bytes.data(), bytes.size());
+    struct Threads {
+        int workers;
+        bool creationFails;
+    };
+    const Threads threadCases[] = {{1, false}, {2, false}, {4, false}, {4, true}};
     const ProcessCounts before;
-    for (bool threadsFail : {false, true}) {
-        setPassThreadCreator(threadsFail ? failToCreate : nullptr);
+    for (const Threads& threads : threadCases) {
+        setPassThreadCreator(threads.creationFails ? failToCreate : nullptr);
         for (const char* path : {file.path(), "/nonexistent/hashwarden-job"}) {
             for (const std::vector<int>& slots : patterns) {
-                for (int workers : {1, 2, 4}) {
-                    SCOPED_TRACE(testing::Message() << path << ", " << slots.size() << " slots, " << workers
-                                                    << " workers" << (threadsFail ? ", no thread" : ""));
-                    PassSchedule schedule;
-                    Watched = &schedule;
-                    const int working =
-                        startPasses(schedule, path, requestsFor(slots), workers, expectRingBound, nullptr);
-                    EXPECT_EQ(working, threadsFail ? 1
-                                                   : std::max(1, std::min<int>(workers, static_cast<int>(slots.size()))));
-                    for (int slot : slots)
-                        EXPECT_EQ(takePass(schedule, requestsFor({slot})[0]),
-                                  path == file.path() ? expected[slot] : "")
-                            << slot;
-                    endPasses(schedule);
-                    EXPECT_EQ(passWorkersAlive(), 0);
-                }
+                SCOPED_TRACE(testing::Message()
+                             << path << ", " << slots.size() << " slots, " << threads.workers << " workers"
+                             << (threads.creationFails ? ", no thread" : ""));
+                PassSchedule schedule;
+                Watched = &schedule;
+                const int working = startPasses(schedule, path, requestsFor(slots), threads.workers,
+                                                expectRingBound, nullptr);
+                EXPECT_EQ(working,
+                          threads.creationFails
+                              ? 1
+                              : std::max(1, std::min<int>(threads.workers, static_cast<int>(slots.size()))));
+                for (int slot : slots)
+                    EXPECT_EQ(takePass(schedule, requestsFor({slot})[0]),
+                              path == file.path() ? expected[slot] : "")
+                        << slot;
+                endPasses(schedule);
+                EXPECT_EQ(passWorkersAlive(), 0);
             }
         }
     }
@@ -197,15 +203,16 @@ TEST_F(JobScheduler, FileThatChangesUnderTheJobEndsEveryPassAsASinglePassWould) 
         PassSchedule schedule;
         Watched = &schedule;
         // At the first gate of any thread, before the reader can be past the ring.
-        ASSERT_EQ(startPasses(schedule, path, requestsFor({0, 1, 4}), 2,
-                              [] {
-                                  {
-                                      std::lock_guard lock(changing);
-                                      if (!std::exchange(changed, true)) change();
-                                  }
-                                  expectRingBound();
-                              },
-                              nullptr),
+        ASSERT_EQ(startPasses(
+                      schedule, path, requestsFor({0, 1, 4}), 2,
+                      [] {
+                          {
+                              std::lock_guard lock(changing);
+                              if (!std::exchange(changed, true)) change();
+                          }
+                          expectRingBound();
+                      },
+                      nullptr),
                   2);
         for (int slot : {0, 1, 4}) {
             const std::string expected =
