@@ -9,6 +9,11 @@
 #include "fingerprint/sha3/keccak_accelerated.h"
 #endif
 
+#ifdef HW_ACCELERATED_ARM32
+#include "fingerprint/sha2/sha2_accelerated.h"
+#include "fingerprint/sha3/keccak_accelerated.h"
+#endif
+
 namespace {
 
 [[maybe_unused]] bool has(uint32_t usable, uint32_t needed) {
@@ -49,6 +54,18 @@ void chooseAcceleratedKernels([[maybe_unused]] KernelSet& set) {
     if (has(usable, CpuBmi1 | CpuBmi2)) {
         set.keccak = keccak1600AbsorbBmi;
         set.keccakPath = "bmi";
+    }
+#endif
+
+#ifdef HW_ACCELERATED_ARM32
+    if (has(usableCpuFeatures(), CpuNeon)) {
+        // 64-bit words in the D registers, where 32-bit integer code pays several instructions for
+        // every 64-bit rotation and addition.
+        set.sha512 = sha512BlocksNeon;
+        set.sha512Path = "neon";
+        // All 25 lanes in registers; fewer instructions than a bit-interleaved integer permutation.
+        set.keccak = keccak1600AbsorbNeon;
+        set.keccakPath = "neon";
     }
 #endif
 }

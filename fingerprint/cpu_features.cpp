@@ -1,4 +1,5 @@
-// CPUID and XGETBV probing of the processor, and the HASHWARDEN_CPU_MASK feature mask.
+// CPUID and XGETBV probing of the processor (the auxiliary vector on 32-bit ARM Linux), and the
+// HASHWARDEN_CPU_MASK feature mask.
 #include "fingerprint/cpu_features.h"
 
 #include <cstdlib>
@@ -7,6 +8,11 @@
 #if defined(__x86_64__) || defined(_M_X64) || defined(__i386__)
 #include <cpuid.h>
 #define HW_CPU_X86 1
+#endif
+
+#if defined(__arm__) && defined(__linux__)
+#include <sys/auxv.h>
+#define HW_CPU_ARM32 1
 #endif
 
 namespace {
@@ -60,6 +66,11 @@ uint32_t probe() {
         if (zmmSaved && (leaf7Ebx & bit_AVX512F) && (leaf7Ebx & bit_AVX512VL)) features |= CpuAvx512;
     }
     return features;
+}
+#elif defined(HW_CPU_ARM32)
+// The kernel knows what the core offers; user space cannot read the ID registers itself.
+uint32_t probe() {
+    return (getauxval(AT_HWCAP) & HWCAP_ARM_NEON) != 0 ? uint32_t{CpuNeon} : 0u;
 }
 #else
 uint32_t probe() {

@@ -38,8 +38,10 @@ const PathCase PathCases[] = {
     {Family::Sha256, "shani", "", CpuShaNi | CpuSse41 | CpuSsse3},
     {Family::Sha256, "portable", "all", 0},
     {Family::Sha512, "avx2", "", CpuAvx2 | CpuBmi1 | CpuBmi2},
+    {Family::Sha512, "neon", "", CpuNeon},
     {Family::Sha512, "portable", "all", 0},
     {Family::Keccak, "bmi", "", CpuBmi1 | CpuBmi2},
+    {Family::Keccak, "neon", "", CpuNeon},
     {Family::Keccak, "portable", "all", 0},
 };
 
