@@ -67,6 +67,16 @@ uint32_t probe() {
     }
     return features;
 }
+
+unsigned probeAmdFamily() {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (!__get_cpuid(0, &eax, &ebx, &ecx, &edx)) return 0;
+    // "AuthenticAMD" in EBX, EDX, ECX.
+    if (ebx != 0x68747541 || edx != 0x69746e65 || ecx != 0x444d4163 || eax < 1) return 0;
+    __cpuid(1, eax, ebx, ecx, edx);
+    const unsigned base = (eax >> 8) & 0xF;
+    return base == 0xF ? base + ((eax >> 20) & 0xFF) : base;
+}
 #elif defined(HW_CPU_ARM32)
 // The kernel knows what the core offers; user space cannot read the ID registers itself.
 uint32_t probe() {
@@ -78,11 +88,22 @@ uint32_t probe() {
 }
 #endif
 
+#ifndef HW_CPU_X86
+unsigned probeAmdFamily() {
+    return 0;
+}
+#endif
+
 } // namespace
 
 uint32_t detectedCpuFeatures() {
     static const uint32_t features = probe();
     return features;
+}
+
+unsigned detectedAmdFamily() {
+    static const unsigned family = probeAmdFamily();
+    return family;
 }
 
 uint32_t parseCpuFeatureMask(const char* text) {

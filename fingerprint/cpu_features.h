@@ -39,6 +39,11 @@ inline constexpr CpuFeatureName CpuFeatureNames[] = {
 // Asked once.
 [[nodiscard]] uint32_t detectedCpuFeatures();
 
+// The family of an AMD processor (CPUID leaf 1, base plus extended family: 25 for Zen 3 and Zen 4,
+// 26 for Zen 5); 0 for other makers and other architectures. For choices that depend on how wide
+// the core is, which no feature bit tells. Asked once.
+[[nodiscard]] unsigned detectedAmdFamily();
+
 // Features named by a mask text: a comma- or space-separated list of feature names, or "all".
 // Unknown names are ignored, so an old mask never stops the program.
 [[nodiscard]] uint32_t parseCpuFeatureMask(const char* text);

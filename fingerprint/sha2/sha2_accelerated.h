@@ -6,4 +6,5 @@
 
 void sha256BlocksShani(uint32_t state[8], const uint8_t* data, std::size_t blocks);
 void sha512BlocksAvx2(uint64_t state[8], const uint8_t* data, std::size_t blocks);
+void sha512BlocksAvx512(uint64_t state[8], const uint8_t* data, std::size_t blocks);
 void sha512BlocksNeon(uint64_t state[8], const uint8_t* data, std::size_t blocks);
