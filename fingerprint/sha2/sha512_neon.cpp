@@ -70,18 +70,20 @@ alignas(16) constexpr int64_t SigmaShifts[12] = {-14, -28, 50, 36, -18, -34, 46,
     SHA512_STORE_WK(P2, P3)
 
 // One round on EA = [e, a] (q register and its halves), FB, GC, HD (halves), with W + K in WK.
-// q10 collects [Sigma1(e), Sigma0(a)], q11 is scratch, q12 gets [Ch(e, f, g), Maj(a, b, c)].
+// q10 collects [Sigma1(e), Sigma0(a)] from the six shifts in q10, q11, q12 and q15, combined as a
+// tree so that an in-order core need not wait on each result in turn; then q12 gets [Ch(e, f, g),
+// Maj(a, b, c)].
 #define SHA512_ROUND(EA, EL, EH, FL, FH, GL, GH, HL, HH, WK)                                                 \
     "vshl.u64 q10, " EA ", q4\n\t"                                                                           \
     "vshl.u64 q11, " EA ", q5\n\t"                                                                           \
+    "vshl.u64 q12, " EA ", q6\n\t"                                                                           \
+    "vshl.u64 q15, " EA ", q7\n\t"                                                                           \
     "veor q10, q10, q11\n\t"                                                                                 \
-    "vshl.u64 q11, " EA ", q6\n\t"                                                                           \
-    "veor q10, q10, q11\n\t"                                                                                 \
-    "vshl.u64 q11, " EA ", q7\n\t"                                                                           \
-    "veor q10, q10, q11\n\t"                                                                                 \
+    "veor q12, q12, q15\n\t"                                                                                 \
     "vshl.u64 q11, " EA ", q8\n\t"                                                                           \
-    "veor q10, q10, q11\n\t"                                                                                 \
-    "vshl.u64 q11, " EA ", q9\n\t"                                                                           \
+    "vshl.u64 q15, " EA ", q9\n\t"                                                                           \
+    "veor q10, q10, q12\n\t"                                                                                 \
+    "veor q11, q11, q15\n\t"                                                                                 \
     "veor q10, q10, q11\n\t"                                                                                 \
     "vmov d24, " EL "\n\t"                                                                                   \
     "vbsl d24, " FL ", " GL "\n\t"                                                                           \
