@@ -18,7 +18,7 @@
 // the counts in q4-q9, which saves five of sixteen instructions. Ch is a bit select by e; Maj(a, b,
 // c) selects c where a and b differ and b where they agree. The new [e', a'] takes the register of
 // [h, d], whose words are spent, so the next round renames (HD, EA, FB, GC) and four rounds bring
-// the names back: the assembler repeats four rounds twenty times.
+// the names back: four rounds are written out twenty times.
 
 namespace {
 
@@ -102,6 +102,11 @@ alignas(16) constexpr int64_t SigmaShifts[12] = {-14, -28, 50, 36, -18, -34, 46,
     SHA512_ROUND("q2", "d4", "d5", "d6", "d7", "d0", "d1", "d2", "d3", "d28")                                \
     SHA512_ROUND("q1", "d2", "d3", "d4", "d5", "d6", "d7", "d0", "d1", "d29")
 
+// Repeated by the preprocessor, not by .rept: the compiler sizes an assembly statement by its lines,
+// and must know its true length to keep its own constants within reach of the code around it.
+#define SHA512_TIMES4(x) x x x x
+#define SHA512_TIMES20(x) SHA512_TIMES4(x) SHA512_TIMES4(x) SHA512_TIMES4(x) SHA512_TIMES4(x) SHA512_TIMES4(x)
+
 // clang-format on
 
 void sha512BlocksNeon(uint64_t state[8], const uint8_t* data, std::size_t blocks) {
@@ -138,18 +143,15 @@ void sha512BlocksNeon(uint64_t state[8], const uint8_t* data, std::size_t blocks
         SHA512_STORE_WK("q12", "q13")
         SHA512_STORE_WK("q14", "q15")
         // Words 16..79: the ring of eight pairs comes round every sixteen words.
-        ".rept 4\n\t"
-        SHA512_EXPAND_FOUR("q8", "q9", "q10", "q11", "q12", "q13", "q14", "q15")
-        SHA512_EXPAND_FOUR("q12", "q13", "q14", "q15", "q8", "q9", "q10", "q11")
-        ".endr\n\t"
+        SHA512_TIMES4(
+            SHA512_EXPAND_FOUR("q8", "q9", "q10", "q11", "q12", "q13", "q14", "q15")
+            SHA512_EXPAND_FOUR("q12", "q13", "q14", "q15", "q8", "q9", "q10", "q11"))
         // The rounds; the schedule took every register, so the shift counts and the chaining
         // value come back from memory.
         "vldmia %[shifts], {d8-d19}\n\t"
         "vldmia %[chain], {d0-d7}\n\t"
         "mov %[w], %[wk]\n\t"
-        ".rept 20\n\t"
-        SHA512_FOUR_ROUNDS
-        ".endr\n\t"
+        SHA512_TIMES20(SHA512_FOUR_ROUNDS)
         "vldmia %[chain], {d20-d27}\n\t"
         "vadd.i64 q0, q0, q10\n\t"
         "vadd.i64 q1, q1, q11\n\t"
