@@ -47,9 +47,9 @@ void chooseAcceleratedKernels([[maybe_unused]] KernelSet& set) {
     }
 
     // On AMD family 26 (Zen 5), whose six integer units leave the rounds bound by their dependency
-    // chains, the two-block kernel with the shorter chains measured 1.03 x openssl speed against
-    // 0.88 for the avx2 kernel. On Zen 4 both of its ideas measured slower (bench/ACCELERATED.md),
-    // and other processors are unmeasured, so they keep the avx2 kernel.
+    // chains, the two-block kernel with the shorter chains measured 1.01 to 1.13 x openssl speed
+    // against 0.78 to 0.89 for the avx2 kernel. On Zen 4 both of its ideas measured slower
+    // (bench/ACCELERATED.md), and other processors are unmeasured, so they keep the avx2 kernel.
     constexpr unsigned AmdZen5Family = 26;
     if (has(usable, CpuAvx512 | CpuAvx2 | CpuBmi1 | CpuBmi2) && detectedAmdFamily() == AmdZen5Family) {
         set.sha512 = sha512BlocksAvx512;
