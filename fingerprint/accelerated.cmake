@@ -1,13 +1,16 @@
 # Accelerated kernels of the fingerprint engine; each file gets only the instruction-set flags it needs.
-# They are built for x86-64 only, and only when the compiler takes the flags and the intrinsics;
-# elsewhere chooseAcceleratedKernels() keeps the portable set.
+# They are built for x86-64 and 32-bit ARM, and only when the compiler takes the flags and the
+# intrinsics; elsewhere chooseAcceleratedKernels() keeps the portable set.
 target_sources(hw_fingerprint PRIVATE accelerated.cpp cpu_features.cpp)
 
 include(CheckCXXSourceCompiles)
 
+# Hot loops: fully optimised in every build but a debugging one, like the portable kernels.
+set(hw_hot "$<$<NOT:$<CONFIG:Debug>>:-O3>")
+
 set(HW_ACCELERATED_X86 OFF)
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$" AND CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(CMAKE_REQUIRED_FLAGS "-msse4.1 -mpclmul -msha -mavx2 -mbmi -mbmi2 -mvpclmulqdq")
+  set(CMAKE_REQUIRED_FLAGS "-msse4.1 -mpclmul -msha -mavx2 -mbmi -mbmi2 -mvpclmulqdq -mavx512f -mavx512vl")
   check_cxx_source_compiles([[
     #include <immintrin.h>
     int main() {
@@ -16,7 +19,7 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$" AND CMAKE_SIZEOF_VOID
       a = _mm_sha256rnds2_epu32(a, a, a);
       a = _mm_sha1rnds4_epu32(a, a, 0);
       __m256i y = _mm256_clmulepi64_epi128(_mm256_setzero_si256(), _mm256_setzero_si256(), 0);
-      y = _mm256_add_epi64(y, y);
+      y = _mm256_ror_epi64(_mm256_add_epi64(y, y), 3);
       return _mm_cvtsi128_si32(a) + _mm256_extract_epi32(y, 0) + (int)_andn_u32(1u, 2u);
     }]] HW_X86_INTRINSICS_COMPILE)
   unset(CMAKE_REQUIRED_FLAGS)
@@ -32,14 +35,42 @@ if(HW_ACCELERATED_X86)
     sha1/sha1_shani.cpp
     sha2/sha256_shani.cpp
     sha2/sha512_avx2.cpp
+    sha2/sha512_avx512.cpp
     sha3/keccak_bmi.cpp
   )
-  # Hot loops: fully optimised in every build but a debugging one, like the portable kernels.
-  set(hw_hot "$<$<NOT:$<CONFIG:Debug>>:-O3>")
   set_source_files_properties(crc32/crc32_pclmul.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-msse4.1;-mpclmul")
   set_source_files_properties(crc32/crc32_vpclmul.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-msse4.1;-mpclmul;-mavx2;-mvpclmulqdq")
   set_source_files_properties(sha1/sha1_shani.cpp sha2/sha256_shani.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mssse3;-msse4.1;-msha")
   set_source_files_properties(sha2/sha512_avx2.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mavx2;-mbmi;-mbmi2")
+  set_source_files_properties(sha2/sha512_avx512.cpp PROPERTIES COMPILE_OPTIONS
+    "${hw_hot};-mavx2;-mbmi;-mbmi2;-mavx512f;-mavx512vl")
   set_source_files_properties(sha3/keccak_bmi.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mbmi;-mbmi2")
   set_source_files_properties(accelerated.cpp PROPERTIES COMPILE_DEFINITIONS HW_ACCELERATED_X86=1)
+endif()
+
+# 32-bit ARM (armhf): the baseline is ARMv7 with VFPv3-D16 and no NEON, so NEON code lives only in
+# its own files, compiled with -mfpu=neon, and runs only when the kernel reports NEON (AT_HWCAP).
+set(HW_ACCELERATED_ARM32 OFF)
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(CMAKE_REQUIRED_FLAGS "-mfpu=neon")
+  check_cxx_source_compiles([[
+    #include <arm_neon.h>
+    int main() {
+      uint64x2_t x = vdupq_n_u64(1);
+      x = vshlq_u64(vsliq_n_u64(x, x, 3), vdupq_n_s64(-1));
+      return (int)vgetq_lane_u64(x, 0);
+    }]] HW_ARM32_NEON_COMPILES)
+  unset(CMAKE_REQUIRED_FLAGS)
+  if(HW_ARM32_NEON_COMPILES)
+    set(HW_ACCELERATED_ARM32 ON)
+  endif()
+endif()
+
+if(HW_ACCELERATED_ARM32)
+  target_sources(hw_fingerprint PRIVATE
+    sha2/sha512_neon.cpp
+    sha3/keccak_neon.cpp
+  )
+  set_source_files_properties(sha2/sha512_neon.cpp sha3/keccak_neon.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mfpu=neon")
+  set_source_files_properties(accelerated.cpp PROPERTIES COMPILE_DEFINITIONS HW_ACCELERATED_ARM32=1)
 endif()

@@ -1,4 +1,5 @@
-// CPUID and XGETBV probing of the processor, and the HASHWARDEN_CPU_MASK feature mask.
+// CPUID and XGETBV probing of the processor (the auxiliary vector on 32-bit ARM Linux), and the
+// HASHWARDEN_CPU_MASK feature mask.
 #include "fingerprint/cpu_features.h"
 
 #include <cstdlib>
@@ -7,6 +8,11 @@
 #if defined(__x86_64__) || defined(_M_X64) || defined(__i386__)
 #include <cpuid.h>
 #define HW_CPU_X86 1
+#endif
+
+#if defined(__arm__) && defined(__linux__)
+#include <sys/auxv.h>
+#define HW_CPU_ARM32 1
 #endif
 
 namespace {
@@ -61,8 +67,29 @@ uint32_t probe() {
     }
     return features;
 }
+
+unsigned probeAmdFamily() {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (!__get_cpuid(0, &eax, &ebx, &ecx, &edx)) return 0;
+    // "AuthenticAMD" in EBX, EDX, ECX.
+    if (ebx != 0x68747541 || edx != 0x69746e65 || ecx != 0x444d4163 || eax < 1) return 0;
+    __cpuid(1, eax, ebx, ecx, edx);
+    const unsigned base = (eax >> 8) & 0xF;
+    return base == 0xF ? base + ((eax >> 20) & 0xFF) : base;
+}
+#elif defined(HW_CPU_ARM32)
+// The kernel knows what the core offers; user space cannot read the ID registers itself.
+uint32_t probe() {
+    return (getauxval(AT_HWCAP) & HWCAP_ARM_NEON) != 0 ? uint32_t{CpuNeon} : 0u;
+}
 #else
 uint32_t probe() {
+    return 0;
+}
+#endif
+
+#ifndef HW_CPU_X86
+unsigned probeAmdFamily() {
     return 0;
 }
 #endif
@@ -72,6 +99,11 @@ uint32_t probe() {
 uint32_t detectedCpuFeatures() {
     static const uint32_t features = probe();
     return features;
+}
+
+unsigned detectedAmdFamily() {
+    static const unsigned family = probeAmdFamily();
+    return family;
 }
 
 uint32_t parseCpuFeatureMask(const char* text) {

@@ -14,8 +14,13 @@ enum CpuFeature : uint32_t {
     CpuBmi1 = 1u << 5,
     CpuBmi2 = 1u << 6,
     CpuShaNi = 1u << 7,
-    CpuVpclmul = 1u << 8, // only with AVX2 usable
-    CpuAvx512 = 1u << 9,  // AVX-512 F + VL, only when the OS saves the ZMM state
+    CpuVpclmul = 1u << 8,   // only with AVX2 usable
+    CpuAvx512 = 1u << 9,    // AVX-512 F + VL, only when the OS saves the ZMM state
+    CpuNeon = 1u << 10,     // 32-bit ARM: Advanced SIMD (AT_HWCAP)
+    CpuArmCrc32 = 1u << 11, // 32-bit ARM: ARMv8 CRC32 instructions (AT_HWCAP2)
+    CpuArmPmull = 1u << 12, // 32-bit ARM: ARMv8 64-bit polynomial multiply (AT_HWCAP2)
+    CpuArmSha1 = 1u << 13,  // 32-bit ARM: ARMv8 SHA-1 instructions (AT_HWCAP2)
+    CpuArmSha2 = 1u << 14,  // 32-bit ARM: ARMv8 SHA-256 instructions (AT_HWCAP2)
 };
 
 // Name of every feature bit as used by HASHWARDEN_CPU_MASK, in bit order.
@@ -26,11 +31,18 @@ struct CpuFeatureName {
 inline constexpr CpuFeatureName CpuFeatureNames[] = {
     {CpuSsse3, "ssse3"},     {CpuSse41, "sse4_1"},  {CpuPclmul, "pclmul"}, {CpuAvx, "avx"},
     {CpuAvx2, "avx2"},       {CpuBmi1, "bmi1"},     {CpuBmi2, "bmi2"},     {CpuShaNi, "shani"},
-    {CpuVpclmul, "vpclmul"}, {CpuAvx512, "avx512"},
+    {CpuVpclmul, "vpclmul"}, {CpuAvx512, "avx512"}, {CpuNeon, "neon"},     {CpuArmCrc32, "crc32"},
+    {CpuArmPmull, "pmull"},  {CpuArmSha1, "sha1"},  {CpuArmSha2, "sha2"},
 };
 
-// Features this processor and its OS support; 0 on processors other than x86-64. Asked once.
+// Features this processor and its OS support; 0 on processors other than x86-64 and 32-bit ARM Linux.
+// Asked once.
 [[nodiscard]] uint32_t detectedCpuFeatures();
+
+// The family of an AMD processor (CPUID leaf 1, base plus extended family: 25 for Zen 3 and Zen 4,
+// 26 for Zen 5); 0 for other makers and other architectures. For choices that depend on how wide
+// the core is, which no feature bit tells. Asked once.
+[[nodiscard]] unsigned detectedAmdFamily();
 
 // Features named by a mask text: a comma- or space-separated list of feature names, or "all".
 // Unknown names are ignored, so an old mask never stops the program.

@@ -1,4 +1,4 @@
-// Accelerated SHA-2 block functions (x86-64); same contract as the portable ones in kernels.h.
+// Accelerated SHA-2 block functions; same contract as the portable ones in kernels.h.
 #pragma once
 
 #include <cstddef>
@@ -6,3 +6,5 @@
 
 void sha256BlocksShani(uint32_t state[8], const uint8_t* data, std::size_t blocks);
 void sha512BlocksAvx2(uint64_t state[8], const uint8_t* data, std::size_t blocks);
+void sha512BlocksAvx512(uint64_t state[8], const uint8_t* data, std::size_t blocks);
+void sha512BlocksNeon(uint64_t state[8], const uint8_t* data, std::size_t blocks);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ struct PathCase {
     const char* path;
     const char* mask;
     uint32_t needs;
+    unsigned amdFamily = 0; // chosen only on AMD processors of this family (0: on any)
 };
 
 // Masks are given on top of a full CPU: hiding the faster paths' features selects the slower ones.
@@ -37,9 +39,12 @@ const PathCase PathCases[] = {
     {Family::Sha1, "portable", "all", 0},
     {Family::Sha256, "shani", "", CpuShaNi | CpuSse41 | CpuSsse3},
     {Family::Sha256, "portable", "all", 0},
-    {Family::Sha512, "avx2", "", CpuAvx2 | CpuBmi1 | CpuBmi2},
+    {Family::Sha512, "avx512", "", CpuAvx512 | CpuAvx2 | CpuBmi1 | CpuBmi2, 26},
+    {Family::Sha512, "avx2", "avx512", CpuAvx2 | CpuBmi1 | CpuBmi2},
+    {Family::Sha512, "neon", "", CpuNeon},
     {Family::Sha512, "portable", "all", 0},
     {Family::Keccak, "bmi", "", CpuBmi1 | CpuBmi2},
+    {Family::Keccak, "neon", "", CpuNeon},
     {Family::Keccak, "portable", "all", 0},
 };
 
@@ -111,6 +116,8 @@ class AcceleratedPath : public testing::TestWithParam<PathCase> {
         const PathCase& c = GetParam();
         if ((detectedCpuFeatures() & c.needs) != c.needs)
             GTEST_SKIP() << "this CPU lacks " << cpuFeatureList(c.needs & ~detectedCpuFeatures());
+        if (c.amdFamily != 0 && detectedAmdFamily() != c.amdFamily)
+            GTEST_SKIP() << "chosen on AMD family " << c.amdFamily << " only";
         setenv("HASHWARDEN_CPU_MASK", c.mask, 1);
         chooseKernels();
         // A CPU with more paths than this list knows would pick another one: say so rather than pass.
@@ -297,6 +304,27 @@ TEST(CpuFeatureMask, EnvironmentHidesFeaturesAndAllGivesPortable) {
     unsetenv("HASHWARDEN_CPU_MASK");
     EXPECT_EQ(usableCpuFeatures(), detectedCpuFeatures());
     chooseKernels();
+}
+
+// The family comes from CPUID; the kernel's own reading of the processor is an independent witness.
+TEST(CpuModel, AmdFamilyMatchesTheKernelsReading) {
+#if defined(__x86_64__) || defined(__i386__)
+    std::ifstream info("/proc/cpuinfo");
+    if (!info) GTEST_SKIP() << "no /proc/cpuinfo";
+    std::string vendor;
+    long family = -1;
+    for (std::string line; (vendor.empty() || family < 0) && std::getline(info, line);) {
+        const std::size_t colon = line.find(':');
+        if (colon == std::string::npos || colon + 2 > line.size()) continue;
+        const std::string value = line.substr(colon + 2);
+        if (line.rfind("vendor_id", 0) == 0) vendor = value;
+        if (line.rfind("cpu family", 0) == 0) family = std::stol(value);
+    }
+    ASSERT_GE(family, 0) << "/proc/cpuinfo names no cpu family";
+    EXPECT_EQ(detectedAmdFamily(), vendor == "AuthenticAMD" ? static_cast<unsigned>(family) : 0u) << vendor;
+#else
+    EXPECT_EQ(detectedAmdFamily(), 0u);
+#endif
 }
 
 // The folding multipliers come from x^k mod P; check the derivation against facts about P itself.
