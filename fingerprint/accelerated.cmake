@@ -1,6 +1,6 @@
 # Accelerated kernels of the fingerprint engine; each file gets only the instruction-set flags it needs.
-# They are built for x86-64 only, and only when the compiler takes the flags and the intrinsics;
-# elsewhere chooseAcceleratedKernels() keeps the portable set.
+# They are built for x86-64 and 32-bit ARM, and only when the compiler takes the flags and the
+# intrinsics; elsewhere chooseAcceleratedKernels() keeps the portable set.
 target_sources(hw_fingerprint PRIVATE accelerated.cpp cpu_features.cpp)
 
 include(CheckCXXSourceCompiles)
@@ -42,4 +42,49 @@ if(HW_ACCELERATED_X86)
   set_source_files_properties(sha2/sha512_avx2.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mavx2;-mbmi;-mbmi2")
   set_source_files_properties(sha3/keccak_bmi.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mbmi;-mbmi2")
   set_source_files_properties(accelerated.cpp PROPERTIES COMPILE_DEFINITIONS HW_ACCELERATED_X86=1)
+endif()
+
+# 32-bit ARM: the baseline stays ARMv7 with VFPv3-D16 (no NEON), so every file below is reached only
+# when the processor reports what its flags allow.
+set(HW_ACCELERATED_ARM32 OFF)
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(CMAKE_REQUIRED_FLAGS "-march=armv8-a+crc -mfpu=crypto-neon-fp-armv8")
+  check_cxx_source_compiles([[
+    #include <arm_acle.h>
+    #include <arm_neon.h>
+    int main() {
+      uint32x4_t a = vdupq_n_u32(1);
+      a = __builtin_arm_crypto_sha1c(a, __builtin_arm_crypto_sha1h(a), a);
+      a = vsha256hq_u32(a, a, a);
+      poly128_t p = vmull_p64(vgetq_lane_p64(vreinterpretq_p64_u32(a), 0), 3);
+      return (int)__crc32w(vgetq_lane_u32(a, 0), 0) + (int)vgetq_lane_u32(vreinterpretq_u32_p128(p), 0);
+    }]] HW_ARM32_INTRINSICS_COMPILE)
+  unset(CMAKE_REQUIRED_FLAGS)
+  if(HW_ARM32_INTRINSICS_COMPILE)
+    set(HW_ACCELERATED_ARM32 ON)
+  endif()
+endif()
+
+if(HW_ACCELERATED_ARM32)
+  target_sources(hw_fingerprint PRIVATE
+    crc32/crc32_armv8.cpp
+    crc32/crc32_pmull.cpp
+    sha1/sha1_armv8.cpp
+    sha1/sha1_neon.cpp
+    sha2/sha256_armv8.cpp
+    sha2/sha256_neon.cpp
+  )
+  set(hw_hot "$<$<NOT:$<CONFIG:Debug>>:-O3>")
+  # The CRC32 instructions alone need no NEON; the floating point stays the baseline's.
+  set_source_files_properties(crc32/crc32_armv8.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-march=armv8-a+crc;-mfpu=vfpv3-d16")
+  set_source_files_properties(crc32/crc32_pmull.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-march=armv8-a+crc;-mfpu=crypto-neon-fp-armv8")
+  # Scheduling before register allocation pulls each round's reads of the state apart from the
+  # instruction that overwrites it, which costs a register copy per group of rounds.
+  set_source_files_properties(sha1/sha1_armv8.cpp sha2/sha256_armv8.cpp PROPERTIES COMPILE_OPTIONS
+    "${hw_hot};-fno-schedule-insns;-march=armv8-a+crc;-mfpu=crypto-neon-fp-armv8")
+  # ARMv7 NEON. The rounds run in the core registers, where GCC's vectorising of the few
+  # statements around them only adds moves through the stack.
+  set_source_files_properties(sha1/sha1_neon.cpp sha2/sha256_neon.cpp PROPERTIES COMPILE_OPTIONS
+    "${hw_hot};-fno-schedule-insns;-fno-tree-slp-vectorize;-mfpu=neon")
+  set_source_files_properties(accelerated.cpp PROPERTIES COMPILE_DEFINITIONS HW_ACCELERATED_ARM32=1)
 endif()

@@ -16,6 +16,11 @@ enum CpuFeature : uint32_t {
     CpuShaNi = 1u << 7,
     CpuVpclmul = 1u << 8, // only with AVX2 usable
     CpuAvx512 = 1u << 9,  // AVX-512 F + VL, only when the OS saves the ZMM state
+    CpuNeon = 1u << 10,
+    CpuArmCrc32 = 1u << 11,
+    CpuArmPmull = 1u << 12,
+    CpuArmSha1 = 1u << 13,
+    CpuArmSha2 = 1u << 14,
 };
 
 // Name of every feature bit as used by HASHWARDEN_CPU_MASK, in bit order.
@@ -26,11 +31,17 @@ struct CpuFeatureName {
 inline constexpr CpuFeatureName CpuFeatureNames[] = {
     {CpuSsse3, "ssse3"},     {CpuSse41, "sse4_1"},  {CpuPclmul, "pclmul"}, {CpuAvx, "avx"},
     {CpuAvx2, "avx2"},       {CpuBmi1, "bmi1"},     {CpuBmi2, "bmi2"},     {CpuShaNi, "shani"},
-    {CpuVpclmul, "vpclmul"}, {CpuAvx512, "avx512"},
+    {CpuVpclmul, "vpclmul"}, {CpuAvx512, "avx512"}, {CpuNeon, "neon"},     {CpuArmCrc32, "crc32"},
+    {CpuArmPmull, "pmull"},  {CpuArmSha1, "sha1"},  {CpuArmSha2, "sha2"},
 };
 
-// Features this processor and its OS support; 0 on processors other than x86-64. Asked once.
+// Features this processor and its OS support; 0 on processors other than x86-64 and 32-bit ARM.
+// Asked once.
 [[nodiscard]] uint32_t detectedCpuFeatures();
+
+// The features that 32-bit ARM Linux reports in the auxiliary vector words AT_HWCAP and AT_HWCAP2.
+// The ARMv8 PMULL and SHA instructions work on the NEON registers: without NEON they count as absent.
+[[nodiscard]] uint32_t armFeaturesFromHwcaps(unsigned long hwcap, unsigned long hwcap2);
 
 // Features named by a mask text: a comma- or space-separated list of feature names, or "all".
 // Unknown names are ignored, so an old mask never stops the program.
