@@ -3,6 +3,7 @@
 #include <arm_acle.h>
 #include <arm_neon.h>
 
+#include "fingerprint/arm_neon_memory.h"
 #include "fingerprint/crc32/crc32_accelerated.h"
 #include "fingerprint/crc32/crc32_fold.h"
 
@@ -46,13 +47,13 @@ uint32_t crc32Pmull(uint32_t crc, const uint8_t* data, std::size_t length) {
     length -= MinimumLength;
 
     const poly64_t low4 = Fold4.low, high4 = Fold4.high;
-    while (length >= MinimumLength) {
-        x0 = veorq_u64(fold(x0, low4, high4), load(data));
-        x1 = veorq_u64(fold(x1, low4, high4), load(data + 16));
-        x2 = veorq_u64(fold(x2, low4, high4), load(data + 32));
-        x3 = veorq_u64(fold(x3, low4, high4), load(data + 48));
-        data += MinimumLength;
-        length -= MinimumLength;
+    for (; length >= MinimumLength; length -= MinimumLength) {
+        const uint8x16x2_t first = load32Bytes(data);
+        const uint8x16x2_t second = load32Bytes(data);
+        x0 = veorq_u64(fold(x0, low4, high4), vreinterpretq_u64_u8(first.val[0]));
+        x1 = veorq_u64(fold(x1, low4, high4), vreinterpretq_u64_u8(first.val[1]));
+        x2 = veorq_u64(fold(x2, low4, high4), vreinterpretq_u64_u8(second.val[0]));
+        x3 = veorq_u64(fold(x3, low4, high4), vreinterpretq_u64_u8(second.val[1]));
     }
 
     const poly64_t low1 = Fold1.low, high1 = Fold1.high;
