@@ -19,6 +19,14 @@ inline uint8x16x2_t load32Bytes(const uint8_t*& data) {
     return bytes;
 }
 
+// A 64-byte block as sixteen big-endian 32-bit words, four to a register, as SHA-1 and SHA-256 read it.
+inline uint32x4x4_t loadBigEndianBlock(const uint8_t*& data) {
+    const uint8x16x2_t low = load32Bytes(data);
+    const uint8x16x2_t high = load32Bytes(data);
+    return {{vreinterpretq_u32_u8(vrev32q_u8(low.val[0])), vreinterpretq_u32_u8(vrev32q_u8(low.val[1])),
+             vreinterpretq_u32_u8(vrev32q_u8(high.val[0])), vreinterpretq_u32_u8(vrev32q_u8(high.val[1]))}};
+}
+
 // Sixteen bytes from a table read in order; GCC would compute each address apart (an add each).
 inline uint32x4_t load16Bytes(const uint32_t*& data) {
     uint32x4_t words;

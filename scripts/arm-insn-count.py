@@ -60,10 +60,15 @@ def main(argv):
     folder = tempfile.mkdtemp(prefix="arm-insn-count.")
     pipe = os.path.join(folder, "log")
     os.mkfifo(pipe)
+    # The pipe is open at both ends before the emulator starts: the emulator's open does not wait,
+    # and the reader sees the end of the log only once this end is closed after the emulator is gone.
+    log = os.open(pipe, os.O_RDONLY | os.O_NONBLOCK)
+    hold = os.open(pipe, os.O_WRONLY)
+    os.set_blocking(log, True)
     result = {}
 
     def reader():
-        with open(pipe, "rb", buffering=1 << 20) as stream:
+        with open(log, "rb", buffering=1 << 20) as stream:
             result["count"] = count_log(stream)
 
     thread = threading.Thread(target=reader)
@@ -74,10 +79,7 @@ def main(argv):
         run = subprocess.run(["qemu-arm-static", "-cpu", cpu, "-d", "in_asm,exec,nochain", "-D", pipe] + argv,
                              env=env, stdout=subprocess.PIPE)
     finally:
-        # Should the emulator fail before opening the log, opening the pipe for writing lets the reader end.
-        if thread.is_alive():
-            with open(pipe, "wb"):
-                pass
+        os.close(hold)
         thread.join()
         os.remove(pipe)
         os.rmdir(folder)

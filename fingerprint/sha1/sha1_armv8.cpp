@@ -52,10 +52,6 @@ template <int... G> inline void allRounds(Registers& r, std::integer_sequence<in
     (fourRounds<G>(r), ...);
 }
 
-inline uint32x4_t bigEndianWords(uint8x16_t bytes) {
-    return vreinterpretq_u32_u8(vrev32q_u8(bytes));
-}
-
 } // namespace
 
 void sha1BlocksArmv8(uint32_t state[5], const uint8_t* data, std::size_t blocks) {
@@ -73,12 +69,9 @@ void sha1BlocksArmv8(uint32_t state[5], const uint8_t* data, std::size_t blocks)
     for (; blocks > 0; --blocks) {
         const uint32x4_t abcdBefore = r.abcd;
         const uint32x4_t eBefore = e;
-        const uint8x16x2_t low = load32Bytes(data);
-        const uint8x16x2_t high = load32Bytes(data);
-        r.message[0] = bigEndianWords(low.val[0]);
-        r.message[1] = bigEndianWords(low.val[1]);
-        r.message[2] = bigEndianWords(high.val[0]);
-        r.message[3] = bigEndianWords(high.val[1]);
+        const uint32x4x4_t block = loadBigEndianBlock(data);
+        for (int i = 0; i < 4; ++i)
+            r.message[i] = block.val[i];
         r.e[0] = e;
         allRounds(r, std::make_integer_sequence<int, 20>{});
         // Group 19 left the rotated A of round 76, the final E, in e[0].

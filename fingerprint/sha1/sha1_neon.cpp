@@ -15,10 +15,6 @@ template <int Bits> inline uint32x4_t rotateLeft(uint32x4_t x) {
     return vsriq_n_u32(vshlq_n_u32(x, Bits), x, 32 - Bits);
 }
 
-inline uint32x4_t bigEndianWords(uint8x16_t bytes) {
-    return vreinterpretq_u32_u8(vrev32q_u8(bytes));
-}
-
 // W[t] + K[t] for the 80 rounds of one block (FIPS 180-4, 6.1.2 step 1), four words at a time.
 // Words 16 to 31 follow W[t] = rotl1(W[t-3] ^ W[t-8] ^ W[t-14] ^ W[t-16]); the fourth word of each
 // group needs the first, which is added afterwards. From word 32 on the equivalent
@@ -27,12 +23,9 @@ void scheduleBlock(const uint8_t* data, uint32_t* wk) {
     uint32x4_t w[20];
     const uint32x4_t k[4] = {vdupq_n_u32(RoundConstants[0]), vdupq_n_u32(RoundConstants[1]),
                              vdupq_n_u32(RoundConstants[2]), vdupq_n_u32(RoundConstants[3])};
-    const uint8x16x2_t low = load32Bytes(data);
-    const uint8x16x2_t high = load32Bytes(data);
-    w[0] = bigEndianWords(low.val[0]);
-    w[1] = bigEndianWords(low.val[1]);
-    w[2] = bigEndianWords(high.val[0]);
-    w[3] = bigEndianWords(high.val[1]);
+    const uint32x4x4_t block = loadBigEndianBlock(data);
+    for (int i = 0; i < 4; ++i)
+        w[i] = block.val[i];
     for (int g = 0; g < 4; ++g)
         store16Bytes(wk, vaddq_u32(w[g], k[0]));
     const uint32x4_t zero = vdupq_n_u32(0);

@@ -35,10 +35,6 @@ inline void allRounds(Registers& r, const uint32_t*& constants, std::integer_seq
     (fourRounds<G>(r, constants), ...);
 }
 
-inline uint32x4_t bigEndianWords(uint8x16_t bytes) {
-    return vreinterpretq_u32_u8(vrev32q_u8(bytes));
-}
-
 } // namespace
 
 void sha256BlocksArmv8(uint32_t state[8], const uint8_t* data, std::size_t blocks) {
@@ -49,12 +45,9 @@ void sha256BlocksArmv8(uint32_t state[8], const uint8_t* data, std::size_t block
     for (; blocks > 0; --blocks) {
         const uint32x4_t abcdBefore = r.abcd;
         const uint32x4_t efghBefore = r.efgh;
-        const uint8x16x2_t low = load32Bytes(data);
-        const uint8x16x2_t high = load32Bytes(data);
-        r.message[0] = bigEndianWords(low.val[0]);
-        r.message[1] = bigEndianWords(low.val[1]);
-        r.message[2] = bigEndianWords(high.val[0]);
-        r.message[3] = bigEndianWords(high.val[1]);
+        const uint32x4x4_t block = loadBigEndianBlock(data);
+        for (int i = 0; i < 4; ++i)
+            r.message[i] = block.val[i];
         const uint32_t* constants = Sha256RoundConstants;
         allRounds(r, constants, std::make_integer_sequence<int, 16>{});
         r.abcd = vaddq_u32(r.abcd, abcdBefore);

@@ -25,10 +25,6 @@ inline uint32x2_t smallSigma1(uint32x2_t x) {
     return veor_u32(veor_u32(rotateRight<17>(x), rotateRight<19>(x)), vshr_n_u32(x, 10));
 }
 
-inline uint32x4_t bigEndianWords(uint8x16_t bytes) {
-    return vreinterpretq_u32_u8(vrev32q_u8(bytes));
-}
-
 // W[t] + K[t] for the 64 rounds of one block (FIPS 180-4, 6.2.2 step 1), four words at a time:
 // W[t] = sigma1(W[t-2]) + W[t-7] + sigma0(W[t-15]) + W[t-16]. The first two words of a group take
 // sigma1 of the group before, the last two that of the first two. The loop is unrolled whole (GCC
@@ -36,12 +32,9 @@ inline uint32x4_t bigEndianWords(uint8x16_t bytes) {
 [[gnu::noinline]] void scheduleBlock(const uint8_t* data, uint32_t* wk) {
     const uint32_t* constants = Sha256RoundConstants;
     uint32x4_t w[16];
-    const uint8x16x2_t low = load32Bytes(data);
-    const uint8x16x2_t high = load32Bytes(data);
-    w[0] = bigEndianWords(low.val[0]);
-    w[1] = bigEndianWords(low.val[1]);
-    w[2] = bigEndianWords(high.val[0]);
-    w[3] = bigEndianWords(high.val[1]);
+    const uint32x4x4_t block = loadBigEndianBlock(data);
+    for (int g = 0; g < 4; ++g)
+        w[g] = block.val[g];
     for (int g = 0; g < 4; ++g)
         store16Bytes(wk, vaddq_u32(w[g], load16Bytes(constants)));
 #pragma GCC unroll 12
