@@ -46,6 +46,7 @@ void scheduleBlock(const uint8_t* data, uint32_t* wk) {
 // The rounds keep c, d and e rotated left by 2 against their true values: the rotation by 30 that
 // turns b into the next c is then never computed, because the rotation of each use is folded into
 // the operand of the instruction that reads it (ARM's shifted register operands).
+//
 // In the rounds with Ch, d is read rotated and then again as the next round's e: the empty asm keeps
 // GCC from computing that rotation once into a register of its own, which would cost an instruction.
 #define SHA1_CHOOSE(a, b, cx, dx, ex, t)                                                                     \
@@ -67,7 +68,7 @@ void scheduleBlock(const uint8_t* data, uint32_t* wk) {
 
 void sha1BlocksNeon(uint32_t state[5], const uint8_t* data, std::size_t blocks) {
     for (; blocks > 0; --blocks, data += 64) {
-        alignas(16) uint32_t wk[80];
+        uint32_t wk[80];
         scheduleBlock(data, wk);
         uint32_t a = state[0], b = state[1];
         uint32_t cx = std::rotl(state[2], 2), dx = std::rotl(state[3], 2), ex = std::rotl(state[4], 2);

@@ -28,7 +28,8 @@ inline uint32x2_t smallSigma1(uint32x2_t x) {
 // W[t] + K[t] for the 64 rounds of one block (FIPS 180-4, 6.2.2 step 1), four words at a time:
 // W[t] = sigma1(W[t-2]) + W[t-7] + sigma0(W[t-15]) + W[t-16]. The first two words of a group take
 // sigma1 of the group before, the last two that of the first two. The loop is unrolled whole (GCC
-// stops short of that by itself): in a loop the vectors would live in memory.
+// stops short of that by itself): in a loop the vectors would live in memory. Out of line for the
+// same reason as compressBlock below.
 [[gnu::noinline]] void scheduleBlock(const uint8_t* data, uint32_t* wk) {
     const uint32_t* constants = Sha256RoundConstants;
     uint32x4_t w[16];
@@ -49,8 +50,8 @@ inline uint32x2_t smallSigma1(uint32x2_t x) {
 }
 
 // FIPS 180-4 4.1.2 with the last rotation taken out, so that it folds into the operand of the add
-// that uses it (ARM's shifted register operands). GCC would move the outer rotation back inside,
-// one rotation per round more: the empty asm keeps the inner value as it is.
+// that uses it (ARM's shifted register operands). GCC would move the outer rotation back inside and
+// regroup the XORs, one instruction per round more: the empty asms keep both steps as written.
 template <int First, int Second, int Last> inline uint32_t bigSigma(uint32_t x) {
     uint32_t inner = x ^ std::rotr(x, First);
     __asm__("" : "+r"(inner));
