@@ -9,7 +9,7 @@
 # 2 MiB is the work per byte, start-up and the reading of the file cancel out. Ours is
 # hashwarden-bench --memory of a Release cross build, the reference bench/reference_bench.cpp
 # linked with Debian's armhf libcrypto and zlib (their own run-time choice of NEON and ARMv8 code).
-# The counts are exact and repeat from run to run; they do not depend on the machine that emulates.
+# The counts repeat to well within the printed precision and do not depend on the machine that emulates.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${HW_ARM32_BENCH_BUILD:-build-arm32-bench}
