@@ -82,8 +82,9 @@ if(HW_ACCELERATED_ARM32)
   # instruction that overwrites it, which costs a register copy per group of rounds.
   set_source_files_properties(sha1/sha1_armv8.cpp sha2/sha256_armv8.cpp PROPERTIES COMPILE_OPTIONS
     "${hw_hot};-fno-schedule-insns;-march=armv8-a+crc;-mfpu=crypto-neon-fp-armv8")
-  # ARMv7 NEON. The rounds run in the core registers, where GCC's vectorising of the few
-  # statements around them only adds moves through the stack.
+  # ARMv7 NEON. The rounds run in the core registers, all of them in use: scheduling before register
+  # allocation stretches the values' lives until some spill, and GCC's vectorising of the few
+  # statements around the rounds only adds moves through the stack.
   set_source_files_properties(sha1/sha1_neon.cpp sha2/sha256_neon.cpp PROPERTIES COMPILE_OPTIONS
     "${hw_hot};-fno-schedule-insns;-fno-tree-slp-vectorize;-mfpu=neon")
   set_source_files_properties(accelerated.cpp PROPERTIES COMPILE_DEFINITIONS HW_ACCELERATED_ARM32=1)
