@@ -48,29 +48,51 @@ if(HW_ACCELERATED_X86)
   set_source_files_properties(accelerated.cpp PROPERTIES COMPILE_DEFINITIONS HW_ACCELERATED_X86=1)
 endif()
 
-# 32-bit ARM (armhf): the baseline is ARMv7 with VFPv3-D16 and no NEON, so NEON code lives only in
-# its own files, compiled with -mfpu=neon, and runs only when the kernel reports NEON (AT_HWCAP).
+# 32-bit ARM (armhf): the baseline stays ARMv7 with VFPv3-D16 and no NEON, so NEON and ARMv8 code
+# lives only in the files below, each compiled with its own flags, and runs only when the kernel
+# reports what those flags allow (AT_HWCAP, AT_HWCAP2).
 set(HW_ACCELERATED_ARM32 OFF)
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
-  set(CMAKE_REQUIRED_FLAGS "-mfpu=neon")
+  set(CMAKE_REQUIRED_FLAGS "-march=armv8-a+crc -mfpu=crypto-neon-fp-armv8")
   check_cxx_source_compiles([[
+    #include <arm_acle.h>
     #include <arm_neon.h>
     int main() {
-      uint64x2_t x = vdupq_n_u64(1);
-      x = vshlq_u64(vsliq_n_u64(x, x, 3), vdupq_n_s64(-1));
-      return (int)vgetq_lane_u64(x, 0);
-    }]] HW_ARM32_NEON_COMPILES)
+      uint32x4_t a = vdupq_n_u32(1);
+      a = __builtin_arm_crypto_sha1c(a, __builtin_arm_crypto_sha1h(a), a);
+      a = vsha256hq_u32(a, a, a);
+      poly128_t p = vmull_p64(vgetq_lane_p64(vreinterpretq_p64_u32(a), 0), 3);
+      return (int)__crc32w(vgetq_lane_u32(a, 0), 0) + (int)vgetq_lane_u32(vreinterpretq_u32_p128(p), 0);
+    }]] HW_ARM32_INTRINSICS_COMPILE)
   unset(CMAKE_REQUIRED_FLAGS)
-  if(HW_ARM32_NEON_COMPILES)
+  if(HW_ARM32_INTRINSICS_COMPILE)
     set(HW_ACCELERATED_ARM32 ON)
   endif()
 endif()
 
 if(HW_ACCELERATED_ARM32)
   target_sources(hw_fingerprint PRIVATE
+    crc32/crc32_armv8.cpp
+    crc32/crc32_pmull.cpp
+    sha1/sha1_armv8.cpp
+    sha1/sha1_neon.cpp
+    sha2/sha256_armv8.cpp
+    sha2/sha256_neon.cpp
     sha2/sha512_neon.cpp
     sha3/keccak_neon.cpp
   )
+  # The CRC32 instructions alone need no NEON; the floating point stays the baseline's.
+  set_source_files_properties(crc32/crc32_armv8.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-march=armv8-a+crc;-mfpu=vfpv3-d16")
+  set_source_files_properties(crc32/crc32_pmull.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-march=armv8-a+crc;-mfpu=crypto-neon-fp-armv8")
+  # Scheduling before register allocation pulls each round's reads of the state apart from the
+  # instruction that overwrites it, which costs a register copy per group of rounds.
+  set_source_files_properties(sha1/sha1_armv8.cpp sha2/sha256_armv8.cpp PROPERTIES COMPILE_OPTIONS
+    "${hw_hot};-fno-schedule-insns;-march=armv8-a+crc;-mfpu=crypto-neon-fp-armv8")
+  # ARMv7 NEON. The rounds run in the core registers, all of them in use: scheduling before register
+  # allocation stretches the values' lives until some spill, and GCC's vectorising of the few
+  # statements around the rounds only adds moves through the stack.
+  set_source_files_properties(sha1/sha1_neon.cpp sha2/sha256_neon.cpp PROPERTIES COMPILE_OPTIONS
+    "${hw_hot};-fno-schedule-insns;-fno-tree-slp-vectorize;-mfpu=neon")
   set_source_files_properties(sha2/sha512_neon.cpp sha3/keccak_neon.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mfpu=neon")
   set_source_files_properties(accelerated.cpp PROPERTIES COMPILE_DEFINITIONS HW_ACCELERATED_ARM32=1)
 endif()

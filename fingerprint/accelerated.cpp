@@ -2,17 +2,10 @@
 #include "fingerprint/cpu_features.h"
 #include "fingerprint/kernels.h"
 
-#ifdef HW_ACCELERATED_X86
 #include "fingerprint/crc32/crc32_accelerated.h"
 #include "fingerprint/sha1/sha1_accelerated.h"
 #include "fingerprint/sha2/sha2_accelerated.h"
 #include "fingerprint/sha3/keccak_accelerated.h"
-#endif
-
-#ifdef HW_ACCELERATED_ARM32
-#include "fingerprint/sha2/sha2_accelerated.h"
-#include "fingerprint/sha3/keccak_accelerated.h"
-#endif
 
 namespace {
 
@@ -66,7 +59,33 @@ void chooseAcceleratedKernels([[maybe_unused]] KernelSet& set) {
 #endif
 
 #ifdef HW_ACCELERATED_ARM32
-    if (has(usableCpuFeatures(), CpuNeon)) {
+    const uint32_t usable = usableCpuFeatures();
+
+    // Fastest first within each family; the PMULL kernel finishes with the CRC32 instructions.
+    if (has(usable, CpuArmPmull | CpuArmCrc32 | CpuNeon)) {
+        set.crc32 = crc32Pmull;
+        set.crc32Path = "pmull";
+    } else if (has(usable, CpuArmCrc32)) {
+        set.crc32 = crc32Armv8;
+        set.crc32Path = "armv8";
+    }
+
+    if (has(usable, CpuArmSha1 | CpuNeon)) {
+        set.sha1 = sha1BlocksArmv8;
+        set.sha1Path = "armv8";
+    } else if (has(usable, CpuNeon)) {
+        set.sha1 = sha1BlocksNeon;
+        set.sha1Path = "neon";
+    }
+    if (has(usable, CpuArmSha2 | CpuNeon)) {
+        set.sha256 = sha256BlocksArmv8;
+        set.sha256Path = "armv8";
+    } else if (has(usable, CpuNeon)) {
+        set.sha256 = sha256BlocksNeon;
+        set.sha256Path = "neon";
+    }
+
+    if (has(usable, CpuNeon)) {
         // 64-bit words in the D registers, where 32-bit integer code pays several instructions for
         // every 64-bit rotation and addition.
         set.sha512 = sha512BlocksNeon;

@@ -1,4 +1,4 @@
-// CPUID and XGETBV probing of the processor (the auxiliary vector on 32-bit ARM Linux), and the
+// Probing of the processor (CPUID and XGETBV on x86, the auxiliary vector on 32-bit ARM Linux) and the
 // HASHWARDEN_CPU_MASK feature mask.
 #include "fingerprint/cpu_features.h"
 
@@ -8,14 +8,25 @@
 #if defined(__x86_64__) || defined(_M_X64) || defined(__i386__)
 #include <cpuid.h>
 #define HW_CPU_X86 1
-#endif
-
-#if defined(__arm__) && defined(__linux__)
+#elif defined(__arm__) && defined(__linux__)
+#include <asm/hwcap.h>
 #include <sys/auxv.h>
 #define HW_CPU_ARM32 1
 #endif
 
 namespace {
+
+// The bits of AT_HWCAP and AT_HWCAP2 that 32-bit ARM Linux (and a 64-bit kernel running a 32-bit
+// program) sets, as its <asm/hwcap.h> defines them; spelled out so that any build can translate them.
+constexpr unsigned long HwcapNeon = 1ul << 12;
+constexpr unsigned long Hwcap2Pmull = 1ul << 1;
+constexpr unsigned long Hwcap2Sha1 = 1ul << 2;
+constexpr unsigned long Hwcap2Sha2 = 1ul << 3;
+constexpr unsigned long Hwcap2Crc32 = 1ul << 4;
+#ifdef HW_CPU_ARM32
+static_assert(HwcapNeon == HWCAP_NEON && Hwcap2Pmull == HWCAP2_PMULL && Hwcap2Sha1 == HWCAP2_SHA1 &&
+              Hwcap2Sha2 == HWCAP2_SHA2 && Hwcap2Crc32 == HWCAP2_CRC32);
+#endif
 
 #ifdef HW_CPU_X86
 // XCR0 bits: SSE (1), AVX YMM upper halves (2), AVX-512 opmask (5), ZMM upper halves (6), ZMM16-31 (7).
@@ -78,9 +89,8 @@ unsigned probeAmdFamily() {
     return base == 0xF ? base + ((eax >> 20) & 0xFF) : base;
 }
 #elif defined(HW_CPU_ARM32)
-// The kernel knows what the core offers; user space cannot read the ID registers itself.
 uint32_t probe() {
-    return (getauxval(AT_HWCAP) & HWCAP_ARM_NEON) != 0 ? uint32_t{CpuNeon} : 0u;
+    return armFeaturesFromHwcaps(getauxval(AT_HWCAP), getauxval(AT_HWCAP2));
 }
 #else
 uint32_t probe() {
@@ -95,6 +105,18 @@ unsigned probeAmdFamily() {
 #endif
 
 } // namespace
+
+uint32_t armFeaturesFromHwcaps(unsigned long hwcap, unsigned long hwcap2) {
+    uint32_t features = 0;
+    if (hwcap2 & Hwcap2Crc32) features |= CpuArmCrc32;
+    if (hwcap & HwcapNeon) {
+        features |= CpuNeon;
+        if (hwcap2 & Hwcap2Pmull) features |= CpuArmPmull;
+        if (hwcap2 & Hwcap2Sha1) features |= CpuArmSha1;
+        if (hwcap2 & Hwcap2Sha2) features |= CpuArmSha2;
+    }
+    return features;
+}
 
 uint32_t detectedCpuFeatures() {
     static const uint32_t features = probe();

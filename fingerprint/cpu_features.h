@@ -44,6 +44,10 @@ inline constexpr CpuFeatureName CpuFeatureNames[] = {
 // the core is, which no feature bit tells. Asked once.
 [[nodiscard]] unsigned detectedAmdFamily();
 
+// The features that 32-bit ARM Linux reports in the auxiliary vector words AT_HWCAP and AT_HWCAP2.
+// The ARMv8 PMULL and SHA instructions work on the NEON registers: without NEON they count as absent.
+[[nodiscard]] uint32_t armFeaturesFromHwcaps(unsigned long hwcap, unsigned long hwcap2);
+
 // Features named by a mask text: a comma- or space-separated list of feature names, or "all".
 // Unknown names are ignored, so an old mask never stops the program.
 [[nodiscard]] uint32_t parseCpuFeatureMask(const char* text);

@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev                              # libFuzzer, scripts/fuzz.sh
   g++-arm-linux-gnueabihf qemu-user-static libarchive-dev:armhf libssl-dev:armhf libgtest-dev:armhf  # 32-bit ARM build, scripts/test-arm32.sh
   libgtk-3-dev:armhf libpng-dev:armhf libx11-dev:armhf   # the whole program for 32-bit ARM
+  zlib1g-dev:armhf                                      # zlib's crc32(), the reference of scripts/bench-arm32.sh
   dpkg-dev fakeroot file lintian desktop-file-utils appstream  # the Debian package and its checks
 )
 missing=()

@@ -1,4 +1,5 @@
-// Carry-less multiply CRC-32 kernels (x86-64), shared between the two register widths.
+// Accelerated CRC-32 kernels: carry-less multiply folding on x86-64, the ARMv8 CRC32 and PMULL
+// instructions on 32-bit ARM.
 #pragma once
 
 #include <cstddef>
@@ -7,3 +8,5 @@
 // Chainable like crc32Portable: finished (inverted) CRC in and out.
 uint32_t crc32Pclmul(uint32_t crc, const uint8_t* data, std::size_t length);
 uint32_t crc32Vpclmul(uint32_t crc, const uint8_t* data, std::size_t length);
+uint32_t crc32Armv8(uint32_t crc, const uint8_t* data, std::size_t length);
+uint32_t crc32Pmull(uint32_t crc, const uint8_t* data, std::size_t length);

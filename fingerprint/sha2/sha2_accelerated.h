@@ -1,4 +1,4 @@
-// Accelerated SHA-2 block functions; same contract as the portable ones in kernels.h.
+// Accelerated SHA-2 block functions (x86-64, 32-bit ARM); same contract as the portable ones in kernels.h.
 #pragma once
 
 #include <cstddef>
@@ -8,3 +8,5 @@ void sha256BlocksShani(uint32_t state[8], const uint8_t* data, std::size_t block
 void sha512BlocksAvx2(uint64_t state[8], const uint8_t* data, std::size_t blocks);
 void sha512BlocksAvx512(uint64_t state[8], const uint8_t* data, std::size_t blocks);
 void sha512BlocksNeon(uint64_t state[8], const uint8_t* data, std::size_t blocks);
+void sha256BlocksArmv8(uint32_t state[8], const uint8_t* data, std::size_t blocks);
+void sha256BlocksNeon(uint32_t state[8], const uint8_t* data, std::size_t blocks);

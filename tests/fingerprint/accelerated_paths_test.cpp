@@ -33,11 +33,17 @@ struct PathCase {
 const PathCase PathCases[] = {
     {Family::Crc32, "vpclmul", "", CpuVpclmul | CpuAvx2 | CpuPclmul | CpuSse41},
     {Family::Crc32, "pclmul", "vpclmul", CpuPclmul | CpuSse41},
+    {Family::Crc32, "pmull", "", CpuArmPmull | CpuArmCrc32 | CpuNeon},
+    {Family::Crc32, "armv8", "pmull", CpuArmCrc32},
     {Family::Crc32, "portable", "all", 0},
     {Family::Md5, "portable", "all", 0},
     {Family::Sha1, "shani", "", CpuShaNi | CpuSse41 | CpuSsse3},
+    {Family::Sha1, "armv8", "", CpuArmSha1 | CpuNeon},
+    {Family::Sha1, "neon", "sha1", CpuNeon},
     {Family::Sha1, "portable", "all", 0},
     {Family::Sha256, "shani", "", CpuShaNi | CpuSse41 | CpuSsse3},
+    {Family::Sha256, "armv8", "", CpuArmSha2 | CpuNeon},
+    {Family::Sha256, "neon", "sha2", CpuNeon},
     {Family::Sha256, "portable", "all", 0},
     {Family::Sha512, "avx512", "", CpuAvx512 | CpuAvx2 | CpuBmi1 | CpuBmi2, 26},
     {Family::Sha512, "avx2", "avx512", CpuAvx2 | CpuBmi1 | CpuBmi2},
@@ -293,12 +299,13 @@ TEST(CpuFeatureMask, EnvironmentHidesFeaturesAndAllGivesPortable) {
     for (Family family :
          {Family::Crc32, Family::Md5, Family::Sha1, Family::Sha256, Family::Sha512, Family::Keccak})
         EXPECT_STREQ(activePath(family), "portable");
-    setenv("HASHWARDEN_CPU_MASK", "shani", 1);
-    EXPECT_EQ(usableCpuFeatures(), detectedCpuFeatures() & ~uint32_t{CpuShaNi});
+    setenv("HASHWARDEN_CPU_MASK", "shani,sha2,neon", 1);
+    EXPECT_EQ(usableCpuFeatures(), detectedCpuFeatures() & ~uint32_t{CpuShaNi | CpuArmSha2 | CpuNeon});
     chooseKernels();
     EXPECT_STREQ(activePath(Family::Sha256), "portable");
-    // A CRC path needs PCLMUL whichever width it folds with.
-    setenv("HASHWARDEN_CPU_MASK", "pclmul", 1);
+    // A CRC path needs PCLMUL whichever width it folds with; on ARM, PMULL folding ends with the CRC32
+    // instructions, so hiding those leaves the table.
+    setenv("HASHWARDEN_CPU_MASK", "pclmul,crc32", 1);
     chooseKernels();
     EXPECT_STREQ(activePath(Family::Crc32), "portable");
     unsetenv("HASHWARDEN_CPU_MASK");
@@ -325,6 +332,32 @@ TEST(CpuModel, AmdFamilyMatchesTheKernelsReading) {
 #else
     EXPECT_EQ(detectedAmdFamily(), 0u);
 #endif
+}
+
+// What 32-bit ARM Linux reports in AT_HWCAP and AT_HWCAP2 (the kernel's <asm/hwcap.h> bits) becomes
+// the feature mask; the instructions that work on NEON registers count only with NEON.
+TEST(CpuFeatureMask, ArmHwcapsGiveTheFeatures) {
+    constexpr unsigned long Neon = 1ul << 12, Vfpv3 = 1ul << 13, Vfpv4 = 1ul << 16, Idiv = 3ul << 17;
+    constexpr unsigned long Aes = 1ul << 0, Pmull = 1ul << 1, Sha1 = 1ul << 2, Sha2 = 1ul << 3,
+                            Crc32 = 1ul << 4;
+    struct Case {
+        const char* board;
+        unsigned long hwcap;
+        unsigned long hwcap2;
+        uint32_t features;
+    };
+    const Case cases[] = {
+        {"ARMv7 without NEON", Vfpv3, 0, 0},
+        {"ARMv7 with NEON", Neon | Vfpv3 | Vfpv4 | Idiv, 0, CpuNeon},
+        {"ARMv8 without the cryptography extension", Neon | Vfpv4 | Idiv, Crc32, CpuNeon | CpuArmCrc32},
+        {"ARMv8 with it", Neon | Vfpv4 | Idiv, Aes | Pmull | Sha1 | Sha2 | Crc32,
+         CpuNeon | CpuArmCrc32 | CpuArmPmull | CpuArmSha1 | CpuArmSha2},
+        {"a kernel that leaves NEON off", Vfpv4, Aes | Pmull | Sha1 | Sha2 | Crc32, CpuArmCrc32},
+        {"bits this engine does not use", ~(Neon), ~(Pmull | Sha1 | Sha2 | Crc32), 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(cpuFeatureList(armFeaturesFromHwcaps(c.hwcap, c.hwcap2)), cpuFeatureList(c.features))
+            << c.board;
 }
 
 // The folding multipliers come from x^k mod P; check the derivation against facts about P itself.
