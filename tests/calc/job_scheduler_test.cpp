@@ -45,11 +45,21 @@ std::size_t entriesOf(const char* folder) {
     return count;
 }
 
-// Threads and descriptors of this process. A sanitizer starts a thread of its own with the first
-// thread a program makes, so one is made first. A joined thread can stay listed for a moment while
-// the kernel finishes its exit, so the count is compared once it no longer exceeds the first.
+// A sanitizer starts a thread of its own with the first thread a program makes, so one is made and
+// waited for until it has left the process's list, which a joined thread can stay on for a moment.
+std::size_t settledThreads() {
+    pid_t id = 0;
+    std::thread([&] { id = gettid(); }).join();
+    const std::string entry = "/proc/self/task/" + std::to_string(id);
+    while (access(entry.c_str(), F_OK) == 0)
+        sched_yield();
+    return entriesOf("/proc/self/task");
+}
+
+// Threads and descriptors of this process; after the work the thread count is compared once it no
+// longer exceeds the first.
 struct ProcessCounts {
-    std::size_t threads = (std::thread([] {}).join(), entriesOf("/proc/self/task"));
+    std::size_t threads = settledThreads();
     std::size_t descriptors = entriesOf("/proc/self/fd");
     void expectBack() const {
         for (int i = 0; i < 100000 && entriesOf("/proc/self/task") > threads; ++i)
