@@ -2,7 +2,7 @@
 # Sets up this machine, builds everything and runs every test; ends with CTest's summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh --tests
 
 # Every test once under AddressSanitizer and UndefinedBehaviorSanitizer, the window included (GUI
 # tests on a private Xvfb display). Leaks inside the toolkit's own libraries are suppressed by
@@ -20,6 +20,6 @@ scripts/fuzz.sh 25
 scripts/test-arm32.sh
 
 # The program as it ships, with every test; GUI tests run on a private Xvfb display.
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DHW_BUILD_TESTS=ON
 cmake --build build
 scripts/with-xvfb.sh ctest --test-dir build --output-on-failure -j2
