@@ -12,6 +12,13 @@ cmake --build build-asan
 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
   scripts/with-xvfb.sh ctest --test-dir build-asan --output-on-failure -j2
 
+# The threads of the code without the toolkit under ThreadSanitizer: the engine with its reader
+# thread, the job's scheduler and the settings, with their suites (tests/CMakeLists.txt says which);
+# a data race ends the test that met it with a failure. The toolkit's libraries are not built for it.
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHW_TSAN=ON -DHW_WITH_GUI=OFF
+cmake --build build-tsan
+TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" ctest --test-dir build-tsan --output-on-failure -j2
+
 # The readers of user-supplied files under libFuzzer, each for a bounded time (scripts/fuzz.sh).
 scripts/fuzz.sh 25
 
