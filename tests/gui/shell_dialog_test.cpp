@@ -24,6 +24,15 @@ class DialogTest : public ShellTest {
         answerNextDialog(answer);
         return MessageDialog(preset, text);
     }
+    // What is left of the queue is the two program events (JobFinishedEvent + 7, then + 8).
+    void expectOnlyTheProgramEventsQueued() {
+        ASSERT_EQ(queuedEventCount(), 2);
+        Event first, second;
+        ASSERT_TRUE(waitForEventWhereFor(nullptr, 100, &first));
+        ASSERT_TRUE(waitForEventWhereFor(nullptr, 100, &second));
+        EXPECT_EQ(first.kind, JobFinishedEvent + 7);
+        EXPECT_EQ(second.kind, JobFinishedEvent + 8);
+    }
 };
 
 TEST_F(DialogTest, QuestionPresetsPutNoAt250AndYesAt345OnTheBand) {
@@ -161,12 +170,7 @@ TEST_F(DialogTest, ProgramEventsWaitForTheMainLoopInOrderAndEarlierInputIsDroppe
     postEvent(Event{CloseEvent, MainWindowNumber, -1, 0, {}});
     postEvent(Event{JobFinishedEvent + 8, -1, -1, 0, {}});
     EXPECT_EQ(show(QuestionPreset, "Cancel?", DialogAnswer::Escape), 0);
-    ASSERT_EQ(queuedEventCount(), 2);
-    Event first, second;
-    ASSERT_TRUE(waitForEventWhereFor(nullptr, 100, &first));
-    ASSERT_TRUE(waitForEventWhereFor(nullptr, 100, &second));
-    EXPECT_EQ(first.kind, JobFinishedEvent + 7);
-    EXPECT_EQ(second.kind, JobFinishedEvent + 8);
+    expectOnlyTheProgramEventsQueued();
 }
 
 // The same for the file requesters, open and save, answered or cancelled: main-window input queued
@@ -193,12 +197,7 @@ TEST_F(DialogTest, FileRequestersDropTheMainWindowInputQueuedWhileTheyWereOpen) 
             clearEventQueue();
             answerNextFileRequester(answer, queueInputAndProgramEvents);
             EXPECT_EQ(requester(), answer);
-            ASSERT_EQ(queuedEventCount(), 2);
-            Event first, second;
-            ASSERT_TRUE(waitForEventWhereFor(nullptr, 100, &first));
-            ASSERT_TRUE(waitForEventWhereFor(nullptr, 100, &second));
-            EXPECT_EQ(first.kind, JobFinishedEvent + 7);
-            EXPECT_EQ(second.kind, JobFinishedEvent + 8);
+            expectOnlyTheProgramEventsQueued();
         }
     }
 }
