@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "app/command_line.h"
 #include "app/controls.h"
 #include "app/event_loop.h"
 #include "app/event_queue.h"
@@ -95,7 +96,7 @@ int startShell(int& argc, char**& argv) {
     loadFontsAndImages();
     locateFolders(argc > 0 ? argv[0] : "");
     if (!ProgramFolderForTests.empty()) ProgramFolder = ProgramFolderForTests;
-    if (argc > 1) InitialFile = argv[1];
+    InitialFile = initialFileArgument(argc, argv);
     locateAndLoadSettings();
     discoverLanguages(languagePackPath());
     chooseStartLanguage();
@@ -145,6 +146,14 @@ void tearDownShellForTests() {
 }
 
 int runProgram(int argc, char** argv) {
+    switch (commandLineRequest(argc, argv)) {
+    case CommandLineRequest::Help:
+        return printUsage();
+    case CommandLineRequest::Version:
+        return printVersion();
+    case CommandLineRequest::Run:
+        break;
+    }
     const int status = startShell(argc, argv);
     if (status != 0) return status;
     runEventLoop();

@@ -10,6 +10,7 @@ import time
 import zlib
 
 import pyatspi
+from gi.repository import GLib
 
 LABELS = ["CRC32", "MD5", "SHA1", "SHA2-224", "SHA2-256", "SHA2-384", "SHA2-512",
           "SHA3-224", "SHA3-256", "SHA3-384", "SHA3-512"]
@@ -21,7 +22,10 @@ TIMEOUT = 60.0
 def wait_for(what, probe, timeout=TIMEOUT):
     end = time.monotonic() + timeout
     while time.monotonic() < end:
-        found = probe()
+        try:
+            found = probe()
+        except GLib.GError:  # an accessible that went away while it was looked at: look again
+            found = None
         if found:
             return found
         time.sleep(0.05)

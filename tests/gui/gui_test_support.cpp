@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "dialogs/about_window.h"
 #include "dialogs/message_dialog.h"
@@ -138,6 +139,7 @@ gboolean answerDialogWhenShown(gpointer data) {
 
 struct PendingRequester {
     std::string path;
+    std::function<void()> whenShown;
     bool pathSet = false;
     int folderTicks = 0;
     int selectTicks = 0;
@@ -157,6 +159,10 @@ gboolean answerRequesterWhenShown(gpointer data) {
     auto* pending = static_cast<PendingRequester*>(data);
     GtkWidget* dialog = findFileChooser();
     if (dialog == nullptr) return G_SOURCE_CONTINUE;
+    if (pending->whenShown) {
+        std::exchange(pending->whenShown, nullptr)();
+        return G_SOURCE_CONTINUE;
+    }
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     if (!pending->pathSet) {
         if (pending->path.empty()) {
@@ -297,9 +303,9 @@ int dialogsAnswered() {
     return DialogsAnswered;
 }
 
-void answerNextFileRequester(const std::string& path) {
+void answerNextFileRequester(const std::string& path, std::function<void()> whenShown) {
     LastRequesterFolder.clear();
-    g_timeout_add(AnswerPollMs, answerRequesterWhenShown, new PendingRequester{path});
+    g_timeout_add(AnswerPollMs, answerRequesterWhenShown, new PendingRequester{path, std::move(whenShown)});
 }
 
 const std::string& lastRequesterFolder() {

@@ -19,8 +19,9 @@
 // - answerNextDialog(answer) arms a one-shot answer for the next MessageDialog: it waits until the
 //   dialog is shown and laid out, records what it showed (lastDialog()), then answers it through
 //   the real widgets: a button click, a key press sent to the window, or the close box.
-// - answerNextFileRequester(path) answers the next file chooser, open or save, with `path` (empty:
-//   Cancel) and records the folder it opened in (lastRequesterFolder()).
+// - answerNextFileRequester(path, whenShown) answers the next file chooser, open or save, with `path`
+//   (empty: Cancel) and records the folder it opened in (lastRequesterFolder()); whenShown() runs
+//   while the chooser is open, before the answer.
 // - All waiting is event-driven with a deadline; nothing sleeps for a fixed time.
 #pragma once
 
@@ -77,7 +78,8 @@ bool waitForNextFrame(GtkWidget* toplevel, int timeoutMs = DefaultWaitMs);
 // new thread stack can be mapped, then lifts the limit again. False if the limit could not be set.
 bool withNoRoomForNewThreads(const std::function<void()>& action);
 
-void answerNextFileRequester(const std::string& path);
+// `whenShown`, if given, runs once when the requester is shown, before it is answered.
+void answerNextFileRequester(const std::string& path, std::function<void()> whenShown = nullptr);
 [[nodiscard]] const std::string& lastRequesterFolder();
 
 // A language file: display name plus key → text.

@@ -1,9 +1,14 @@
-// MessageDialog and the About window on the real display: geometry, answers, line breaks, texts.
+// MessageDialog, the About window and the file requesters on the real display: geometry, answers,
+// line breaks, texts, input queued while they were open.
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "app/event_loop.h"
+#include "app/requesters.h"
+#include "calc/save_requester.h"
 #include "dialogs/about_window.h"
 #include "dialogs/message_dialog.h"
 #include "gui_test_support.h"
@@ -18,6 +23,15 @@ class DialogTest : public ShellTest {
     int show(DialogPreset& preset, const std::string& text, DialogAnswer answer) {
         answerNextDialog(answer);
         return MessageDialog(preset, text);
+    }
+    // What is left of the queue is the two program events (JobFinishedEvent + 7, then + 8).
+    void expectOnlyTheProgramEventsQueued() {
+        ASSERT_EQ(queuedEventCount(), 2);
+        Event first, second;
+        ASSERT_TRUE(waitForEventWhereFor(nullptr, 100, &first));
+        ASSERT_TRUE(waitForEventWhereFor(nullptr, 100, &second));
+        EXPECT_EQ(first.kind, JobFinishedEvent + 7);
+        EXPECT_EQ(second.kind, JobFinishedEvent + 8);
     }
 };
 
@@ -156,12 +170,36 @@ TEST_F(DialogTest, ProgramEventsWaitForTheMainLoopInOrderAndEarlierInputIsDroppe
     postEvent(Event{CloseEvent, MainWindowNumber, -1, 0, {}});
     postEvent(Event{JobFinishedEvent + 8, -1, -1, 0, {}});
     EXPECT_EQ(show(QuestionPreset, "Cancel?", DialogAnswer::Escape), 0);
-    ASSERT_EQ(queuedEventCount(), 2);
-    Event first, second;
-    ASSERT_TRUE(waitForEventWhereFor(nullptr, 100, &first));
-    ASSERT_TRUE(waitForEventWhereFor(nullptr, 100, &second));
-    EXPECT_EQ(first.kind, JobFinishedEvent + 7);
-    EXPECT_EQ(second.kind, JobFinishedEvent + 8);
+    expectOnlyTheProgramEventsQueued();
+}
+
+// The same for the file requesters, open and save, answered or cancelled: main-window input queued
+// while the requester was open is not acted on after it; program events keep their order.
+TEST_F(DialogTest, FileRequestersDropTheMainWindowInputQueuedWhileTheyWereOpen) {
+    ASSERT_TRUE(start());
+    const std::string file = scratch() + "chosen.txt";
+    writeFileText(file, "chosen\n");
+    const std::vector<std::pair<const char*, std::function<std::string()>>> requesters = {
+        {"open", [] { return openFileRequester("Open", "", "", 0); }},
+        {"save", [&] { return saveFileRequester("Save", file, "", 0); }},
+    };
+    const auto queueInputAndProgramEvents = [&] {
+        postEvent(Event{ControlEvent, MainWindowNumber, ControlId::VerifyButton, 0, {}});
+        postEvent(Event{JobFinishedEvent + 7, -1, -1, 0, {}});
+        postEvent(Event{MenuEvent, MainWindowNumber, MenuQuit, 0, {}});
+        postEvent(Event{DropEvent, MainWindowNumber, ControlId::PathEntry, 0, file});
+        postEvent(Event{CloseEvent, MainWindowNumber, -1, 0, {}});
+        postEvent(Event{JobFinishedEvent + 8, -1, -1, 0, {}});
+    };
+    for (const auto& [name, requester] : requesters) {
+        for (const std::string& answer : {file, std::string()}) {
+            SCOPED_TRACE(std::string(name) + (answer.empty() ? ", cancelled" : ", answered"));
+            clearEventQueue();
+            answerNextFileRequester(answer, queueInputAndProgramEvents);
+            EXPECT_EQ(requester(), answer);
+            expectOnlyTheProgramEventsQueued();
+        }
+    }
 }
 
 class AboutTest : public ShellTest {};

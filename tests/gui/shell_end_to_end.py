@@ -16,6 +16,7 @@ import time
 import zlib
 
 import pyatspi
+from gi.repository import GLib
 
 DEADLINE_S = 20
 
@@ -24,7 +25,10 @@ def wait_for(what, condition):
     """Polls an outside condition until it holds or the deadline passes."""
     end = time.monotonic() + DEADLINE_S
     while time.monotonic() < end:
-        result = condition()
+        try:
+            result = condition()
+        except GLib.GError:  # an accessible that went away while it was looked at: look again
+            result = None
         if result:
             return result
         time.sleep(0.05)

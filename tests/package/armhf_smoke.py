@@ -13,6 +13,7 @@ import time
 import zlib
 
 import pyatspi
+from gi.repository import GLib
 
 # Emulated start-up of GTK is slow, but every wait below ends as soon as its event is seen.
 DEADLINE_S = 240
@@ -24,7 +25,10 @@ SETTINGS_KEYS = ["CRC32", "MD5", "SHA1", "SHA2224", "SHA2256", "SHA2384", "SHA25
 def wait_for(what, probe):
     end = time.monotonic() + DEADLINE_S
     while time.monotonic() < end:
-        found = probe()
+        try:
+            found = probe()
+        except GLib.GError:  # an accessible that went away while it was looked at: look again
+            found = None
         if found:
             return found
         time.sleep(0.1)

@@ -1,0 +1,19 @@
+// The command line: the options answered on the terminal before anything starts, and the file argument.
+#pragma once
+
+#include <string>
+
+enum class CommandLineRequest { Run, Help, Version };
+
+// The first --help or --version before a "--" asks for that answer; anything else runs the program.
+// Looked at before the toolkit starts, so neither answer needs a display or touches the settings.
+[[nodiscard]] CommandLineRequest commandLineRequest(int argc, char** argv);
+
+// Print the answer on standard output; 0 when it was written, else 1 (a full disk or a closed pipe).
+[[nodiscard]] int printUsage();
+[[nodiscard]] int printVersion();
+
+// The initial file: the first argument the toolkit left, after a "--" the toolkit left in front of it.
+// The toolkit drops a "--" only when no argument after it looks like an option (so "-- file" leaves
+// "file", but "-- --help" leaves both words): the word standing first is then the end of the options.
+[[nodiscard]] std::string initialFileArgument(int argc, char** argv);
