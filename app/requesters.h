@@ -5,8 +5,6 @@
 
 typedef struct _GtkFileChooser GtkFileChooser;
 
-typedef struct _GtkFileChooser GtkFileChooser;
-
 // Shows the chooser titled `title`. A `startPath` ending in "/" opens that folder; any other
 // non-empty one preselects that file; empty leaves the folder to the toolkit. `patternText`
 // alternates display names and patterns ("Text|*.txt;*.md|All|*.*"; "*.*" is every file);
@@ -17,7 +15,3 @@ typedef struct _GtkFileChooser GtkFileChooser;
 // Adds the filters of `patternText` to a chooser and preselects filter `filterIndex`; shared with
 // the save requester of the results export.
 void addRequesterFilters(GtkFileChooser* chooser, const std::string& patternText, int filterIndex);
-
-// Adds the filters of a pattern text (as above) to any file chooser, preselecting `filterIndex`;
-// shared by the open and save requesters.
-void addFileFilters(GtkFileChooser* chooser, const std::string& patternText, int filterIndex);
