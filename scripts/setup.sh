@@ -12,6 +12,7 @@ packages=(
   g++-arm-linux-gnueabihf qemu-user-static libarchive-dev:armhf libssl-dev:armhf libgtest-dev:armhf  # 32-bit ARM build, scripts/test-arm32.sh
   libgtk-3-dev:armhf libpng-dev:armhf libx11-dev:armhf   # the whole program for 32-bit ARM
   dpkg-dev fakeroot file lintian desktop-file-utils appstream  # the Debian package and its checks
+  devscripts                                            # hardening-check, in the package's checks
 )
 missing=()
 for p in "${packages[@]}"; do
