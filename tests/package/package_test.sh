@@ -13,9 +13,12 @@ source_dir="$5"
 fail() { echo "package: $*" >&2; exit 1; }
 
 rm -f "$build"/hashwarden_*.deb
-cmake --build "$build" --target package >/dev/null || fail "cpack failed"
+# Under a group-writable umask, as many desktops set it: no folder or file of the package may take it.
+(umask 002 && cmake --build "$build" --target package >/dev/null) || fail "cpack failed"
 arch="$(dpkg --print-architecture)"
 deb="$(ls "$build"/hashwarden_*_"$arch".deb)" || fail "no hashwarden_<version>_$arch.deb in $build"
+writable="$(dpkg-deb -c "$deb" | awk '$1 !~ /^l/ && (substr($1, 6, 1) == "w" || substr($1, 9, 1) == "w")')"
+[ -z "$writable" ] || fail "writable by others than root: $writable"
 
 # Errors fail the test; the warnings that remain are explained in the README.
 lintian --fail-on error "$deb" || fail "lintian reports errors"
