@@ -19,6 +19,8 @@ arch="$(dpkg --print-architecture)"
 deb="$(ls "$build"/hashwarden_*_"$arch".deb)" || fail "no hashwarden_<version>_$arch.deb in $build"
 writable="$(dpkg-deb -c "$deb" | awk '$1 !~ /^l/ && (substr($1, 6, 1) == "w" || substr($1, 9, 1) == "w")')"
 [ -z "$writable" ] || fail "writable by others than root: $writable"
+members="$(ar tv "$deb" | awk '$1 != "rw-r--r--"')"
+[ -z "$members" ] || fail "archive members not 0644: $members"
 
 # Errors fail the test; the warnings that remain are explained in the README.
 lintian --fail-on error "$deb" || fail "lintian reports errors"
