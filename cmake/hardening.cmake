@@ -66,21 +66,22 @@ function(hw_debian_arch out)
   set(${out} ${arch} PARENT_SCOPE)
 endfunction()
 
-# Applies the flags to every target of the build: _FORTIFY_SOURCE only where the build type optimises
-# (glibc's checks need the optimiser), executables linked as PIE, and a build folder outside the
-# sources mapped as well.
+# Applies the flags to every target of the build, executables linked as PIE. A Debug build takes
+# neither _FORTIFY_SOURCE (glibc's checks need the optimiser) nor the path maps (the debugger finds
+# the sources by their full paths); a build folder outside the sources is mapped as well.
 macro(hw_apply_hardening)
   hw_debian_arch(hw_arch)
   hw_hardening_flags(${hw_arch} ${CMAKE_SOURCE_DIR} hw_hardening_compile hw_hardening_link)
   list(JOIN hw_hardening_compile " " hw_shown_compile)
   list(JOIN hw_hardening_link " " hw_shown_link)
   message(STATUS "Hardening for ${hw_arch}: ${hw_shown_compile} ${hw_shown_link}")
-  list(TRANSFORM hw_hardening_compile REPLACE "^(-D_FORTIFY_SOURCE.*)$" "$<$<NOT:$<CONFIG:Debug>>:\\1>")
+  list(TRANSFORM hw_hardening_compile REPLACE "^(-D_FORTIFY_SOURCE.*|-ffile-prefix-map=.*)$"
+       "$<$<NOT:$<CONFIG:Debug>>:\\1>")
   add_compile_options(${hw_hardening_compile})
   add_link_options(${hw_hardening_link})
   cmake_path(IS_PREFIX CMAKE_SOURCE_DIR ${CMAKE_BINARY_DIR} hw_build_inside)
   if(NOT hw_build_inside)
-    add_compile_options("-ffile-prefix-map=${CMAKE_BINARY_DIR}=build")
+    add_compile_options("$<$<NOT:$<CONFIG:Debug>>:-ffile-prefix-map=${CMAKE_BINARY_DIR}=build>")
   endif()
   include(CheckPIESupported)
   check_pie_supported()
