@@ -5,7 +5,8 @@
 # Env: ROUNDS=rounds (default 5), SIZE_MIB=size of the random file (default 1024), PORTABLE=1 (the
 # portable code only).
 # Each figure is the best of ROUNDS: other work on the machine only ever slows a run down, so the
-# fastest run is the one least disturbed. Which build goes first alternates from round to round.
+# fastest run is the one least disturbed. The two builds take turns on each algorithm, so that both
+# meet the same load, and which goes first alternates from round to round.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ $# -ge 2 ] || { echo "usage: $0 BUILD_BEFORE BUILD_AFTER [FILE]" >&2; exit 2; }
@@ -26,7 +27,7 @@ options=(--memory --cpu-time --runs 1)
 algos=(crc32 md5 sha1 sha2-224 sha2-256 sha2-384 sha2-512 sha3-224 sha3-256 sha3-384 sha3-512)
 declare -A best digest path
 max() { awk -v a="${1:-0}" -v b="$2" 'BEGIN {print (b > a) ? b : a}'; }
-measure() { # SIDE BENCH
+measure() { # SIDE BENCH ALGO
   while read -r algo sum rate kernel; do
     best[$1,$algo]=$(max "${best[$1,$algo]:-0}" "$rate")
     if [ -n "${digest[$algo]:-}" ] && [ "${digest[$algo]}" != "$sum" ]; then
@@ -35,21 +36,23 @@ measure() { # SIDE BENCH
     fi
     digest[$algo]=$sum
     path[$1,$algo]=$kernel
-  done < <("$2" "${options[@]}" "$file")
+  done < <("$2" "${options[@]}" "$file" "$3")
 }
 for ((round = 0; round < rounds; round++)); do
-  if ((round % 2 == 0)); then
-    measure before "$before"; measure after "$after"
-  else
-    measure after "$after"; measure before "$before"
-  fi
+  for algo in "${algos[@]}"; do
+    if ((round % 2 == 0)); then
+      measure before "$before" "$algo"; measure after "$after" "$algo"
+    else
+      measure after "$after" "$algo"; measure before "$before" "$algo"
+    fi
+  done
 done
 
 family=$(awk -F': ' '/^cpu family/ {print $2; exit}' /proc/cpuinfo)
 model=$(awk -F': ' '/^model\t/ {print $2; exit}' /proc/cpuinfo)
 name=$(awk -F': ' '/^model name/ {print $2; exit}' /proc/cpuinfo)
 echo "Processor: $name (family $family, model $model); $(nproc) cores; ${size_mib} MiB in memory;"
-echo "10^6 bytes per CPU second, best of $rounds rounds, the builds alternating."
+echo "10^6 bytes per CPU second, best of $rounds rounds, the builds taking turns on each algorithm."
 echo
 echo "| algorithm | path before | before | path after | after | after / before |"
 echo "|---|---|---:|---|---:|---:|"
