@@ -28,6 +28,7 @@ algos=(crc32 md5 sha1 sha2-224 sha2-256 sha2-384 sha2-512 sha3-224 sha3-256 sha3
 declare -A best digest path
 max() { awk -v a="${1:-0}" -v b="$2" 'BEGIN {print (b > a) ? b : a}'; }
 measure() { # SIDE BENCH ALGO
+  local algo sum rate kernel
   while read -r algo sum rate kernel; do
     best[$1,$algo]=$(max "${best[$1,$algo]:-0}" "$rate")
     if [ -n "${digest[$algo]:-}" ] && [ "${digest[$algo]}" != "$sum" ]; then
