@@ -25,6 +25,7 @@ test_packages=(
   libgtk-3-dev:armhf libpng-dev:armhf libx11-dev:armhf   # the whole program for 32-bit ARM
   zlib1g-dev:armhf                                      # zlib's crc32(), the reference of scripts/bench-arm32.sh
   dpkg-dev fakeroot file lintian desktop-file-utils appstream  # the Debian package and its checks
+  devscripts                                            # hardening-check, in the package's checks
 )
 
 packages=("${program_packages[@]}")

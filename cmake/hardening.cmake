@@ -1,0 +1,88 @@
+# The distribution's hardening flags, so that the program users run carries the protections of every
+# program the distribution builds itself.
+#
+# hw_hardening_flags(ARCH SOURCE_DIR COMPILE_OUT LINK_OUT) asks dpkg-buildflags (hardening=+all) for
+# the Debian architecture ARCH and keeps what protects the program or the reproducibility of the build;
+# optimisation and debug information stay with CMake's build types. Where dpkg-buildflags is missing,
+# or HW_HARDENING_BY_HAND is set, the same set is written out by hand. Stack clash protection and, on
+# x86-64, control flow protection are added where the distribution's version leaves them out (Debian
+# 12's dpkg gives neither). File paths under SOURCE_DIR are recorded relative to it, so two checkouts
+# in different folders build the same bytes.
+#
+# Usable in script mode too (cmake -P), where a test compares the two sources of flags.
+
+function(hw_hardening_flags arch source_dir compile_out link_out)
+  find_program(HW_DPKG_BUILDFLAGS dpkg-buildflags)
+  if(HW_DPKG_BUILDFLAGS AND NOT HW_HARDENING_BY_HAND)
+    set(from_dpkg "")
+    foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)
+      # dpkg-buildflags maps the folder it runs in to "." (its fixfilepath feature), as in a package build.
+      execute_process(
+        COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_HOST_ARCH=${arch}
+                ${HW_DPKG_BUILDFLAGS} --get ${kind}
+        WORKING_DIRECTORY ${source_dir}
+        OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE
+        RESULT_VARIABLE status)
+      if(NOT status EQUAL 0)
+        message(FATAL_ERROR "dpkg-buildflags --get ${kind} for ${arch} failed")
+      endif()
+      separate_arguments(flags UNIX_COMMAND "${flags}")
+      list(APPEND from_dpkg_${kind} ${flags})
+    endforeach()
+    set(compile ${from_dpkg_CPPFLAGS} ${from_dpkg_CXXFLAGS})
+    list(FILTER compile EXCLUDE REGEX "^-[Og]")
+    set(link ${from_dpkg_LDFLAGS})
+    list(FILTER link EXCLUDE REGEX "^-[Og]")
+  else()
+    set(compile -Wdate-time -D_FORTIFY_SOURCE=2 "-ffile-prefix-map=${source_dir}=." -fstack-protector-strong
+                -Wformat -Werror=format-security)
+    set(link -Wl,-z,relro -Wl,-z,now)
+  endif()
+  if(NOT "-fstack-clash-protection" IN_LIST compile)
+    list(APPEND compile -fstack-clash-protection)
+  endif()
+  if(arch STREQUAL "amd64" AND NOT compile MATCHES "-fcf-protection")
+    list(APPEND compile -fcf-protection)
+  endif()
+  set(${compile_out} ${compile} PARENT_SCOPE)
+  set(${link_out} ${link} PARENT_SCOPE)
+endfunction()
+
+# The Debian architecture the build is for: the package's own for a cross build, else this machine's.
+function(hw_debian_arch out)
+  if(CMAKE_CROSSCOMPILING AND CPACK_DEBIAN_PACKAGE_ARCHITECTURE)
+    set(arch ${CPACK_DEBIAN_PACKAGE_ARCHITECTURE})
+  else()
+    find_program(HW_DPKG dpkg)
+    if(HW_DPKG)
+      execute_process(COMMAND ${HW_DPKG} --print-architecture OUTPUT_VARIABLE arch
+                      OUTPUT_STRIP_TRAILING_WHITESPACE)
+    elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+      set(arch amd64)
+    else()
+      set(arch ${CMAKE_SYSTEM_PROCESSOR})
+    endif()
+  endif()
+  set(${out} ${arch} PARENT_SCOPE)
+endfunction()
+
+# Applies the flags to every target of the build, executables linked as PIE. A Debug build takes
+# neither _FORTIFY_SOURCE (glibc's checks need the optimiser) nor the path maps (the debugger finds
+# the sources by their full paths); a build folder outside the sources is mapped as well.
+macro(hw_apply_hardening)
+  hw_debian_arch(hw_arch)
+  hw_hardening_flags(${hw_arch} ${CMAKE_SOURCE_DIR} hw_hardening_compile hw_hardening_link)
+  list(JOIN hw_hardening_compile " " hw_shown_compile)
+  list(JOIN hw_hardening_link " " hw_shown_link)
+  message(STATUS "Hardening for ${hw_arch}: ${hw_shown_compile} ${hw_shown_link}")
+  list(TRANSFORM hw_hardening_compile REPLACE "^(-D_FORTIFY_SOURCE.*|-ffile-prefix-map=.*)$"
+       "$<$<NOT:$<CONFIG:Debug>>:\\1>")
+  add_compile_options(${hw_hardening_compile})
+  add_link_options(${hw_hardening_link})
+  cmake_path(IS_PREFIX CMAKE_SOURCE_DIR ${CMAKE_BINARY_DIR} hw_build_inside)
+  if(NOT hw_build_inside)
+    add_compile_options("$<$<NOT:$<CONFIG:Debug>>:-ffile-prefix-map=${CMAKE_BINARY_DIR}=build>")
+  endif()
+  include(CheckPIESupported)
+  check_pie_supported()
+endmacro()
