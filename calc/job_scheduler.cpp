@@ -4,7 +4,6 @@
 #include "calc/job_scheduler.h"
 
 #include <sched.h>
-#include <signal.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -13,8 +12,6 @@
 namespace {
 
 constexpr std::size_t WorkerStackSize = 1 << 20;
-// The reader only calls read(); a small stack keeps it cheap in address space on 32-bit boards.
-constexpr std::size_t ReaderStackSize = 256 * 1024;
 constexpr int64_t FullBlock = static_cast<int64_t>(FingerprintReadSize);
 constexpr int64_t NoBlock = std::numeric_limits<int64_t>::max();
 
@@ -224,19 +221,6 @@ int createThread(pthread_t* thread, const pthread_attr_t* attributes, void* (*ru
                              : pthread_create(thread, attributes, run, argument);
 }
 
-// The reader, with every signal blocked: signals are for the program's own threads.
-void startReader(PassSchedule& schedule) {
-    pthread_attr_t attributes;
-    if (pthread_attr_init(&attributes) != 0) return;
-    pthread_attr_setstacksize(&attributes, ReaderStackSize);
-    sigset_t all, previous;
-    sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, &previous);
-    schedule.readerStarted = createThread(&schedule.reader, &attributes, runReader, &schedule) == 0;
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    pthread_attr_destroy(&attributes);
-}
-
 } // namespace
 
 int passWorkerCount(int passes) {
@@ -275,7 +259,9 @@ int startPasses(PassSchedule& schedule, std::string path, std::vector<PassReques
         if (schedule.ring) pass.context = startFingerprint(pass.plugin, pass.request.bits);
         if (!pass.context) settle(pass, PassState::Done, {});
     }
-    if (anyLive(schedule)) startReader(schedule);
+    if (anyLive(schedule))
+        schedule.readerStarted =
+            filereader::startReaderThread(schedule.reader, runReader, &schedule, ThreadCreator.load());
 
     workers = std::min(workers, static_cast<int>(schedule.passes.size()));
     pthread_attr_t attributes;

@@ -102,5 +102,5 @@ void endPasses(PassSchedule& schedule);
 
 // How the scheduler makes its threads: pthread_create, unless a test puts in place one that fails,
 // to see the work done without them. nullptr puts pthread_create back.
-using PassThreadCreator = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+using PassThreadCreator = filereader::ThreadCreate;
 void setPassThreadCreator(PassThreadCreator create);

@@ -74,6 +74,20 @@ BlockMemory allocateBlocks(std::size_t count, std::size_t blockSize) {
     return BlockMemory{static_cast<uint8_t*>(memory)};
 }
 
+bool startReaderThread(pthread_t& thread, void* (*run)(void*), void* argument, ThreadCreate create) {
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) return false;
+    pthread_attr_setstacksize(&attributes, ReaderStackSize);
+    sigset_t all, previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    const bool started =
+        (create != nullptr ? create : pthread_create)(&thread, &attributes, run, argument) == 0;
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    pthread_attr_destroy(&attributes);
+    return started;
+}
+
 void FreeBlocks::operator()(uint8_t* memory) const {
     std::free(memory);
 }
@@ -85,17 +99,8 @@ BlockReader::BlockReader(int fd, std::size_t blockSize, int64_t length)
     buffers_[0] = memory_.get();
     buffers_[1] = memory_.get() + blockSize;
 
-    pthread_attr_t attributes;
-    if (pthread_attr_init(&attributes) != 0) return;
-    pthread_attr_setstacksize(&attributes, ReaderStackSize);
-    // Signals are for the program's own threads: the reader starts with all of them blocked.
-    sigset_t all, previous;
-    sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, &previous);
-    threaded_ = pthread_create(&thread_, &attributes, run, this) == 0;
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    pthread_attr_destroy(&attributes);
     // Without a thread, next() reads each block itself, as the driver always did.
+    threaded_ = startReaderThread(thread_, run, this);
 }
 
 BlockReader::~BlockReader() {

@@ -37,6 +37,13 @@ struct UniqueFd {
 using ReadFunction = ssize_t (*)(int fd, void* buffer, std::size_t count);
 void setReadFunction(ReadFunction read);
 
+// Starts a reader thread with `create` (pthread_create when none): a small stack, since it only calls
+// read(), and every signal blocked, since signals are for the program's own threads. False when no
+// thread could be made.
+using ThreadCreate = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+[[nodiscard]] bool startReaderThread(pthread_t& thread, void* (*run)(void*), void* argument,
+                                     ThreadCreate create = nullptr);
+
 // `count` zero-filled blocks of `blockSize` bytes in one piece, backed by huge pages where the
 // system allows it; empty when there is no memory.
 struct FreeBlocks {

@@ -8,10 +8,10 @@ import unittest
 
 sys.dont_write_bytecode = True  # no __pycache__ beside the script in the source tree
 HERE = os.path.dirname(os.path.abspath(__file__))
-spec = importlib.util.spec_from_file_location("arm_insn_count",
-                                              os.path.join(HERE, "..", "..", "scripts", "arm-insn-count.py"))
-counter = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(counter)
+found = importlib.util.spec_from_file_location("arm_insn_count",
+                                               os.path.join(HERE, "..", "..", "scripts", "arm-insn-count.py"))
+counter = importlib.util.module_from_spec(found)
+found.loader.exec_module(counter)
 
 
 def block(address, *instructions):
