@@ -71,6 +71,8 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
 endif()
 
 if(HW_ACCELERATED_ARM32)
+  # The SHA-512 rounds are an assembly file (it says why).
+  enable_language(ASM)
   target_sources(hw_fingerprint PRIVATE
     crc32/crc32_armv8.cpp
     crc32/crc32_pmull.cpp
@@ -79,6 +81,7 @@ if(HW_ACCELERATED_ARM32)
     sha2/sha256_armv8.cpp
     sha2/sha256_neon.cpp
     sha2/sha512_neon.cpp
+    sha2/sha512_neon_rounds.S
     sha3/keccak_neon.cpp
   )
   # The CRC32 instructions alone need no NEON; the floating point stays the baseline's.
