@@ -13,15 +13,19 @@
 @ - W+K of group q is made in NEON (q4) at round 4q - 4 and moved to the core registers in two halves,
 @   at rounds 4q - 2 (r8, r9) and 4q (r10, r11); round t reads W+K from r8 + (t % 4).
 @ - Words 16 to 31 (groups 4 to 7) follow W[t] = rotl1(W[t-3] ^ W[t-8] ^ W[t-14] ^ W[t-16]), each group
-@   over six rounds (0 to 23). From word 32 on, the equivalent W[t] = rotl2(W[t-6] ^ W[t-16] ^ W[t-28] ^
+@   over six rounds, as its chain of dependent NEON instructions is long: group 4 in rounds 74 to 79 of
+@   the block before (before the first block, in the prologue), groups 5 to 7 in rounds 0 to 17. From
+@   word 32 on, the equivalent W[t] = rotl2(W[t-6] ^ W[t-16] ^ W[t-28] ^
 @   W[t-32]) needs nothing of its own group; group g is made over the four rounds of group g - 2.
-@ - The next block is loaded and byte-swapped in rounds 70 to 75, and its first W+K made in round 76;
+@ - The next block is loaded and byte-swapped in rounds 70 to 74, and its first W+K made in round 76;
 @   for the last block the same block is read again, so nothing past the input is touched.
-@ - Rounds 0 to 18 rotate b by 30 at their end, as the standard does; from round 19 on, b is left
-@   unrotated and each later use as c, d or e folds the rotation into its operand (ror #2). That saves
-@   an instruction per round where the functions allow it; Ch, whose result goes through d twice, keeps
-@   the rotation. For majority, (c & d) + (b & (c ^ d)) are two adds into e that do not wait on each
-@   other; only b & (c ^ d) waits for the previous round, so each round's chain is the b term, its add
+@ - Rounds 0 to 18 rotate b by 30 at their end, as the standard does, because Ch reads d twice. Later
+@   rounds rotate b only in every fourth round; otherwise each later use of that value as c, d or e
+@   folds the rotation into its operand (ror #2), which saves an instruction but makes the instruction
+@   one that an A57/A72 issues only on its single multi-cycle pipe, the pipe every round's rotl5(a) also
+@   needs. One explicit rotation in four measured best between those two limits.
+@ - Majority is (c & d) + (b & (c ^ d)): two adds into e that do not wait on each other. In every round
+@   only the term with b waits for the previous round; the chain per round is that term, its add into e
 @   and the add of rotl5(a).
 
 	.syntax unified
@@ -37,7 +41,7 @@
 @ 1 if round s rotates its b at the end (see above); s may be negative for the incoming state.
 .macro explicit_rotation name, s
 	.set \name, 0
-	.if (\s) <= 18
+	.if (\s) <= 18 || ((\s) % 4) == 0
 	.set \name, 1
 	.endif
 .endm
@@ -158,8 +162,11 @@
 
 @ The schedule's work for round t, split in two parts.
 .macro schedule_piece t, part
-	.if (\t) < 24
-	rotl1_group (\t)/6+4, (\t)%6, \part
+	.if (\t) >= 74
+	rotl1_group 4, (\t)-74, \part
+	.endif
+	.if (\t) < 18
+	rotl1_group (\t)/6+5, (\t)%6, \part
 	.endif
 	.if (\t) >= 24 && (\t) < 72
 	rotl2_group (\t)/4+2, (\t)%4, \part
@@ -247,7 +254,7 @@
 .endm
 
 @ The next block: the round counter in round 64, loads into groups 0 to 3 once groups 16 to 19 are used
-@ up (rounds 70 and 72), byte swaps in rounds 72 to 75.
+@ up (rounds 70 and 72), byte swaps in rounds 72 to 74.
 .macro next_block t, part
 	.if \part == 1
 	.if (\t) == 64
@@ -262,17 +269,19 @@
 	vrev32.8	q9, q9
 	.elseif (\t) == 74
 	vrev32.8	q10, q10
-	.elseif (\t) == 75
 	vrev32.8	q11, q11
 	.endif
 	.endif
 .endm
 
+	.align	4
+.Lround_constants:
+	.word	0x5a827999, 0x6ed9eba1, 0x8f1bbcdc, 0xca62c1d6
+
 @ void hwSha1BlocksNeon(uint32_t state[5], const uint8_t* data, size_t blocks), blocks > 0.
 	.global	hwSha1BlocksNeon
 	.hidden	hwSha1BlocksNeon
 	.type	hwSha1BlocksNeon, %function
-	.align	5
 hwSha1BlocksNeon:
 	push	{r4-r11, lr}
 	vpush	{d8-d15}
@@ -289,6 +298,10 @@ hwSha1BlocksNeon:
 	vrev32.8	q9, q9
 	vrev32.8	q10, q10
 	vrev32.8	q11, q11
+	.irp k, 0, 1, 2, 3, 4, 5
+	rotl1_group 4, \k, 0
+	rotl1_group 4, \k, 1
+	.endr
 	vadd.i32	q4, q8, q0
 	vmov	r8, r9, d8
 .Lblock:
@@ -308,6 +321,12 @@ hwSha1BlocksNeon:
 	rounds5	parity, 65
 	rounds5	parity, 70
 	rounds5	parity, 75
+	explicit_rotation r77, 77
+	explicit_rotation r78, 78
+	explicit_rotation r79, 79
+	.if r77 || r78 || r79
+	.error "the additions below expect c, d and e rotated"
+	.endif
 	@ c, d and e come out of the rounds unrotated.
 	ldrd	r10, r11, [r0]
 	ldr	r12, [r0, #16]
@@ -322,9 +341,5 @@ hwSha1BlocksNeon:
 	vpop	{d8-d15}
 	pop	{r4-r11, pc}
 	.size	hwSha1BlocksNeon, . - hwSha1BlocksNeon
-
-	.align	2
-.Lround_constants:
-	.word	0x5a827999, 0x6ed9eba1, 0x8f1bbcdc, 0xca62c1d6
 
 	.section .note.GNU-stack, "", %progbits
