@@ -14,16 +14,18 @@
 @   at rounds 4q - 2 (r8, r9) and 4q (r10, r11); round t reads W+K from r8 + (t % 4).
 @ - Words 16 to 31 (groups 4 to 7) follow W[t] = rotl1(W[t-3] ^ W[t-8] ^ W[t-14] ^ W[t-16]), each group
 @   over six rounds, as its chain of dependent NEON instructions is long: group 4 in rounds 74 to 79 of
-@   the block before (before the first block, in the prologue), groups 5 to 7 in rounds 0 to 17. From
-@   word 32 on, the equivalent W[t] = rotl2(W[t-6] ^ W[t-16] ^ W[t-28] ^
-@   W[t-32]) needs nothing of its own group; group g is made over the four rounds of group g - 2.
+@   the block before (before the first block, in the prologue), groups 5 to 7 in rounds 0 to 17.
+@ - From word 32 on, the equivalent W[t] = rotl2(W[t-6] ^ W[t-16] ^ W[t-28] ^ W[t-32]) needs nothing
+@   of its own group; group g is made over the four rounds of group g - 2.
 @ - The next block is loaded and byte-swapped in rounds 70 to 74, and its first W+K made in round 76;
 @   for the last block the same block is read again, so nothing past the input is touched.
-@ - Rounds 0 to 18 rotate b by 30 at their end, as the standard does, because Ch reads d twice. Later
-@   rounds rotate b only in every fourth round; otherwise each later use of that value as c, d or e
-@   folds the rotation into its operand (ror #2), which saves an instruction but makes the instruction
-@   one that an A57/A72 issues only on its single multi-cycle pipe, the pipe every round's rotl5(a) also
-@   needs. One explicit rotation in four measured best between those two limits.
+@ - b becomes the next round's c rotated by 30. Where a round rotates b explicitly (one instruction),
+@   the value is true in its later uses as c, d and e; where it does not, each of those uses folds the
+@   rotation into its operand (ror #2). Folding saves the instruction but makes the user one that an
+@   A57/A72 issues only on its single multi-cycle pipe, the pipe every round's rotl5(a) also needs,
+@   and in Ch a folded d lengthens the round's chain. Rounds up to 18 (Ch, which reads d twice) rotate
+@   b in three rounds of four, later rounds in one of four: the mix that measured best between the
+@   number of instructions and that pipe.
 @ - Majority is (c & d) + (b & (c ^ d)): two adds into e that do not wait on each other. In every round
 @   only the term with b waits for the previous round; the chain per round is that term, its add into e
 @   and the add of rotl5(a).
@@ -41,7 +43,7 @@
 @ 1 if round s rotates its b at the end (see above); s may be negative for the incoming state.
 .macro explicit_rotation name, s
 	.set \name, 0
-	.if (\s) <= 18 || ((\s) % 4) == 0
+	.if (\s) < 0 || ((\s) % 4) == 0 || ((\s) <= 18 && ((\s) % 4) != 3)
 	.set \name, 1
 	.endif
 .endm
@@ -91,14 +93,19 @@
 	explicit_rotation e_true, (\t)-3
 	schedule_wk	\t
 	.ifc \f, ch
-	.if c_true == 0 || d_true == 0
-	.error "Ch needs c and d in their true form"
-	.endif
-	eor	r12, \c, \d
+	logic	eor, r12, \c, c_true, \d, d_true
 	add_wk	\e, e_true, \t
 	schedule_piece	\t, 0
+	.if result_rotated
+	and	r12, \b, r12, ror #2
+	.else
 	and	r12, r12, \b
+	.endif
+	.if d_true
 	eor	r12, r12, \d
+	.else
+	eor	r12, r12, \d, ror #2
+	.endif
 	schedule_piece	\t, 1
 	add	\e, \e, r12
 	.endif
