@@ -84,8 +84,9 @@
 	.endif
 .endm
 
-@ One round: the new a is written over e. f is ch, parity or majority.
-@ n0, n1 are where the NEON work of this round goes between the scalar instructions.
+@ One round: the new a is written over e. f is ch, parity or majority. The independent work comes
+@ first, then the one instruction that reads b (the previous round's a), its add into e, and last the
+@ add of rotl5(a); this round's NEON work sits between them, for an in-order core to pair.
 .macro round f, a, b, c, d, e, t
 	explicit_rotation rotate_b, (\t)
 	explicit_rotation c_true, (\t)-1
