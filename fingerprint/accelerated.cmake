@@ -71,13 +71,14 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
 endif()
 
 if(HW_ACCELERATED_ARM32)
-  # The SHA-512 rounds are an assembly file (it says why).
+  # Kernels whose instruction order is the point of them are assembly files (each says why).
   enable_language(ASM)
   target_sources(hw_fingerprint PRIVATE
     crc32/crc32_armv8.cpp
     crc32/crc32_pmull.cpp
     sha1/sha1_armv8.cpp
     sha1/sha1_neon.cpp
+    sha1/sha1_neon.S
     sha2/sha256_armv8.cpp
     sha2/sha256_neon.cpp
     sha2/sha512_neon.cpp

@@ -1,5 +1,6 @@
 // Every block-function path this CPU runs against OpenSSL and a bitwise CRC-32; files past 4 GiB.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -233,6 +234,45 @@ TEST_P(AcceleratedPath, RandomPiecesOfALargeInputMatchOracle) {
                       testkit::oracleDigest(*slot, bytes.data() + offset, Length))
                 << slot->name << " offset " << offset;
         }
+    }
+}
+
+// Pages of which the last is unreadable, so a read past the bytes placed before it faults.
+class GuardedBytes {
+  public:
+    explicit GuardedBytes(const std::vector<uint8_t>& bytes) {
+        const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        size_ = (bytes.size() + page - 1) / page * page + page;
+        void* map = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        base_ = map == MAP_FAILED ? nullptr : static_cast<uint8_t*>(map);
+        if (base_ == nullptr || mprotect(base_ + size_ - page, page, PROT_NONE) != 0) return;
+        data_ = base_ + size_ - page - bytes.size();
+        std::memcpy(data_, bytes.data(), bytes.size());
+    }
+    ~GuardedBytes() {
+        if (base_ != nullptr) munmap(base_, size_);
+    }
+    GuardedBytes(const GuardedBytes&) = delete;
+    GuardedBytes& operator=(const GuardedBytes&) = delete;
+    const uint8_t* data() const { return data_; }
+
+  private:
+    uint8_t* base_ = nullptr;
+    uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// Kernels that load the next block while they finish the current one must not load it after the
+// last: inputs that end where an unreadable page begins, as whole blocks and with a tail.
+TEST_P(AcceleratedPath, ReadsNothingPastTheInput) {
+    for (std::size_t length : {64, 128, 192, 4096, 4096 + 37}) {
+        const std::vector<uint8_t> bytes = testkit::randomBytes(length, 11);
+        const GuardedBytes guarded(bytes);
+        ASSERT_NE(guarded.data(), nullptr) << "no guarded pages";
+        for (const Slot* slot : slots())
+            EXPECT_EQ(testkit::pluginDigest(*slot, guarded.data(), length),
+                      testkit::oracleDigest(*slot, bytes.data(), length))
+                << slot->name << " length " << length;
     }
 }
 
