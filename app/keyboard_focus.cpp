@@ -22,6 +22,17 @@ bool canTakeFocus(GtkWidget* widget) {
            gtk_widget_get_can_focus(widget);
 }
 
+// Verify, then Browse: the controls a keyboard user goes on from once the focused one is gone.
+void focusFallback(GtkWidget* first) {
+    for (GtkWidget* candidate :
+         {first, controlWidget(ControlId::VerifyButton), controlWidget(ControlId::BrowseButton)}) {
+        if (canTakeFocus(candidate)) {
+            gtk_widget_grab_focus(candidate);
+            return;
+        }
+    }
+}
+
 void onExpectedActivate(GtkEntry*, gpointer) {
     GtkWidget* verify = controlWidget(ControlId::VerifyButton);
     if (!canTakeFocus(verify)) return;
@@ -43,13 +54,14 @@ void mainWindowInputResumed() {
     if (MainWindow == nullptr) return;
     GtkWidget* focus = FocusBefore;
     forgetFocus();
-    for (GtkWidget* candidate :
-         {focus, controlWidget(ControlId::VerifyButton), controlWidget(ControlId::BrowseButton)}) {
-        if (canTakeFocus(candidate)) {
-            gtk_widget_grab_focus(candidate);
-            return;
-        }
-    }
+    focusFallback(focus);
+}
+
+void controlBeingDisabled(GtkWidget* widget) {
+    if (MainWindow == nullptr || gtk_window_get_focus(GTK_WINDOW(MainWindow)) != widget) return;
+    // Taken off first, so that the fallback does not pick the control itself.
+    gtk_widget_set_sensitive(widget, FALSE);
+    focusFallback(nullptr);
 }
 
 void pressVerifyOnReturn(GtkWidget* expectedEntry) {

@@ -9,5 +9,9 @@ typedef struct _GtkWidget GtkWidget;
 void mainWindowInputStopping();
 void mainWindowInputResumed();
 
+// Before a control of the main window is disabled: when it has the focus, the focus moves on to Verify
+// or Browse instead of leaving the window with none (Clear all disables itself).
+void controlBeingDisabled(GtkWidget* widget);
+
 // Return in the expected-checksum entry presses Verify while Verify can be pressed.
 void pressVerifyOnReturn(GtkWidget* expectedEntry);

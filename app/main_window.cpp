@@ -728,7 +728,10 @@ void setTextColour(int id, int rgb) {
 
 void enableControl(int id, bool on) {
     ToolkitLock lock;
-    if (GtkWidget* widget = controlWidget(id)) gtk_widget_set_sensitive(widget, on);
+    GtkWidget* widget = controlWidget(id);
+    if (widget == nullptr) return;
+    if (!on) controlBeingDisabled(widget);
+    gtk_widget_set_sensitive(widget, on);
 }
 
 bool controlEnabled(int id) {
