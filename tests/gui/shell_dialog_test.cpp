@@ -211,6 +211,19 @@ TEST_F(DialogTest, TheFocusReturnsToTheControlThatHadIt) {
         MessageDialog(WarningQuestionPreset, "Question");
         EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(MainWindow)), controlWidget(row.focusAfter));
     }
+    // The file requesters too, answered or cancelled.
+    const std::string expected = scratch() + "expected.txt";
+    writeFileText(expected, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\n");
+    for (const int browse : {ControlId::BrowseButton, ControlId::ExpectedBrowseButton}) {
+        for (const std::string& answer : {std::string(), browse == ControlId::BrowseButton ? file : expected}) {
+            SCOPED_TRACE(std::to_string(browse) + (answer.empty() ? " cancelled" : " answered"));
+            gtk_widget_grab_focus(controlWidget(browse));
+            answerNextFileRequester(answer);
+            postEvent(Event{ControlEvent, MainWindowNumber, browse, 0, {}});
+            dispatchQueuedEvents();
+            EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(MainWindow)), controlWidget(browse));
+        }
+    }
     // Clear all confirmed disables its own button and Verify: Browse takes the focus.
     gtk_widget_grab_focus(controlWidget(ControlId::DeleteAllButton));
     answerNextDialog(DialogAnswer::Yes);
