@@ -36,11 +36,18 @@ GdkRectangle workArea(GtkWidget* window) {
     return area;
 }
 
+// The whole control with its margins where the page holds them; else the whole control; else (a result
+// entry wider than an 800-pixel screen) its beginning.
 void bringIntoView(GtkAdjustment* adjustment, int start, int length) {
     const double margin = scaled(FocusMargin);
-    const double lower = std::max(gtk_adjustment_get_lower(adjustment), start - margin);
-    const double upper = std::min(gtk_adjustment_get_upper(adjustment), start + length + margin);
-    gtk_adjustment_clamp_page(adjustment, lower, upper);
+    const double page = gtk_adjustment_get_page_size(adjustment);
+    if (length + 2 * margin <= page) {
+        const double lower = std::max(gtk_adjustment_get_lower(adjustment), start - margin);
+        const double upper = std::min(gtk_adjustment_get_upper(adjustment), start + length + margin);
+        gtk_adjustment_clamp_page(adjustment, lower, upper);
+    } else {
+        gtk_adjustment_clamp_page(adjustment, start, start + length);
+    }
 }
 
 // The toolkit's own focus adjustments would scroll a frame's caption just out of view above its first
@@ -69,9 +76,11 @@ GtkWidget* scrollerFittingWorkArea(GtkWidget* window, GtkWidget* layout, int con
     const int windowHeight = contentHeight + menuHeight;
     // No monitor known (area 0 x 0): nothing to fit into, so nothing changes.
     Scrolls = area.width > 0 && area.height > 0 && (windowWidth > area.width || windowHeight > area.height);
+    // The scroller decides which bars it needs from the layout's request: with none (a layout asks for
+    // nothing of its own) it would lay the layout out under a bar it then shows anyway.
+    gtk_widget_set_size_request(layout, contentWidth, contentHeight);
     if (!Scrolls) {
         gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_NEVER);
-        gtk_widget_set_size_request(layout, contentWidth, contentHeight);
         return scroller;
     }
     // Scroll bars that stay visible: overlay bars appear only under a moving pointer, and on a touch

@@ -2,7 +2,8 @@
 # Small screens, from outside, by keyboard alone: the built program on an X server of its own at
 # 800 x 480 (a 7-inch board display), 1024 x 600, and 1280 x 1024 with text at 1.5, where the window
 # cannot be shown whole, and at 1280 x 1024 with normal text, where it can. On each: the window's size,
-# every Copy button's name as a screen reader finds it, then Tab to Verify (it must come into view),
+# every Copy button's name as a screen reader finds it, then Tab to Verify (it must come into view, whole
+# and clear of the scroll bars),
 # Return, the end message read and closed with Return, the focus back on Verify, and Tab on to the
 # result, which must come into view holding the right digest.
 # Usage: shell_small_screen_test.py PROGRAM   (needs a D-Bus session: scripts/with-xvfb.sh)
@@ -53,9 +54,19 @@ def focused(root):
     return None
 
 
-def on_screen(node, width, height):
-    x, y, w, h = extents(node)
-    return x >= 0 and y >= 0 and x + w <= width and y + h <= height
+def overlaps(a, b):
+    return a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3] and b[1] < a[1] + a[3]
+
+
+def in_view(node, main, width, height):
+    """Whole on the screen, and under none of the window's scroll bars."""
+    box = extents(node)
+    x, y, w, h = box
+    if x < 0 or y < 0 or x + w > width or y + h > height:
+        return False
+    bars = [extents(n) for n in descendants(main) if n.getRoleName() == "scroll bar"
+            and n.getState().contains(pyatspi.STATE_SHOWING)]
+    return not any(bar[2] > 1 and bar[3] > 1 and overlaps(box, bar) for bar in bars)
 
 
 def toplevel_with_role(app, role):
@@ -118,10 +129,16 @@ def run_case(program, root, size, scale, takes_screen):
 
         # Keyboard alone: Tab to Verify, which comes into view, and press it.
         tab_until(display_env, main, lambda n: n.getRoleName() == "push button" and n.name == "Verify", "Verify")
-        if not on_screen(verify, width, height):
+        if not in_view(verify, main, width, height):
             failures.append("Verify focused but out of view at %r" % (extents(verify),))
         subprocess.run(["xdotool", "key", "Return"], env=display_env, check=True)
-        message = wait_for("the end message", lambda: toplevel_with_role(app, "alert"))
+        try:
+            message = wait_for("the end message", lambda: toplevel_with_role(app, "alert"))
+        except AssertionError:
+            now = focused(main)
+            raise AssertionError("no end message; windows %r, focus on %r" % (
+                [(w.getRoleName(), w.name, w.getState().contains(pyatspi.STATE_SHOWING)) for w in app if w is not None],
+                (now.getRoleName(), now.name) if now is not None else None))
         text = " ".join(n.name for n in descendants(message) if n.getRoleName() == "label")
         if not text.startswith("The calculation has finished."):
             failures.append("end message %r" % text)
@@ -134,7 +151,7 @@ def run_case(program, root, size, scale, takes_screen):
         # Tab on to the SHA2-256 result: it comes into view and holds the digest.
         result = tab_until(display_env, main, lambda n: n.getRoleName() == "text" and n.name == "SHA2 - 256",
                            "the SHA2-256 result")
-        if not on_screen(result, width, height):
+        if not in_view(result, main, width, height):
             failures.append("the result focused but out of view at %r" % (extents(result),))
         with open(data, "rb") as f:
             digest = hashlib.sha256(f.read()).hexdigest()
