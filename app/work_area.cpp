@@ -36,18 +36,19 @@ GdkRectangle workArea(GtkWidget* window) {
     return area;
 }
 
-// The whole control with its margins where the page holds them; else the whole control; else (a result
-// entry wider than an 800-pixel screen) its beginning.
+// The whole control with its margins where the page holds them; else the whole control; else (the path
+// entry on an 800-pixel screen) its beginning, with the margin that shows its frame's edge and caption.
 void bringIntoView(GtkAdjustment* adjustment, int start, int length) {
     const double margin = scaled(FocusMargin);
     const double page = gtk_adjustment_get_page_size(adjustment);
-    if (length + 2 * margin <= page) {
-        const double lower = std::max(gtk_adjustment_get_lower(adjustment), start - margin);
-        const double upper = std::min(gtk_adjustment_get_upper(adjustment), start + length + margin);
-        gtk_adjustment_clamp_page(adjustment, lower, upper);
-    } else {
+    const double first = std::max(gtk_adjustment_get_lower(adjustment), start - margin);
+    if (length + 2 * margin <= page)
+        gtk_adjustment_clamp_page(adjustment, first,
+                                  std::min(gtk_adjustment_get_upper(adjustment), start + length + margin));
+    else if (length <= page)
         gtk_adjustment_clamp_page(adjustment, start, start + length);
-    }
+    else
+        gtk_adjustment_clamp_page(adjustment, first, first + page);
 }
 
 // The toolkit's own focus adjustments would scroll a frame's caption just out of view above its first

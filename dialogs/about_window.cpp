@@ -78,6 +78,9 @@ void openAbout() {
     if (MainWindow != nullptr) gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(MainWindow));
     gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ON_PARENT);
     gtk_window_set_type_hint(GTK_WINDOW(window), GDK_WINDOW_TYPE_HINT_DIALOG);
+    // Modal, so that its keys reach it even while the desktop's keyboard focus stays on the main window
+    // (no window manager, or one that does not focus new windows): Escape and Return must close it.
+    gtk_window_set_modal(GTK_WINDOW(window), TRUE);
     setAccessibleRole(window, AccessibleRole::Dialog);
     // A pack without tAboutTITLE leaves the title empty; the window still says what it is.
     setAccessibleName(window, title.empty() ? std::string("About ") + ProgramName : title);

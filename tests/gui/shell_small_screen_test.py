@@ -5,7 +5,8 @@
 # every Copy button's name as a screen reader finds it, then Tab to Verify (it must come into view, whole
 # and clear of the scroll bars),
 # Return, the end message read and closed with Return, the focus back on Verify, and Tab on to the
-# result, which must come into view holding the right digest.
+# result, which must come into view holding the right digest; the About window opened from the menu's
+# keys and closed with Escape, the focus back on the result.
 # Usage: shell_small_screen_test.py PROGRAM   (needs a D-Bus session: scripts/with-xvfb.sh)
 import hashlib
 import os
@@ -158,6 +159,15 @@ def run_case(program, root, size, scale, takes_screen):
         shown = result.queryText().getText(0, -1)
         if shown != digest:
             failures.append("result %r, expected %r" % (shown, digest))
+
+        # The About window from the menu's keys, closed with Escape: the focus is back on the result.
+        subprocess.run(["xdotool", "key", "alt+h", "a"], env=display_env, check=True)
+        about = wait_for("the About window", lambda: toplevel_with_role(app, "dialog"))
+        if about.name != "About Hashwarden":
+            failures.append("About window named %r" % about.name)
+        subprocess.run(["xdotool", "key", "Escape"], env=display_env, check=True)
+        wait_for("the About window to close", lambda: toplevel_with_role(app, "dialog") is None)
+        wait_for("the focus back on the result", lambda: result.getState().contains(pyatspi.STATE_FOCUSED))
     finally:
         proc.kill()
         proc.wait()
