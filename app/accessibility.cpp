@@ -77,9 +77,11 @@ void nameMainWindowButtons() {
         const int id = ControlId::copyButton(slot);
         setAccessibleName(controlWidget(id), joined(withoutEllipsis(caption(id)), algorithmName(slot)));
     }
-    setAccessibleName(controlWidget(ControlId::CopyAllButton), catalogueTextOr("tMainCOPYALL", "Copy all results"));
-    const std::pair<int, int> browseButtons[] = {{ControlId::BrowseButton, ControlId::FileFrame},
-                                                 {ControlId::ExpectedBrowseButton, ControlId::VerificationFrame}};
+    setAccessibleName(controlWidget(ControlId::CopyAllButton),
+                      catalogueTextOr("tMainCOPYALL", "Copy all results"));
+    const std::pair<int, int> browseButtons[] = {
+        {ControlId::BrowseButton, ControlId::FileFrame},
+        {ControlId::ExpectedBrowseButton, ControlId::VerificationFrame}};
     for (const auto& [button, frame] : browseButtons)
         setAccessibleName(controlWidget(button), joined(withoutEllipsis(caption(button)), caption(frame)));
 }

@@ -18,7 +18,8 @@ std::string ChosenShown; // what PathEntry was given for it
 // A long path shows its end, the file's own name, rather than the folders it begins with.
 void showEndOfPath() {
     ToolkitLock lock;
-    if (GtkWidget* entry = controlWidget(ControlId::PathEntry)) gtk_editable_set_position(GTK_EDITABLE(entry), -1);
+    if (GtkWidget* entry = controlWidget(ControlId::PathEntry))
+        gtk_editable_set_position(GTK_EDITABLE(entry), -1);
 }
 
 } // namespace

@@ -13,7 +13,8 @@ namespace {
 GtkWidget* FocusBefore = nullptr;
 
 void forgetFocus() {
-    if (FocusBefore != nullptr) g_object_remove_weak_pointer(G_OBJECT(FocusBefore), reinterpret_cast<gpointer*>(&FocusBefore));
+    if (FocusBefore != nullptr)
+        g_object_remove_weak_pointer(G_OBJECT(FocusBefore), reinterpret_cast<gpointer*>(&FocusBefore));
     FocusBefore = nullptr;
 }
 
@@ -47,7 +48,8 @@ void mainWindowInputStopping() {
     if (MainWindow == nullptr) return;
     forgetFocus();
     FocusBefore = gtk_window_get_focus(GTK_WINDOW(MainWindow));
-    if (FocusBefore != nullptr) g_object_add_weak_pointer(G_OBJECT(FocusBefore), reinterpret_cast<gpointer*>(&FocusBefore));
+    if (FocusBefore != nullptr)
+        g_object_add_weak_pointer(G_OBJECT(FocusBefore), reinterpret_cast<gpointer*>(&FocusBefore));
 }
 
 void mainWindowInputResumed() {

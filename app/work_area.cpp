@@ -31,7 +31,8 @@ GdkRectangle workArea(GtkWidget* window) {
         }
     }
     if (monitor == nullptr) monitor = gdk_display_get_primary_monitor(display);
-    if (monitor == nullptr && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
+    if (monitor == nullptr && gdk_display_get_n_monitors(display) > 0)
+        monitor = gdk_display_get_monitor(display, 0);
     if (monitor != nullptr) gdk_monitor_get_workarea(monitor, &area);
     return area;
 }
@@ -66,7 +67,8 @@ void onFocusChild(GtkContainer* layout, GtkWidget* child, gpointer) {
 
 GtkWidget* scrollerFittingWorkArea(GtkWidget* window, GtkWidget* layout, int contentWidth, int contentHeight,
                                    int menuHeight) {
-    gtk_layout_set_size(GTK_LAYOUT(layout), static_cast<guint>(contentWidth), static_cast<guint>(contentHeight));
+    gtk_layout_set_size(GTK_LAYOUT(layout), static_cast<guint>(contentWidth),
+                        static_cast<guint>(contentHeight));
     GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
     gtk_container_add(GTK_CONTAINER(scroller), layout);
     // The focused control's place in the layout decides what the scroller shows.

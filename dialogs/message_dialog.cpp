@@ -195,7 +195,6 @@ int MessageDialog(DialogPreset& preset, const std::string& text, DialogKind kind
 
     MessageDialogParts parts;
     parts.window = window;
-    parts.kind = kind;
     // A screen reader reads an alert's text as it appears; a question is a dialog waiting for an answer.
     // Either way it says which kind it is, whatever the title (every preset's is "Message").
     setAccessibleRole(window, kind == DialogKind::Question ? AccessibleRole::Dialog : AccessibleRole::Alert);

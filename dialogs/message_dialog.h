@@ -58,7 +58,6 @@ void fitButtonHeight(GtkWidget* button);
 // The parts of the dialog that is open now (all null while none is), for tests and tools.
 struct MessageDialogParts {
     GtkWidget* window = nullptr;
-    DialogKind kind = DialogKind::Information;
     GtkWidget* icon = nullptr;
     GtkWidget* textArea = nullptr; // the text control's place in the window
     GtkWidget* text = nullptr;     // the label inside it

@@ -124,7 +124,8 @@ gboolean answerDialogWhenShown(gpointer data) {
     AtkObject* window = gtk_widget_get_accessible(parts.window);
     seen.role = atk_role_get_name(atk_object_get_role(window));
     seen.description = atk_object_get_description(window) ?: "";
-    if (parts.icon != nullptr) seen.iconName = atk_object_get_name(gtk_widget_get_accessible(parts.icon)) ?: "";
+    if (parts.icon != nullptr)
+        seen.iconName = atk_object_get_name(gtk_widget_get_accessible(parts.icon)) ?: "";
     LastDialog = seen;
 
     switch (pending->answer) {
@@ -444,7 +445,8 @@ std::string runningArchitecture() {
     const std::string machine = system.machine;
     if (machine == "x86_64") return "x86-64";
     if (machine == "aarch64" || machine == "arm64") return "arm64";
-    if (machine.rfind("arm", 0) == 0) return "arm32"; // armv6l, armv7l, armv8l (a 32-bit program on a 64-bit core)
+    // armv6l, armv7l, and armv8l for a 32-bit program on a 64-bit core.
+    if (machine.rfind("arm", 0) == 0) return "arm32";
     if (machine.size() == 4 && machine[0] == 'i' && machine.substr(2) == "86") return "x86";
     return machine;
 }

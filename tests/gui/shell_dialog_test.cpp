@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/event_loop.h"
-#include "calc/calculation.h"
 #include "app/requesters.h"
+#include "calc/calculation.h"
 #include "calc/save_requester.h"
 #include "dialogs/about_window.h"
 #include "dialogs/message_dialog.h"
@@ -176,8 +176,10 @@ TEST_F(DialogTest, EachDialogTellsItsKindAndNamesItsIcon) {
             else
                 MessageDialog(*row.preset, "x");
             EXPECT_EQ(lastDialog().role, row.role);
-            EXPECT_EQ(lastDialog().description, packHasWords ? std::string("T:") + row.kindKey : row.kindEnglish);
-            EXPECT_EQ(lastDialog().iconName, packHasWords ? std::string("T:") + row.iconKey : row.iconEnglish);
+            EXPECT_EQ(lastDialog().description,
+                      packHasWords ? std::string("T:") + row.kindKey : row.kindEnglish);
+            EXPECT_EQ(lastDialog().iconName,
+                      packHasWords ? std::string("T:") + row.iconKey : row.iconEnglish);
         }
         stop();
     }
@@ -198,7 +200,8 @@ TEST_F(DialogTest, TheFocusReturnsToTheControlThatHadIt) {
         DialogAnswer answer;
         int focusAfter;
     } rows[] = {
-        {"check box, Yes", ControlId::algorithmCheckBox(3), DialogAnswer::Yes, ControlId::algorithmCheckBox(3)},
+        {"check box, Yes", ControlId::algorithmCheckBox(3), DialogAnswer::Yes,
+         ControlId::algorithmCheckBox(3)},
         {"expected entry, Escape", ControlId::ExpectedEntry, DialogAnswer::Escape, ControlId::ExpectedEntry},
         {"Browse, close box", ControlId::BrowseButton, DialogAnswer::CloseBox, ControlId::BrowseButton},
         {"result entry, Return", ControlId::resultEntry(9), DialogAnswer::Return, ControlId::resultEntry(9)},
@@ -215,7 +218,8 @@ TEST_F(DialogTest, TheFocusReturnsToTheControlThatHadIt) {
     const std::string expected = scratch() + "expected.txt";
     writeFileText(expected, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\n");
     for (const int browse : {ControlId::BrowseButton, ControlId::ExpectedBrowseButton}) {
-        for (const std::string& answer : {std::string(), browse == ControlId::BrowseButton ? file : expected}) {
+        for (const std::string& answer :
+             {std::string(), browse == ControlId::BrowseButton ? file : expected}) {
             SCOPED_TRACE(std::to_string(browse) + (answer.empty() ? " cancelled" : " answered"));
             gtk_widget_grab_focus(controlWidget(browse));
             answerNextFileRequester(answer);
@@ -271,8 +275,9 @@ TEST_F(DialogTest, ReturnInTheExpectedChecksumPressesVerify) {
     ASSERT_TRUE(pressReturnInExpectedEntry());
     ASSERT_TRUE(runEventsUntil([&] { return dialogsAnswered() > answered && JobRunning.load() == 0; }));
     EXPECT_EQ(lastDialog().text.rfind("T:tReqFINISHED", 0), 0u) << lastDialog().text;
-    EXPECT_EQ(controlText(ControlId::resultEntry(4)),
-              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"); // SHA-256 of "abc", FIPS 180-4
+    EXPECT_EQ(
+        controlText(ControlId::resultEntry(4)),
+        "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"); // SHA-256 of "abc", FIPS 180-4
     EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(MainWindow)), controlWidget(ControlId::VerifyButton));
 }
 
@@ -354,7 +359,8 @@ TEST_F(AboutTest, ShowsLogoNameVersionTextAndCreditsOverTheDisabledWindow) {
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(aboutWindow())), "T:tAboutTITLE");
     const std::string body = controlText(AboutBodyTextId);
     EXPECT_EQ(body, aboutBodyText());
-    EXPECT_EQ(body.rfind("v1.0.0.0 (" + runningArchitecture() + ")\n\nAbout text with \\n kept\n", 0), 0u) << body;
+    EXPECT_EQ(body.rfind("v1.0.0.0 (" + runningArchitecture() + ")\n\nAbout text with \\n kept\n", 0), 0u)
+        << body;
     EXPECT_NE(body.find("\nBrightmoor\n\nhttps://"), std::string::npos) << body;
     EXPECT_EQ(body.back(), '\n');
     EXPECT_EQ(controlText(AboutTitleTextId), "Hashwarden");
@@ -395,7 +401,8 @@ TEST_F(AboutTest, EscapeAndReturnCloseItAndTheFocusComesBack) {
         SCOPED_TRACE(gdk_keyval_name(key));
         gtk_widget_grab_focus(box);
         postEvent(Event{MenuEvent, MainWindowNumber, MenuAbout, 0, {}});
-        ASSERT_TRUE(runEventsUntil([] { return aboutWindow() != nullptr && gtk_widget_get_mapped(aboutWindow()); }));
+        ASSERT_TRUE(
+            runEventsUntil([] { return aboutWindow() != nullptr && gtk_widget_get_mapped(aboutWindow()); }));
         sendKey(aboutWindow(), key);
         ASSERT_TRUE(runEventsUntil([] { return aboutWindow() == nullptr; }));
         EXPECT_TRUE(mainWindowSensitive());

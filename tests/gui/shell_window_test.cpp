@@ -152,7 +152,8 @@ TEST_F(WindowTest, LargerTextScalesTheWholeLayoutSoNothingIsCut) {
         EXPECT_EQ(gtk_widget_get_allocated_height(client), fits ? at(605) : 1024);
         EXPECT_EQ(gtk_window_get_resizable(GTK_WINDOW(MainWindow)), !fits);
         ASSERT_TRUE(waitForNextFrame(MainWindow));
-        EXPECT_EQ(scrollBarsShown(gtk_widget_get_parent(gtk_widget_get_parent(controlWidget(ControlId::PathEntry)))),
+        EXPECT_EQ(scrollBarsShown(
+                      gtk_widget_get_parent(gtk_widget_get_parent(controlWidget(ControlId::PathEntry)))),
                   !fits);
         // Inside the window's own area; in the main window, inside the layout the window scrolls over.
         const auto inside = [](GtkWidget* widget, GtkWidget* window, const std::string& what) {
@@ -503,9 +504,12 @@ TEST_F(WindowTest, RepeatedCaptionsAreNamedAfterWhatTheyActOn) {
     writeLanguageFile(packFolder(), "th_RD", "Thirdish", older);
     writeSettings("te_ST");
     ASSERT_TRUE(start());
-    auto name = [](int id) { return std::string(atk_object_get_name(gtk_widget_get_accessible(controlWidget(id))) ?: ""); };
-    const char* algorithms[SlotCount] = {"CRC32",    "MD5",      "SHA1",     "SHA2-224", "SHA2-256", "SHA2-384",
-                                         "SHA2-512", "SHA3-224", "SHA3-256", "SHA3-384", "SHA3-512"};
+    auto name = [](int id) {
+        return std::string(atk_object_get_name(gtk_widget_get_accessible(controlWidget(id))) ?: "");
+    };
+    const char* algorithms[SlotCount] = {"CRC32",    "MD5",      "SHA1",     "SHA2-224",
+                                         "SHA2-256", "SHA2-384", "SHA2-512", "SHA3-224",
+                                         "SHA3-256", "SHA3-384", "SHA3-512"};
     const struct {
         const char* language;
         std::string prefix;
@@ -518,14 +522,17 @@ TEST_F(WindowTest, RepeatedCaptionsAreNamedAfterWhatTheyActOn) {
         SCOPED_TRACE(language.language);
         if (std::string(language.language) != "Testish") {
             for (int id = MenuLanguageBase; id < menuItemIdCount(); ++id)
-                if (menuItemText(id) == language.language) gtk_menu_item_activate(GTK_MENU_ITEM(menuItemWidget(id)));
+                if (menuItemText(id) == language.language)
+                    gtk_menu_item_activate(GTK_MENU_ITEM(menuItemWidget(id)));
             dispatchQueuedEvents();
         }
         for (int slot = 0; slot < SlotCount; ++slot)
-            EXPECT_EQ(name(ControlId::copyButton(slot)), language.prefix + "tMainCLIPBOARD " + algorithms[slot]);
+            EXPECT_EQ(name(ControlId::copyButton(slot)),
+                      language.prefix + "tMainCLIPBOARD " + algorithms[slot]);
         EXPECT_EQ(name(ControlId::CopyAllButton), language.copyAll);
         EXPECT_EQ(name(ControlId::BrowseButton), language.browse + " " + language.prefix + "tMainFILE");
-        EXPECT_EQ(name(ControlId::ExpectedBrowseButton), language.browse + " " + language.prefix + "tMainVERIFICATION");
+        EXPECT_EQ(name(ControlId::ExpectedBrowseButton),
+                  language.browse + " " + language.prefix + "tMainVERIFICATION");
     }
     stop();
     // Started in the older pack, Copy all has no name of the language's own: the shipped English one.
