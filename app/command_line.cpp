@@ -1,6 +1,11 @@
 // The command line: --help, --version and "--", and the file argument left after the toolkit's options.
 #include "app/command_line.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -12,8 +17,9 @@ constexpr const char* UsageText =
     "Usage: hashwarden [GTK-OPTION...] [--] [FILE]\n"
     "Computes and verifies the checksums of a file in a window (GTK 3 on X11).\n"
     "\n"
-    "  FILE       an existing file to put into the path field at start (a folder\n"
-    "             is ignored); nothing is computed until Verify is pressed\n"
+    "  FILE       an existing file to put into the path field at start (a missing\n"
+    "             file or a folder is left out, with one line on standard error);\n"
+    "             nothing is computed until Verify is pressed\n"
     "  --         ends the options: the next argument is FILE, even one that\n"
     "             starts with \"-\"\n"
     "  --help     print this help and exit\n"
@@ -38,10 +44,13 @@ constexpr const char* VersionText = "Hashwarden " HW_VERSION "\n"
                                     "Copyright (c) 2026 Brightmoor\n"
                                     "Released under the MIT licence: /usr/share/doc/hashwarden/copyright\n";
 
-// GNU's rule: whatever the output went to, a write that failed is a failure of the program.
+// GNU's rule: whatever the output went to, a write that failed is a failure of the program, and the
+// terminal says why (a full disk shows only at the flush).
 int printText(const char* text) {
-    const bool written = std::fputs(text, stdout) >= 0;
-    return written && std::fflush(stdout) == 0 ? 0 : 1;
+    if (std::fputs(text, stdout) >= 0 && std::fflush(stdout) == 0) return 0;
+    const int error = errno;
+    std::fprintf(stderr, "hashwarden: write error: %s\n", std::strerror(error));
+    return 1;
 }
 
 } // namespace
@@ -67,4 +76,20 @@ std::string initialFileArgument(int argc, char** argv) {
     int first = 1;
     if (first < argc && std::strcmp(argv[first], EndOfOptions) == 0) ++first;
     return first < argc && argv[first] != nullptr ? argv[first] : "";
+}
+
+std::string initialFileProblem(const std::string& path) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) return std::strerror(errno);
+    if (S_ISDIR(status.st_mode)) return std::strerror(EISDIR);
+    // Non-blocking, so that a named pipe with no writer does not hold the start.
+    const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) return std::strerror(errno);
+    close(descriptor);
+    return {};
+}
+
+void reportInitialFileProblem(const std::string& path) {
+    const std::string problem = initialFileProblem(path);
+    if (!problem.empty()) std::fprintf(stderr, "hashwarden: %s: %s\n", path.c_str(), problem.c_str());
 }

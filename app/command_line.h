@@ -17,3 +17,10 @@ enum class CommandLineRequest { Run, Help, Version };
 // The toolkit drops a "--" only when no argument after it looks like an option (so "-- file" leaves
 // "file", but "-- --help" leaves both words): the word standing first is then the end of the options.
 [[nodiscard]] std::string initialFileArgument(int argc, char** argv);
+
+// Why the initial file cannot be read ("No such file or directory", "Is a directory", "Permission
+// denied"), from the system's own words; empty when it can.
+[[nodiscard]] std::string initialFileProblem(const std::string& path);
+// One line on standard error, "hashwarden: FILE: reason", when the initial file cannot be read. The
+// window opens all the same; the line tells a terminal user why its path field stays empty.
+void reportInitialFileProblem(const std::string& path);

@@ -7,12 +7,15 @@
 #include <cctype>
 #include <vector>
 
+#include "app/accessibility.h"
 #include "app/controls.h"
 #include "app/event_queue.h"
 #include "app/events.h"
+#include "app/keyboard_focus.h"
 #include "app/shell.h"
 #include "app/toolkit_lock.h"
 #include "app/widget_style.h"
+#include "app/work_area.h"
 #include "calc/calculation.h"
 #include "settings/language_catalogue.h"
 #include "settings/settings_file.h"
@@ -224,10 +227,6 @@ void setAccessibleRelation(GtkWidget* target, GtkWidget* label) {
     if (targetObject == nullptr || labelObject == nullptr) return;
     atk_object_add_relationship(targetObject, ATK_RELATION_LABELLED_BY, labelObject);
     atk_object_add_relationship(labelObject, ATK_RELATION_LABEL_FOR, targetObject);
-}
-
-void setAccessibleName(GtkWidget* widget, const std::string& name) {
-    if (AtkObject* object = gtk_widget_get_accessible(widget)) atk_object_set_name(object, name.c_str());
 }
 
 // Entries have no label of their own: they take the caption of their frame or the label of
@@ -502,8 +501,9 @@ void buildMenusAndControls() {
         gtk_widget_get_preferred_height(MenuBar, &minimum, &menuHeight);
     }
     Layout = gtk_layout_new(nullptr, nullptr);
-    gtk_widget_set_size_request(Layout, scaled(WindowWidth), scaled(WindowHeight) - menuHeight);
-    gtk_box_pack_start(GTK_BOX(box), Layout, TRUE, TRUE, 0);
+    GtkWidget* scroller = scrollerFittingWorkArea(MainWindow, Layout, scaled(WindowWidth),
+                                                  scaled(WindowHeight) - menuHeight, menuHeight);
+    gtk_box_pack_start(GTK_BOX(box), scroller, TRUE, TRUE, 0);
 
     for (const ControlRow& row : mainControlTable()) {
         GtkWidget* widget = createControl(row);
@@ -519,6 +519,8 @@ void buildMenusAndControls() {
         setAccessibleRelation(Controls[ControlId::resultEntry(slot)].widget,
                               Controls[ControlId::algorithmCheckBox(slot)].widget);
     updateEntryNames();
+    nameMainWindowButtons();
+    pressVerifyOnReturn(Controls[ControlId::ExpectedEntry].widget);
 
     GClosure* help = g_cclosure_new(G_CALLBACK(onHelpKey), nullptr, nullptr);
     gtk_accel_group_connect(AccelGroup, GDK_KEY_F1, static_cast<GdkModifierType>(0), GTK_ACCEL_VISIBLE, help);
@@ -570,7 +572,11 @@ bool menuItemChecked(int itemId) {
 void setMainWindowSensitive(bool on) {
     if (MainWindow == nullptr) return;
     ToolkitLock lock;
-    gtk_widget_set_sensitive(gtk_bin_get_child(GTK_BIN(MainWindow)), on);
+    GtkWidget* client = gtk_bin_get_child(GTK_BIN(MainWindow));
+    const bool was = gtk_widget_get_sensitive(client);
+    if (was && !on) mainWindowInputStopping();
+    gtk_widget_set_sensitive(client, on);
+    if (!was && on) mainWindowInputResumed();
 }
 
 bool mainWindowSensitive() {
@@ -622,6 +628,7 @@ void setControlText(int id, const std::string& text) {
     case ControlKind::Frame:
         gtk_frame_set_label(GTK_FRAME(widget), text.c_str());
         updateEntryNames();
+        nameMainWindowButtons();
         break;
     case ControlKind::ReadOnlyEntry:
     case ControlKind::Entry:
@@ -631,6 +638,7 @@ void setControlText(int id, const std::string& text) {
     case ControlKind::CheckBox:
         gtk_button_set_label(GTK_BUTTON(widget), text.c_str());
         fitCaption(widget);
+        nameMainWindowButtons();
         break;
     case ControlKind::Label:
         gtk_label_set_text(GTK_LABEL(widget), text.c_str());
@@ -720,7 +728,10 @@ void setTextColour(int id, int rgb) {
 
 void enableControl(int id, bool on) {
     ToolkitLock lock;
-    if (GtkWidget* widget = controlWidget(id)) gtk_widget_set_sensitive(widget, on);
+    GtkWidget* widget = controlWidget(id);
+    if (widget == nullptr) return;
+    if (!on) controlBeingDisabled(widget);
+    gtk_widget_set_sensitive(widget, on);
 }
 
 bool controlEnabled(int id) {

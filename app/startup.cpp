@@ -111,7 +111,10 @@ int startShell(int& argc, char**& argv) {
     if (GdkPixbuf* logo = shellImage(LogoImage)) gtk_window_set_icon(GTK_WINDOW(MainWindow), logo);
     for (int slot = 0; slot < SlotCount; ++slot)
         setControlState(ControlId::algorithmCheckBox(slot), TickedFlags[slot] != 0);
-    if (!InitialFile.empty()) (void)takeFileIfUsable(InitialFile);
+    if (!InitialFile.empty()) {
+        reportInitialFileProblem(InitialFile);
+        (void)takeFileIfUsable(InitialFile);
+    }
     ThemeBackgroundColour = themeBackground(MainWindow);
     setPresetColours(ThemeBackgroundColour);
     gtk_widget_show(MainWindow);

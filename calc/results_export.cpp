@@ -83,7 +83,7 @@ void saveResults() {
     const bool saved = writeWholeFile(resultsFileName(chosen), resultsText());
     setMainWindowSensitive(wasSensitive);
     // A save that silently left a short or empty file would pass for a good one: say so.
-    if (!saved) MessageDialog(InfoPreset, saveFailedText());
+    if (!saved) MessageDialog(InfoPreset, saveFailedText(), DialogKind::Error);
 }
 
 std::string saveFailedText() {

@@ -3,6 +3,7 @@
 
 #include <gtk/gtk.h>
 
+#include "app/accessibility.h"
 #include "app/events.h"
 #include "app/main_window.h"
 #include "app/shell.h"
@@ -34,9 +35,17 @@ gboolean onDelete(GtkWidget*, GdkEvent*, gpointer) {
     return TRUE;
 }
 
-// Return and Escape have no effect here, though Return would press the focused OK button.
+// Return answers OK and Escape closes, as in every other window that only tells something.
 gboolean onKey(GtkWidget*, GdkEventKey* key, gpointer) {
-    return key->keyval == GDK_KEY_Return || key->keyval == GDK_KEY_KP_Enter || key->keyval == GDK_KEY_Escape;
+    if (key->keyval == GDK_KEY_Return || key->keyval == GDK_KEY_KP_Enter) {
+        postEvent(Event{ControlEvent, AboutWindowNumber, AboutOkButtonId, 0, {}});
+        return TRUE;
+    }
+    if (key->keyval == GDK_KEY_Escape) {
+        postEvent(Event{CloseEvent, AboutWindowNumber, -1, 0, {}});
+        return TRUE;
+    }
+    return FALSE;
 }
 
 GtkWidget* place(GtkWidget* fixed, GtkWidget* widget, int id, ControlKind kind, int x, int y, int width,
@@ -69,6 +78,12 @@ void openAbout() {
     if (MainWindow != nullptr) gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(MainWindow));
     gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ON_PARENT);
     gtk_window_set_type_hint(GTK_WINDOW(window), GDK_WINDOW_TYPE_HINT_DIALOG);
+    // Modal, so that its keys reach it even while the desktop's keyboard focus stays on the main window
+    // (no window manager, or one that does not focus new windows): Escape and Return must close it.
+    gtk_window_set_modal(GTK_WINDOW(window), TRUE);
+    setAccessibleRole(window, AccessibleRole::Dialog);
+    // A pack without tAboutTITLE leaves the title empty; the window still says what it is.
+    setAccessibleName(window, title.empty() ? std::string("About ") + ProgramName : title);
     g_signal_connect(window, "delete-event", G_CALLBACK(onDelete), nullptr);
     g_signal_connect(window, "key-press-event", G_CALLBACK(onKey), nullptr);
     setMainWindowSensitive(false);
@@ -80,6 +95,7 @@ void openAbout() {
     GtkWidget* logo =
         shellImage(LogoImage) != nullptr ? gtk_image_new_from_pixbuf(shellImage(LogoImage)) : gtk_image_new();
     place(fixed, logo, AboutLogoId, ControlKind::Image, 5, 5, 128, 128);
+    setAccessibleName(logo, imageMeaning(LogoImage));
 
     GtkWidget* name =
         place(fixed, gtk_label_new(ProgramName), AboutTitleTextId, ControlKind::Label, 150, 10, 445, 45);
@@ -110,6 +126,7 @@ void openAbout() {
     g_signal_connect(ok, "clicked", G_CALLBACK(onOk), nullptr);
 
     gtk_widget_show_all(window);
+    gtk_widget_grab_focus(ok);
 }
 
 void closeAbout() {

@@ -3,6 +3,7 @@
 
 #include <gtk/gtk.h>
 
+#include "app/accessibility.h"
 #include "app/event_queue.h"
 #include "app/events.h"
 #include "app/main_window.h"
@@ -123,7 +124,29 @@ MessageDialogParts openMessageDialog() {
     return OpenDialog;
 }
 
+DialogKind presetKind(const DialogPreset& preset) {
+    const bool twoButtons = preset.buttons.find('|') != std::string::npos &&
+                            (preset.secondButtonPlace == 0 || preset.secondButtonPlace == 1);
+    return twoButtons ? DialogKind::Question : DialogKind::Information;
+}
+
+std::string dialogKindWord(DialogKind kind) {
+    switch (kind) {
+    case DialogKind::Question:
+        return catalogueTextOr("tGenQUESTION", "Question");
+    case DialogKind::Error:
+        return catalogueTextOr("tGenERROR", "Error");
+    case DialogKind::Information:
+        break;
+    }
+    return catalogueTextOr("tGenINFORMATION", "Information");
+}
+
 int MessageDialog(DialogPreset& preset, const std::string& text) {
+    return MessageDialog(preset, text, presetKind(preset));
+}
+
+int MessageDialog(DialogPreset& preset, const std::string& text, DialogKind kind) {
     const std::string message = expandLineBreaks(text);
     std::string rightText = preset.buttons;
     std::string secondText;
@@ -136,7 +159,9 @@ int MessageDialog(DialogPreset& preset, const std::string& text) {
         twoButtons = preset.secondButtonPlace == 0 || preset.secondButtonPlace == 1;
     }
 
-    GdkPixbuf* icon = preset.image >= 0 ? shellImage(preset.image) : nullptr;
+    // None of the shipped images is an error sign; the warning sign says more than "i" does.
+    const int image = kind == DialogKind::Error && preset.image == InfoIcon ? WarningIcon : preset.image;
+    GdkPixbuf* icon = image >= 0 ? shellImage(image) : nullptr;
     // Every figure at the layout scale; the icon keeps its pixels in a place of the scaled size.
     const int iconWidth = icon != nullptr ? scaled(gdk_pixbuf_get_width(icon)) : 0;
     const int iconHeight = icon != nullptr ? scaled(gdk_pixbuf_get_height(icon)) : 0;
@@ -170,10 +195,15 @@ int MessageDialog(DialogPreset& preset, const std::string& text) {
 
     MessageDialogParts parts;
     parts.window = window;
+    // A screen reader reads an alert's text as it appears; a question is a dialog waiting for an answer.
+    // Either way it says which kind it is, whatever the title (every preset's is "Message").
+    setAccessibleRole(window, kind == DialogKind::Question ? AccessibleRole::Dialog : AccessibleRole::Alert);
+    setAccessibleDescription(window, dialogKindWord(kind));
     int textX = scaled(5);
     int textWidth = W - scaled(10);
     if (icon != nullptr) {
         parts.icon = gtk_image_new_from_pixbuf(icon);
+        setAccessibleName(parts.icon, imageMeaning(image));
         gtk_widget_set_size_request(parts.icon, iconWidth, iconHeight);
         gtk_fixed_put(GTK_FIXED(fixed), parts.icon, scaled(5), scaled(5));
         textX = iconWidth + scaled(10);

@@ -27,8 +27,18 @@ extern DialogPreset InfoPreset;
 extern DialogPreset WarningQuestionPreset;
 extern DialogPreset QuestionPreset;
 
+// What a dialog tells a screen reader it is: a message (information), a question, or an error.
+enum class DialogKind { Information, Question, Error };
+// A preset with two buttons asks a question; one with one button informs.
+[[nodiscard]] DialogKind presetKind(const DialogPreset& preset);
+// The kind in the language in force ("Information", "Question", "Error").
+[[nodiscard]] std::string dialogKindWord(DialogKind kind);
+
 // 1 for the right-hand button or Return; 0 for the left-hand button, Escape or the close box.
 int MessageDialog(DialogPreset& preset, const std::string& text);
+// The same for a message of another kind than its preset's: an error shown with InfoPreset shows the
+// warning sign instead of the information sign, and says it is an error.
+int MessageDialog(DialogPreset& preset, const std::string& text, DialogKind kind);
 // WarningQuestionPreset with the catalogue text of `key`; true for Yes.
 bool askQuestion(const char* key);
 

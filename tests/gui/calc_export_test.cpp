@@ -185,6 +185,8 @@ TEST_F(CalcExportTest, ASaveThatCannotBeWrittenSaysSo) {
         click(ControlId::SaveButton);
         ASSERT_TRUE(runEventsUntil([&] { return dialogsAnswered() == dialogsBefore + 1; }));
         EXPECT_EQ(lastDialog().text, languageHasText ? "E:tReqSAVEFAILED" : english);
+        EXPECT_EQ(lastDialog().role, "alert"); // a screen reader hears an error, not a note
+        EXPECT_EQ(lastDialog().description, "E:tGenERROR");
         EXPECT_TRUE(controlEnabled(ControlId::SaveButton));
         EXPECT_TRUE(gtk_widget_is_sensitive(gtk_bin_get_child(GTK_BIN(MainWindow))));
     }

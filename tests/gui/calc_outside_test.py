@@ -61,8 +61,10 @@ def frames(app):
 
 
 def open_dialog(app, main):
-    """The message dialog: the frame other than the main window that is showing and has buttons."""
-    for frame in frames(app):
+    """The message dialog: the window other than the main one that is showing and has buttons (an alert
+    for a message, a dialog for a question)."""
+    for frame in [w for w in app if w is not None and w.getRole() in (pyatspi.ROLE_FRAME, pyatspi.ROLE_ALERT,
+                                                                       pyatspi.ROLE_DIALOG)]:
         if frame == main or not frame.getState().contains(pyatspi.STATE_SHOWING):
             continue
         buttons = [n for n in descendants(frame) if n.getRole() == pyatspi.ROLE_PUSH_BUTTON]

@@ -4,6 +4,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -39,11 +40,16 @@ constexpr const char* AllKeys[] = {"tMenuFILE",
                                    "tMainVERIFICATION",
                                    "tMainVERIFY",
                                    "tMainCANCEL",
+                                   "tMainCOPYALL",
                                    "tGenBROWSE",
                                    "tGenMESSAGE",
                                    "tGenOK",
                                    "tGenNO",
                                    "tGenYES",
+                                   "tGenINFORMATION",
+                                   "tGenQUESTION",
+                                   "tGenWARNING",
+                                   "tGenERROR",
                                    "tReqOPENFILE",
                                    "tReqOPENPATTERN",
                                    "tReqSAVEDATA", "tReqSAVEFAILED",
@@ -115,6 +121,11 @@ gboolean answerDialogWhenShown(gpointer data) {
     }
     GtkWidget* mainArea = MainWindow != nullptr ? gtk_bin_get_child(GTK_BIN(MainWindow)) : nullptr;
     seen.mainWindowSensitive = mainArea != nullptr && gtk_widget_is_sensitive(mainArea);
+    AtkObject* window = gtk_widget_get_accessible(parts.window);
+    seen.role = atk_role_get_name(atk_object_get_role(window));
+    seen.description = atk_object_get_description(window) ?: "";
+    if (parts.icon != nullptr)
+        seen.iconName = atk_object_get_name(gtk_widget_get_accessible(parts.icon)) ?: "";
     LastDialog = seen;
 
     switch (pending->answer) {
@@ -426,4 +437,16 @@ void ShellTest::stop() {
     tearDownShellForTests();
     while (g_main_context_iteration(nullptr, FALSE)) {
     }
+}
+
+std::string runningArchitecture() {
+    struct utsname system {};
+    if (uname(&system) != 0) return "unknown";
+    const std::string machine = system.machine;
+    if (machine == "x86_64") return "x86-64";
+    if (machine == "aarch64" || machine == "arm64") return "arm64";
+    // armv6l, armv7l, and armv8l for a 32-bit program on a 64-bit core.
+    if (machine.rfind("arm", 0) == 0) return "arm32";
+    if (machine.size() == 4 && machine[0] == 'i' && machine.substr(2) == "86") return "x86";
+    return machine;
 }

@@ -62,6 +62,10 @@ struct SeenDialog {
     bool hasSeparator = false;
     int separatorX = 0, separatorY = 0, separatorWidth = 0, separatorHeight = 0;
     bool mainWindowSensitive = true; // while the dialog was open
+    // What a screen reader finds: the window's role and description, the icon's name.
+    std::string role; // "alert", "dialog", ...
+    std::string description;
+    std::string iconName;
 };
 void answerNextDialog(DialogAnswer answer);
 [[nodiscard]] const SeenDialog& lastDialog();
@@ -88,6 +92,10 @@ using LanguageTexts = std::map<std::string, std::string>;
 [[nodiscard]] LanguageTexts allKeysWithPrefix(const std::string& prefix);
 void writeLanguageFile(const std::string& packFolder, const std::string& code, const std::string& displayName,
                        const LanguageTexts& texts);
+
+// The processor this test runs on, named as the window title names it ("x86-64", "arm64", "arm32"),
+// from the kernel's machine name: a build that named another processor than the one it runs on fails.
+[[nodiscard]] std::string runningArchitecture();
 
 // Whole-file helpers for test data.
 // The exact bytes of a settings file written by the program.

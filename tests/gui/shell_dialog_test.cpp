@@ -8,6 +8,7 @@
 
 #include "app/event_loop.h"
 #include "app/requesters.h"
+#include "calc/calculation.h"
 #include "calc/save_requester.h"
 #include "dialogs/about_window.h"
 #include "dialogs/message_dialog.h"
@@ -139,6 +140,147 @@ TEST_F(DialogTest, EveryWayOfAnsweringGivesItsResultAndReenablesTheWindow) {
     EXPECT_EQ(show(InfoPreset, "Note", DialogAnswer::Return), 1);
 }
 
+// A screen reader is told what each dialog is: a message is an alert, a question a dialog; the kind is
+// its description and the icon is named after what it shows, in the language in force or, where the
+// pack lacks the words, in the shipped English.
+TEST_F(DialogTest, EachDialogTellsItsKindAndNamesItsIcon) {
+    struct Row {
+        DialogPreset* preset;
+        bool error;
+        const char* role;
+        const char* kindKey;
+        const char* kindEnglish;
+        const char* iconKey;
+        const char* iconEnglish;
+    };
+    const Row rows[] = {
+        {&InfoPreset, false, "alert", "tGenINFORMATION", "Information", "tGenINFORMATION", "Information"},
+        {&InfoPreset, true, "alert", "tGenERROR", "Error", "tGenWARNING", "Warning"},
+        {&WarningQuestionPreset, false, "dialog", "tGenQUESTION", "Question", "tGenWARNING", "Warning"},
+        {&QuestionPreset, false, "dialog", "tGenQUESTION", "Question", "tGenQUESTION", "Question"},
+    };
+    writeTestLanguages();
+    LanguageTexts older = allKeysWithPrefix("3:");
+    for (const char* key : {"tGenINFORMATION", "tGenQUESTION", "tGenWARNING", "tGenERROR"})
+        older.erase(key);
+    writeLanguageFile(packFolder(), "th_RD", "Thirdish", older);
+    for (const bool packHasWords : {true, false}) {
+        SCOPED_TRACE(packHasWords ? "Testish" : "a pack without the words");
+        writeSettings(packHasWords ? "te_ST" : "th_RD");
+        ASSERT_TRUE(start());
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(row.kindEnglish) + " with the " + row.iconEnglish + " icon");
+            answerNextDialog(DialogAnswer::Return);
+            if (row.error)
+                MessageDialog(*row.preset, "x", DialogKind::Error);
+            else
+                MessageDialog(*row.preset, "x");
+            EXPECT_EQ(lastDialog().role, row.role);
+            EXPECT_EQ(lastDialog().description,
+                      packHasWords ? std::string("T:") + row.kindKey : row.kindEnglish);
+            EXPECT_EQ(lastDialog().iconName,
+                      packHasWords ? std::string("T:") + row.iconKey : row.iconEnglish);
+        }
+        stop();
+    }
+}
+
+// When a dialog closes, the control that had the keyboard focus has it again; when that control can no
+// longer take it (Clear all disables itself), Verify or else Browse takes it, so the next Tab goes on
+// from there instead of starting over.
+TEST_F(DialogTest, TheFocusReturnsToTheControlThatHadIt) {
+    writeTestLanguages();
+    writeSettings("te_ST", {4});
+    const std::string file = scratch() + "data.bin";
+    writeFileText(file, "abc");
+    ASSERT_TRUE(start({file}));
+    const struct {
+        const char* what;
+        int focused; // -1: nothing focused
+        DialogAnswer answer;
+        int focusAfter;
+    } rows[] = {
+        {"check box, Yes", ControlId::algorithmCheckBox(3), DialogAnswer::Yes,
+         ControlId::algorithmCheckBox(3)},
+        {"expected entry, Escape", ControlId::ExpectedEntry, DialogAnswer::Escape, ControlId::ExpectedEntry},
+        {"Browse, close box", ControlId::BrowseButton, DialogAnswer::CloseBox, ControlId::BrowseButton},
+        {"result entry, Return", ControlId::resultEntry(9), DialogAnswer::Return, ControlId::resultEntry(9)},
+        {"nothing focused", -1, DialogAnswer::No, ControlId::VerifyButton},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        gtk_window_set_focus(GTK_WINDOW(MainWindow), row.focused >= 0 ? controlWidget(row.focused) : nullptr);
+        answerNextDialog(row.answer);
+        MessageDialog(WarningQuestionPreset, "Question");
+        EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(MainWindow)), controlWidget(row.focusAfter));
+    }
+    // The file requesters too, answered or cancelled.
+    const std::string expected = scratch() + "expected.txt";
+    writeFileText(expected, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\n");
+    for (const int browse : {ControlId::BrowseButton, ControlId::ExpectedBrowseButton}) {
+        for (const std::string& answer :
+             {std::string(), browse == ControlId::BrowseButton ? file : expected}) {
+            SCOPED_TRACE(std::to_string(browse) + (answer.empty() ? " cancelled" : " answered"));
+            gtk_widget_grab_focus(controlWidget(browse));
+            answerNextFileRequester(answer);
+            postEvent(Event{ControlEvent, MainWindowNumber, browse, 0, {}});
+            dispatchQueuedEvents();
+            EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(MainWindow)), controlWidget(browse));
+        }
+    }
+    // Clear all confirmed disables its own button and Verify: Browse takes the focus.
+    gtk_widget_grab_focus(controlWidget(ControlId::DeleteAllButton));
+    answerNextDialog(DialogAnswer::Yes);
+    postEvent(Event{ControlEvent, MainWindowNumber, ControlId::DeleteAllButton, 0, {}});
+    ASSERT_TRUE(runEventsUntil([] { return !controlEnabled(ControlId::VerifyButton); }));
+    EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(MainWindow)), controlWidget(ControlId::BrowseButton));
+}
+
+// Return in the expected-checksum entry presses Verify while Verify can be pressed: the job runs, and
+// after its end message the focus is on Verify. Without a file Verify is off and Return does nothing.
+TEST_F(DialogTest, ReturnInTheExpectedChecksumPressesVerify) {
+    writeTestLanguages();
+    writeSettings("te_ST", {4});
+    const std::string file = scratch() + "data.bin";
+    writeFileText(file, "abc");
+    int releases = 0;
+    const auto pressReturnInExpectedEntry = [&] {
+        gtk_widget_grab_focus(controlWidget(ControlId::ExpectedEntry));
+        const int seen = releases;
+        sendKey(MainWindow, GDK_KEY_Return);
+        return pumpUntil([&] { return releases > seen; }); // the whole key handled
+    };
+    const auto countReleases = [&] {
+        g_signal_connect(MainWindow, "key-release-event",
+                         G_CALLBACK(+[](GtkWidget*, GdkEventKey*, gpointer count) -> gboolean {
+                             ++*static_cast<int*>(count);
+                             return FALSE;
+                         }),
+                         &releases);
+    };
+
+    ASSERT_TRUE(start());
+    countReleases();
+    ASSERT_TRUE(pressReturnInExpectedEntry());
+    Event press;
+    EXPECT_FALSE(waitForEventWhereFor(
+        [](const Event& e) { return e.kind == ControlEvent && e.id == ControlId::VerifyButton; }, 0, &press))
+        << "Verify is off: no press";
+    stop();
+
+    ASSERT_TRUE(start({file}));
+    countReleases();
+    const int answered = dialogsAnswered();
+    answerNextDialog(DialogAnswer::Return); // the end message
+    ASSERT_TRUE(pressReturnInExpectedEntry());
+    ASSERT_TRUE(runEventsUntil([&] { return dialogsAnswered() > answered && JobRunning.load() == 0; }));
+    EXPECT_EQ(lastDialog().text.rfind("T:tReqFINISHED", 0), 0u) << lastDialog().text;
+    EXPECT_EQ(
+        controlText(ControlId::resultEntry(4)),
+        "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"); // SHA-256 of "abc", FIPS 180-4
+    EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(MainWindow)), controlWidget(ControlId::VerifyButton));
+}
+
 TEST_F(DialogTest, BackslashNInEitherCaseBreaksTheLine) {
     EXPECT_EQ(expandLineBreaks("one\\ntwo\\Nthree"), "one\ntwo\nthree");
     EXPECT_EQ(expandLineBreaks("done\\n\\nErrors:  2"), "done\n\nErrors:  2");
@@ -217,7 +359,8 @@ TEST_F(AboutTest, ShowsLogoNameVersionTextAndCreditsOverTheDisabledWindow) {
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(aboutWindow())), "T:tAboutTITLE");
     const std::string body = controlText(AboutBodyTextId);
     EXPECT_EQ(body, aboutBodyText());
-    EXPECT_EQ(body.rfind("v1.0.0.0 (arm32)\n\nAbout text with \\n kept\n", 0), 0u) << body;
+    EXPECT_EQ(body.rfind("v1.0.0.0 (" + runningArchitecture() + ")\n\nAbout text with \\n kept\n", 0), 0u)
+        << body;
     EXPECT_NE(body.find("\nBrightmoor\n\nhttps://"), std::string::npos) << body;
     EXPECT_EQ(body.back(), '\n');
     EXPECT_EQ(controlText(AboutTitleTextId), "Hashwarden");
@@ -240,11 +383,31 @@ TEST_F(AboutTest, ShowsLogoNameVersionTextAndCreditsOverTheDisabledWindow) {
     EXPECT_EQ(gtk_widget_get_allocated_width(client), 600);
     EXPECT_EQ(gtk_widget_get_allocated_height(client), 250);
     EXPECT_FALSE(gtk_widget_is_sensitive(controlWidget(ControlId::BrowseButton)));
-    // Return and Escape do nothing here.
-    sendKey(aboutWindow(), GDK_KEY_Escape);
-    sendKey(aboutWindow(), GDK_KEY_Return);
-    dispatchQueuedEvents();
-    EXPECT_NE(aboutWindow(), nullptr);
+    // A screen reader finds a dialog named after its title, with a named logo.
+    AtkObject* window = gtk_widget_get_accessible(aboutWindow());
+    EXPECT_EQ(atk_object_get_role(window), ATK_ROLE_DIALOG);
+    EXPECT_STREQ(atk_object_get_name(window), "T:tAboutTITLE");
+    EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(controlWidget(AboutLogoId))), "Hashwarden");
+}
+
+// Escape, Return and the keypad's Enter close the About window as OK does, and the main window's
+// focus is back where it was.
+TEST_F(AboutTest, EscapeAndReturnCloseItAndTheFocusComesBack) {
+    writeTestLanguages();
+    writeSettings("te_ST");
+    ASSERT_TRUE(start());
+    GtkWidget* box = controlWidget(ControlId::algorithmCheckBox(7));
+    for (const unsigned int key : {GDK_KEY_Escape, GDK_KEY_Return, GDK_KEY_KP_Enter}) {
+        SCOPED_TRACE(gdk_keyval_name(key));
+        gtk_widget_grab_focus(box);
+        postEvent(Event{MenuEvent, MainWindowNumber, MenuAbout, 0, {}});
+        ASSERT_TRUE(
+            runEventsUntil([] { return aboutWindow() != nullptr && gtk_widget_get_mapped(aboutWindow()); }));
+        sendKey(aboutWindow(), key);
+        ASSERT_TRUE(runEventsUntil([] { return aboutWindow() == nullptr; }));
+        EXPECT_TRUE(mainWindowSensitive());
+        EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(MainWindow)), box);
+    }
 }
 
 // While the About window is open the main window takes no input: its close box, F1, its menu items

@@ -109,15 +109,14 @@ def drag_file_onto(path_entry, path):
             source.wait()
 
 
-def copy_button_beside(app, box):
-    """The Copy button on the same row as a check box."""
+def copy_button_beside(app, box, algorithm):
+    """The Copy button a screen reader names after `algorithm`, when it stands on the check box's row."""
     _, row_y, _, row_h = box.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    for button in pyatspi.findAllDescendants(app, lambda a: a is not None and a.getRoleName() == "push button"
-                                             and a.name == "Copy"):
-        _, y, _, h = button.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-        if abs((y + h // 2) - (row_y + row_h // 2)) <= 3:
-            return button
-    return None
+    button = find(app, "push button", "Copy " + algorithm)
+    if button is None:
+        return None
+    _, y, _, h = button.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return button if abs((y + h // 2) - (row_y + row_h // 2)) <= 3 else None
 
 
 def main():
@@ -160,10 +159,19 @@ def main():
             click(wait_for("the Verify button", lambda: find(app, "push button", "Verify")))
             message = wait_for("the end message", lambda: dialog_named(app, "Message"))
             assert find(message, "label", "The calculation has finished.\n\nFailed calculations:  0") is not None
+            # A screen reader hears a message, of the kind information, with a named icon.
+            assert (message.getRoleName(), message.description) == ("alert", "Information"), \
+                (message.getRoleName(), message.description)
+            assert find(message, "icon", "Information") is not None, "the message's icon has no name"
             xdotool("key", "Return")
             wait_for("the end message to close", lambda: dialog_named(app, "Message") is None)
+            # Every row's Copy button is named after its algorithm, on that algorithm's row.
+            for label, algorithm in (("CRC32", "CRC32"), ("SHA1", "SHA1"), ("SHA2 - 256", "SHA2-256"),
+                                     ("SHA3 - 512", "SHA3-512")):
+                row_box = find(app, "check box", label)
+                assert copy_button_beside(app, row_box, algorithm) is not None, "no Copy " + algorithm + " on its row"
             crc_box = find(app, "check box", "CRC32")
-            copy = wait_for("the CRC32 Copy button", lambda: copy_button_beside(app, crc_box))
+            copy = wait_for("the CRC32 Copy button", lambda: copy_button_beside(app, crc_box, "CRC32"))
             wait_for("the Copy button to be usable", lambda: copy.getState().contains(pyatspi.STATE_SENSITIVE))
             click(copy)
 
@@ -172,6 +180,9 @@ def main():
             xdotool("key", "--clearmodifiers", "ctrl+q")
             question = wait_for("the quit question", lambda: dialog_named(app, "Message"))
             assert find(question, "label", "Do you really want to quit Hashwarden?") is not None
+            assert (question.getRoleName(), question.description) == ("dialog", "Question"), \
+                (question.getRoleName(), question.description)
+            assert find(question, "icon", "Warning") is not None, "the question's icon has no name"
             xdotool("key", "Escape")
             wait_for("the question to close", lambda: dialog_named(app, "Message") is None)
             assert program.poll() is None, "No keeps the program running"

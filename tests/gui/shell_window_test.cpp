@@ -3,6 +3,8 @@
 #include <atk/atk.h>
 
 #include <cmath>
+#include <filesystem>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -74,17 +76,35 @@ std::set<int> alwaysEnabledInFilePhases() {
     return ids;
 }
 
+// Whether the scroller around the main window's layout shows either of its bars (one it does not show
+// is unmapped, or until the first frame mapped with no room: 1 x 1 pixels).
+bool scrollBarsShown(GtkWidget* scroller) {
+    if (!GTK_IS_SCROLLED_WINDOW(scroller)) return false;
+    bool shown = false;
+    for (GtkWidget* bar : {gtk_scrolled_window_get_hscrollbar(GTK_SCROLLED_WINDOW(scroller)),
+                           gtk_scrolled_window_get_vscrollbar(GTK_SCROLLED_WINDOW(scroller))})
+        shown = shown || (gtk_widget_get_mapped(bar) && gtk_widget_get_allocated_width(bar) > 1 &&
+                          gtk_widget_get_allocated_height(bar) > 1);
+    return shown;
+}
+
 class WindowTest : public ShellTest {};
 
 TEST_F(WindowTest, FortyFiveControlsSitAtTheirPlacesInAFixedWindow) {
     writeTestLanguages();
     writeSettings("te_ST");
     ASSERT_TRUE(start());
-    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(MainWindow)), "Hashwarden v1.0.0.0 (arm32) - Brightmoor");
+    EXPECT_EQ(gtk_window_get_title(GTK_WINDOW(MainWindow)),
+              "Hashwarden v1.0.0.0 (" + runningArchitecture() + ") - Brightmoor");
+    // The 1280 x 1024 screen holds the window: it keeps its fixed size and shows no scroll bars.
     EXPECT_FALSE(gtk_window_get_resizable(GTK_WINDOW(MainWindow)));
     GtkWidget* client = gtk_bin_get_child(GTK_BIN(MainWindow));
     EXPECT_EQ(gtk_widget_get_allocated_width(client), 1000);
     EXPECT_EQ(gtk_widget_get_allocated_height(client), 605);
+    GtkWidget* scroller = gtk_widget_get_parent(gtk_widget_get_parent(controlWidget(ControlId::PathEntry)));
+    ASSERT_TRUE(GTK_IS_SCROLLED_WINDOW(scroller));
+    ASSERT_TRUE(waitForNextFrame(MainWindow));
+    EXPECT_FALSE(scrollBarsShown(scroller));
     // Centred on the 1280 x 1024 screen of the test display.
     int x = 0, y = 0;
     gtk_window_get_position(GTK_WINDOW(MainWindow), &x, &y);
@@ -108,7 +128,8 @@ TEST_F(WindowTest, FortyFiveControlsSitAtTheirPlacesInAFixedWindow) {
 
 // With larger text (the desktop's text scaling: GDK_DPI_SCALE or the Xft resolution, both of which
 // set the screen's resolution) the whole fixed layout grows by the same factor, rounded to whole
-// pixels: every check box label stays whole and every control lies inside its window.
+// pixels: every check box label stays whole and every control lies inside its window. At 1.5 the
+// window no longer fits the 1280 x 1024 screen: it takes the screen, and the layout scrolls inside it.
 TEST_F(WindowTest, LargerTextScalesTheWholeLayoutSoNothingIsCut) {
     writeTestLanguages();
     writeSettings("te_ST");
@@ -124,19 +145,38 @@ TEST_F(WindowTest, LargerTextScalesTheWholeLayoutSoNothingIsCut) {
         }
         ASSERT_TRUE(start());
         const auto at = [scale](int pixels) { return static_cast<int>(std::lround(pixels * scale)); };
+        const bool fits = scale < 1.5;
         GtkWidget* client = gtk_bin_get_child(GTK_BIN(MainWindow));
-        EXPECT_EQ(gtk_widget_get_allocated_width(client), at(1000));
-        EXPECT_EQ(gtk_widget_get_allocated_height(client), at(605));
+        ASSERT_TRUE(pumpUntil([&] { return gtk_widget_get_allocated_width(client) > 1; }));
+        EXPECT_EQ(gtk_widget_get_allocated_width(client), fits ? at(1000) : 1280);
+        EXPECT_EQ(gtk_widget_get_allocated_height(client), fits ? at(605) : 1024);
+        EXPECT_EQ(gtk_window_get_resizable(GTK_WINDOW(MainWindow)), !fits);
+        ASSERT_TRUE(waitForNextFrame(MainWindow));
+        EXPECT_EQ(scrollBarsShown(
+                      gtk_widget_get_parent(gtk_widget_get_parent(controlWidget(ControlId::PathEntry)))),
+                  !fits);
+        // Inside the window's own area; in the main window, inside the layout the window scrolls over.
         const auto inside = [](GtkWidget* widget, GtkWidget* window, const std::string& what) {
             GtkWidget* area = gtk_bin_get_child(GTK_BIN(window));
-            int x = 0, y = 0;
-            ASSERT_TRUE(gtk_widget_translate_coordinates(widget, area, 0, 0, &x, &y)) << what;
+            int width = gtk_widget_get_allocated_width(area);
+            int height = gtk_widget_get_allocated_height(area);
+            if (GTK_IS_LAYOUT(gtk_widget_get_parent(widget))) {
+                area = gtk_widget_get_parent(widget);
+                guint layoutWidth = 0, layoutHeight = 0;
+                gtk_layout_get_size(GTK_LAYOUT(area), &layoutWidth, &layoutHeight);
+                width = static_cast<int>(layoutWidth);
+                height = static_cast<int>(layoutHeight);
+            }
+            GtkAllocation place;
+            gtk_widget_get_allocation(widget, &place);
+            int x = place.x, y = place.y;
+            if (!GTK_IS_LAYOUT(area)) {
+                ASSERT_TRUE(gtk_widget_translate_coordinates(widget, area, 0, 0, &x, &y)) << what;
+            }
             EXPECT_GE(x, 0) << what;
             EXPECT_GE(y, 0) << what;
-            EXPECT_LE(x + gtk_widget_get_allocated_width(widget), gtk_widget_get_allocated_width(area))
-                << what;
-            EXPECT_LE(y + gtk_widget_get_allocated_height(widget), gtk_widget_get_allocated_height(area))
-                << what;
+            EXPECT_LE(x + place.width, width) << what;
+            EXPECT_LE(y + place.height, height) << what;
         };
         for (const Place& place : expectedPlaces()) {
             GtkAllocation allocation;
@@ -281,7 +321,7 @@ TEST_F(WindowTest, LanguageSwitchRecaptionsTheListedTextsAndMovesTheCheckMark) {
     EXPECT_EQ(menuItemText(testish), "Testish");
     EXPECT_EQ(WarningQuestionPreset.buttons, "O:tGenNO|O:tGenYES");
     EXPECT_EQ(gtk_window_get_title(GTK_WINDOW(MainWindow)),
-              std::string("Hashwarden v1.0.0.0 (arm32) - Brightmoor"));
+              "Hashwarden v1.0.0.0 (" + runningArchitecture() + ") - Brightmoor");
 
     // Picking the checked language again does nothing at all, not even a reload.
     writeLanguageFile(packFolder(), "ot_HR", "Otherish", allKeysWithPrefix("CHANGED:"));
@@ -454,6 +494,85 @@ TEST_F(WindowTest, OtherThreadsReachTheControlsWhileTheLoopWaits) {
         2000));
 }
 
+// Eleven buttons read "Copy" and two "Browse…": each is named after what it acts on, in the language in
+// force, and the names follow a language switch; a pack without the Copy-all name gets the shipped one.
+TEST_F(WindowTest, RepeatedCaptionsAreNamedAfterWhatTheyActOn) {
+    writeTestLanguages();
+    LanguageTexts older = allKeysWithPrefix("3:");
+    older.erase("tMainCOPYALL");
+    older["tGenBROWSE"] = "Browse...";
+    writeLanguageFile(packFolder(), "th_RD", "Thirdish", older);
+    writeSettings("te_ST");
+    ASSERT_TRUE(start());
+    auto name = [](int id) {
+        return std::string(atk_object_get_name(gtk_widget_get_accessible(controlWidget(id))) ?: "");
+    };
+    const char* algorithms[SlotCount] = {"CRC32",    "MD5",      "SHA1",     "SHA2-224",
+                                         "SHA2-256", "SHA2-384", "SHA2-512", "SHA3-224",
+                                         "SHA3-256", "SHA3-384", "SHA3-512"};
+    const struct {
+        const char* language;
+        std::string prefix;
+        std::string copyAll;
+        std::string browse; // the caption as it reads inside a longer name
+    } languages[] = {{"Testish", "T:", "T:tMainCOPYALL", "T:tGenBROWSE"},
+                     {"Otherish", "O:", "O:tMainCOPYALL", "O:tGenBROWSE"},
+                     {"Thirdish", "3:", "O:tMainCOPYALL", "Browse"}}; // keys a pack lacks keep their texts
+    for (const auto& language : languages) {
+        SCOPED_TRACE(language.language);
+        if (std::string(language.language) != "Testish") {
+            for (int id = MenuLanguageBase; id < menuItemIdCount(); ++id)
+                if (menuItemText(id) == language.language)
+                    gtk_menu_item_activate(GTK_MENU_ITEM(menuItemWidget(id)));
+            dispatchQueuedEvents();
+        }
+        for (int slot = 0; slot < SlotCount; ++slot)
+            EXPECT_EQ(name(ControlId::copyButton(slot)),
+                      language.prefix + "tMainCLIPBOARD " + algorithms[slot]);
+        EXPECT_EQ(name(ControlId::CopyAllButton), language.copyAll);
+        EXPECT_EQ(name(ControlId::BrowseButton), language.browse + " " + language.prefix + "tMainFILE");
+        EXPECT_EQ(name(ControlId::ExpectedBrowseButton),
+                  language.browse + " " + language.prefix + "tMainVERIFICATION");
+    }
+    stop();
+    // Started in the older pack, Copy all has no name of the language's own: the shipped English one.
+    writeSettings("th_RD");
+    ASSERT_TRUE(start());
+    EXPECT_EQ(name(ControlId::CopyAllButton), "Copy all results");
+}
+
+// A long path shows its end, the file's own name, in the path field; its beginning scrolls out of view.
+TEST_F(WindowTest, ALongPathShowsItsFileName) {
+    std::string folder = scratch();
+    for (int level = 0; level < 12; ++level)
+        folder += "a-rather-long-folder-name-" + std::to_string(level) + "/";
+    std::filesystem::create_directories(folder);
+    const std::string file = folder + "the-file-itself.iso";
+    writeFileText(file, "x");
+    const std::vector<std::function<void()>> ways = {
+        [&] { ASSERT_TRUE(start({file})); },
+        [&] {
+            ASSERT_TRUE(start());
+            postEvent(Event{DropEvent, MainWindowNumber, ControlId::PathEntry, 0, file});
+            dispatchQueuedEvents();
+        },
+    };
+    for (std::size_t way = 0; way < ways.size(); ++way) {
+        SCOPED_TRACE(way == 0 ? "command line" : "drop");
+        ways[way]();
+        GtkWidget* entry = controlWidget(ControlId::PathEntry);
+        ASSERT_EQ(controlText(ControlId::PathEntry), file);
+        ASSERT_TRUE(waitForNextFrame(MainWindow));
+        int x = 0, y = 0;
+        gtk_entry_get_layout_offsets(GTK_ENTRY(entry), &x, &y);
+        PangoRectangle text{};
+        pango_layout_get_pixel_extents(gtk_entry_get_layout(GTK_ENTRY(entry)), nullptr, &text);
+        EXPECT_LT(x, 0) << "the path's beginning is out of view";
+        EXPECT_LE(x + text.width, gtk_widget_get_allocated_width(entry)) << "its end is in view";
+        stop();
+    }
+}
+
 TEST_F(WindowTest, EveryControlHasAnAccessibleNameAndTabReachesEveryEnabledOne) {
     writeTestLanguages();
     writeSettings("te_ST");
@@ -464,7 +583,12 @@ TEST_F(WindowTest, EveryControlHasAnAccessibleNameAndTabReachesEveryEnabledOne) 
         const char* text = atk_object_get_name(gtk_widget_get_accessible(controlWidget(id)));
         return std::string(text != nullptr ? text : "");
     };
-    EXPECT_EQ(name(ControlId::BrowseButton), "T:tGenBROWSE");
+    // Buttons whose captions repeat say what they act on.
+    EXPECT_EQ(name(ControlId::BrowseButton), "T:tGenBROWSE T:tMainFILE");
+    EXPECT_EQ(name(ControlId::ExpectedBrowseButton), "T:tGenBROWSE T:tMainVERIFICATION");
+    EXPECT_EQ(name(ControlId::CopyAllButton), "T:tMainCOPYALL");
+    EXPECT_EQ(name(ControlId::copyButton(0)), "T:tMainCLIPBOARD CRC32");
+    EXPECT_EQ(name(ControlId::copyButton(10)), "T:tMainCLIPBOARD SHA3-512");
     EXPECT_EQ(name(ControlId::VerifyButton), "T:tMainVERIFY");
     EXPECT_EQ(name(ControlId::algorithmCheckBox(6)), "SHA2 - 512");
     EXPECT_EQ(name(ControlId::PathEntry), "T:tMainFILE");
