@@ -71,8 +71,11 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
 endif()
 
 if(HW_ACCELERATED_ARM32)
+  enable_language(ASM)
   target_sources(hw_fingerprint PRIVATE
     crc32/crc32_armv8.cpp
+    crc32/crc32_neon.cpp
+    crc32/crc32_neon.S
     crc32/crc32_pmull.cpp
     sha1/sha1_armv8.cpp
     sha1/sha1_neon.cpp
@@ -83,6 +86,9 @@ if(HW_ACCELERATED_ARM32)
   )
   # The CRC32 instructions alone need no NEON; the floating point stays the baseline's.
   set_source_files_properties(crc32/crc32_armv8.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-march=armv8-a+crc;-mfpu=vfpv3-d16")
+  # The NEON CRC loop is assembly (its order is the point); its glue needs only the baseline.
+  set_source_files_properties(crc32/crc32_neon.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot}")
+  set_source_files_properties(crc32/crc32_neon.S PROPERTIES COMPILE_OPTIONS "-mfpu=neon")
   set_source_files_properties(crc32/crc32_pmull.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-march=armv8-a+crc;-mfpu=crypto-neon-fp-armv8")
   # Scheduling before register allocation pulls each round's reads of the state apart from the
   # instruction that overwrites it, which costs a register copy per group of rounds.

@@ -35,6 +35,7 @@ const PathCase PathCases[] = {
     {Family::Crc32, "pclmul", "vpclmul", CpuPclmul | CpuSse41},
     {Family::Crc32, "pmull", "", CpuArmPmull | CpuArmCrc32 | CpuNeon},
     {Family::Crc32, "armv8", "pmull", CpuArmCrc32},
+    {Family::Crc32, "neon", "pmull,crc32", CpuNeon},
     {Family::Crc32, "portable", "all", 0},
     {Family::Md5, "portable", "all", 0},
     {Family::Sha1, "shani", "", CpuShaNi | CpuSse41 | CpuSsse3},
@@ -261,6 +262,26 @@ TEST_P(AcceleratedCrc32Path, ChainsFromAnyValue) {
     EXPECT_EQ(crc32(0x12345678u, nullptr, 0), 0x12345678u);
 }
 
+// Folding kernels move every bit of a lane by its own multiplier: a message with one bit set, at
+// every bit of the first 80 bytes, reaches each lane byte's multipliers alone, where random data
+// would hide which one is wrong. 200 bytes take the folding loops of every kernel at least once.
+TEST_P(AcceleratedCrc32Path, EverySingleBitIsFoldedToItsPlace) {
+    std::vector<uint8_t> bytes(200, 0);
+    const Crc32Fn crc32 = activeKernels().crc32;
+    int failures = 0;
+    for (std::size_t bit = 0; bit < 80 * 8 && failures < 5; ++bit) {
+        bytes[bit / 8] = static_cast<uint8_t>(1u << (bit % 8));
+        const uint32_t expected = crc32Bitwise(0, bytes.data(), bytes.size());
+        const uint32_t actual = crc32(0, bytes.data(), bytes.size());
+        if (actual != expected) {
+            ADD_FAILURE() << "byte " << bit / 8 << " bit " << bit % 8 << ": " << std::hex << actual
+                          << " != " << expected;
+            ++failures;
+        }
+        bytes[bit / 8] = 0;
+    }
+}
+
 std::string pathName(const testing::TestParamInfo<PathCase>& info) {
     static const char* const Families[] = {"Crc32", "Md5", "Sha1", "Sha256", "Sha512", "Keccak"};
     return std::string(Families[static_cast<int>(info.param.family)]) + "_" + info.param.path;
@@ -304,8 +325,8 @@ TEST(CpuFeatureMask, EnvironmentHidesFeaturesAndAllGivesPortable) {
     chooseKernels();
     EXPECT_STREQ(activePath(Family::Sha256), "portable");
     // A CRC path needs PCLMUL whichever width it folds with; on ARM, PMULL folding ends with the CRC32
-    // instructions, so hiding those leaves the table.
-    setenv("HASHWARDEN_CPU_MASK", "pclmul,crc32", 1);
+    // instructions and the 8-bit folding needs NEON, so hiding those leaves the table.
+    setenv("HASHWARDEN_CPU_MASK", "pclmul,crc32,neon", 1);
     chooseKernels();
     EXPECT_STREQ(activePath(Family::Crc32), "portable");
     unsetenv("HASHWARDEN_CPU_MASK");
