@@ -247,6 +247,68 @@ TEST_P(AcceleratedPath, FileFingerprintMatchesOracle) {
             << slot->name;
 }
 
+#if defined(__arm__)
+// Calls fn(a0, a1, a2, a3) with d8-d15 (callee-saved in the ARM procedure call standard) holding
+// known values and returns whether they hold them afterwards. The assembly kernels use those
+// registers and must put them back; the compiler relies on that across every call.
+bool callKeepsD8ToD15(const void* fn, uintptr_t a0, uintptr_t a1, uintptr_t a2, uintptr_t a3) {
+    uint64_t before[8], after[8];
+    for (int i = 0; i < 8; ++i)
+        before[i] = 0x0123456789ABCDEFull * static_cast<uint64_t>(i + 3);
+    register uintptr_t r0 __asm__("r0") = a0;
+    register uintptr_t r1 __asm__("r1") = a1;
+    register uintptr_t r2 __asm__("r2") = a2;
+    register uintptr_t r3 __asm__("r3") = a3;
+    register const uint64_t* r4 __asm__("r4") = before;
+    register uint64_t* r5 __asm__("r5") = after;
+    register const void* r6 __asm__("r6") = fn;
+    __asm__ volatile("vldmia %[in], {d8-d15}\n\t"
+                     "blx %[fn]\n\t"
+                     "vstmia %[out], {d8-d15}"
+                     : "+r"(r0), "+r"(r1), "+r"(r2), "+r"(r3)
+                     : [in] "r"(r4), [out] "r"(r5), [fn] "r"(r6)
+                     : "r12", "lr", "memory", "cc", "d0", "d1", "d2", "d3", "d4", "d5", "d6", "d7", "d8", "d9",
+                       "d10", "d11", "d12", "d13", "d14", "d15");
+    return std::memcmp(before, after, sizeof before) == 0;
+}
+#endif
+
+// A kernel written in assembly can break its callers without a wrong digest: run each once with
+// the callee-saved NEON registers filled and look at them afterwards.
+TEST_P(AcceleratedPath, KeepsTheCalleeSavedNeonRegisters) {
+#if defined(__arm__)
+    const std::vector<uint8_t> bytes = testkit::randomBytes(3 * 136, 12);
+    const auto data = reinterpret_cast<uintptr_t>(bytes.data());
+    uint64_t state[25] = {};
+    const auto at = reinterpret_cast<uintptr_t>(state);
+    const KernelSet& k = activeKernels();
+    bool kept = false;
+    switch (GetParam().family) {
+    case Family::Crc32:
+        kept = callKeepsD8ToD15(reinterpret_cast<const void*>(k.crc32), 0, data, bytes.size(), 0);
+        break;
+    case Family::Md5:
+        kept = callKeepsD8ToD15(reinterpret_cast<const void*>(k.md5), at, data, 3, 0);
+        break;
+    case Family::Sha1:
+        kept = callKeepsD8ToD15(reinterpret_cast<const void*>(k.sha1), at, data, 3, 0);
+        break;
+    case Family::Sha256:
+        kept = callKeepsD8ToD15(reinterpret_cast<const void*>(k.sha256), at, data, 3, 0);
+        break;
+    case Family::Sha512:
+        kept = callKeepsD8ToD15(reinterpret_cast<const void*>(k.sha512), at, data, 3, 0);
+        break;
+    case Family::Keccak:
+        kept = callKeepsD8ToD15(reinterpret_cast<const void*>(k.keccak), at, data, 3, 136);
+        break;
+    }
+    EXPECT_TRUE(kept) << GetParam().path << " changed d8-d15";
+#else
+    GTEST_SKIP() << "the 32-bit ARM calling convention only";
+#endif
+}
+
 using AcceleratedCrc32Path = AcceleratedPath;
 
 // The CRC-32 kernels are chainable from any finished value, not only from the start.
