@@ -3,7 +3,7 @@
 @ A block is one chain of twenty SHA1C/SHA1P/SHA1M, each taking the ABCD of the one before (6 cycles
 @ each on the A57 model). Everything else stays off that chain and is written where an in-order core
 @ wants it: the E of group g + 1 is SHA1H of the ABCD that group g reads, so no copy of ABCD is
-@ needed; W + K of the next group is added one group ahead, and the message schedule (SHA1SU1 finishes
+@ needed; W + K of group g + 2 is added in group g, and the message schedule (SHA1SU1 finishes
 @ the words of group g + 3, SHA1SU0 starts those of group g + 4) fills the gaps. The constants stay in
 @ registers for the whole call, the state E is never overwritten inside a block (two other registers
 @ take turns for the E of each group), and the loop runs two blocks per pass.
