@@ -8,8 +8,9 @@
 @ registers for the whole call, the state E is never overwritten inside a block (two other registers
 @ take turns for the E of each group), and the loop runs two blocks per pass.
 @
-@ On the A57 model SHA1H and the round instruction of the next group become ready in the same cycle
-@ and share one pipe (F0); the older one, SHA1H, goes first, so a group costs 7 cycles rather than 6.
+@ On the A57 model a group's SHA1H and its round instruction both become ready when the group before
+@ finishes, and they share one pipe (F0); the older one, SHA1H, goes first, so a group costs 7 cycles
+@ rather than 6 (143 per block with the state adds).
 @ Issuing the round first would take a copy of ABCD per group, 20 instructions per block more than
 @ OpenSSL's count. The chain per block is 20 round instructions.
 @
