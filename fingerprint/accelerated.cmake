@@ -75,11 +75,13 @@ if(HW_ACCELERATED_ARM32)
   enable_language(ASM)
   target_sources(hw_fingerprint PRIVATE
     crc32/crc32_armv8.cpp
+    crc32/crc32_neon.cpp
+    crc32/crc32_neon.S
     crc32/crc32_pmull.cpp
-    sha1/sha1_armv8.cpp
+    sha1/sha1_armv8.S
     sha1/sha1_neon.cpp
     sha1/sha1_neon.S
-    sha2/sha256_armv8.cpp
+    sha2/sha256_armv8.S
     sha2/sha256_neon.cpp
     sha2/sha512_neon.cpp
     sha2/sha512_neon_rounds.S
@@ -87,11 +89,13 @@ if(HW_ACCELERATED_ARM32)
   )
   # The CRC32 instructions alone need no NEON; the floating point stays the baseline's.
   set_source_files_properties(crc32/crc32_armv8.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-march=armv8-a+crc;-mfpu=vfpv3-d16")
+  # The NEON CRC loop is assembly (its order is the point); its glue needs only the baseline.
+  set_source_files_properties(crc32/crc32_neon.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot}")
+  set_source_files_properties(crc32/crc32_neon.S PROPERTIES COMPILE_OPTIONS "-mfpu=neon")
   set_source_files_properties(crc32/crc32_pmull.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-march=armv8-a+crc;-mfpu=crypto-neon-fp-armv8")
-  # Scheduling before register allocation pulls each round's reads of the state apart from the
-  # instruction that overwrites it, which costs a register copy per group of rounds.
-  set_source_files_properties(sha1/sha1_armv8.cpp sha2/sha256_armv8.cpp PROPERTIES COMPILE_OPTIONS
-    "${hw_hot};-fno-schedule-insns;-march=armv8-a+crc;-mfpu=crypto-neon-fp-armv8")
+  # The SHA instruction kernels are assembly: the order of their chains is the point.
+  set_source_files_properties(sha1/sha1_armv8.S sha2/sha256_armv8.S PROPERTIES COMPILE_OPTIONS
+    "-march=armv8-a;-mfpu=crypto-neon-fp-armv8")
   # ARMv7 NEON. The rounds run in the core registers, all of them in use: scheduling before register
   # allocation stretches the values' lives until some spill, and GCC's vectorising of the few
   # statements around the rounds only adds moves through the stack.

@@ -68,6 +68,10 @@ void chooseAcceleratedKernels([[maybe_unused]] KernelSet& set) {
     } else if (has(usable, CpuArmCrc32)) {
         set.crc32 = crc32Armv8;
         set.crc32Path = "armv8";
+    } else if (has(usable, CpuNeon)) {
+        // ARMv7 boards: folding with 8-bit polynomial multiplies instead of a load per byte.
+        set.crc32 = crc32Neon;
+        set.crc32Path = "neon";
     }
 
     if (has(usable, CpuArmSha1 | CpuNeon)) {

@@ -1,5 +1,5 @@
 // Accelerated CRC-32 kernels: carry-less multiply folding on x86-64, the ARMv8 CRC32 and PMULL
-// instructions on 32-bit ARM.
+// instructions or NEON's 8-bit polynomial multiply on 32-bit ARM.
 #pragma once
 
 #include <cstddef>
@@ -10,3 +10,4 @@ uint32_t crc32Pclmul(uint32_t crc, const uint8_t* data, std::size_t length);
 uint32_t crc32Vpclmul(uint32_t crc, const uint8_t* data, std::size_t length);
 uint32_t crc32Armv8(uint32_t crc, const uint8_t* data, std::size_t length);
 uint32_t crc32Pmull(uint32_t crc, const uint8_t* data, std::size_t length);
+uint32_t crc32Neon(uint32_t crc, const uint8_t* data, std::size_t length);

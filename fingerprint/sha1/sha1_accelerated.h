@@ -5,5 +5,6 @@
 #include <cstdint>
 
 void sha1BlocksShani(uint32_t state[5], const uint8_t* data, std::size_t blocks);
-void sha1BlocksArmv8(uint32_t state[5], const uint8_t* data, std::size_t blocks);
+// In assembly (sha1_armv8.S).
+extern "C" void sha1BlocksArmv8(uint32_t state[5], const uint8_t* data, std::size_t blocks);
 void sha1BlocksNeon(uint32_t state[5], const uint8_t* data, std::size_t blocks);

@@ -8,5 +8,6 @@ void sha256BlocksShani(uint32_t state[8], const uint8_t* data, std::size_t block
 void sha512BlocksAvx2(uint64_t state[8], const uint8_t* data, std::size_t blocks);
 void sha512BlocksAvx512(uint64_t state[8], const uint8_t* data, std::size_t blocks);
 void sha512BlocksNeon(uint64_t state[8], const uint8_t* data, std::size_t blocks);
-void sha256BlocksArmv8(uint32_t state[8], const uint8_t* data, std::size_t blocks);
+// In assembly (sha256_armv8.S).
+extern "C" void sha256BlocksArmv8(uint32_t state[8], const uint8_t* data, std::size_t blocks);
 void sha256BlocksNeon(uint32_t state[8], const uint8_t* data, std::size_t blocks);

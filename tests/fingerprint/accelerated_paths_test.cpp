@@ -36,6 +36,7 @@ const PathCase PathCases[] = {
     {Family::Crc32, "pclmul", "vpclmul", CpuPclmul | CpuSse41},
     {Family::Crc32, "pmull", "", CpuArmPmull | CpuArmCrc32 | CpuNeon},
     {Family::Crc32, "armv8", "pmull", CpuArmCrc32},
+    {Family::Crc32, "neon", "pmull,crc32", CpuNeon},
     {Family::Crc32, "portable", "all", 0},
     {Family::Md5, "portable", "all", 0},
     {Family::Sha1, "shani", "", CpuShaNi | CpuSse41 | CpuSsse3},
@@ -286,6 +287,68 @@ TEST_P(AcceleratedPath, FileFingerprintMatchesOracle) {
             << slot->name;
 }
 
+#if defined(__arm__)
+// Calls fn(a0, a1, a2, a3) with d8-d15 (callee-saved in the ARM procedure call standard) holding
+// known values and returns whether they hold them afterwards. The assembly kernels use those
+// registers and must put them back; the compiler relies on that across every call.
+bool callKeepsD8ToD15(const void* fn, uintptr_t a0, uintptr_t a1, uintptr_t a2, uintptr_t a3) {
+    uint64_t before[8], after[8];
+    for (int i = 0; i < 8; ++i)
+        before[i] = 0x0123456789ABCDEFull * static_cast<uint64_t>(i + 3);
+    register uintptr_t r0 __asm__("r0") = a0;
+    register uintptr_t r1 __asm__("r1") = a1;
+    register uintptr_t r2 __asm__("r2") = a2;
+    register uintptr_t r3 __asm__("r3") = a3;
+    register const uint64_t* r4 __asm__("r4") = before;
+    register uint64_t* r5 __asm__("r5") = after;
+    register const void* r6 __asm__("r6") = fn;
+    __asm__ volatile("vldmia %[in], {d8-d15}\n\t"
+                     "blx %[fn]\n\t"
+                     "vstmia %[out], {d8-d15}"
+                     : "+r"(r0), "+r"(r1), "+r"(r2), "+r"(r3)
+                     : [in] "r"(r4), [out] "r"(r5), [fn] "r"(r6)
+                     : "r12", "lr", "memory", "cc", "d0", "d1", "d2", "d3", "d4", "d5", "d6", "d7", "d8", "d9",
+                       "d10", "d11", "d12", "d13", "d14", "d15");
+    return std::memcmp(before, after, sizeof before) == 0;
+}
+#endif
+
+// A kernel written in assembly can break its callers without a wrong digest: run each once with
+// the callee-saved NEON registers filled and look at them afterwards.
+TEST_P(AcceleratedPath, KeepsTheCalleeSavedNeonRegisters) {
+#if defined(__arm__)
+    const std::vector<uint8_t> bytes = testkit::randomBytes(3 * 136, 12);
+    const auto data = reinterpret_cast<uintptr_t>(bytes.data());
+    uint64_t state[25] = {};
+    const auto at = reinterpret_cast<uintptr_t>(state);
+    const KernelSet& k = activeKernels();
+    bool kept = false;
+    switch (GetParam().family) {
+    case Family::Crc32:
+        kept = callKeepsD8ToD15(reinterpret_cast<const void*>(k.crc32), 0, data, bytes.size(), 0);
+        break;
+    case Family::Md5:
+        kept = callKeepsD8ToD15(reinterpret_cast<const void*>(k.md5), at, data, 3, 0);
+        break;
+    case Family::Sha1:
+        kept = callKeepsD8ToD15(reinterpret_cast<const void*>(k.sha1), at, data, 3, 0);
+        break;
+    case Family::Sha256:
+        kept = callKeepsD8ToD15(reinterpret_cast<const void*>(k.sha256), at, data, 3, 0);
+        break;
+    case Family::Sha512:
+        kept = callKeepsD8ToD15(reinterpret_cast<const void*>(k.sha512), at, data, 3, 0);
+        break;
+    case Family::Keccak:
+        kept = callKeepsD8ToD15(reinterpret_cast<const void*>(k.keccak), at, data, 3, 136);
+        break;
+    }
+    EXPECT_TRUE(kept) << GetParam().path << " changed d8-d15";
+#else
+    GTEST_SKIP() << "the 32-bit ARM calling convention only";
+#endif
+}
+
 using AcceleratedCrc32Path = AcceleratedPath;
 
 // The CRC-32 kernels are chainable from any finished value, not only from the start.
@@ -299,6 +362,26 @@ TEST_P(AcceleratedCrc32Path, ChainsFromAnyValue) {
             << "split at " << split;
     }
     EXPECT_EQ(crc32(0x12345678u, nullptr, 0), 0x12345678u);
+}
+
+// Folding kernels move every bit of a lane by its own multiplier: a message with one bit set, at
+// every bit of the first 80 bytes, reaches each lane byte's multipliers alone, where random data
+// would hide which one is wrong. 200 bytes take the folding loops of every kernel at least once.
+TEST_P(AcceleratedCrc32Path, EverySingleBitIsFoldedToItsPlace) {
+    std::vector<uint8_t> bytes(200, 0);
+    const Crc32Fn crc32 = activeKernels().crc32;
+    int failures = 0;
+    for (std::size_t bit = 0; bit < 80 * 8 && failures < 5; ++bit) {
+        bytes[bit / 8] = static_cast<uint8_t>(1u << (bit % 8));
+        const uint32_t expected = crc32Bitwise(0, bytes.data(), bytes.size());
+        const uint32_t actual = crc32(0, bytes.data(), bytes.size());
+        if (actual != expected) {
+            ADD_FAILURE() << "byte " << bit / 8 << " bit " << bit % 8 << ": " << std::hex << actual
+                          << " != " << expected;
+            ++failures;
+        }
+        bytes[bit / 8] = 0;
+    }
 }
 
 std::string pathName(const testing::TestParamInfo<PathCase>& info) {
@@ -344,8 +427,8 @@ TEST(CpuFeatureMask, EnvironmentHidesFeaturesAndAllGivesPortable) {
     chooseKernels();
     EXPECT_STREQ(activePath(Family::Sha256), "portable");
     // A CRC path needs PCLMUL whichever width it folds with; on ARM, PMULL folding ends with the CRC32
-    // instructions, so hiding those leaves the table.
-    setenv("HASHWARDEN_CPU_MASK", "pclmul,crc32", 1);
+    // instructions and the 8-bit folding needs NEON, so hiding those leaves the table.
+    setenv("HASHWARDEN_CPU_MASK", "pclmul,crc32,neon", 1);
     chooseKernels();
     EXPECT_STREQ(activePath(Family::Crc32), "portable");
     unsetenv("HASHWARDEN_CPU_MASK");
