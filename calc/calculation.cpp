@@ -99,13 +99,14 @@ void postJobFinished() {
     postEvent(finished);
 }
 
-// The end of a job whose thread could not be created: every ticked algorithm counts as failed,
-// and the end event takes the window straight back to the Results phase instead of leaving it in
-// the Running state with no job to end it.
+// A slot's pass, reporting its progress where the bar's timer looks.
 PassRequest requestFor(int slot) {
     return {slot, AlgorithmSlots[slot].plugin, AlgorithmSlots[slot].bits, &SlotProgress[slot]};
 }
 
+// The end of a job whose thread could not be created: every ticked algorithm counts as failed,
+// and the end event takes the window straight back to the Results phase instead of leaving it in
+// the Running state with no job to end it.
 void finishWithoutThread(int ticked) {
     ErrorCount = ticked;
     JobThreadActive = false;
@@ -171,15 +172,16 @@ bool jobThreadActive() { return JobThreadActive; }
 double jobProgress() {
     // The last share of a pass is its end: a pass that has fed the whole file but not finished
     // shows just under a whole unit, so the bar reaches the number of passes only as the last ends.
-    const double whole = static_cast<double>(std::max<int64_t>(JobFileBytes.load(), 0)) + 1.0;
+    const int64_t size = std::max<int64_t>(JobFileBytes.load(), 0);
+    const double whole = static_cast<double>(size) + 1.0;
     double done = 0;
     for (const PassProgress& pass : SlotProgress) {
         if (pass.ended) {
             done += 1.0;
             continue;
         }
-        const int64_t fed = std::min(pass.bytesFed.load(), JobFileBytes.load());
-        done += static_cast<double>(std::max<int64_t>(fed, 0)) / whole;
+        // A file that grew under the job counts no further than its size at the start.
+        done += static_cast<double>(std::min(pass.bytesFed.load(), size)) / whole;
     }
     return done;
 }
