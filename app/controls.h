@@ -43,10 +43,17 @@ constexpr int SlotCount = 11;
 // Setting a text or a state by program raises no control event.
 void setControlText(int id, const std::string& text);
 [[nodiscard]] std::string controlText(int id);
-[[nodiscard]] int controlState(int id); // 1 for a ticked check box; the progress bar's value
+[[nodiscard]] int controlState(int id); // 1 for a ticked check box; the progress bar's value in whole units
 void setControlState(int id, int value);
+// The progress bar's value in its own units (0 to its maximum), fractions included.
+void setProgressValue(int id, double value);
+[[nodiscard]] double progressValue(int id);
 void setProgressMaximum(int id, int maximum);
 void setTextColour(int id, int rgb); // red + 256 * green + 65536 * blue; -1 = default
+// An entry's mark: an image (an ImageNumber of the shell; -1 = none) at its end, with `text` as the
+// mark's tooltip and the entry's accessible description. No image clears both.
+void setEntryMark(int id, int image, const std::string& text);
+[[nodiscard]] int entryMark(int id); // the image shown; -1 for none
 void enableControl(int id, bool on);
 [[nodiscard]] bool controlEnabled(int id);
 void setControlFont(int id, int font); // a font number of the shell (app/shell.h); -1 = default

@@ -222,4 +222,5 @@ void switchLanguageItem(int itemId) {
     setMenuCheck(itemId, true);
     setLanguageTexts();
     fillPresetTexts();
+    refreshVerdictTexts();
 }

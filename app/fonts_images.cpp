@@ -1,4 +1,4 @@
-// The shell's fonts (CSS providers per font) and its nine images, decoded from PNG with libpng.
+// The shell's fonts (CSS providers per font) and its eleven images, decoded from PNG with libpng.
 #include <gtk/gtk.h>
 #include <png.h>
 

@@ -101,7 +101,7 @@ struct MenuItemRecord {
 };
 std::vector<MenuItemRecord> MenuItems;
 struct ProgressRange {
-    int value = 0;
+    double value = 0; // in the bar's units: a running job shows fractions of a pass
     int maximum = 100;
 };
 ProgressRange Progress;
@@ -682,7 +682,7 @@ int controlState(int id) {
     if (widget == nullptr) return 0;
     if (Controls[id].kind == ControlKind::CheckBox)
         return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(widget)) ? 1 : 0;
-    if (Controls[id].kind == ControlKind::ProgressBar) return Progress.value;
+    if (Controls[id].kind == ControlKind::ProgressBar) return static_cast<int>(Progress.value);
     return 0;
 }
 
@@ -697,6 +697,20 @@ void setControlState(int id, int value) {
         Progress.value = value;
         showProgress(widget);
     }
+}
+
+void setProgressValue(int id, double value) {
+    ToolkitLock lock;
+    GtkWidget* widget = controlWidget(id);
+    if (widget == nullptr || Controls[id].kind != ControlKind::ProgressBar) return;
+    Progress.value = value;
+    showProgress(widget);
+}
+
+double progressValue(int id) {
+    ToolkitLock lock;
+    GtkWidget* widget = controlWidget(id);
+    return widget != nullptr && Controls[id].kind == ControlKind::ProgressBar ? Progress.value : 0.0;
 }
 
 void setProgressMaximum(int id, int maximum) {

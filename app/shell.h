@@ -65,7 +65,9 @@ enum ImageNumber : int {
     AboutIcon = 7,
     HelpIcon = 8,
     QuitIcon = 9,
-    ImageCount = 10
+    MatchMark = 10,    // a tick: the row matches the expected checksum
+    MismatchMark = 11, // a cross: it does not
+    ImageCount = 12
 };
 
 // Applies font `font` (a FontNumber; -1 = the toolkit's) to a widget and, by inheritance, its children.

@@ -3,9 +3,13 @@
 // The checksums themselves are computed ahead on every core (calc/job_scheduler.h).
 #include "calc/calculation.h"
 
+#include <glib.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -38,6 +42,9 @@ namespace {
 
 constexpr std::size_t JobStackSize = 1 << 20;
 constexpr int JobNiceness = 5;
+// How often the main loop moves the progress bar while a job runs: ten times a second looks smooth
+// and keeps the redraws (and the events a screen reader gets for each) to a few a second.
+constexpr guint ProgressPeriodMs = 100;
 
 // Menu items that a running job disables; the language items stay usable.
 constexpr int JobLockedMenuItems[] = {MenuOpen, MenuQuit, MenuOpenHelp, MenuAbout, MenuOpenWeb};
@@ -60,6 +67,28 @@ thread_local bool OnJobThread = false;
 std::atomic<bool> JobThreadActive{false};
 std::atomic<JobGateProbe> GateProbe{nullptr};
 
+// How far each slot's pass has got, and the size of the file the job reads (set before any pass
+// starts). Written by the job's threads, read by the main loop's progress timer.
+std::array<PassProgress, SlotCount> SlotProgress;
+std::atomic<int64_t> JobFileBytes{0};
+guint ProgressSource = 0; // the main loop's progress timer while a job runs; main thread only
+
+// Never moves the bar back: the job's progress only grows, and the bar shows its highest value.
+void advanceProgressBar() {
+    const double done = jobProgress();
+    if (done > progressValue(ControlId::ProgressBar)) setProgressValue(ControlId::ProgressBar, done);
+}
+
+gboolean onProgressTimer(gpointer) {
+    advanceProgressBar();
+    return G_SOURCE_CONTINUE;
+}
+
+void stopProgressTimer() {
+    if (ProgressSource != 0) g_source_remove(ProgressSource);
+    ProgressSource = 0;
+}
+
 void setJobControlsEnabled(bool on) {
     for (int id : JobLockedControls) enableControl(id, on);
 }
@@ -68,6 +97,11 @@ void postJobFinished() {
     Event finished;
     finished.kind = JobFinishedEvent;
     postEvent(finished);
+}
+
+// A slot's pass, reporting its progress where the bar's timer looks.
+PassRequest requestFor(int slot) {
+    return {slot, AlgorithmSlots[slot].plugin, AlgorithmSlots[slot].bits, &SlotProgress[slot]};
 }
 
 // The end of a job whose thread could not be created: every ticked algorithm counts as failed,
@@ -135,8 +169,28 @@ void setJobGateProbe(JobGateProbe probe) { GateProbe = probe; }
 
 bool jobThreadActive() { return JobThreadActive; }
 
+double jobProgress() {
+    // The last share of a pass is its end: a pass that has fed the whole file but not finished
+    // shows just under a whole unit, so the bar reaches the number of passes only as the last ends.
+    const int64_t size = std::max<int64_t>(JobFileBytes.load(), 0);
+    const double whole = static_cast<double>(size) + 1.0;
+    double done = 0;
+    for (const PassProgress& pass : SlotProgress) {
+        if (pass.ended) {
+            done += 1.0;
+            continue;
+        }
+        // A file that grew under the job counts no further than its size at the start.
+        done += static_cast<double>(std::min(pass.bytesFed.load(), size)) / whole;
+    }
+    return done;
+}
+
 void startCalculation() {
-    for (int slot = 0; slot < SlotCount; ++slot) setControlText(ControlId::resultEntry(slot), "");
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        setControlText(ControlId::resultEntry(slot), "");
+        showVerdict(slot, Verdict::None);
+    }
     int ticked = 0;
     for (int slot = 0; slot < SlotCount; ++slot)
         if (controlState(ControlId::algorithmCheckBox(slot)) == 1) ++ticked;
@@ -153,6 +207,10 @@ void startCalculation() {
     CancelRequested = 0;
     CurrentSlot = -1;
     JobThreadActive = true;
+    for (PassProgress& pass : SlotProgress) pass.reset();
+    JobFileBytes = 0;
+    stopProgressTimer();
+    ProgressSource = g_timeout_add(ProgressPeriodMs, onProgressTimer, nullptr);
 
     pthread_attr_t attributes;
     if (pthread_attr_init(&attributes) != 0) return finishWithoutThread(ticked);
@@ -180,8 +238,11 @@ void* runCalculationJob(void*) {
         // The boxes are disabled for the whole job, so the passes can start before the loop reads them.
         for (int slot = 0; slot < SlotCount; ++slot)
             if (controlState(ControlId::algorithmCheckBox(slot)) == 1)
-                ticked.push_back({slot, AlgorithmSlots[slot].plugin, AlgorithmSlots[slot].bits});
+                ticked.push_back(requestFor(slot));
     }
+    // The size the passes' shares are measured against; a file that cannot be read fails every pass.
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0) JobFileBytes = status.st_size;
     // Every thread of the job waits in passJobGate between blocks, so a pause holds it within one
     // block; a confirmed cancel abandons the passes after the slot the job is at.
     PassSchedule passes;
@@ -194,24 +255,25 @@ void* runCalculationJob(void*) {
             // Read anew before every slot: a confirmed cancel skips everything after the running one.
             if (CancelRequested != 0) continue;
             if (controlState(ControlId::algorithmCheckBox(slot)) != 1) continue;
-            // Advanced before the work, so the k-th running algorithm shows k of n.
-            setControlState(ControlId::ProgressBar, controlState(ControlId::ProgressBar) + 1);
             // Still inside the lock, so no cancel can come between the flag read and this: the slot's
             // pass is no longer abandoned by a cancel, it runs to its end and its result is shown.
             reachPass(passes, slot);
         }
         CurrentSlot = slot;
         passJobGate();
-        result = takePass(passes, {slot, AlgorithmSlots[slot].plugin, AlgorithmSlots[slot].bits});
+        result = takePass(passes, requestFor(slot));
         if (result.empty()) {
             ++ErrorCount;
             continue;
         }
         {
+            // The text and its verdict change together: the row never shows a new result in the
+            // colour of an old compare. Without an expected checksum nothing is compared, and the
+            // row shows no verdict.
             JobControlLock lock;
             setControlText(ControlId::resultEntry(slot), result);
+            showVerdict(slot, expected.empty() ? Verdict::None : compareResult(result, expected));
         }
-        if (!expected.empty()) verifyResult(slot, result, expected);
     }
 
     CurrentSlot = -1;
@@ -219,6 +281,9 @@ void* runCalculationJob(void*) {
     endPasses(passes);
     // A paused job posts nothing: the end waits until every question about it has been answered.
     JobControlLock lock;
+    // The bar shows where the job ended (all the passes when none was cancelled) until the end
+    // handler empties it; the timer may not have run since the last pass ended.
+    advanceProgressBar();
     JobThreadActive = false;  // nothing after the post touches the window or the job's state
     postJobFinished();
     return nullptr;
@@ -238,6 +303,7 @@ void finishCalculation() {
     if (JobRunning == 0) return;
     CancelRequested = 0;
     JobRunning = 0;
+    stopProgressTimer();
     for (int item : JobFreedMenuItems) enableMenuItem(item, true);
     setControlText(ControlId::VerifyButton, catalogueText("tMainVERIFY"));
     setControlState(ControlId::ProgressBar, 0);

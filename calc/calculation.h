@@ -40,6 +40,11 @@ void resumeJob();
 // True from the start of a job until its thread posts the end event, its last work.
 [[nodiscard]] bool jobThreadActive();
 
+// How far the job has got, in the progress bar's units: the sum over the ticked algorithms of the
+// share of the file each has hashed, 1 for each that has finished or failed. Grows during a job and
+// reaches the number of ticked algorithms as the last one ends; the last job's value after it.
+[[nodiscard]] double jobProgress();
+
 // How many threads of the job (the job thread and its workers) wait for the pause to end.
 [[nodiscard]] int jobThreadsHeldAtGate();
 

@@ -18,9 +18,11 @@ constexpr int64_t NoBlock = std::numeric_limits<int64_t>::max();
 std::atomic<int> WorkersAlive{0};
 std::atomic<PassThreadCreator> ThreadCreator{nullptr};
 
-// The hold of the pass that fileFingerprint computes on its own, for its block gate (which takes
-// no argument).
+// The hold and the progress of the pass that fileFingerprint computes on its own, for its block
+// gate (which takes no argument), and the bytes that pass has fed.
 thread_local PassHold AloneHold = nullptr;
+thread_local PassProgress* AloneProgress = nullptr;
+thread_local int64_t AloneBytes = 0;
 
 // Rough time per byte in tenths of a nanosecond (x86-64, page-cached file); only the order matters.
 // Feeding the slowest passes first among those equally far lets the fast ones fill the gaps.
@@ -57,6 +59,7 @@ void settle(PassRecord& pass, PassState state, std::string digest) {
     pass.state = state;
     pass.digest = std::move(digest);
     pass.context.reset();
+    if (state == PassState::Done && pass.request.progress != nullptr) pass.request.progress->ended = true;
 }
 
 bool anyLive(const PassSchedule& schedule) {
@@ -145,6 +148,7 @@ void feedPass(PassSchedule& schedule, std::size_t index, std::unique_lock<std::m
     std::string digest;
     if (count >= 0) {
         pass.plugin->update(pass.context.get(), bytes, static_cast<uint32_t>(count));
+        if (pass.request.progress != nullptr) pass.request.progress->advanceTo(block * FullBlock + count);
         if (count != FullBlock) {
             pass.plugin->finish(pass.context.get());
             digest = digestText(pass.context.get());
@@ -195,7 +199,10 @@ void* runWorker(void* argument) {
     return nullptr;
 }
 
+// Between two full blocks of the pass on its own.
 bool aloneGate() {
+    AloneBytes += FullBlock;
+    if (AloneProgress != nullptr) AloneProgress->advanceTo(AloneBytes);
     if (AloneHold != nullptr) AloneHold();
     return true;
 }
@@ -203,9 +210,13 @@ bool aloneGate() {
 // A pass of its own over the file through the job's hold, for a slot the shared read cannot serve.
 std::string fingerprintAlone(const PassSchedule& schedule, const PassRequest& request) {
     AloneHold = schedule.hold;
+    AloneProgress = request.progress;
+    AloneBytes = 0;
     setBlockGate(aloneGate);
     std::string digest = fileFingerprint(schedule.path.c_str(), request.plugin, request.bits);
     setBlockGate(nullptr);
+    AloneProgress = nullptr;
+    if (request.progress != nullptr) request.progress->ended = true;
     return digest;
 }
 

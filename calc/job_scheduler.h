@@ -15,11 +15,31 @@
 #include "fingerprint/engine.h"
 #include "fingerprint/read_ahead.h"
 
+// How far one pass has got, for a progress display: written by whichever thread feeds the pass,
+// read from any thread at any time. Neither value ever goes back within a job.
+struct PassProgress {
+    std::atomic<int64_t> bytesFed{0};
+    std::atomic<bool> ended{false}; // finished or failed; an abandoned pass never ends
+
+    void reset() {
+        bytesFed = 0;
+        ended = false;
+    }
+    // A pass computed again from the start (on its own, after a stop dropped it) does not take the
+    // count back.
+    void advanceTo(int64_t bytes) {
+        int64_t seen = bytesFed.load();
+        while (bytes > seen && !bytesFed.compare_exchange_weak(seen, bytes)) {
+        }
+    }
+};
+
 // One slot's checksum, as fileFingerprint would give it for the slot's plugin and bit size.
 struct PassRequest {
     int slot;
     int plugin;
     int bits;
+    PassProgress* progress = nullptr; // where the pass reports how far it has got; none by default
 };
 
 // Waiting: no block fed yet. Done: the digest is in (the empty text when the pass failed).

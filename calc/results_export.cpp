@@ -9,6 +9,7 @@
 #include "app/main_window.h"
 #include "calc/calculation.h"
 #include "calc/save_requester.h"
+#include "calc/verification.h"
 #include "dialogs/message_dialog.h"
 #include "settings/language_catalogue.h"
 
@@ -95,6 +96,7 @@ void deleteAllResults() {
     if (!askQuestion("tReqDELETEALL")) return;
     for (int slot = 0; slot < SlotCount; ++slot) {
         setControlText(ControlId::resultEntry(slot), "");
+        showVerdict(slot, Verdict::None);
         enableControl(ControlId::copyButton(slot), false);
     }
     showChosenFile("");

@@ -4,10 +4,12 @@
 #include <cstddef>
 
 struct EmbeddedImage {
-    int number; // image number: 0 logo, 1 web, 3 info, 4 question, 5 warning, 6 open, 7 about, 8 help, 9 quit
+    // image number: 0 logo, 1 web, 3 info, 4 question, 5 warning, 6 open, 7 about, 8 help, 9 quit,
+    // 10 match mark, 11 mismatch mark
+    int number;
     const unsigned char* bytes; // the PNG file
     std::size_t size;
 };
 
-constexpr int EmbeddedImageCount = 9;
+constexpr int EmbeddedImageCount = 11;
 extern const EmbeddedImage EmbeddedImages[EmbeddedImageCount];

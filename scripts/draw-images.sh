@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Draws the program's nine embedded PNG images into resources/ with ImageMagick (8-bit RGBA, no time stamps).
+# Draws the program's eleven embedded PNG images into resources/ with ImageMagick (8-bit RGBA, no time stamps).
 set -euo pipefail
 out="$(cd "$(dirname "$0")/.." && pwd)/resources"
 font="DejaVu-Sans-Bold"
@@ -54,7 +54,16 @@ convert -size 16x16 xc:none -fill '#8B5A2B' -stroke '#4A2E12' -strokewidth 1 -dr
   -fill '#E01B24' -draw 'rectangle 8,7 12,9' -draw 'polygon 11,4 15,8 11,12' \
   "${save[@]}" "PNG32:$out/quit.png"
 
-echo "Drew nine images into $out"
+# 10 MatchMark: a white tick on a dark green disc; 11 MismatchMark: a white cross on a dark red disc.
+# The shapes tell the verdict without colour; both discs stand out on light and dark themes alike.
+convert -size 16x16 xc:none -fill '#1A7F37' -stroke '#0F5323' -strokewidth 1 -draw 'circle 7.5,7.5 7.5,0.5' \
+  -fill none -stroke white -strokewidth 2 -draw 'polyline 3.5,8 6.5,11 12,4.5' \
+  "${save[@]}" "PNG32:$out/match.png"
+convert -size 16x16 xc:none -fill '#B42318' -stroke '#7A150E' -strokewidth 1 -draw 'circle 7.5,7.5 7.5,0.5' \
+  -fill none -stroke white -strokewidth 2 -draw 'line 4.5,4.5 10.5,10.5' -draw 'line 10.5,4.5 4.5,10.5' \
+  "${save[@]}" "PNG32:$out/mismatch.png"
+
+echo "Drew eleven images into $out"
 
 # The application icon for the desktop's icon theme, at every size the package ships: the same
 # drawing as packaging/hashwarden.svg (whose 128-unit square it follows stroke for stroke), drawn

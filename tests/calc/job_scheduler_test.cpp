@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -300,6 +301,93 @@ TEST_F(JobScheduler, EndLeavesNoWorkerBehind) {
     ender.join();
     EXPECT_EQ(passWorkersAlive(), 0);
     EXPECT_EQ(FirstGateHold::gates, 1);
+}
+
+// Where the passes of the progress test report, and what its gates last saw there.
+PassProgress Reported[11];
+struct ProgressWatch {
+    static inline std::mutex mutex;
+    static inline int64_t fileSize = 0;
+    static inline int64_t fed[11] = {};
+    static inline bool ended[11] = {};
+    static void reset(int64_t size) {
+        fileSize = size;
+        for (int slot = 0; slot < 11; ++slot) {
+            Reported[slot].reset();
+            fed[slot] = 0;
+            ended[slot] = false;
+        }
+    }
+    // At every gate of every thread: no count goes back or past the file, no pass un-ends.
+    static void look() {
+        std::lock_guard lock(mutex);
+        for (int slot = 0; slot < 11; ++slot) {
+            const bool endedNow = Reported[slot].ended;
+            const int64_t fedNow = Reported[slot].bytesFed;
+            EXPECT_GE(fedNow, fed[slot]) << slot;
+            EXPECT_LE(fedNow, fileSize) << slot;
+            EXPECT_TRUE(endedNow || !ended[slot]) << slot;
+            fed[slot] = fedNow;
+            ended[slot] = endedNow;
+        }
+    }
+};
+
+// Each pass reports the bytes it has fed and its end, failed passes included, on whichever thread
+// feeds it; a pass dropped by a stop and then computed on its own counts on from where it was; a pass
+// abandoned for good never ends; a slot without a pass reports nothing.
+TEST_F(JobScheduler, PassesReportTheBytesTheyHaveFedAndTheirEnd) {
+    struct Case {
+        const char* name;
+        int64_t size; // -1: no such file
+        std::vector<int> slots;
+        int workers;
+        bool stopped; // a stop before the start: only the first slot is taken, on its own
+        int64_t fedWhenTaken;
+    };
+    const Case cases[] = {
+        {"one pass", 3 * MiB + 7, {4}, 1, false, 3 * MiB + 7},
+        {"three passes on two threads", 5 * MiB + 1, {0, 1, 10}, 2, false, 5 * MiB + 1},
+        {"whole blocks", 4 * MiB, {2}, 1, false, 4 * MiB},
+        {"an empty file", 0, {3, 7}, 2, false, 0},
+        {"no such file", -1, {1, 4}, 2, false, 0},
+        // The pass on its own reports its full blocks; its short last block ends it.
+        {"stopped before the start", 3 * MiB + 5, {2, 5}, 2, true, 3 * MiB},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFile file(testkit::randomBytes(static_cast<std::size_t>(std::max<int64_t>(c.size, 0)), 21));
+        const std::string path = c.size < 0 ? "/nonexistent/hashwarden-job" : file.path();
+        ProgressWatch::reset(std::max<int64_t>(c.size, 0));
+        std::vector<PassRequest> requests = requestsFor(c.slots);
+        for (PassRequest& request : requests)
+            request.progress = &Reported[request.slot];
+        std::atomic<int32_t> stop{c.stopped ? 1 : 0};
+        PassSchedule schedule;
+        (void)startPasses(schedule, path, requests, c.workers, ProgressWatch::look, &stop);
+        if (c.stopped) {
+            // The worker drops every pass before the job reaches one.
+            std::unique_lock lock(schedule.mutex);
+            schedule.changed.wait(lock, [&] { return schedule.passes[0].state == PassState::Abandoned; });
+        }
+        for (const PassRequest& request : requests) {
+            (void)takePass(schedule, request);
+            ProgressWatch::look();
+            EXPECT_TRUE(Reported[request.slot].ended) << request.slot;
+            EXPECT_EQ(Reported[request.slot].bytesFed, c.fedWhenTaken) << request.slot;
+            if (c.stopped) break;
+        }
+        endPasses(schedule);
+        ProgressWatch::look();
+        for (int slot = 0; slot < 11; ++slot) {
+            const bool passed = std::find(c.slots.begin(), c.slots.end(), slot) != c.slots.end();
+            const bool taken = passed && (!c.stopped || slot == c.slots.front());
+            EXPECT_EQ(Reported[slot].ended, taken) << slot;
+            if (!passed) {
+                EXPECT_EQ(Reported[slot].bytesFed, 0) << slot;
+            }
+        }
+    }
 }
 
 TEST_F(JobScheduler, WorkerCountFollowsTheCoresOrTheTestSettingCappedByThePasses) {

@@ -7,6 +7,7 @@
 #include <time.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <fstream>
@@ -121,6 +122,50 @@ private:
     return channel(colour.red) + 256 * channel(colour.green) + 65536 * channel(colour.blue);
 }
 
+// Every value the progress bar is given while this lives, in the bar's units and as the fraction it
+// shows, in order, from whichever thread sets it. waitForValue lets another thread wait until the
+// bar shows at least a value.
+class ProgressRecorder {
+public:
+    struct Shown {
+        double value;
+        double fraction;
+    };
+    ProgressRecorder() {
+        handler_ = g_signal_connect(bar(), "notify::fraction", G_CALLBACK(&ProgressRecorder::changed), this);
+    }
+    ~ProgressRecorder() { g_signal_handler_disconnect(bar(), handler_); }
+    ProgressRecorder(const ProgressRecorder&) = delete;
+    ProgressRecorder& operator=(const ProgressRecorder&) = delete;
+
+    [[nodiscard]] std::vector<Shown> shown() const {
+        std::lock_guard lock(mutex_);
+        return shown_;
+    }
+    // False when the bar did not get there within the limit (a test failure, not a pace).
+    bool waitForValue(double value) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(20),
+                                 [&] { return !shown_.empty() && shown_.back().value >= value; });
+    }
+
+private:
+    static GtkWidget* bar() { return controlWidget(ControlId::ProgressBar); }
+    static void changed(GObject*, GParamSpec*, gpointer data) {
+        auto* self = static_cast<ProgressRecorder*>(data);
+        const Shown now{progressValue(ControlId::ProgressBar), gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(bar()))};
+        {
+            std::lock_guard lock(self->mutex_);
+            self->shown_.push_back(now);
+        }
+        self->changed_.notify_all();
+    }
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Shown> shown_;
+    gulong handler_ = 0;
+};
+
 // Reads the CLIPBOARD selection through another X client while this process serves it.
 [[nodiscard]] inline std::string readClipboardWithXclip() {
     std::string text;
@@ -221,8 +266,11 @@ protected:
         ShellTest::TearDown();
     }
 
+    // The texts of the window's language; a test may take keys out before startWith.
+    LanguageTexts englishTexts = allKeysWithPrefix("E:");
+
     bool startWith(const std::string& file, const std::set<int>& ticked) {
-        writeLanguageFile(packFolder(), "en_GB", "Englishish", allKeysWithPrefix("E:"));
+        writeLanguageFile(packFolder(), "en_GB", "Englishish", englishTexts);
         if (!start(file.empty() ? std::vector<std::string>{} : std::vector<std::string>{file})) return false;
         // Colours are read back from the widgets: no theme transition may be half-way.
         g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);

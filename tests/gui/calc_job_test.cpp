@@ -98,8 +98,9 @@ TEST_F(CalcJobTest, AllElevenMatchAnIndependentImplementationAndThePhasesHold) {
     ASSERT_TRUE(startHeldAt(0));
     EXPECT_EQ(controlText(ControlId::VerifyButton), "E:tMainCANCEL");
     EXPECT_TRUE(controlEnabled(ControlId::VerifyButton));
-    EXPECT_EQ(controlState(ControlId::ProgressBar), 1);
-    EXPECT_NEAR(progressFraction(), 1.0 / 11, 1e-9);
+    // The bar runs to the number of ticked algorithms (the worker may have finished them all).
+    EXPECT_LE(progressValue(ControlId::ProgressBar), 11.0);
+    EXPECT_NEAR(progressFraction(), progressValue(ControlId::ProgressBar) / 11, 1e-9);
     for (int id : {ControlId::PathEntry, ControlId::BrowseButton, ControlId::CopyAllButton, ControlId::SaveButton,
                    ControlId::DeleteAllButton, ControlId::ExpectedEntry, ControlId::ExpectedBrowseButton})
         EXPECT_FALSE(controlEnabled(id)) << id;
@@ -134,8 +135,8 @@ TEST_F(CalcJobTest, AllElevenMatchAnIndependentImplementationAndThePhasesHold) {
 TEST_F(CalcJobTest, CancelConfirmedDuringTheThirdOfFiveKeepsItsResultAndSkipsTheRest) {
     ASSERT_TRUE(startWith(file, {0, 1, 2, 3, 4}));
     DialogScript script({DialogAnswer::Yes, DialogAnswer::Yes});
+    ProgressRecorder progress;
     ASSERT_TRUE(startHeldAt(2));
-    EXPECT_EQ(controlState(ControlId::ProgressBar), 3);
 
     click(ControlId::VerifyButton);  // now the Cancel button
     ASSERT_TRUE(runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
@@ -143,11 +144,19 @@ TEST_F(CalcJobTest, CancelConfirmedDuringTheThirdOfFiveKeepsItsResultAndSkipsThe
     EXPECT_EQ(CancelRequested.load(), 1);
     JobHold::release();
 
-    // The job ends with the bar still at 3 of 5; only the end handler sets it back.
+    // The job ends with the bar where the passes got to: the three shown in full, the two abandoned
+    // ones as far as the worker took them. Only the end handler sets it back.
     ASSERT_TRUE(pumpUntil([] { return !jobThreadActive(); }, 60000));
-    EXPECT_EQ(controlState(ControlId::ProgressBar), 3);
-    EXPECT_NEAR(progressFraction(), 0.6, 1e-9);
+    const double stopped = progressValue(ControlId::ProgressBar);
+    EXPECT_GE(stopped, 3.0);
+    EXPECT_LE(stopped, 5.0);
+    EXPECT_EQ(stopped, jobProgress());
+    EXPECT_NEAR(progressFraction(), stopped / 5, 1e-9);
     ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }));
+    const std::vector<ProgressRecorder::Shown> shown = progress.shown();
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown.back().value, 0.0);
+    EXPECT_EQ(shown[shown.size() - 2].value, stopped);
     ASSERT_EQ(script.texts().size(), 2u);
     EXPECT_EQ(script.texts()[1], endMessage("tReqCANCELLED", 0));
     for (int slot : {0, 1, 2}) EXPECT_EQ(controlText(ControlId::resultEntry(slot)), oracleDigest(file, slot)) << slot;
@@ -159,6 +168,82 @@ TEST_F(CalcJobTest, CancelConfirmedDuringTheThirdOfFiveKeepsItsResultAndSkipsThe
     // The next job is not cancelled by the last one's answer.
     EXPECT_EQ(runJob(), std::vector<std::string>{endMessage("tReqFINISHED", 0)});
     EXPECT_EQ(controlText(ControlId::resultEntry(4)), oracleDigest(file, 4));
+}
+
+// Where the job thread waits, as it passes its gate, until the bar shows the progress the job has
+// made: at the first gate past each quarter of the way. The bar is then known to have shown a value
+// inside the job, whatever the pace of the main loop's timer.
+struct QuarterWaits {
+    static inline ProgressRecorder* recorder = nullptr;
+    static inline double total = 0;
+    static inline int quarter = 1;  // the next quarter to wait at
+    static inline bool stalled = false;
+    static void probe(int) {
+        const double done = jobProgress();
+        for (; quarter < 4 && done >= total * quarter / 4; ++quarter)
+            if (!recorder->waitForValue(done)) stalled = true;
+    }
+};
+
+// The bar in bytes: it runs from 0 to the number of ticked algorithms, moves while a single
+// algorithm runs, never goes back, shows exactly that number as the last pass ends and 0 after the
+// end. The job thread sees every block with one worker; with two, the bar is checked only for its
+// order and its end.
+TEST_F(CalcJobTest, ProgressBarFollowsTheBytesHashedAndEndsAtTheNumberOfAlgorithms) {
+    struct Case {
+        const char* name;
+        off_t size;
+        std::set<int> ticked;
+        int workers;  // 0: as the window chooses
+        bool waitsInside;
+    };
+    const Case cases[] = {
+        {"CRC32 alone, 256 MiB", off_t{256} << 20, {0}, 0, true},
+        {"three with one worker, 24 MiB", off_t{24} << 20, {1, 2, 4}, 1, true},
+        {"three with two workers, 24 MiB", off_t{24} << 20, {1, 2, 4}, 2, false},
+        {"an empty file", 0, {3, 7}, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.workers > 0) forceWorkers(c.workers);
+        const std::string big = sparseFile("progress.bin", c.size);
+        ASSERT_TRUE(startWith(big, c.ticked));
+        const double total = static_cast<double>(c.ticked.size());
+        {
+            ProgressRecorder progress;
+            QuarterWaits::recorder = &progress;
+            QuarterWaits::total = total;
+            QuarterWaits::quarter = c.waitsInside ? 1 : 4;
+            QuarterWaits::stalled = false;
+            setJobGateProbe(&QuarterWaits::probe);
+            EXPECT_EQ(runJob(), std::vector<std::string>{endMessage("tReqFINISHED", 0)});
+            setJobGateProbe(nullptr);
+            EXPECT_FALSE(QuarterWaits::stalled);
+
+            const std::vector<ProgressRecorder::Shown> shown = progress.shown();
+            ASSERT_GE(shown.size(), 2u);
+            EXPECT_EQ(shown.back().value, 0.0);  // the end handler
+            EXPECT_EQ(shown[shown.size() - 2].value, total);
+            EXPECT_EQ(shown[shown.size() - 2].fraction, 1.0);
+            std::set<double> inside;
+            for (std::size_t i = 0; i + 1 < shown.size(); ++i) {
+                if (i > 0) {
+                    EXPECT_GE(shown[i].value, shown[i - 1].value) << i;
+                }
+                if (shown[i].value > 0 && shown[i].value < total) inside.insert(shown[i].value);
+                if (total > 0) {
+                    EXPECT_NEAR(shown[i].fraction, shown[i].value / total, 1e-9) << i;
+                }
+            }
+            if (c.waitsInside) {
+                EXPECT_GE(inside.size(), 3u);
+            }
+        }
+        for (int slot : c.ticked) EXPECT_EQ(controlText(ControlId::resultEntry(slot)), oracleDigest(big, slot)) << slot;
+        stop();
+        std::remove(big.c_str());
+        unsetenv("HASHWARDEN_JOB_WORKERS");
+    }
 }
 
 TEST_F(CalcJobTest, CancelAnsweredNoGivesTheSameResultsAsNoQuestion) {
@@ -185,7 +270,8 @@ TEST_F(CalcJobTest, PausedJobUsesNoCpuAndGoesOnWhereItStopped) {
     }
     ASSERT_TRUE(startWith(big, {10}));
     double pausedCpu = -1;
-    int progressWhilePaused = -1;
+    double progressPausing = -1;
+    double progressPaused = -1;
     DialogScript script({DialogAnswer::No, DialogAnswer::Yes});
     script.beforeAnswer = [&](std::size_t index) {
         if (index != 0) return;
@@ -196,9 +282,10 @@ TEST_F(CalcJobTest, PausedJobUsesNoCpuAndGoesOnWhereItStopped) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         ASSERT_GT(jobThreadsHeldAtGate(), 0);
         const double before = threadCpuSeconds(JobThread);
+        progressPausing = jobProgress();
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         pausedCpu = threadCpuSeconds(JobThread) - before;
-        progressWhilePaused = controlState(ControlId::ProgressBar);
+        progressPaused = jobProgress();
     };
     ASSERT_TRUE(startHeldAt(10));
     click(ControlId::VerifyButton);
@@ -207,7 +294,9 @@ TEST_F(CalcJobTest, PausedJobUsesNoCpuAndGoesOnWhereItStopped) {
     RecordProperty("paused_cpu_us", static_cast<int>(pausedCpu * 1e6));
     EXPECT_GE(pausedCpu, 0.0);
     EXPECT_LT(pausedCpu, 0.005);
-    EXPECT_EQ(progressWhilePaused, 1);
+    // Not a byte hashed while paused, the one pass not yet at its end.
+    EXPECT_EQ(progressPaused, progressPausing);
+    EXPECT_LT(progressPaused, 1.0);
     ASSERT_EQ(script.texts().size(), 2u);
     EXPECT_EQ(script.texts()[1], endMessage("tReqFINISHED", 0));
     EXPECT_EQ(controlText(ControlId::resultEntry(10)), oracleDigest(big, 10));
@@ -485,9 +574,10 @@ TEST_F(CalcJobTest, CancelWithResultsComputedAheadShowsOnlyTheSlotsReached) {
         SCOPED_TRACE(cancelled ? "cancel confirmed" : "cancel answered No");
         DialogScript script({answer, DialogAnswer::Yes});
         ASSERT_TRUE(startHeldAt(2));
-        EXPECT_EQ(controlState(ControlId::ProgressBar), 3);
-        // The worker leaves once no pass is waiting: everything is computed ahead.
+        // The worker leaves once no pass is waiting: everything is computed ahead, and every pass
+        // counts in full although the rows after the first two are not shown yet.
         ASSERT_TRUE(pumpUntil([] { return passWorkersAlive() == 0; }, 60000));
+        EXPECT_EQ(jobProgress(), 5.0);
         click(ControlId::VerifyButton);
         ASSERT_TRUE(
             runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));

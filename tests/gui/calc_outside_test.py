@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The built program from outside: started with a file argument under X, all eleven algorithms
-ticked through the accessibility interface, Verify, the end message answered, Copy all, and the
-CLIPBOARD read with xclip, every line checked against OpenSSL's command-line tool and zlib."""
+ticked and the file's SHA2-256 typed as the expected checksum through the accessibility interface,
+Verify, the end message answered; each row's description tells its verdict as a screen reader reads
+it; Copy all, and the CLIPBOARD read with xclip, every line checked against OpenSSL's command-line
+tool and zlib."""
 import os
 import subprocess
 import sys
@@ -12,6 +14,11 @@ import zlib
 import pyatspi
 from gi.repository import GLib
 
+# The rows' accessible names (the check boxes' labels) and the shipped English verdicts.
+ROW_NAMES = ["CRC32", "MD5", "SHA1", "SHA2 - 224", "SHA2 - 256", "SHA2 - 384", "SHA2 - 512",
+             "SHA3 - 224", "SHA3 - 256", "SHA3 - 384", "SHA3 - 512"]
+MATCHES = "Matches the expected checksum"
+DOES_NOT_MATCH = "Does not match the expected checksum"
 LABELS = ["CRC32", "MD5", "SHA1", "SHA2-224", "SHA2-256", "SHA2-384", "SHA2-512",
           "SHA3-224", "SHA3-256", "SHA3-384", "SHA3-512"]
 OPENSSL_NAMES = [None, "md5", "sha1", "sha224", "sha256", "sha384", "sha512",
@@ -112,12 +119,25 @@ def main():
                 click(box)
         wait_for("all eleven ticked", lambda: all(b.getState().contains(pyatspi.STATE_CHECKED) for b in boxes))
 
+        texts = [n for n in nodes if n.getRole() == pyatspi.ROLE_TEXT]
+        rows = {n.name: n for n in texts if n.name in ROW_NAMES}
+        assert len(rows) == 11, "expected eleven result rows, found %r" % sorted(rows)
+        assert all(row.description == "" for row in rows.values()), "a verdict before any compare"
+        expected = next(n for n in texts if n.getState().contains(pyatspi.STATE_EDITABLE))
+        expected.queryEditableText().setTextContents(reference_digest(data, 4))
+
         buttons = [n for n in nodes if n.getRole() == pyatspi.ROLE_PUSH_BUTTON]
         verify = max(buttons, key=lambda b: extents(b)[3])            # the tallest button
         copy_all = min(buttons, key=lambda b: (extents(b)[0], -extents(b)[1]))  # left column, lowest
         click(verify)
         message = answer_dialog(app, main_frame)
         assert message.rstrip().endswith("  0"), "end message should report 0 failures: %r" % message
+        verdicts = {name: rows[name].description for name in ROW_NAMES}
+        wanted = {name: MATCHES if name == "SHA2 - 256" else DOES_NOT_MATCH for name in ROW_NAMES}
+        if verdicts != wanted:
+            print("descriptions: %r\nexpected: %r" % (verdicts, wanted), file=sys.stderr)
+            return 1
+        print("the SHA2-256 row is described as matching, the ten others as not")
 
         click(copy_all)
         answer_dialog(app, main_frame)

@@ -1,6 +1,10 @@
 // Verification on the real window: the exact compare that colours each row, and expected checksums
 // loaded from files through the real open requester.
 #include "calc/verification.h"
+
+#include <ostream>
+
+#include "app/shell.h"
 #include "calc_gui_helpers.h"
 #include "calc_oracle.h"
 
@@ -95,31 +99,140 @@ TEST_F(CalcVerificationTest, LoadingReplacesBadBytesAndIgnoresCancel) {
     EXPECT_EQ(controlText(ControlId::ExpectedEntry), "ab\xEF\xBF\xBD\xEF\xBF\xBD" "cd");
 }
 
-TEST_F(CalcVerificationTest, ColoursOutliveLaterJobsWithoutAnExpectedChecksum) {
+// What a row says about its verdict besides its colour: the mark at the end of its entry, the
+// mark's tooltip and the entry's accessible description.
+struct RowVerdict {
+    int colour;  // -1: neither green nor red
+    int mark;
+    std::string tooltip;
+    std::string description;
+    bool operator==(const RowVerdict&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const RowVerdict& row) {
+    return out << "colour " << row.colour << ", mark " << row.mark << ", tooltip '" << row.tooltip
+               << "', description '" << row.description << "'";
+}
+RowVerdict rowVerdict(int slot) {
+    const int id = ControlId::resultEntry(slot);
+    const int shown = shownTextColour(id);
+    gchar* tooltip = gtk_entry_get_icon_tooltip_text(GTK_ENTRY(controlWidget(id)), GTK_ENTRY_ICON_SECONDARY);
+    const char* description = atk_object_get_description(gtk_widget_get_accessible(controlWidget(id)));
+    RowVerdict row{shown == MatchColour || shown == MismatchColour ? shown : -1, entryMark(id),
+                   tooltip != nullptr ? tooltip : "", description != nullptr ? description : ""};
+    g_free(tooltip);
+    // The entry shows an image exactly when it carries a mark.
+    const bool showsImage =
+        gtk_entry_get_icon_storage_type(GTK_ENTRY(controlWidget(id)), GTK_ENTRY_ICON_SECONDARY) != GTK_IMAGE_EMPTY;
+    EXPECT_EQ(showsImage, row.mark >= 0) << slot;
+    return row;
+}
+const RowVerdict Matching{MatchColour, MatchMark, "E:tMainMATCH", "E:tMainMATCH"};
+const RowVerdict Mismatching{MismatchColour, MismatchMark, "E:tMainMISMATCH", "E:tMainMISMATCH"};
+const RowVerdict Uncompared{-1, -1, "", ""};
+
+// Each compared row carries its verdict in colour, mark and words; a row not compared carries none.
+TEST_F(CalcVerificationTest, ComparedRowsCarryAMarkAndADescriptionUncomparedRowsNone) {
+    ASSERT_TRUE(startTicking({0, 4}));
+    const struct {
+        const char* name;
+        std::string expected;
+        RowVerdict crc32, sha256, untickedRow;
+    } cases[] = {
+        {"SHA2-256 expected", sha256, Mismatching, Matching, Uncompared},
+        {"nothing expected", "", Uncompared, Uncompared, Uncompared},
+        {"a wrong checksum", std::string(64, '0'), Mismatching, Mismatching, Uncompared},
+        {"the CRC32 expected", oracleDigest(file, 0), Matching, Mismatching, Uncompared},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        setControlText(ControlId::ExpectedEntry, c.expected);
+        runJob();
+        EXPECT_EQ(rowVerdict(0), c.crc32);
+        EXPECT_EQ(rowVerdict(4), c.sha256);
+        EXPECT_EQ(rowVerdict(1), c.untickedRow);
+    }
+}
+
+// The sequence and its relatives: a row goes back to the theme's colour, without mark or
+// words, whenever it no longer shows the result that was compared.
+TEST_F(CalcVerificationTest, AVerdictGoesWithTheResultItWasFor) {
+    const std::string other = writeRandomFile(scratch() + "other.bin", 5000, 6);
+    enum class Then { ChooseOtherFileVerifyWithoutExpected, StartAnotherJob, DeleteAll };
+    for (const Then then : {Then::ChooseOtherFileVerifyWithoutExpected, Then::StartAnotherJob, Then::DeleteAll}) {
+        SCOPED_TRACE(static_cast<int>(then));
+        ASSERT_TRUE(startTicking({0, 4}));
+        // File A verified with its SHA2-256 pasted.
+        gtk_entry_set_text(GTK_ENTRY(controlWidget(ControlId::ExpectedEntry)), sha256.c_str());
+        runJob();
+        ASSERT_EQ(rowVerdict(4), Matching);
+        ASSERT_EQ(rowVerdict(0), Mismatching);
+        switch (then) {
+        case Then::ChooseOtherFileVerifyWithoutExpected:
+            // File B chosen, the expected checksum emptied, Verify: B's digest is no match of anything.
+            answerNextFileRequester(other);
+            click(ControlId::BrowseButton);
+            ASSERT_TRUE(runEventsUntil([&] { return controlText(ControlId::PathEntry) == other; }));
+            gtk_entry_set_text(GTK_ENTRY(controlWidget(ControlId::ExpectedEntry)), "");
+            runJob();
+            EXPECT_EQ(controlText(ControlId::resultEntry(4)), oracleDigest(other, 4));
+            break;
+        case Then::StartAnotherJob: {
+            // Held before its first row: the rows are cleared, and so are their verdicts.
+            DialogScript script({DialogAnswer::Yes});
+            ASSERT_TRUE(startHeldAt(0));
+            EXPECT_EQ(controlText(ControlId::resultEntry(4)), "");
+            EXPECT_EQ(rowVerdict(4), Uncompared);
+            EXPECT_EQ(rowVerdict(0), Uncompared);
+            JobHold::release();
+            ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }, 60000));
+            // The same expected checksum: compared again, the verdicts are back.
+            EXPECT_EQ(rowVerdict(4), Matching);
+            EXPECT_EQ(rowVerdict(0), Mismatching);
+            JobHold::clear();
+            stop();
+            continue;
+        }
+        case Then::DeleteAll:
+            answerNextDialog(DialogAnswer::Yes);
+            click(ControlId::DeleteAllButton);
+            ASSERT_TRUE(runEventsUntil([] { return controlText(ControlId::resultEntry(4)).empty(); }));
+            break;
+        }
+        EXPECT_EQ(rowVerdict(4), Uncompared);
+        EXPECT_EQ(rowVerdict(0), Uncompared);
+        stop();
+    }
+}
+
+// The words follow the language: a switch re-words the verdicts shown, and a pack without the two
+// texts (made for an older version) gets the shipped English rather than a silent mark.
+TEST_F(CalcVerificationTest, VerdictWordsFollowTheLanguageAndFallBackToEnglish) {
+    writeTestLanguages();
+    englishTexts.erase("tMainMATCH");
+    englishTexts.erase("tMainMISMATCH");
     ASSERT_TRUE(startTicking({0, 4}));
     setControlText(ControlId::ExpectedEntry, sha256);
     runJob();
-    ASSERT_EQ(shownTextColour(ControlId::resultEntry(4)), MatchColour);
-    ASSERT_EQ(shownTextColour(ControlId::resultEntry(0)), MismatchColour);
-
-    // A different file and no expected checksum: new results in the old colours; a row never
-    // compared keeps the theme's colour.
-    const std::string other = writeRandomFile(scratch() + "other.bin", 5000, 6);
-    setControlText(ControlId::PathEntry, other);
-    setControlText(ControlId::ExpectedEntry, "");
-    tick({0, 1, 4});
-    runJob();
-    EXPECT_EQ(controlText(ControlId::resultEntry(4)), oracleDigest(other, 4));
-    EXPECT_EQ(shownTextColour(ControlId::resultEntry(4)), MatchColour);
-    EXPECT_EQ(shownTextColour(ControlId::resultEntry(0)), MismatchColour);
-    EXPECT_TRUE(uncoloured(1));
+    EXPECT_EQ(rowVerdict(4), (RowVerdict{MatchColour, MatchMark, "Matches the expected checksum",
+                                         "Matches the expected checksum"}));
+    EXPECT_EQ(rowVerdict(0), (RowVerdict{MismatchColour, MismatchMark, "Does not match the expected checksum",
+                                         "Does not match the expected checksum"}));
+    int otherish = -1;
+    for (int item = MenuLanguageBase; item < menuItemIdCount(); ++item)
+        if (menuItemText(item) == "Otherish") otherish = item;
+    ASSERT_GE(otherish, MenuLanguageBase);
+    gtk_menu_item_activate(GTK_MENU_ITEM(menuItemWidget(otherish)));
+    ASSERT_TRUE(runEventsUntil([] { return controlText(ControlId::VerifyButton) == "O:tMainVERIFY"; }));
+    EXPECT_EQ(rowVerdict(4), (RowVerdict{MatchColour, MatchMark, "O:tMainMATCH", "O:tMainMATCH"}));
+    EXPECT_EQ(rowVerdict(0), (RowVerdict{MismatchColour, MismatchMark, "O:tMainMISMATCH", "O:tMainMISMATCH"}));
+    EXPECT_EQ(rowVerdict(1), Uncompared);
 }
 
-TEST_F(CalcVerificationTest, EmptyExpectedChecksumChangesNoColour) {
+TEST_F(CalcVerificationTest, EmptyExpectedChecksumColoursNothing) {
     ASSERT_TRUE(startTicking({0, 4, 10}));
     runJob();
     for (int slot = 0; slot < SlotCount; ++slot)
-        EXPECT_TRUE(uncoloured(slot)) << slot;
+        EXPECT_EQ(rowVerdict(slot), Uncompared) << slot;
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ const std::vector<std::string> TextKeys = {
     "tMenuHELP",       "tMenuOPENHELP",       "tMenuABOUT",       "tMenuOPENWEB",
     "tMainFILE",       "tMainALGORITHM",      "tMainCLIPBOARD",   "tMainSAVE",
     "tMainDELETEALL",  "tMainVERIFICATION",   "tMainVERIFY",      "tMainCANCEL",
+    "tMainMATCH",      "tMainMISMATCH",
     "tGenBROWSE",      "tGenMESSAGE",         "tGenOK",           "tGenNO",
     "tGenYES",         "tReqOPENFILE",        "tReqOPENPATTERN",  "tReqSAVEDATA",
     "tReqSAVEPATTERN", "tReqSAVEFAILED",      "tReqSURETOEXIT",   "tReqINPROGRESSQUIT",
