@@ -71,6 +71,8 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
 endif()
 
 if(HW_ACCELERATED_ARM32)
+  # SHA-256 on NEON is written in assembly (sha256_neon.S says why); its .fpu directive sets the unit.
+  enable_language(ASM)
   target_sources(hw_fingerprint PRIVATE
     crc32/crc32_armv8.cpp
     crc32/crc32_pmull.cpp
@@ -78,6 +80,7 @@ if(HW_ACCELERATED_ARM32)
     sha1/sha1_neon.cpp
     sha2/sha256_armv8.cpp
     sha2/sha256_neon.cpp
+    sha2/sha256_neon.S
     sha2/sha512_neon.cpp
     sha3/keccak_neon.cpp
   )
@@ -91,7 +94,7 @@ if(HW_ACCELERATED_ARM32)
   # ARMv7 NEON. The rounds run in the core registers, all of them in use: scheduling before register
   # allocation stretches the values' lives until some spill, and GCC's vectorising of the few
   # statements around the rounds only adds moves through the stack.
-  set_source_files_properties(sha1/sha1_neon.cpp sha2/sha256_neon.cpp PROPERTIES COMPILE_OPTIONS
+  set_source_files_properties(sha1/sha1_neon.cpp PROPERTIES COMPILE_OPTIONS
     "${hw_hot};-fno-schedule-insns;-fno-tree-slp-vectorize;-mfpu=neon")
   set_source_files_properties(sha2/sha512_neon.cpp sha3/keccak_neon.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mfpu=neon")
   set_source_files_properties(accelerated.cpp PROPERTIES COMPILE_DEFINITIONS HW_ACCELERATED_ARM32=1)
