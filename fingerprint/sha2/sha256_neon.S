@@ -11,11 +11,12 @@
 @
 @ A round has two chains. From e to the next e: Ch and Sigma1(e) into h, then d + h, with Sigma1
 @ as two EORs with rotated operands and its last rotation folded into the ADD: 4 instructions
-@ (7 cycles on a Cortex-A57/A72: shifted operands take 2). From a to the next a: Sigma0(a) the same
-@ way and Maj(a,b,c) = b ^ ((a ^ b) & (b ^ c)), whose a ^ b is the next round's b ^ c, summed apart
-@ from T1 and added to it last: 4 instructions. Both chains want the one pipe that shifts operands,
-@ in the same cycles if each round is written as a whole; so the round macro writes the e-side of
-@ round t beside the a-side of round t-1, which lets the two take turns. 16 integer instructions
+@ (7 cycles on a Cortex-A57/A72, which shifts operands in one pipe, in 2 cycles). From a to the next
+@ a: Maj(a,b,c) = b ^ ((a ^ b) & (b ^ c)), whose a ^ b is the next round's b ^ c, added to T1 first,
+@ then Sigma0(a) the same way as Sigma1: 3 instructions (6 cycles). Written round by round, the two
+@ chains collide in the shifting pipe every round and a round takes 8 cycles. The round macro writes
+@ the e-side of round t beside the a-side of round t-2 instead: the e-chain comes first in program
+@ order and wins the pipe, the a-chain, a cycle shorter, fills the gaps. 16 integer instructions
 @ and one load per round.
 @
 @ ARM (not Thumb) state: every data-processing instruction takes a rotated operand. The choice of
@@ -270,61 +271,59 @@ sha256KPairs:
 .endm
 
 @ ---------------------------------------------------------------------------------------------
-@ The e-side of round t (FIPS 180-4, 6.2.2 step 3) beside the a-side of round t-1, with five
-@ places for the schedule's instructions. Register names are round t's: round t-1's a and b are
-@ b and c here, its h is a, its b ^ c register is y and its a ^ b goes to x.
-@   e-side: h += W+K + Ch(e, f, g) + Sigma1(e), then d += h (the new e); h is T1.
-@   a-side: y = Maj + Sigma0 of round t-1, then a += y (a was T1 of round t-1; now the new a).
+@ The e-side of round t (FIPS 180-4, 6.2.2 step 3) beside the a-side of round t-2, with five
+@ places for the schedule's instructions. Register names are round t's: round t-2's a and b are
+@ c and d here, its h (T1 by now) is b, x holds its b ^ c, and its a ^ b goes to y, the b ^ c of
+@ round t-1.
+@   e-side: h += W+K + Ch(e, f, g) + Sigma1(e), then d += h: h is T1, d the new e.
+@   a-side: Maj of round t-2 before d is overwritten, then its T1 + Maj + Sigma0, its new a.
 @ Sigma1(e) = ROTR 6 (e ^ ROTR 5 e ^ ROTR 19 e), Sigma0(a) = ROTR 2 (a ^ ROTR 11 a ^ ROTR 20 a).
-@ first: round 0, which has no round before it.
-.macro	round a, b, c, d, e, f, g, h, x, y, offset, eSide=1, aSide=1
+@ aSide = 0 for rounds 0 and 1 of a block, which have no round t-2.
+.macro	round a, b, c, d, e, f, g, h, x, y, offset, aSide=1
 	.set	pace, pace + PACE
-	.if	\eSide
-	ldr	t1, [rW, #\offset]
-	.endif
+	ldr	t1, [rW, #\offset]		@ W+K
 	.if	\aSide
 	eor	\y, \c, \d
 	.endif
-	.if	\eSide
 	add	\h, \h, t1
-	.endif
 	scheduleNext
 	.if	\aSide
 	and	\x, \x, \y
 	.endif
-	.if	\eSide
 	eor	t1, \f, \g
-	.endif
 	.if	\aSide
-	eor	\x, \x, \d
+	eor	\x, \x, \d			@ Maj of round t-2
 	.endif
 	scheduleNext
-	.if	\eSide
 	and	t1, t1, \e
-	eor	t1, t1, \g
+	eor	t1, t1, \g			@ Ch(e, f, g)
 	add	\h, \h, t1
 	scheduleNext
 	eor	t1, \e, \e, ror #5
 	eor	t1, t1, \e, ror #19
-	add	\h, \h, t1, ror #6
+	add	\h, \h, t1, ror #6		@ T1
 	scheduleNext
-	add	\d, \d, \h
-	.endif
+	add	\d, \d, \h			@ the new e
 	.if	\aSide
-	eor	t0, \c, \c, ror #11
-	eor	t0, t0, \c, ror #20
-	scheduleNext
-	add	\x, \x, t0, ror #2
-	add	\b, \b, \x
+	sigma0Side	\b, \c, \x
 	.else
 	scheduleNext
 	.endif
 .endm
 
+@ The end of an a-side: h (its T1) + its Maj + Sigma0(a) is the new a.
+.macro	sigma0Side h, a, maj
+	eor	t0, \a, \a, ror #11
+	eor	t0, t0, \a, ror #20
+	scheduleNext
+	add	\h, \h, \maj
+	add	\h, \h, t0, ror #2
+.endm
+
 @ Rounds t..t+7 of block A (b = 0) or B (b = 1) of this pair; eight rounds bring the roles back.
 .macro	eightRounds t, b, first=0
-	round	r4, r5, r6, r7, r8, r9, r10, r11, r2, r3, (64 * ((\t) / 4) + 32 + 4 * (\b)), 1, !\first
-	round	r11, r4, r5, r6, r7, r8, r9, r10, r3, r2, (64 * ((\t) / 4) + 40 + 4 * (\b)), 1, !\first
+	round	r4, r5, r6, r7, r8, r9, r10, r11, r2, r3, (64 * ((\t) / 4) + 32 + 4 * (\b)), !\first
+	round	r11, r4, r5, r6, r7, r8, r9, r10, r3, r2, (64 * ((\t) / 4) + 40 + 4 * (\b)), !\first
 	round	r10, r11, r4, r5, r6, r7, r8, r9, r2, r3, (64 * ((\t) / 4) + 48 + 4 * (\b))
 	round	r9, r10, r11, r4, r5, r6, r7, r8, r3, r2, (64 * ((\t) / 4) + 56 + 4 * (\b))
 	round	r8, r9, r10, r11, r4, r5, r6, r7, r2, r3, (64 * ((\t) / 4) + 96 + 4 * (\b))
@@ -344,8 +343,14 @@ sha256KPairs:
 	eightRounds	48, \b
 	eightRounds	56, \b
 	@ The a-sides of rounds 62 and 63, in the names of rounds 64 and 65.
-	round	r4, r5, r6, r7, r8, r9, r10, r11, r2, r3, 0, 0, 1
-	round	r11, r4, r5, r6, r7, r8, r9, r10, r3, r2, 0, 0, 1
+	eor	r3, r6, r7
+	and	r2, r2, r3
+	eor	r2, r2, r7
+	sigma0Side	r5, r6, r2
+	eor	r2, r5, r6
+	and	r3, r3, r2
+	eor	r3, r3, r6
+	sigma0Side	r4, r5, r3
 	@ FIPS 180-4, 6.2.2 step 4.
 	ldr	t0, [sp, #STATE]
 	ldrd	r2, r3, [t0]
