@@ -107,13 +107,15 @@ sha256KPairs:
 	.elseif	dk == 1
 	vrev32.8	\w1, \w1
 	.elseif	dk == 2
-	vld1.32	{d20-d23}, [rP:128]!
+	vld1.32	{d20-d23}, [rP:128]
+	add	rP, rP, #32
 	.elseif	dk == 3
 	vadd.i32	q10, q10, \w0
 	.elseif	dk == 4
 	vadd.i32	q11, q11, \w1
 	.else
-	vst1.32	{d20-d23}, [rP:128]!
+	vst1.32	{d20-d23}, [rP:128]
+	add	rP, rP, #32
 	.endif
 .endm
 
@@ -203,7 +205,8 @@ sha256KPairs:
 	.set	sc, sk - 1
 	.endif
 	.if	\odd == 0 && sk == 0
-	vld1.32	{d20-d23}, [rP:128]!
+	vld1.32	{d20-d23}, [rP:128]
+	add	rP, rP, #32
 	.elseif	sc < 18
 	stepCoreOp	\w, \y, \x, \w3, \vn, \vp
 	.elseif	sc == 18
@@ -213,7 +216,8 @@ sha256KPairs:
 	vadd.i32	q10, q10, \w
 	.endif
 	.else
-	vst1.32	{d20-d23}, [rP:128]!
+	vst1.32	{d20-d23}, [rP:128]
+	add	rP, rP, #32
 	.endif
 .endm
 
@@ -353,16 +357,20 @@ sha256KPairs:
 	sigma0Side	r4, r5, r3
 	@ FIPS 180-4, 6.2.2 step 4.
 	ldr	t0, [sp, #STATE]
-	ldrd	r2, r3, [t0]
+	ldr	r2, [t0, #0]
+	ldr	r3, [t0, #4]
 	add	r4, r4, r2
 	add	r5, r5, r3
-	ldrd	r2, r3, [t0, #8]
+	ldr	r2, [t0, #8]
+	ldr	r3, [t0, #12]
 	add	r6, r6, r2
 	add	r7, r7, r3
-	ldrd	r2, r3, [t0, #16]
+	ldr	r2, [t0, #16]
+	ldr	r3, [t0, #20]
 	add	r8, r8, r2
 	add	r9, r9, r3
-	ldrd	r2, r3, [t0, #24]
+	ldr	r2, [t0, #24]
+	ldr	r3, [t0, #28]
 	add	r10, r10, r2
 	add	r11, r11, r3
 	stm	t0, {r4-r11}
