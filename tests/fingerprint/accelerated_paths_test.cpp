@@ -1,5 +1,6 @@
 // Every block-function path this CPU runs against OpenSSL and a bitwise CRC-32; files past 4 GiB.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -234,6 +235,27 @@ TEST_P(AcceleratedPath, RandomPiecesOfALargeInputMatchOracle) {
                 << slot->name << " offset " << offset;
         }
     }
+}
+
+// Kernels that load later blocks ahead of the rounds must stop at the input's end: the input here
+// ends where an inaccessible page begins. Every length that is a multiple of 8 up to 2560 puts the
+// last whole block of each block size (64, 128, the SHA-3 rates) against that page.
+TEST_P(AcceleratedPath, ReadsNothingPastTheEndOfTheInput) {
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    constexpr std::size_t MaxLength = 20 * 128;
+    const std::size_t usable = (MaxLength + page - 1) / page * page;
+    void* mapping = mmap(nullptr, usable + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mapping, MAP_FAILED);
+    auto* end = static_cast<uint8_t*>(mapping) + usable;
+    ASSERT_EQ(mprotect(end, page, PROT_NONE), 0);
+    const std::vector<uint8_t> bytes = testkit::randomBytes(MaxLength, 14);
+    std::memcpy(end - MaxLength, bytes.data(), MaxLength);
+    for (const Slot* slot : slots())
+        for (std::size_t length = 8; length <= MaxLength; length += 8)
+            EXPECT_EQ(testkit::pluginDigest(*slot, end - length, length),
+                      testkit::oracleDigest(*slot, bytes.data() + MaxLength - length, length))
+                << slot->name << " length " << length;
+    munmap(mapping, usable + page);
 }
 
 // The whole way through the file driver: 2 MiB + 77 bytes, read in 1 MiB blocks.
