@@ -275,47 +275,61 @@ sha256KPairs:
 .endm
 
 @ ---------------------------------------------------------------------------------------------
-@ The e-side of round t (FIPS 180-4, 6.2.2 step 3) beside the a-side of round t-2, with five
-@ places for the schedule's instructions. Register names are round t's: round t-2's a and b are
-@ c and d here, its h (T1 by now) is b, x holds its b ^ c, and its a ^ b goes to y, the b ^ c of
-@ round t-1.
-@   e-side: h += W+K + Ch(e, f, g) + Sigma1(e), then d += h: h is T1, d the new e.
-@   a-side: Maj of round t-2 before d is overwritten, then its T1 + Maj + Sigma0, its new a.
+@ The e-side of round t (FIPS 180-4, 6.2.2 step 3) beside the a-side of round t-2, one instruction
+@ of each by turns, for a core that issues two neighbours together; five places for the schedule's
+@ instructions. Register names are round t's: round t-2's a and b are c and d here, its h (T1 by
+@ now) is b, x holds its b ^ c, and its a ^ b goes to y, the b ^ c of round t-1.
+@   e-side: h += W+K + Ch(e, f, g) + Sigma1(e), then d += h: h is T1, d the new e. t1 arrives
+@           holding W+K (loaded in the round before) and leaves holding the next round's.
+@   a-side: Maj of round t-2 (before d is overwritten), then its T1 + Maj + Sigma0: its new a.
 @ Sigma1(e) = ROTR 6 (e ^ ROTR 5 e ^ ROTR 19 e), Sigma0(a) = ROTR 2 (a ^ ROTR 11 a ^ ROTR 20 a).
-@ aSide = 0 for rounds 0 and 1 of a block, which have no round t-2.
-.macro	round a, b, c, d, e, f, g, h, x, y, offset, aSide=1
+@ In each pair of shifting instructions Sigma1's comes first, so it wins the pipe on a core that
+@ issues the oldest ready instruction first.
+@ next: where the next round's W+K is (-1: none); aSide = 0 in rounds 0 and 1, which have no
+@ round t-2.
+.macro	round a, b, c, d, e, f, g, h, x, y, next, aSide=1
 	.set	pace, pace + PACE
-	ldr	t1, [rW, #\offset]		@ W+K
 	.if	\aSide
 	eor	\y, \c, \d
 	.endif
 	add	\h, \h, t1
 	scheduleNext
+	eor	t1, \f, \g
 	.if	\aSide
 	and	\x, \x, \y
 	.endif
-	eor	t1, \f, \g
+	and	t1, t1, \e
 	.if	\aSide
-	eor	\x, \x, \d			@ Maj of round t-2
+	eor	\x, \x, \d
 	.endif
 	scheduleNext
-	and	t1, t1, \e
 	eor	t1, t1, \g			@ Ch(e, f, g)
 	add	\h, \h, t1
 	scheduleNext
 	eor	t1, \e, \e, ror #5
+	.if	\aSide
+	eor	t0, \c, \c, ror #11
+	.endif
 	eor	t1, t1, \e, ror #19
-	add	\h, \h, t1, ror #6		@ T1
+	.if	\aSide
+	eor	t0, t0, \c, ror #20
+	.endif
 	scheduleNext
+	add	\h, \h, t1, ror #6		@ T1
+	.if	\next >= 0
+	ldr	t1, [rW, #\next]		@ W+K of the next round
+	.endif
+	.if	\aSide
+	add	\b, \b, \x
+	.endif
 	add	\d, \d, \h			@ the new e
 	.if	\aSide
-	sigma0Side	\b, \c, \x
-	.else
-	scheduleNext
+	add	\b, \b, t0, ror #2
 	.endif
+	scheduleNext
 .endm
 
-@ The end of an a-side: h (its T1) + its Maj + Sigma0(a) is the new a.
+@ The end of an a-side on its own (rounds 62 and 63): h (its T1) + its Maj + Sigma0(a), the new a.
 .macro	sigma0Side h, a, maj
 	eor	t0, \a, \a, ror #11
 	eor	t0, t0, \a, ror #20
@@ -325,19 +339,20 @@ sha256KPairs:
 .endm
 
 @ Rounds t..t+7 of block A (b = 0) or B (b = 1) of this pair; eight rounds bring the roles back.
-.macro	eightRounds t, b, first=0
-	round	r4, r5, r6, r7, r8, r9, r10, r11, r2, r3, (64 * ((\t) / 4) + 32 + 4 * (\b)), !\first
-	round	r11, r4, r5, r6, r7, r8, r9, r10, r3, r2, (64 * ((\t) / 4) + 40 + 4 * (\b)), !\first
-	round	r10, r11, r4, r5, r6, r7, r8, r9, r2, r3, (64 * ((\t) / 4) + 48 + 4 * (\b))
-	round	r9, r10, r11, r4, r5, r6, r7, r8, r3, r2, (64 * ((\t) / 4) + 56 + 4 * (\b))
-	round	r8, r9, r10, r11, r4, r5, r6, r7, r2, r3, (64 * ((\t) / 4) + 96 + 4 * (\b))
-	round	r7, r8, r9, r10, r11, r4, r5, r6, r3, r2, (64 * ((\t) / 4) + 104 + 4 * (\b))
-	round	r6, r7, r8, r9, r10, r11, r4, r5, r2, r3, (64 * ((\t) / 4) + 112 + 4 * (\b))
-	round	r5, r6, r7, r8, r9, r10, r11, r4, r3, r2, (64 * ((\t) / 4) + 120 + 4 * (\b))
+.macro	eightRounds t, b, first=0, last=0
+	round	r4, r5, r6, r7, r8, r9, r10, r11, r2, r3, (64 * ((\t) / 4) + 40 + 4 * (\b)), !\first
+	round	r11, r4, r5, r6, r7, r8, r9, r10, r3, r2, (64 * ((\t) / 4) + 48 + 4 * (\b)), !\first
+	round	r10, r11, r4, r5, r6, r7, r8, r9, r2, r3, (64 * ((\t) / 4) + 56 + 4 * (\b))
+	round	r9, r10, r11, r4, r5, r6, r7, r8, r3, r2, (64 * ((\t) / 4) + 96 + 4 * (\b))
+	round	r8, r9, r10, r11, r4, r5, r6, r7, r2, r3, (64 * ((\t) / 4) + 104 + 4 * (\b))
+	round	r7, r8, r9, r10, r11, r4, r5, r6, r3, r2, (64 * ((\t) / 4) + 112 + 4 * (\b))
+	round	r6, r7, r8, r9, r10, r11, r4, r5, r2, r3, (64 * ((\t) / 4) + 120 + 4 * (\b))
+	round	r5, r6, r7, r8, r9, r10, r11, r4, r3, r2, ((64 * ((\t) / 4) + 160 + 4 * (\b)) * !\last - \last)
 .endm
 
 .macro	block b
 	eor	r2, r5, r6			@ b ^ c for round 0
+	ldr	t1, [rW, #(32 + 4 * (\b))]	@ W+K of round 0
 	eightRounds	0, \b, 1
 	eightRounds	8, \b
 	eightRounds	16, \b
@@ -345,7 +360,7 @@ sha256KPairs:
 	eightRounds	32, \b
 	eightRounds	40, \b
 	eightRounds	48, \b
-	eightRounds	56, \b
+	eightRounds	56, \b, 0, 1
 	@ The a-sides of rounds 62 and 63, in the names of rounds 64 and 65.
 	eor	r3, r6, r7
 	and	r2, r2, r3
