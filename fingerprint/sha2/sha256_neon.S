@@ -19,8 +19,9 @@
 @ order and wins the pipe, the a-chain, a cycle shorter, fills the gaps. 16 integer instructions
 @ and one load per round.
 @
-@ ARM (not Thumb) state: every data-processing instruction takes a rotated operand. The choice of
-@ kernel at run time reaches this through the C++ wrapper in sha256_neon.cpp.
+@ ARM (not Thumb) state: with high registers and rotated operands nearly every instruction here
+@ would take a 32-bit Thumb encoding anyway, and the conditional moves need no IT blocks. The
+@ choice of kernel at run time reaches this through the C++ wrapper in sha256_neon.cpp.
 
 	.syntax	unified
 	.arch	armv7-a
@@ -37,7 +38,8 @@ t1	.req	r0		@ W+K, then Ch, then Sigma1
 
 @ Two buffers, one for the pair of blocks in the rounds and one for the pair being scheduled.
 @ Each is 16 times: 32 bytes of round constants for two steps of the schedule (copied in once per
-@ call), then the 32 bytes of W+K those steps make. One pointer walks both with post-increment.
+@ call), then the 32 bytes of W+K those steps make. One pointer walks both, moved by an ADD after
+@ each load or store: with write-back they would be two micro-ops each on the modelled core.
 	.set	BUFFER_BYTES, 1024
 	.set	STATE, 2048		@ uint32_t state[8]
 	.set	DATA, 2052		@ the first block of the pair in the rounds
