@@ -83,6 +83,7 @@ if(HW_ACCELERATED_ARM32)
     sha1/sha1_neon.S
     sha2/sha256_armv8.S
     sha2/sha256_neon.cpp
+    sha2/sha256_neon.S
     sha2/sha512_neon.cpp
     sha2/sha512_neon_rounds.S
     sha3/keccak_neon.cpp
@@ -96,11 +97,8 @@ if(HW_ACCELERATED_ARM32)
   # The SHA instruction kernels are assembly: the order of their chains is the point.
   set_source_files_properties(sha1/sha1_armv8.S sha2/sha256_armv8.S PROPERTIES COMPILE_OPTIONS
     "-march=armv8-a;-mfpu=crypto-neon-fp-armv8")
-  # ARMv7 NEON. The rounds run in the core registers, all of them in use: scheduling before register
-  # allocation stretches the values' lives until some spill, and GCC's vectorising of the few
-  # statements around the rounds only adds moves through the stack.
-  set_source_files_properties(sha1/sha1_neon.cpp sha2/sha256_neon.cpp PROPERTIES COMPILE_OPTIONS
-    "${hw_hot};-fno-schedule-insns;-fno-tree-slp-vectorize;-mfpu=neon")
+  # ARMv7 NEON: the SHA-1 and SHA-256 rounds are assembly; their C++ entry points need no NEON.
+  set_source_files_properties(sha1/sha1_neon.cpp sha2/sha256_neon.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot}")
   set_source_files_properties(sha2/sha512_neon.cpp sha3/keccak_neon.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mfpu=neon")
   set_source_files_properties(accelerated.cpp PROPERTIES COMPILE_DEFINITIONS HW_ACCELERATED_ARM32=1)
 endif()
