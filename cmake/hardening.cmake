@@ -82,16 +82,32 @@ endfunction()
 
 # Applies the flags to every target of the build, executables linked as PIE. A Debug build takes
 # neither _FORTIFY_SOURCE (glibc's checks need the optimiser) nor the path maps (the debugger finds
-# the sources by their full paths); a build folder outside the sources is mapped as well.
+# the sources by their full paths); a build folder outside the sources is mapped as well. The
+# protections are for compiled code: assembly files (.S) take the path maps alone. Stack clash
+# protection goes only where the compiler has it for the target (clang has none for 32-bit ARM).
 macro(hw_apply_hardening)
   hw_debian_arch(hw_arch)
   hw_hardening_flags(${hw_arch} ${CMAKE_SOURCE_DIR} hw_hardening_compile hw_hardening_link)
+  include(CheckCXXCompilerFlag)
+  # Clang only warns that it ignores the flag.
+  set(CMAKE_REQUIRED_FLAGS -Werror)
+  check_cxx_compiler_flag(-fstack-clash-protection HW_CXX_STACK_CLASH_PROTECTION)
+  unset(CMAKE_REQUIRED_FLAGS)
+  if(NOT HW_CXX_STACK_CLASH_PROTECTION)
+    list(REMOVE_ITEM hw_hardening_compile -fstack-clash-protection)
+  endif()
   list(JOIN hw_hardening_compile " " hw_shown_compile)
   list(JOIN hw_hardening_link " " hw_shown_link)
   message(STATUS "Hardening for ${hw_arch}: ${hw_shown_compile} ${hw_shown_link}")
-  list(TRANSFORM hw_hardening_compile REPLACE "^(-D_FORTIFY_SOURCE.*|-ffile-prefix-map=.*)$"
-       "$<$<NOT:$<CONFIG:Debug>>:\\1>")
-  add_compile_options(${hw_hardening_compile})
+  foreach(hw_flag IN LISTS hw_hardening_compile)
+    if(hw_flag MATCHES "^-D_FORTIFY_SOURCE|^-ffile-prefix-map=")
+      set(hw_flag "$<$<NOT:$<CONFIG:Debug>>:${hw_flag}>")
+    endif()
+    if(NOT hw_flag MATCHES "-prefix-map=")
+      set(hw_flag "$<$<COMPILE_LANGUAGE:C,CXX>:${hw_flag}>")
+    endif()
+    add_compile_options("${hw_flag}")
+  endforeach()
   add_link_options(${hw_hardening_link})
   cmake_path(IS_PREFIX CMAKE_SOURCE_DIR ${CMAKE_BINARY_DIR} hw_build_inside)
   if(NOT hw_build_inside)

@@ -66,6 +66,8 @@ struct AcceleratedKernel {
     const char* path;
     uint32_t needs;
     void (*install)(KernelSet& set);
+    // Not chosen on AMD processors of this family, where the next kernel measured faster (0: none).
+    unsigned slowerOnAmdFamily = 0;
 };
 
 // Every accelerated kernel of this build, fastest first within each family, whether or not this CPU
