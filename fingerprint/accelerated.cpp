@@ -31,13 +31,14 @@ using K = KernelFamily;
 // extension here shortens (a BMI1 build of the same steps measured exactly as fast).
 constexpr AcceleratedKernel Kernels[] = {
 #ifdef HW_KERNEL_CRC32_VPCLMUL
-    {K::Crc32, "vpclmul", CpuVpclmul | CpuAvx2 | CpuPclmul | CpuSse41, [](KernelSet& s) { s.crc32 = crc32Vpclmul; }},
+    {K::Crc32, "vpclmul", CpuVpclmul | CpuAvx2 | CpuPclmul | CpuSse41,
+     [](KernelSet& s) { s.crc32 = crc32Vpclmul; }},
 #endif
 #ifdef HW_KERNEL_CRC32_PCLMUL
     {K::Crc32, "pclmul", CpuPclmul | CpuSse41, [](KernelSet& s) { s.crc32 = crc32Pclmul; }},
 #endif
-    // The PMULL kernel finishes with the CRC32 instructions.
 #ifdef HW_KERNEL_CRC32_PMULL
+    // The PMULL kernel finishes with the CRC32 instructions.
     {K::Crc32, "pmull", CpuArmPmull | CpuArmCrc32 | CpuNeon, [](KernelSet& s) { s.crc32 = crc32Pmull; }},
 #endif
 #ifdef HW_KERNEL_CRC32_ARMV8
@@ -61,28 +62,28 @@ constexpr AcceleratedKernel Kernels[] = {
 #ifdef HW_KERNEL_SHA256_NEON
     {K::Sha256, "neon", CpuNeon, [](KernelSet& s) { s.sha256 = sha256BlocksNeon; }},
 #endif
+#ifdef HW_KERNEL_SHA512_AVX512
     // SHA-512 (bench/ACCELERATED.md): the two-block kernel with the shorter round chains measured 1.04
     // to 1.10 x openssl speed where AVX-512 is usable on AMD Zen 5 and on an Intel Xeon of the
     // Sapphire Rapids class, against 0.78 to 0.98 for the avx2 kernel. On Zen 4 (AMD family 25, the
     // only one of that family with AVX-512), whose four integer units make its three extra operations
     // a round cost more than the shorter chains save, each of its two ideas measured slower.
-#ifdef HW_KERNEL_SHA512_AVX512
-    {K::Sha512, "avx512", CpuAvx512 | CpuAvx2 | CpuBmi1 | CpuBmi2, [](KernelSet& s) { s.sha512 = sha512BlocksAvx512; },
-     25},
+    {K::Sha512, "avx512", CpuAvx512 | CpuAvx2 | CpuBmi1 | CpuBmi2,
+     [](KernelSet& s) { s.sha512 = sha512BlocksAvx512; }, 25},
 #endif
 #ifdef HW_KERNEL_SHA512_AVX2
     {K::Sha512, "avx2", CpuAvx2 | CpuBmi1 | CpuBmi2, [](KernelSet& s) { s.sha512 = sha512BlocksAvx2; }},
 #endif
+#ifdef HW_KERNEL_SHA512_NEON
     // 64-bit words in the D registers, where 32-bit integer code pays several instructions for every
     // 64-bit rotation and addition.
-#ifdef HW_KERNEL_SHA512_NEON
     {K::Sha512, "neon", CpuNeon, [](KernelSet& s) { s.sha512 = sha512BlocksNeon; }},
 #endif
 #ifdef HW_KERNEL_KECCAK_BMI
     {K::Keccak, "bmi", CpuBmi1 | CpuBmi2, [](KernelSet& s) { s.keccak = keccak1600AbsorbBmi; }},
 #endif
-    // All 25 lanes in registers; fewer instructions than a bit-interleaved integer permutation.
 #ifdef HW_KERNEL_KECCAK_NEON
+    // All 25 lanes in registers; fewer instructions than a bit-interleaved integer permutation.
     {K::Keccak, "neon", CpuNeon, [](KernelSet& s) { s.keccak = keccak1600AbsorbNeon; }},
 #endif
     // Ends the list, so that a build without accelerated kernels still has an array; never chosen.

@@ -134,7 +134,8 @@ class AcceleratedPath : public testing::TestWithParam<PathCase> {
         KernelSet set = portableKernels();
         if (std::strcmp(c.path, "portable") != 0) {
             const AcceleratedKernel* kernel = compiledKernel(c.family, c.path);
-            ASSERT_NE(kernel, nullptr) << "this CPU runs the " << c.path << " path, but the build left it out";
+            ASSERT_NE(kernel, nullptr)
+                << "this CPU runs the " << c.path << " path, but the build left it out";
             // A kernel that asks less of the CPU than it uses would be chosen where it faults.
             ASSERT_EQ(cpuFeatureList(kernel->needs), cpuFeatureList(c.needs));
             installKernel(set, *kernel);
@@ -261,7 +262,8 @@ TEST_P(AcceleratedPath, MaskMakesTheChoicePickIt) {
     const PathCase& c = GetParam();
     if (c.mask == nullptr) GTEST_SKIP() << "the choice picks this path on some processors only";
     const AcceleratedKernel* kernel = compiledKernel(c.family, c.path);
-    if (kernel != nullptr && kernel->slowerOnAmdFamily != 0 && kernel->slowerOnAmdFamily == detectedAmdFamily())
+    if (kernel != nullptr && kernel->slowerOnAmdFamily != 0 &&
+        kernel->slowerOnAmdFamily == detectedAmdFamily())
         GTEST_SKIP() << "not chosen on AMD family " << detectedAmdFamily();
     setenv("HASHWARDEN_CPU_MASK", c.mask, 1);
     chooseKernels();
