@@ -13,7 +13,8 @@
 # Ours is hashwarden-bench --memory of a Release cross build, the reference bench/reference_bench.cpp
 # linked with Debian's armhf libcrypto and zlib (their own run-time choice of NEON and ARMv8 code).
 # Both figures repeat to well within the printed precision and do not depend on the machine that
-# emulates. About 15 minutes with two jobs.
+# emulates. It takes about 16 minutes of CPU time, so about 8 on two free cores (40 when a load
+# average of 10 shared them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${HW_ARM32_BENCH_BUILD:-build-arm32-bench}
