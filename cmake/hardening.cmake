@@ -2,14 +2,26 @@
 # program the distribution builds itself.
 #
 # hw_hardening_flags(ARCH SOURCE_DIR COMPILE_OUT LINK_OUT) asks dpkg-buildflags (hardening=+all) for
-# the Debian architecture ARCH and keeps what protects the program or the reproducibility of the build;
-# optimisation and debug information stay with CMake's build types. Where dpkg-buildflags is missing,
-# or HW_HARDENING_BY_HAND is set, the same set is written out by hand. Stack clash protection and, on
+# the Debian architecture ARCH and keeps only what protects the program or the reproducibility of the
+# build, by an allow-list: another distribution's defaults (link-time optimisation, -D_TIME_BITS=64) or
+# a user's DEB_*FLAGS_APPEND would otherwise reach the accelerated kernels, whose code generation and
+# file offsets the build decides itself; optimisation and debug information stay with CMake's build
+# types. Where dpkg-buildflags is missing, or HW_HARDENING_BY_HAND is set, the same set is written out
+# by hand. Stack clash protection and, on
 # x86-64, control flow protection are added where the distribution's version leaves them out (Debian
 # 12's dpkg gives neither). File paths under SOURCE_DIR are recorded relative to it, so two checkouts
 # in different folders build the same bytes.
 #
 # Usable in script mode too (cmake -P), where a test compares the two sources of flags.
+
+# The flags taken from dpkg-buildflags, whole: the stack protector and stack clash protection, control
+# flow protection (x86) and branch protection (ARM64), glibc's and libstdc++'s checks, format string
+# warnings made errors, the warning about __DATE__ and __TIME__, and the maps that record paths relative
+# to the sources.
+set(HW_HARDENING_COMPILE_ALLOWED
+    "^(-fstack-protector(-strong|-all)?|-fstack-clash-protection|-fcf-protection(=[a-z]+)?|-mbranch-protection=[a-z+-]+|-D_FORTIFY_SOURCE=[0-9]|-D_GLIBCXX_ASSERTIONS|-Wformat|-Wformat-security|-Werror=format-security|-Wdate-time|-f(file|debug|macro)-prefix-map=.*)$")
+# Linking: read-only relocations, all symbols bound at start, no executable stack.
+set(HW_HARDENING_LINK_ALLOWED "^-Wl,-z,(relro|now|noexecstack)$")
 
 function(hw_hardening_flags arch source_dir compile_out link_out)
   find_program(HW_DPKG_BUILDFLAGS dpkg-buildflags)
@@ -30,9 +42,11 @@ function(hw_hardening_flags arch source_dir compile_out link_out)
       list(APPEND from_dpkg_${kind} ${flags})
     endforeach()
     set(compile ${from_dpkg_CPPFLAGS} ${from_dpkg_CXXFLAGS})
-    list(FILTER compile EXCLUDE REGEX "^-[Og]")
+    list(FILTER compile INCLUDE REGEX "${HW_HARDENING_COMPILE_ALLOWED}")
+    list(REMOVE_DUPLICATES compile)
     set(link ${from_dpkg_LDFLAGS})
-    list(FILTER link EXCLUDE REGEX "^-[Og]")
+    list(FILTER link INCLUDE REGEX "${HW_HARDENING_LINK_ALLOWED}")
+    list(REMOVE_DUPLICATES link)
   else()
     set(compile -Wdate-time -D_FORTIFY_SOURCE=2 "-ffile-prefix-map=${source_dir}=." -fstack-protector-strong
                 -Wformat -Werror=format-security)
@@ -68,16 +82,32 @@ endfunction()
 
 # Applies the flags to every target of the build, executables linked as PIE. A Debug build takes
 # neither _FORTIFY_SOURCE (glibc's checks need the optimiser) nor the path maps (the debugger finds
-# the sources by their full paths); a build folder outside the sources is mapped as well.
+# the sources by their full paths); a build folder outside the sources is mapped as well. The
+# protections are for compiled code: assembly files (.S) take the path maps alone. Stack clash
+# protection goes only where the compiler has it for the target (clang has none for 32-bit ARM).
 macro(hw_apply_hardening)
   hw_debian_arch(hw_arch)
   hw_hardening_flags(${hw_arch} ${CMAKE_SOURCE_DIR} hw_hardening_compile hw_hardening_link)
+  include(CheckCXXCompilerFlag)
+  # Clang only warns that it ignores the flag.
+  set(CMAKE_REQUIRED_FLAGS -Werror)
+  check_cxx_compiler_flag(-fstack-clash-protection HW_CXX_STACK_CLASH_PROTECTION)
+  unset(CMAKE_REQUIRED_FLAGS)
+  if(NOT HW_CXX_STACK_CLASH_PROTECTION)
+    list(REMOVE_ITEM hw_hardening_compile -fstack-clash-protection)
+  endif()
   list(JOIN hw_hardening_compile " " hw_shown_compile)
   list(JOIN hw_hardening_link " " hw_shown_link)
   message(STATUS "Hardening for ${hw_arch}: ${hw_shown_compile} ${hw_shown_link}")
-  list(TRANSFORM hw_hardening_compile REPLACE "^(-D_FORTIFY_SOURCE.*|-ffile-prefix-map=.*)$"
-       "$<$<NOT:$<CONFIG:Debug>>:\\1>")
-  add_compile_options(${hw_hardening_compile})
+  foreach(hw_flag IN LISTS hw_hardening_compile)
+    if(hw_flag MATCHES "^-D_FORTIFY_SOURCE|^-ffile-prefix-map=")
+      set(hw_flag "$<$<NOT:$<CONFIG:Debug>>:${hw_flag}>")
+    endif()
+    if(NOT hw_flag MATCHES "-prefix-map=")
+      set(hw_flag "$<$<COMPILE_LANGUAGE:C,CXX>:${hw_flag}>")
+    endif()
+    add_compile_options("${hw_flag}")
+  endforeach()
   add_link_options(${hw_hardening_link})
   cmake_path(IS_PREFIX CMAKE_SOURCE_DIR ${CMAKE_BINARY_DIR} hw_build_inside)
   if(NOT hw_build_inside)

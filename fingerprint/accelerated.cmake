@@ -51,54 +51,166 @@ endif()
 # 32-bit ARM (armhf): the baseline stays ARMv7 with VFPv3-D16 and no NEON, so NEON and ARMv8 code
 # lives only in the files below, each compiled with its own flags, and runs only when the kernel
 # reports what those flags allow (AT_HWCAP, AT_HWCAP2).
-set(HW_ACCELERATED_ARM32 OFF)
+#
+# What each kind of kernel needs is checked on its own, with the ACLE intrinsics for a C++ kernel and
+# the instructions themselves for an assembly one (.S, through the compiler's assembler: GNU as, or
+# clang's integrated one), so that a compiler that lacks one of them (clang has no 32-bit vmull_p64)
+# drops only the kernels that need it. accelerated.cpp learns which kernels were kept from
+# HW_KERNEL_<NAME> definitions; the build prints them.
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
-  set(CMAKE_REQUIRED_FLAGS "-march=armv8-a+crc -mfpu=crypto-neon-fp-armv8")
-  check_cxx_source_compiles([[
+  # Flags of each need, and a program that uses it: C++ (CXX) and GNU assembly (ASM).
+  set(hw_neon_flags -mfpu=neon)
+  set(hw_neon_CXX [[
+    #include <arm_neon.h>
+    uint64x2_t rotate(uint64x2_t a) { return vsriq_n_u64(vshlq_n_u64(a, 1), a, 63); }
+    void lanes() { __asm__ volatile("vsri.64 d25, d24, #63\n\tvext.8 d26, d25, d25, #3" ::: "d24", "d25", "d26"); }
+  ]])
+  set(hw_neon_ASM [[
+    .syntax unified
+    .fpu neon
+    .text
+    vld1.8 {d0-d3}, [r0]!
+    vsri.64 d0, d1, #63
+    vext.8 q0, q1, q1, #3
+    vrev32.8 q0, q1
+  ]])
+  set(hw_crc32_flags -march=armv8-a+crc -mfpu=vfpv3-d16)
+  set(hw_crc32_CXX [[
+    #include <arm_acle.h>
+    uint32_t crc(uint32_t c, uint32_t w, uint8_t b) { return __crc32b(__crc32w(c, w), b); }
+  ]])
+  set(hw_crc32_ASM [[
+    .syntax unified
+    .text
+    crc32w r0, r0, r1
+    crc32b r0, r0, r2
+  ]])
+  set(hw_sha1_flags -march=armv8-a+crc -mfpu=crypto-neon-fp-armv8)
+  set(hw_sha1_CXX [[
+    #include <arm_neon.h>
+    uint32x4_t rounds(uint32x4_t abcd, uint32x4_t w0, uint32x4_t w1, uint32x4_t w2, uint32x4_t w3) {
+      uint32_t e = vsha1h_u32(vgetq_lane_u32(abcd, 0));
+      abcd = vsha1mq_u32(vsha1pq_u32(vsha1cq_u32(abcd, e, w0), e, w1), e, w2);
+      return vsha1su1q_u32(vsha1su0q_u32(w0, w1, w2), w3);
+    }
+  ]])
+  set(hw_sha1_ASM [[
+    .syntax unified
+    .fpu crypto-neon-fp-armv8
+    .text
+    sha1h.32 q2, q0
+    sha1c.32 q0, q2, q3
+    sha1p.32 q0, q2, q3
+    sha1m.32 q0, q2, q3
+    sha1su0.32 q4, q5, q6
+    sha1su1.32 q4, q7
+  ]])
+  set(hw_sha2_flags -march=armv8-a+crc -mfpu=crypto-neon-fp-armv8)
+  set(hw_sha2_CXX [[
+    #include <arm_neon.h>
+    uint32x4_t rounds(uint32x4_t abcd, uint32x4_t efgh, uint32x4_t w0, uint32x4_t w1, uint32x4_t w2, uint32x4_t w3) {
+      uint32x4_t next = vsha256hq_u32(abcd, efgh, w0);
+      efgh = vsha256h2q_u32(efgh, abcd, w0);
+      return vaddq_u32(vaddq_u32(next, efgh), vsha256su1q_u32(vsha256su0q_u32(w0, w1), w2, w3));
+    }
+  ]])
+  set(hw_sha2_ASM [[
+    .syntax unified
+    .fpu crypto-neon-fp-armv8
+    .text
+    sha256h.32 q0, q1, q2
+    sha256h2.32 q1, q3, q2
+    sha256su0.32 q4, q5
+    sha256su1.32 q4, q6, q7
+  ]])
+  # Polynomial multiplication of 64-bit halves; the kernel finishes with the CRC32 instructions.
+  set(hw_pmull_flags -march=armv8-a+crc -mfpu=crypto-neon-fp-armv8)
+  set(hw_pmull_CXX [[
     #include <arm_acle.h>
     #include <arm_neon.h>
-    int main() {
-      uint32x4_t a = vdupq_n_u32(1);
-      a = __builtin_arm_crypto_sha1c(a, __builtin_arm_crypto_sha1h(a), a);
-      a = vsha256hq_u32(a, a, a);
-      poly128_t p = vmull_p64(vgetq_lane_p64(vreinterpretq_p64_u32(a), 0), 3);
-      return (int)__crc32w(vgetq_lane_u32(a, 0), 0) + (int)vgetq_lane_u32(vreinterpretq_u32_p128(p), 0);
-    }]] HW_ARM32_INTRINSICS_COMPILE)
-  unset(CMAKE_REQUIRED_FLAGS)
-  if(HW_ARM32_INTRINSICS_COMPILE)
-    set(HW_ACCELERATED_ARM32 ON)
-  endif()
-endif()
+    uint64x2_t fold(uint64x2_t x, poly64_t k) {
+      const poly64x2_t halves = vreinterpretq_p64_u64(x);
+      return vreinterpretq_u64_p128(vmull_p64(vgetq_lane_p64(halves, 0), k));
+    }
+    uint32_t finish(uint32_t c, uint32_t w) { return __crc32w(c, w); }
+  ]])
+  set(hw_pmull_ASM [[
+    .syntax unified
+    .fpu crypto-neon-fp-armv8
+    .text
+    vmull.p64 q0, d2, d3
+    crc32w r0, r0, r1
+  ]])
 
-if(HW_ACCELERATED_ARM32)
-  # Kernels whose instruction order is the point of them are assembly files (each says why).
+  # hw_arm32_kernel(FILE NEED): compiles FILE into the engine when the compiler has NEED for FILE's
+  # language; else leaves it out. The file's own flags are set below, as for any other source.
+  set(hw_arm32_kept "")
+  set(hw_arm32_dropped "")
+  function(hw_arm32_kernel file need)
+    if(file MATCHES "\\.S$")
+      set(lang ASM)
+      set(ext S)
+    else()
+      set(lang CXX)
+      set(ext cpp)
+    endif()
+    string(TOUPPER "HW_ARM32_HAS_${need}_${lang}" result)
+    if(NOT DEFINED ${result})
+      set(dir ${CMAKE_BINARY_DIR}/CMakeFiles/hw_arm32_checks/${need}_${lang})
+      file(WRITE ${dir}/check.${ext} "${hw_${need}_${lang}}\n")
+      set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
+      try_compile(ok ${dir}/build SOURCES ${dir}/check.${ext} COMPILE_DEFINITIONS ${hw_${need}_flags}
+                  OUTPUT_VARIABLE log)
+      message(CHECK_START "32-bit ARM ${need} for ${lang}")
+      if(ok)
+        message(CHECK_PASS "yes")
+      else()
+        message(CHECK_FAIL "no")
+        file(WRITE ${dir}/check.log "${log}")
+      endif()
+      set(${result} ${ok} CACHE INTERNAL "whether the compiler builds 32-bit ARM ${need} code in ${lang}")
+    endif()
+    get_filename_component(name ${file} NAME_WE)
+    if(${result})
+      target_sources(hw_fingerprint PRIVATE ${file})
+      string(TOUPPER ${name} macro)
+      set_property(SOURCE accelerated.cpp APPEND PROPERTY COMPILE_DEFINITIONS HW_KERNEL_${macro}=1)
+      set(hw_arm32_kept ${hw_arm32_kept} ${name} PARENT_SCOPE)
+    else()
+      set(hw_arm32_dropped ${hw_arm32_dropped} "${name} (no ${need} in ${lang})" PARENT_SCOPE)
+    endif()
+  endfunction()
+
+  # Kernels whose instruction order is the point of them are assembly files (each says why); their
+  # C++ entry points beside them need nothing past the baseline.
   enable_language(ASM)
-  target_sources(hw_fingerprint PRIVATE
-    crc32/crc32_armv8.cpp
-    crc32/crc32_neon.cpp
-    crc32/crc32_neon.S
-    crc32/crc32_pmull.cpp
-    sha1/sha1_armv8.S
-    sha1/sha1_neon.cpp
-    sha1/sha1_neon.S
-    sha2/sha256_armv8.S
-    sha2/sha256_neon.cpp
-    sha2/sha256_neon.S
-    sha2/sha512_neon.cpp
-    sha2/sha512_neon_rounds.S
-    sha3/keccak_neon.cpp
-  )
+  hw_arm32_kernel(crc32/crc32_armv8.cpp crc32)
+  hw_arm32_kernel(crc32/crc32_pmull.cpp pmull)
+  hw_arm32_kernel(crc32/crc32_neon.cpp neon)
+  hw_arm32_kernel(crc32/crc32_neon.S neon)
+  hw_arm32_kernel(sha1/sha1_armv8.S sha1)
+  hw_arm32_kernel(sha1/sha1_neon.cpp neon)
+  hw_arm32_kernel(sha1/sha1_neon.S neon)
+  hw_arm32_kernel(sha2/sha256_armv8.S sha2)
+  hw_arm32_kernel(sha2/sha256_neon.cpp neon)
+  hw_arm32_kernel(sha2/sha256_neon.S neon)
+  hw_arm32_kernel(sha2/sha512_neon.cpp neon)
+  hw_arm32_kernel(sha2/sha512_neon_rounds.S neon)
+  hw_arm32_kernel(sha3/keccak_neon.cpp neon)
+  list(JOIN hw_arm32_kept ", " kept)
+  message(STATUS "32-bit ARM kernels built: ${kept}")
+  if(hw_arm32_dropped)
+    list(JOIN hw_arm32_dropped ", " dropped)
+    message(WARNING "32-bit ARM kernels left out, the compiler lacks what they need: ${dropped}")
+  endif()
+
   # The CRC32 instructions alone need no NEON; the floating point stays the baseline's.
   set_source_files_properties(crc32/crc32_armv8.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-march=armv8-a+crc;-mfpu=vfpv3-d16")
-  # The NEON CRC loop is assembly (its order is the point); its glue needs only the baseline.
-  set_source_files_properties(crc32/crc32_neon.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot}")
-  set_source_files_properties(crc32/crc32_neon.S PROPERTIES COMPILE_OPTIONS "-mfpu=neon")
   set_source_files_properties(crc32/crc32_pmull.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-march=armv8-a+crc;-mfpu=crypto-neon-fp-armv8")
-  # The SHA instruction kernels are assembly: the order of their chains is the point.
+  set_source_files_properties(crc32/crc32_neon.cpp sha1/sha1_neon.cpp sha2/sha256_neon.cpp PROPERTIES
+    COMPILE_OPTIONS "${hw_hot}")
+  set_source_files_properties(crc32/crc32_neon.S PROPERTIES COMPILE_OPTIONS "-mfpu=neon")
   set_source_files_properties(sha1/sha1_armv8.S sha2/sha256_armv8.S PROPERTIES COMPILE_OPTIONS
     "-march=armv8-a;-mfpu=crypto-neon-fp-armv8")
-  # ARMv7 NEON: the SHA-1 and SHA-256 rounds are assembly; their C++ entry points need no NEON.
-  set_source_files_properties(sha1/sha1_neon.cpp sha2/sha256_neon.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot}")
   set_source_files_properties(sha2/sha512_neon.cpp sha3/keccak_neon.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mfpu=neon")
-  set_source_files_properties(accelerated.cpp PROPERTIES COMPILE_DEFINITIONS HW_ACCELERATED_ARM32=1)
 endif()

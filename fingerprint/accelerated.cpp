@@ -1,4 +1,6 @@
 // Overlays the accelerated kernels that were compiled in and that this CPU runs onto the portable set.
+#include <array>
+
 #include "fingerprint/cpu_features.h"
 #include "fingerprint/kernels.h"
 
@@ -7,96 +9,128 @@
 #include "fingerprint/sha2/sha2_accelerated.h"
 #include "fingerprint/sha3/keccak_accelerated.h"
 
+// x86-64 builds every kernel or none; on 32-bit ARM the build defines HW_KERNEL_<NAME> for each
+// kernel file the compiler could build (fingerprint/accelerated.cmake).
+#ifdef HW_ACCELERATED_X86
+#define HW_KERNEL_CRC32_VPCLMUL 1
+#define HW_KERNEL_CRC32_PCLMUL 1
+#define HW_KERNEL_SHA1_SHANI 1
+#define HW_KERNEL_SHA256_SHANI 1
+#define HW_KERNEL_SHA512_AVX512 1
+#define HW_KERNEL_SHA512_AVX2 1
+#define HW_KERNEL_KECCAK_BMI 1
+#endif
+
 namespace {
 
-[[maybe_unused]] bool has(uint32_t usable, uint32_t needed) {
-    return (usable & needed) == needed;
+using K = KernelFamily;
+
+// Fastest first within each family: the first one whose features are usable is chosen.
+// MD5 keeps the portable block function everywhere: it already adds the G terms in two independent
+// halves, and MD5 is bound by the latency of its chain of additions, which no instruction set
+// extension here shortens (a BMI1 build of the same steps measured exactly as fast).
+constexpr AcceleratedKernel Kernels[] = {
+#ifdef HW_KERNEL_CRC32_VPCLMUL
+    {K::Crc32, "vpclmul", CpuVpclmul | CpuAvx2 | CpuPclmul | CpuSse41,
+     [](KernelSet& s) { s.crc32 = crc32Vpclmul; }},
+#endif
+#ifdef HW_KERNEL_CRC32_PCLMUL
+    {K::Crc32, "pclmul", CpuPclmul | CpuSse41, [](KernelSet& s) { s.crc32 = crc32Pclmul; }},
+#endif
+#ifdef HW_KERNEL_CRC32_PMULL
+    // The PMULL kernel finishes with the CRC32 instructions.
+    {K::Crc32, "pmull", CpuArmPmull | CpuArmCrc32 | CpuNeon, [](KernelSet& s) { s.crc32 = crc32Pmull; }},
+#endif
+#ifdef HW_KERNEL_CRC32_ARMV8
+    {K::Crc32, "armv8", CpuArmCrc32, [](KernelSet& s) { s.crc32 = crc32Armv8; }},
+#endif
+#ifdef HW_KERNEL_CRC32_NEON
+    // ARMv7 boards: folding with 8-bit polynomial multiplies instead of a load per byte.
+    {K::Crc32, "neon", CpuNeon, [](KernelSet& s) { s.crc32 = crc32Neon; }},
+#endif
+#ifdef HW_KERNEL_SHA1_SHANI
+    {K::Sha1, "shani", CpuShaNi | CpuSse41 | CpuSsse3, [](KernelSet& s) { s.sha1 = sha1BlocksShani; }},
+#endif
+#ifdef HW_KERNEL_SHA1_ARMV8
+    {K::Sha1, "armv8", CpuArmSha1 | CpuNeon, [](KernelSet& s) { s.sha1 = sha1BlocksArmv8; }},
+#endif
+#ifdef HW_KERNEL_SHA1_NEON
+    {K::Sha1, "neon", CpuNeon, [](KernelSet& s) { s.sha1 = sha1BlocksNeon; }},
+#endif
+#ifdef HW_KERNEL_SHA256_SHANI
+    {K::Sha256, "shani", CpuShaNi | CpuSse41 | CpuSsse3, [](KernelSet& s) { s.sha256 = sha256BlocksShani; }},
+#endif
+#ifdef HW_KERNEL_SHA256_ARMV8
+    {K::Sha256, "armv8", CpuArmSha2 | CpuNeon, [](KernelSet& s) { s.sha256 = sha256BlocksArmv8; }},
+#endif
+#ifdef HW_KERNEL_SHA256_NEON
+    {K::Sha256, "neon", CpuNeon, [](KernelSet& s) { s.sha256 = sha256BlocksNeon; }},
+#endif
+#ifdef HW_KERNEL_SHA512_AVX512
+    // SHA-512 (bench/ACCELERATED.md): the two-block kernel with the shorter round chains measured 1.04
+    // to 1.10 x openssl speed where AVX-512 is usable on AMD Zen 5 and on an Intel Xeon of the
+    // Sapphire Rapids class, against 0.78 to 0.98 for the avx2 kernel. On Zen 4 (AMD family 25, the
+    // only one of that family with AVX-512), whose four integer units make its three extra operations
+    // a round cost more than the shorter chains save, each of its two ideas measured slower.
+    {K::Sha512, "avx512", CpuAvx512 | CpuAvx2 | CpuBmi1 | CpuBmi2,
+     [](KernelSet& s) { s.sha512 = sha512BlocksAvx512; }, 25},
+#endif
+#ifdef HW_KERNEL_SHA512_AVX2
+    {K::Sha512, "avx2", CpuAvx2 | CpuBmi1 | CpuBmi2, [](KernelSet& s) { s.sha512 = sha512BlocksAvx2; }},
+#endif
+#ifdef HW_KERNEL_SHA512_NEON
+    // 64-bit words in the D registers, where 32-bit integer code pays several instructions for every
+    // 64-bit rotation and addition.
+    {K::Sha512, "neon", CpuNeon, [](KernelSet& s) { s.sha512 = sha512BlocksNeon; }},
+#endif
+#ifdef HW_KERNEL_KECCAK_BMI
+    {K::Keccak, "bmi", CpuBmi1 | CpuBmi2, [](KernelSet& s) { s.keccak = keccak1600AbsorbBmi; }},
+#endif
+#ifdef HW_KERNEL_KECCAK_NEON
+    // All 25 lanes in registers; fewer instructions than a bit-interleaved integer permutation.
+    {K::Keccak, "neon", CpuNeon, [](KernelSet& s) { s.keccak = keccak1600AbsorbNeon; }},
+#endif
+    // Ends the list, so that a build without accelerated kernels still has an array; never chosen.
+    {K::Md5, nullptr, ~0u, nullptr},
+};
+
+const char** pathOf(KernelSet& set, KernelFamily family) {
+    switch (family) {
+    case K::Crc32:
+        return &set.crc32Path;
+    case K::Md5:
+        return &set.md5Path;
+    case K::Sha1:
+        return &set.sha1Path;
+    case K::Sha256:
+        return &set.sha256Path;
+    case K::Sha512:
+        return &set.sha512Path;
+    case K::Keccak:
+        break;
+    }
+    return &set.keccakPath;
 }
 
 } // namespace
 
-void chooseAcceleratedKernels([[maybe_unused]] KernelSet& set) {
-#ifdef HW_ACCELERATED_X86
+std::span<const AcceleratedKernel> compiledAcceleratedKernels() {
+    return {Kernels, std::size(Kernels) - 1};
+}
+
+void installKernel(KernelSet& set, const AcceleratedKernel& kernel) {
+    kernel.install(set);
+    *pathOf(set, kernel.family) = kernel.path;
+}
+
+void chooseAcceleratedKernels(KernelSet& set) {
     const uint32_t usable = usableCpuFeatures();
-
-    // Fastest first within each family.
-    if (has(usable, CpuVpclmul | CpuAvx2 | CpuPclmul | CpuSse41)) {
-        set.crc32 = crc32Vpclmul;
-        set.crc32Path = "vpclmul";
-    } else if (has(usable, CpuPclmul | CpuSse41)) {
-        set.crc32 = crc32Pclmul;
-        set.crc32Path = "pclmul";
+    std::array<bool, 6> chosen{};
+    for (const AcceleratedKernel& kernel : compiledAcceleratedKernels()) {
+        bool& done = chosen[static_cast<std::size_t>(kernel.family)];
+        if (done || (usable & kernel.needs) != kernel.needs) continue;
+        if (kernel.slowerOnAmdFamily != 0 && detectedAmdFamily() == kernel.slowerOnAmdFamily) continue;
+        installKernel(set, kernel);
+        done = true;
     }
-
-    // MD5 keeps the portable block function: it already adds the G terms in two independent
-    // halves, and MD5 is bound by the latency of its chain of additions, which no instruction set
-    // extension here shortens (a BMI1 build of the same steps measured exactly as fast).
-
-    if (has(usable, CpuShaNi | CpuSse41 | CpuSsse3)) {
-        set.sha1 = sha1BlocksShani;
-        set.sha1Path = "shani";
-        set.sha256 = sha256BlocksShani;
-        set.sha256Path = "shani";
-    }
-
-    // On AMD family 26 (Zen 5), whose six integer units leave the rounds bound by their dependency
-    // chains, the two-block kernel with the shorter chains measured 1.01 to 1.13 x openssl speed
-    // against 0.78 to 0.89 for the avx2 kernel. On Zen 4 both of its ideas measured slower
-    // (bench/ACCELERATED.md), and other processors are unmeasured, so they keep the avx2 kernel.
-    constexpr unsigned AmdZen5Family = 26;
-    if (has(usable, CpuAvx512 | CpuAvx2 | CpuBmi1 | CpuBmi2) && detectedAmdFamily() == AmdZen5Family) {
-        set.sha512 = sha512BlocksAvx512;
-        set.sha512Path = "avx512";
-    } else if (has(usable, CpuAvx2 | CpuBmi1 | CpuBmi2)) {
-        set.sha512 = sha512BlocksAvx2;
-        set.sha512Path = "avx2";
-    }
-
-    if (has(usable, CpuBmi1 | CpuBmi2)) {
-        set.keccak = keccak1600AbsorbBmi;
-        set.keccakPath = "bmi";
-    }
-#endif
-
-#ifdef HW_ACCELERATED_ARM32
-    const uint32_t usable = usableCpuFeatures();
-
-    // Fastest first within each family; the PMULL kernel finishes with the CRC32 instructions.
-    if (has(usable, CpuArmPmull | CpuArmCrc32 | CpuNeon)) {
-        set.crc32 = crc32Pmull;
-        set.crc32Path = "pmull";
-    } else if (has(usable, CpuArmCrc32)) {
-        set.crc32 = crc32Armv8;
-        set.crc32Path = "armv8";
-    } else if (has(usable, CpuNeon)) {
-        // ARMv7 boards: folding with 8-bit polynomial multiplies instead of a load per byte.
-        set.crc32 = crc32Neon;
-        set.crc32Path = "neon";
-    }
-
-    if (has(usable, CpuArmSha1 | CpuNeon)) {
-        set.sha1 = sha1BlocksArmv8;
-        set.sha1Path = "armv8";
-    } else if (has(usable, CpuNeon)) {
-        set.sha1 = sha1BlocksNeon;
-        set.sha1Path = "neon";
-    }
-    if (has(usable, CpuArmSha2 | CpuNeon)) {
-        set.sha256 = sha256BlocksArmv8;
-        set.sha256Path = "armv8";
-    } else if (has(usable, CpuNeon)) {
-        set.sha256 = sha256BlocksNeon;
-        set.sha256Path = "neon";
-    }
-
-    if (has(usable, CpuNeon)) {
-        // 64-bit words in the D registers, where 32-bit integer code pays several instructions for
-        // every 64-bit rotation and addition.
-        set.sha512 = sha512BlocksNeon;
-        set.sha512Path = "neon";
-        // All 25 lanes in registers; fewer instructions than a bit-interleaved integer permutation.
-        set.keccak = keccak1600AbsorbNeon;
-        set.keccakPath = "neon";
-    }
-#endif
 }

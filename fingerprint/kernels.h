@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 // Each function consumes `blocks` whole blocks from `data` (any alignment) into the chaining state.
 // Runs of blocks are passed in one call so that accelerated kernels can keep state in registers.
@@ -10,7 +11,8 @@ using Md5BlocksFn = void (*)(uint32_t state[4], const uint8_t* data, std::size_t
 using Sha1BlocksFn = void (*)(uint32_t state[5], const uint8_t* data, std::size_t blocks);      // 64-byte blocks
 using Sha256BlocksFn = void (*)(uint32_t state[8], const uint8_t* data, std::size_t blocks);    // 64-byte blocks
 using Sha512BlocksFn = void (*)(uint64_t state[8], const uint8_t* data, std::size_t blocks);    // 128-byte blocks
-// XORs `blocks` blocks of `rate` bytes (72, 104, 136 or 144) into the lanes, permuting after each.
+// XORs `blocks` blocks of `rate` bytes (72, 104, 136 or 144 for SHA-3) into the lanes, permuting after
+// each. Any rate of 72 or more is taken: 9 lanes, 4 more above 72, 4 more above 104, 1 more above 136.
 using Keccak1600AbsorbFn = void (*)(uint64_t lanes[25], const uint8_t* data, std::size_t blocks,
                                     std::size_t rate);
 // Chainable CRC-32 (ISO-HDLC): takes and returns the finished (inverted) value.
@@ -54,6 +56,27 @@ KernelSet portableKernels();
 // Puts `set` in force as it is, without asking the CPU: for tests that run one path at a time
 // and for the benchmark's portable-only mode. Not for use while a calculation runs.
 void setActiveKernels(const KernelSet& set);
+
+enum class KernelFamily { Crc32, Md5, Sha1, Sha256, Sha512, Keccak };
+
+// One accelerated kernel compiled into this build: its family, the name of its path, the CPU
+// features (cpu_features.h) it needs, and what puts its function into a set.
+struct AcceleratedKernel {
+    KernelFamily family;
+    const char* path;
+    uint32_t needs;
+    void (*install)(KernelSet& set);
+    // Not chosen on AMD processors of this family, where the next kernel measured faster (0: none).
+    unsigned slowerOnAmdFamily = 0;
+};
+
+// Every accelerated kernel of this build, fastest first within each family, whether or not this CPU
+// runs it. A kernel that the compiler could not build is missing here (the build says which).
+std::span<const AcceleratedKernel> compiledAcceleratedKernels();
+
+// Puts `kernel` into `set`, function and path name, whatever the CPU: for tests that run every kernel
+// this processor can run, whichever one the choice below would make.
+void installKernel(KernelSet& set, const AcceleratedKernel& kernel);
 
 // Overlays the accelerated kernels this CPU supports onto `set`; leaves the portable ones
 // where no faster path exists. Lives with the accelerated code (a no-op where none is built).

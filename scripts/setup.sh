@@ -20,10 +20,11 @@ test_packages=(
   xvfb xauth dbus-daemon dbus-x11 at-spi2-core python3 python3-pyatspi xdotool xclip imagemagick fonts-dejavu-core fonts-liberation2
   openssl rhash                                         # reference tools for the tests and the benchmark
   locales                                               # a comma-decimal locale for the numbers-locale test
-  clang libclang-rt-14-dev                              # libFuzzer, scripts/fuzz.sh
+  clang libclang-rt-14-dev                              # libFuzzer, scripts/fuzz.sh; the clang armhf build, scripts/test-arm32-clang.sh
   g++-arm-linux-gnueabihf qemu-user-static libarchive-dev:armhf libssl-dev:armhf libgtest-dev:armhf  # 32-bit ARM build, scripts/test-arm32.sh
   libgtk-3-dev:armhf libpng-dev:armhf libx11-dev:armhf   # the whole program for 32-bit ARM
   zlib1g-dev:armhf                                      # zlib's crc32(), the reference of scripts/bench-arm32.sh
+  llvm                                                  # llvm-mc, llvm-mca: the cycle model of scripts/bench-arm32.sh
   dpkg-dev fakeroot file lintian desktop-file-utils appstream  # the Debian package and its checks
   devscripts                                            # hardening-check, in the package's checks
 )

@@ -34,6 +34,11 @@ scripts/fuzz.sh 25
 stage "32-bit ARM"
 scripts/test-arm32.sh
 
+# The engine for 32-bit ARM once more, built with clang and its integrated assembler, with the tests
+# of every kernel on both processor models: no ARM kernel may need GCC.
+stage "32-bit ARM with clang"
+scripts/test-arm32-clang.sh
+
 # The program as it ships, with every test; GUI tests run on a private Xvfb display.
 stage "the program as it ships"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DHW_BUILD_TESTS=ON

@@ -1,6 +1,7 @@
 // Keccak-f[1600] absorb for 32-bit ARM with NEON: the 25 lanes live in d0-d24 for a whole run of blocks.
 #include <cstdint>
 
+#include "fingerprint/kernels.h"
 #include "fingerprint/sha3/keccak_accelerated.h"
 #include "fingerprint/sha3/keccak_constants.h"
 
@@ -92,6 +93,12 @@
 
 void keccak1600AbsorbNeon(uint64_t lanes[25], const uint8_t* data, std::size_t blocks, std::size_t rate) {
     if (blocks == 0) return;
+    // The absorbing below knows the four rates of SHA-3 alone; any other takes the portable code,
+    // which absorbs the lanes that rate calls for.
+    if (rate != 72 && rate != 104 && rate != 136 && rate != 144) {
+        keccak1600AbsorbPortable(lanes, data, blocks, rate);
+        return;
+    }
     const uint64_t* constant;
     uint32_t pairs;
     uint64_t* upper = lanes + 16;

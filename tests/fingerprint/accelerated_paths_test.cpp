@@ -19,41 +19,42 @@
 
 namespace {
 
-enum class Family { Crc32, Md5, Sha1, Sha256, Sha512, Keccak };
+using Family = KernelFamily;
 
-// One path: the mask that selects it on a CPU with every feature, and what it needs itself.
+// One path: what it needs of the CPU, and the mask that makes the choice pick it on a CPU with every
+// feature (nullptr: the choice picks it on no processor this table knows of, or not on every one).
 struct PathCase {
     Family family;
     const char* path;
-    const char* mask;
     uint32_t needs;
-    unsigned amdFamily = 0; // chosen only on AMD processors of this family (0: on any)
+    const char* mask;
 };
 
-// Masks are given on top of a full CPU: hiding the faster paths' features selects the slower ones.
+// Every path of every architecture. A path runs wherever this CPU has what it needs, whichever one
+// the choice would make here; one this CPU could run that the build lacks fails its tests.
 const PathCase PathCases[] = {
-    {Family::Crc32, "vpclmul", "", CpuVpclmul | CpuAvx2 | CpuPclmul | CpuSse41},
-    {Family::Crc32, "pclmul", "vpclmul", CpuPclmul | CpuSse41},
-    {Family::Crc32, "pmull", "", CpuArmPmull | CpuArmCrc32 | CpuNeon},
-    {Family::Crc32, "armv8", "pmull", CpuArmCrc32},
-    {Family::Crc32, "neon", "pmull,crc32", CpuNeon},
-    {Family::Crc32, "portable", "all", 0},
-    {Family::Md5, "portable", "all", 0},
-    {Family::Sha1, "shani", "", CpuShaNi | CpuSse41 | CpuSsse3},
-    {Family::Sha1, "armv8", "", CpuArmSha1 | CpuNeon},
-    {Family::Sha1, "neon", "sha1", CpuNeon},
-    {Family::Sha1, "portable", "all", 0},
-    {Family::Sha256, "shani", "", CpuShaNi | CpuSse41 | CpuSsse3},
-    {Family::Sha256, "armv8", "", CpuArmSha2 | CpuNeon},
-    {Family::Sha256, "neon", "sha2", CpuNeon},
-    {Family::Sha256, "portable", "all", 0},
-    {Family::Sha512, "avx512", "", CpuAvx512 | CpuAvx2 | CpuBmi1 | CpuBmi2, 26},
-    {Family::Sha512, "avx2", "avx512", CpuAvx2 | CpuBmi1 | CpuBmi2},
-    {Family::Sha512, "neon", "", CpuNeon},
-    {Family::Sha512, "portable", "all", 0},
-    {Family::Keccak, "bmi", "", CpuBmi1 | CpuBmi2},
-    {Family::Keccak, "neon", "", CpuNeon},
-    {Family::Keccak, "portable", "all", 0},
+    {Family::Crc32, "vpclmul", CpuVpclmul | CpuAvx2 | CpuPclmul | CpuSse41, ""},
+    {Family::Crc32, "pclmul", CpuPclmul | CpuSse41, "vpclmul"},
+    {Family::Crc32, "pmull", CpuArmPmull | CpuArmCrc32 | CpuNeon, ""},
+    {Family::Crc32, "armv8", CpuArmCrc32, "pmull"},
+    {Family::Crc32, "neon", CpuNeon, "pmull,crc32"},
+    {Family::Crc32, "portable", 0, "all"},
+    {Family::Md5, "portable", 0, "all"},
+    {Family::Sha1, "shani", CpuShaNi | CpuSse41 | CpuSsse3, ""},
+    {Family::Sha1, "armv8", CpuArmSha1 | CpuNeon, ""},
+    {Family::Sha1, "neon", CpuNeon, "sha1"},
+    {Family::Sha1, "portable", 0, "all"},
+    {Family::Sha256, "shani", CpuShaNi | CpuSse41 | CpuSsse3, ""},
+    {Family::Sha256, "armv8", CpuArmSha2 | CpuNeon, ""},
+    {Family::Sha256, "neon", CpuNeon, "sha2"},
+    {Family::Sha256, "portable", 0, "all"},
+    {Family::Sha512, "avx512", CpuAvx512 | CpuAvx2 | CpuBmi1 | CpuBmi2, ""},
+    {Family::Sha512, "avx2", CpuAvx2 | CpuBmi1 | CpuBmi2, "avx512"},
+    {Family::Sha512, "neon", CpuNeon, ""},
+    {Family::Sha512, "portable", 0, "all"},
+    {Family::Keccak, "bmi", CpuBmi1 | CpuBmi2, ""},
+    {Family::Keccak, "neon", CpuNeon, ""},
+    {Family::Keccak, "portable", 0, "all"},
 };
 
 void PrintTo(const PathCase& c, std::ostream* out) {
@@ -117,6 +118,14 @@ uint32_t mulModP(uint32_t a, uint32_t b) {
     return r;
 }
 
+// The compiled-in kernel of `family` named `path`, or nullptr.
+const AcceleratedKernel* compiledKernel(Family family, const char* path) {
+    for (const AcceleratedKernel& kernel : compiledAcceleratedKernels())
+        if (kernel.family == family && std::strcmp(kernel.path, path) == 0) return &kernel;
+    return nullptr;
+}
+
+// Puts the path in force alone (the other families portable), whichever kernel the choice would make.
 class AcceleratedPath : public testing::TestWithParam<PathCase> {
   protected:
     void SetUp() override {
@@ -124,17 +133,19 @@ class AcceleratedPath : public testing::TestWithParam<PathCase> {
         const PathCase& c = GetParam();
         if ((detectedCpuFeatures() & c.needs) != c.needs)
             GTEST_SKIP() << "this CPU lacks " << cpuFeatureList(c.needs & ~detectedCpuFeatures());
-        if (c.amdFamily != 0 && detectedAmdFamily() != c.amdFamily)
-            GTEST_SKIP() << "chosen on AMD family " << c.amdFamily << " only";
-        setenv("HASHWARDEN_CPU_MASK", c.mask, 1);
-        chooseKernels();
-        // A CPU with more paths than this list knows would pick another one: say so rather than pass.
-        ASSERT_STREQ(activePath(c.family), c.path) << "mask \"" << c.mask << "\" did not select the path";
+        KernelSet set = portableKernels();
+        if (std::strcmp(c.path, "portable") != 0) {
+            const AcceleratedKernel* kernel = compiledKernel(c.family, c.path);
+            ASSERT_NE(kernel, nullptr)
+                << "this CPU runs the " << c.path << " path, but the build left it out";
+            // A kernel that asks less of the CPU than it uses would be chosen where it faults.
+            ASSERT_EQ(cpuFeatureList(kernel->needs), cpuFeatureList(c.needs));
+            installKernel(set, *kernel);
+        }
+        setActiveKernels(set);
+        ASSERT_STREQ(activePath(c.family), c.path);
     }
-    void TearDown() override {
-        unsetenv("HASHWARDEN_CPU_MASK");
-        chooseKernels();
-    }
+    void TearDown() override { chooseKernels(); }
 
     // The slots whose block function this path provides.
     std::vector<const Slot*> slots() const {
@@ -331,6 +342,20 @@ TEST_P(AcceleratedPath, KeepsTheCalleeSavedNeonRegisters) {
 #endif
 }
 
+// On a CPU with every feature of the path, the mask hides the faster ones and the choice picks it.
+TEST_P(AcceleratedPath, MaskMakesTheChoicePickIt) {
+    const PathCase& c = GetParam();
+    if (c.mask == nullptr) GTEST_SKIP() << "the choice picks this path on some processors only";
+    const AcceleratedKernel* kernel = compiledKernel(c.family, c.path);
+    if (kernel != nullptr && kernel->slowerOnAmdFamily != 0 &&
+        kernel->slowerOnAmdFamily == detectedAmdFamily())
+        GTEST_SKIP() << "not chosen on AMD family " << detectedAmdFamily();
+    setenv("HASHWARDEN_CPU_MASK", c.mask, 1);
+    chooseKernels();
+    unsetenv("HASHWARDEN_CPU_MASK");
+    EXPECT_STREQ(activePath(c.family), c.path) << "mask \"" << c.mask << "\"";
+}
+
 using AcceleratedCrc32Path = AcceleratedPath;
 
 // The CRC-32 kernels are chainable from any finished value, not only from the start.
@@ -366,20 +391,56 @@ TEST_P(AcceleratedCrc32Path, EverySingleBitIsFoldedToItsPlace) {
     }
 }
 
+using AcceleratedKeccakPath = AcceleratedPath;
+
+// A rate other than SHA-3's four absorbs the lanes of the rule (9, 4 more above 72, 4 more above 104,
+// 1 more above 136), so each of its blocks absorbs like one at the SHA-3 rate with as many lanes.
+TEST_P(AcceleratedKeccakPath, OtherRatesAbsorbTheLanesOfTheRule) {
+    struct RateCase {
+        std::size_t rate;
+        std::size_t sameLanes;
+    };
+    const RateCase cases[] = {{80, 104}, {112, 136}, {168, 144}, {200, 144}};
+    constexpr std::size_t Blocks = 3;
+    const std::vector<uint8_t> bytes = testkit::randomBytes(Blocks * 200 + 8, 14);
+    const Keccak1600AbsorbFn absorb = activeKernels().keccak;
+    for (const RateCase& c : cases) {
+        std::vector<uint64_t> lanes(25), expected(25);
+        for (std::size_t i = 0; i < 25; ++i)
+            lanes[i] = expected[i] = 0x9e3779b97f4a7c15ull * (i + 1);
+        absorb(lanes.data(), bytes.data() + 1, Blocks, c.rate);
+        for (std::size_t block = 0; block < Blocks; ++block)
+            absorb(expected.data(), bytes.data() + 1 + block * c.rate, 1, c.sameLanes);
+        EXPECT_EQ(lanes, expected) << "rate " << c.rate;
+    }
+}
+
+// Every kernel the build holds has its case above, with the same needs: none goes untested.
+TEST(CompiledKernels, EachHasItsPathCase) {
+    for (const AcceleratedKernel& kernel : compiledAcceleratedKernels()) {
+        const PathCase* found = nullptr;
+        for (const PathCase& c : PathCases)
+            if (c.family == kernel.family && std::strcmp(c.path, kernel.path) == 0) found = &c;
+        ASSERT_NE(found, nullptr) << kernel.path;
+        EXPECT_EQ(cpuFeatureList(kernel.needs), cpuFeatureList(found->needs)) << kernel.path;
+    }
+}
+
 std::string pathName(const testing::TestParamInfo<PathCase>& info) {
     static const char* const Families[] = {"Crc32", "Md5", "Sha1", "Sha256", "Sha512", "Keccak"};
     return std::string(Families[static_cast<int>(info.param.family)]) + "_" + info.param.path;
 }
 
-std::vector<PathCase> crc32Cases() {
+std::vector<PathCase> casesOf(Family family) {
     std::vector<PathCase> cases;
     for (const PathCase& c : PathCases)
-        if (c.family == Family::Crc32) cases.push_back(c);
+        if (c.family == family) cases.push_back(c);
     return cases;
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedPath, testing::ValuesIn(PathCases), pathName);
-INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedCrc32Path, testing::ValuesIn(crc32Cases()), pathName);
+INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedCrc32Path, testing::ValuesIn(casesOf(Family::Crc32)), pathName);
+INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedKeccakPath, testing::ValuesIn(casesOf(Family::Keccak)), pathName);
 
 TEST(CpuFeatureMask, ParsesNamesListsAndAll) {
     EXPECT_EQ(parseCpuFeatureMask(nullptr), 0u);
