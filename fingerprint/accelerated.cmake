@@ -185,7 +185,8 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   # C++ entry points beside them need nothing past the baseline.
   enable_language(ASM)
   hw_arm32_kernel(crc32/crc32_armv8.cpp crc32)
-  hw_arm32_kernel(crc32/crc32_pmull.cpp pmull)
+  hw_arm32_kernel(crc32/crc32_pmull.cpp crc32)
+  hw_arm32_kernel(crc32/crc32_pmull.S pmull)
   hw_arm32_kernel(crc32/crc32_neon.cpp neon)
   hw_arm32_kernel(crc32/crc32_neon.S neon)
   hw_arm32_kernel(sha1/sha1_armv8.S sha1)
@@ -206,7 +207,9 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
 
   # The CRC32 instructions alone need no NEON; the floating point stays the baseline's.
   set_source_files_properties(crc32/crc32_armv8.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-march=armv8-a+crc;-mfpu=vfpv3-d16")
-  set_source_files_properties(crc32/crc32_pmull.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-march=armv8-a+crc;-mfpu=crypto-neon-fp-armv8")
+  # The PMULL kernel's C++ entry only calls the folding in assembly and the CRC32 kernel.
+  set_source_files_properties(crc32/crc32_pmull.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot}")
+  set_source_files_properties(crc32/crc32_pmull.S PROPERTIES COMPILE_OPTIONS "-march=armv8-a+crc;-mfpu=crypto-neon-fp-armv8")
   set_source_files_properties(crc32/crc32_neon.cpp sha1/sha1_neon.cpp sha2/sha256_neon.cpp PROPERTIES
     COMPILE_OPTIONS "${hw_hot}")
   set_source_files_properties(crc32/crc32_neon.S PROPERTIES COMPILE_OPTIONS "-mfpu=neon")

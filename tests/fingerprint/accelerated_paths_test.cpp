@@ -372,13 +372,14 @@ TEST_P(AcceleratedCrc32Path, ChainsFromAnyValue) {
 }
 
 // Folding kernels move every bit of a lane by its own multiplier: a message with one bit set, at
-// every bit of the first 80 bytes, reaches each lane byte's multipliers alone, where random data
-// would hide which one is wrong. 200 bytes take the folding loops of every kernel at least once.
+// every bit of the first 128 bytes (all the lanes the widest kernels start with), reaches each lane
+// byte's multipliers alone, where random data would hide which one is wrong. 288 bytes take the
+// folding loops of every kernel at least once (those of the widest start at 256 bytes).
 TEST_P(AcceleratedCrc32Path, EverySingleBitIsFoldedToItsPlace) {
-    std::vector<uint8_t> bytes(200, 0);
+    std::vector<uint8_t> bytes(288, 0);
     const Crc32Fn crc32 = activeKernels().crc32;
     int failures = 0;
-    for (std::size_t bit = 0; bit < 80 * 8 && failures < 5; ++bit) {
+    for (std::size_t bit = 0; bit < 128 * 8 && failures < 5; ++bit) {
         bytes[bit / 8] = static_cast<uint8_t>(1u << (bit % 8));
         const uint32_t expected = crc32Bitwise(0, bytes.data(), bytes.size());
         const uint32_t actual = crc32(0, bytes.data(), bytes.size());
