@@ -78,13 +78,13 @@ int64_t clockNanoseconds(bool cpuTime) {
 }
 
 // The median of the runs' rates in 10^6 bytes/s. The fastest and the slowest run are those with
-// the shortest and the longest time, so the times are sorted instead of the rates.
+// the shortest and the longest time, so the times are sorted instead of the rates. The mean of the
+// two middle runs, the same run twice for an odd count: the same work for any number of runs.
 double medianRate(double size, std::vector<int64_t>& nanoseconds) {
     std::sort(nanoseconds.begin(), nanoseconds.end());
     const std::size_t runs = nanoseconds.size();
     auto rate = [size](int64_t ns) { return ns > 0 ? size / (static_cast<double>(ns) / 1e9) / 1e6 : 0.0; };
-    if (runs % 2 == 1) return rate(nanoseconds[runs / 2]);
-    return (rate(nanoseconds[runs / 2 - 1]) + rate(nanoseconds[runs / 2])) / 2;
+    return (rate(nanoseconds[(runs - 1) / 2]) + rate(nanoseconds[runs / 2])) / 2;
 }
 
 // start / update in 1 MiB pieces / finish over bytes already in memory.
