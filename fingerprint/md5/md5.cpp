@@ -66,7 +66,7 @@ struct Md5State {
 };
 
 FingerprintState* md5Start(int32_t, uint32_t) {
-    FingerprintState* state = pluginstate::create<Md5State>(128);
+    FingerprintState* state = pluginstate::createForInit<Md5State>(128); // init sets every field it reads
     if (state != nullptr) MD5Init(&pluginstate::of<Md5State>(state)->context);
     return state;
 }

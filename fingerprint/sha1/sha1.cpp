@@ -84,7 +84,7 @@ struct Sha1State {
 };
 
 FingerprintState* sha1Start(int32_t, uint32_t flags) {
-    FingerprintState* state = pluginstate::create<Sha1State>(160);
+    FingerprintState* state = pluginstate::createForInit<Sha1State>(160); // init sets every field it reads
     if (state != nullptr) SHA1Init(&pluginstate::of<Sha1State>(state)->context, flags);
     return state;
 }
