@@ -81,7 +81,7 @@ FingerprintState* sha2Start(int32_t bits, uint32_t) {
     FingerprintState* head = pluginstate::createForInit<Sha2State>(bits);
     if (head == nullptr) return nullptr;
     Sha2State* state = pluginstate::of<Sha2State>(head);
-    // The pending block is written before it is read, so only the count and the hash start set.
+    // The pending block is written before it is read: only the count, the hash and the length are set.
     if (bits <= 256) {
         state->small.byteCount[0] = state->small.byteCount[1] = 0;
         std::memcpy(state->small.hash, bits == 224 ? Sha224Initial : Sha256Initial, sizeof state->small.hash);
