@@ -233,7 +233,7 @@ int main(int argc, char** argv) {
             digest = memory ? digestOfMemory(*algorithm, bytes)
                             : fileFingerprint(file, algorithm->plugin, algorithm->bits);
             nanoseconds[static_cast<std::size_t>(run)] = clockNanoseconds(cpuTime) - start;
-            if (digest.empty()) {  // a folder, or a read error: no figure to give
+            if (digest.empty()) { // a folder, or a read error: no figure to give
                 std::fprintf(stderr, "hashwarden-bench: cannot read '%s'\n", file);
                 return 1;
             }
