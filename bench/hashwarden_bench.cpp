@@ -1,6 +1,8 @@
 // hashwarden-bench: measures every algorithm through the file driver (or, with --memory, on a buffer).
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -65,12 +67,24 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// User and system time of the process: on a shared machine it leaves out the time spent waiting
-// for a processor, which the wall clock counts.
-double processCpuSeconds() {
+// Nanoseconds on the clock a run is timed by: the wall clock or, with --cpu-time, the process's
+// user and system time (on a shared machine it leaves out the time spent waiting for a processor,
+// which the wall clock counts). One read at each end of a run, nothing else: the rates are worked
+// out after the runs, so that the bench's own arithmetic is not counted as a pass's work.
+int64_t clockNanoseconds(bool cpuTime) {
     timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+    clock_gettime(cpuTime ? CLOCK_PROCESS_CPUTIME_ID : CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// The median of the runs' rates in 10^6 bytes/s. The fastest and the slowest run are those with
+// the shortest and the longest time, so the times are sorted instead of the rates. The mean of the
+// two middle runs, the same run twice for an odd count: the same work for any number of runs.
+double medianRate(double size, std::vector<int64_t>& nanoseconds) {
+    std::sort(nanoseconds.begin(), nanoseconds.end());
+    const std::size_t runs = nanoseconds.size();
+    auto rate = [size](int64_t ns) { return ns > 0 ? size / (static_cast<double>(ns) / 1e9) / 1e6 : 0.0; };
+    return (rate(nanoseconds[(runs - 1) / 2]) + rate(nanoseconds[runs / 2])) / 2;
 }
 
 // start / update in 1 MiB pieces / finish over bytes already in memory.
@@ -210,25 +224,25 @@ int main(int argc, char** argv) {
     }
     const double size = memory ? static_cast<double>(bytes.size()) : static_cast<double>(info.st_size);
 
+    std::vector<int64_t> nanoseconds(static_cast<std::size_t>(runs));
     for (const Algorithm* algorithm : chosen) {
-        std::vector<double> rates;
         std::string digest;
         for (int run = 0; run < runs; ++run) {
             if (cold && !memory) dropFromPageCache(file);
-            auto start = std::chrono::steady_clock::now();
-            const double cpuStart = processCpuSeconds();
+            const int64_t start = clockNanoseconds(cpuTime);
             digest = memory ? digestOfMemory(*algorithm, bytes)
                             : fileFingerprint(file, algorithm->plugin, algorithm->bits);
-            if (digest.empty()) {  // a folder, or a read error: no figure to give
+            nanoseconds[static_cast<std::size_t>(run)] = clockNanoseconds(cpuTime) - start;
+            if (digest.empty()) { // a folder, or a read error: no figure to give
                 std::fprintf(stderr, "hashwarden-bench: cannot read '%s'\n", file);
                 return 1;
             }
-            double seconds = cpuTime ? processCpuSeconds() - cpuStart : secondsSince(start);
-            rates.push_back(seconds > 0 ? size / seconds / 1e6 : 0.0);
         }
-        std::sort(rates.begin(), rates.end());
-        double median = runs % 2 == 1 ? rates[runs / 2] : (rates[runs / 2 - 1] + rates[runs / 2]) / 2;
-        std::printf("%s %s %.1f %s\n", algorithm->name, digest.empty() ? "-" : digest.c_str(), median,
+        // In tenths as an integer: printing a double costs more the more digits its binary value
+        // needs, and the rate differs from one invocation to the next; an instruction count taken
+        // as the difference of two invocations would see that as work per pass.
+        const long long tenths = std::llround(medianRate(size, nanoseconds) * 10);
+        std::printf("%s %s %lld.%lld %s\n", algorithm->name, digest.c_str(), tenths / 10, tenths % 10,
                     activeKernels().*(algorithm->path));
         std::fflush(stdout);
     }

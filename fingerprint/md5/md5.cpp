@@ -39,13 +39,20 @@ void MD5Update(Md5Context* context, const uint8_t* bytes, uint32_t count) {
 }
 
 void MD5Final(uint8_t digest[16], Md5Context* context) {
-    static constexpr uint8_t Padding[64] = {0x80};
-    uint8_t length[8];
-    byteorder::store32le(length, context->bitCount[0]);
-    byteorder::store32le(length + 4, context->bitCount[1]);
+    // 0x80, zeros up to 56 bytes into a block, then the bit count, written straight into the
+    // pending block: every pass ends here, small files mostly here.
+    const Md5BlocksFn blocksFn = activeKernels().md5;
     uint32_t index = (context->bitCount[0] >> 3) & 0x3f;
-    MD5Update(context, Padding, index < 56 ? 56 - index : 120 - index);
-    MD5Update(context, length, 8);
+    context->buffer[index++] = 0x80;
+    if (index > 56) {
+        std::memset(context->buffer + index, 0, 64 - index);
+        blocksFn(context->abcd, context->buffer, 1);
+        index = 0;
+    }
+    std::memset(context->buffer + index, 0, 56 - index);
+    byteorder::store32le(context->buffer + 56, context->bitCount[0]);
+    byteorder::store32le(context->buffer + 60, context->bitCount[1]);
+    blocksFn(context->abcd, context->buffer, 1);
     for (int i = 0; i < 4; ++i)
         byteorder::store32le(digest + 4 * i, context->abcd[i]);
     std::memset(context, 0, sizeof *context);
@@ -59,7 +66,7 @@ struct Md5State {
 };
 
 FingerprintState* md5Start(int32_t, uint32_t) {
-    FingerprintState* state = pluginstate::create<Md5State>(128);
+    FingerprintState* state = pluginstate::createForInit<Md5State>(128); // init sets every field it reads
     if (state != nullptr) MD5Init(&pluginstate::of<Md5State>(state)->context);
     return state;
 }

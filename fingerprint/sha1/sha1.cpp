@@ -54,14 +54,20 @@ void SHA1Update(Sha1Context* context, const uint8_t* bytes, uint32_t count) {
 }
 
 void SHA1Final(uint8_t digest[20], Sha1Context* context) {
-    static constexpr uint8_t Padding[64] = {0x80};
-    uint8_t length[8];
-    byteorder::store32be(length, context->bitCount[1]);
-    byteorder::store32be(length + 4, context->bitCount[0]);
-    // 0x80, then zeros up to 56 bytes into a block (bit count ≡ 448 mod 512), then the length.
+    // 0x80, then zeros up to 56 bytes into a block (bit count ≡ 448 mod 512), then the bit count,
+    // written straight into the pending block: every pass ends here, small files mostly here.
+    uint8_t* workspace = context->keepInput != 0 ? context->workspace : nullptr;
     uint32_t j = (context->bitCount[0] >> 3) & 63;
-    SHA1Update(context, Padding, j < 56 ? 56 - j : 120 - j);
-    SHA1Update(context, length, 8);
+    context->buffer[j++] = 0x80;
+    if (j > 56) {
+        std::memset(context->buffer + j, 0, 64 - j);
+        SHA1Transform(context->hash, context->buffer, workspace);
+        j = 0;
+    }
+    std::memset(context->buffer + j, 0, 56 - j);
+    byteorder::store32be(context->buffer + 56, context->bitCount[1]);
+    byteorder::store32be(context->buffer + 60, context->bitCount[0]);
+    SHA1Transform(context->hash, context->buffer, workspace);
     for (int i = 0; i < 5; ++i)
         byteorder::store32be(digest + 4 * i, context->hash[i]);
     std::memset(context->buffer, 0, sizeof context->buffer);
@@ -78,7 +84,7 @@ struct Sha1State {
 };
 
 FingerprintState* sha1Start(int32_t, uint32_t flags) {
-    FingerprintState* state = pluginstate::create<Sha1State>(160);
+    FingerprintState* state = pluginstate::createForInit<Sha1State>(160); // init sets every field it reads
     if (state != nullptr) SHA1Init(&pluginstate::of<Sha1State>(state)->context, flags);
     return state;
 }

@@ -78,14 +78,16 @@ void pad(uint8_t (&block)[BlockSize], const uint32_t byteCount[2], Word* hash, B
 FingerprintState* sha2Start(int32_t bits, uint32_t) {
     if (bits == 0) bits = 256;
     if (bits != 224 && bits != 256 && bits != 384 && bits != 512) return nullptr;
-    FingerprintState* head = pluginstate::create<Sha2State>(bits);
+    FingerprintState* head = pluginstate::createForInit<Sha2State>(bits);
     if (head == nullptr) return nullptr;
     Sha2State* state = pluginstate::of<Sha2State>(head);
+    // The pending block is written before it is read: only the count, the hash and the length are set.
     if (bits <= 256) {
+        state->small.byteCount[0] = state->small.byteCount[1] = 0;
         std::memcpy(state->small.hash, bits == 224 ? Sha224Initial : Sha256Initial, sizeof state->small.hash);
         state->small.digestLength = static_cast<uint32_t>(bits / 8);
     } else {
-        state->large = Sha512Context{}; // the larger member of the union: zero all of it
+        state->large.byteCount[0] = state->large.byteCount[1] = 0;
         std::memcpy(state->large.hash, bits == 384 ? Sha384Initial : Sha512Initial, sizeof state->large.hash);
         state->large.digestLength = static_cast<uint32_t>(bits / 8);
     }

@@ -6,6 +6,7 @@
 #include <openssl/md5.h>
 #include <openssl/sha.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -128,6 +129,55 @@ TEST_F(Plugins, Sha1KeepInputLeavesTheCallersBytesAndGivesTheSameDigest) {
     }
 }
 
+// With the workspace, the final padding that spills into a second block (56 to 63 bytes pending)
+// is compressed from the copy twice; the digest must not change.
+TEST_F(Plugins, Sha1KeepInputPaddingAtEveryBoundary) {
+    const std::vector<uint8_t> bytes = testkit::randomBytes(200, 13);
+    for (uint32_t length : {0u, 55u, 56u, 63u, 64u, 119u, 120u, 127u}) {
+        Sha1Context context;
+        SHA1Init(&context, 1);
+        SHA1Update(&context, bytes.data(), length);
+        FingerprintState state{160, {}};
+        SHA1Final(state.digest, &context);
+        EXPECT_EQ(digestText(&state), testkit::oracleDigest(Slots[2], bytes.data(), length)) << length;
+    }
+}
+
+// Only the head of an MD5, SHA-1 or SHA-2 state is zeroed when it starts. The allocator hands a
+// new state the memory of the one just freed, so each row leaves a state full of another pass's
+// count, hash, pending bytes and (once finished) a longer digest, then runs a pass in its place.
+TEST_F(Plugins, StateInTheMemoryOfAnAbandonedOneStartsClean) {
+    struct Row {
+        const testkit::Slot& before;
+        bool finishBefore; // MD5 and SHA-1 wipe their context when they finish
+        const testkit::Slot& after;
+    };
+    const Row rows[] = {
+        {Slots[1], false, Slots[1]}, {Slots[2], false, Slots[2]}, {Slots[6], true, Slots[3]},
+        {Slots[5], true, Slots[4]},  {Slots[6], false, Slots[5]}, {Slots[4], false, Slots[6]},
+    };
+    // 356 bytes: the finished SHA-384/512 block keeps message bytes where SHA-256 keeps its count.
+    const std::vector<uint8_t> bytes = testkit::randomBytes(356, 14);
+    for (const Row& row : rows) {
+        const FingerprintPlugin* before = findPlugin(row.before.plugin);
+        FingerprintState* old = before->start(row.before.bits, 0);
+        ASSERT_NE(old, nullptr);
+        before->update(old, bytes.data(), 356);
+        if (row.finishBefore) before->finish(old);
+        before->destroy(old);
+
+        const FingerprintPlugin* after = findPlugin(row.after.plugin);
+        FingerprintState* state = after->start(row.after.bits, 0);
+        ASSERT_NE(state, nullptr);
+        after->update(state, bytes.data(), 100);
+        after->finish(state);
+        EXPECT_EQ(digestText(state), testkit::oracleDigest(row.after, bytes.data(), 100)) << row.after.name;
+        const int length = state->digestBits / 8;
+        EXPECT_TRUE(allZero(state->digest + length, sizeof state->digest - length)) << row.after.name;
+        after->destroy(state);
+    }
+}
+
 TEST_F(Plugins, Sha1TransformWithAndWithoutWorkspaceAgree) {
     const std::vector<uint8_t> block = testkit::randomBytes(64, 8);
     uint32_t withWorkspace[5] = {1, 2, 3, 4, 5};
@@ -243,6 +293,26 @@ TEST_F(Plugins, Crc32TextKeepsLeadingZeros) {
         EXPECT_EQ(text[0], '0');
         EXPECT_EQ(text, testkit::oracleDigest(Slots[0], reinterpret_cast<const uint8_t*>(message.data()), 4));
         break;
+    }
+}
+
+// Every byte value through the pair table, 64 at a time in the longest digest; a bit size beyond
+// 512 gives the 64 bytes there are, a negative one nothing.
+TEST(DigestText, EveryByteValueAndTheLongestDigest) {
+    for (int first = 0; first < 256; first += 64) {
+        FingerprintState state{512, {}};
+        std::string expected;
+        for (int i = 0; i < 64; ++i) {
+            state.digest[i] = static_cast<uint8_t>(first + i);
+            char pair[3];
+            std::snprintf(pair, sizeof pair, "%02x", state.digest[i]);
+            expected += pair;
+        }
+        EXPECT_EQ(digestText(&state), expected) << first;
+        state.digestBits = 4096;
+        EXPECT_EQ(digestText(&state), expected) << first;
+        state.digestBits = -8;
+        EXPECT_EQ(digestText(&state), "");
     }
 }
 
