@@ -86,14 +86,6 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
     crc32b r0, r0, r2
   ]])
   set(hw_sha1_flags -march=armv8-a+crc -mfpu=crypto-neon-fp-armv8)
-  set(hw_sha1_CXX [[
-    #include <arm_neon.h>
-    uint32x4_t rounds(uint32x4_t abcd, uint32x4_t w0, uint32x4_t w1, uint32x4_t w2, uint32x4_t w3) {
-      uint32_t e = vsha1h_u32(vgetq_lane_u32(abcd, 0));
-      abcd = vsha1mq_u32(vsha1pq_u32(vsha1cq_u32(abcd, e, w0), e, w1), e, w2);
-      return vsha1su1q_u32(vsha1su0q_u32(w0, w1, w2), w3);
-    }
-  ]])
   set(hw_sha1_ASM [[
     .syntax unified
     .fpu crypto-neon-fp-armv8
@@ -106,14 +98,6 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
     sha1su1.32 q4, q7
   ]])
   set(hw_sha2_flags -march=armv8-a+crc -mfpu=crypto-neon-fp-armv8)
-  set(hw_sha2_CXX [[
-    #include <arm_neon.h>
-    uint32x4_t rounds(uint32x4_t abcd, uint32x4_t efgh, uint32x4_t w0, uint32x4_t w1, uint32x4_t w2, uint32x4_t w3) {
-      uint32x4_t next = vsha256hq_u32(abcd, efgh, w0);
-      efgh = vsha256h2q_u32(efgh, abcd, w0);
-      return vaddq_u32(vaddq_u32(next, efgh), vsha256su1q_u32(vsha256su0q_u32(w0, w1), w2, w3));
-    }
-  ]])
   set(hw_sha2_ASM [[
     .syntax unified
     .fpu crypto-neon-fp-armv8
@@ -125,15 +109,6 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   ]])
   # Polynomial multiplication of 64-bit halves; the kernel finishes with the CRC32 instructions.
   set(hw_pmull_flags -march=armv8-a+crc -mfpu=crypto-neon-fp-armv8)
-  set(hw_pmull_CXX [[
-    #include <arm_acle.h>
-    #include <arm_neon.h>
-    uint64x2_t fold(uint64x2_t x, poly64_t k) {
-      const poly64x2_t halves = vreinterpretq_p64_u64(x);
-      return vreinterpretq_u64_p128(vmull_p64(vgetq_lane_p64(halves, 0), k));
-    }
-    uint32_t finish(uint32_t c, uint32_t w) { return __crc32w(c, w); }
-  ]])
   set(hw_pmull_ASM [[
     .syntax unified
     .fpu crypto-neon-fp-armv8
@@ -157,6 +132,10 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
     string(TOUPPER "HW_ARM32_HAS_${need}_${lang}" result)
     if(NOT DEFINED ${result})
       set(dir ${CMAKE_BINARY_DIR}/CMakeFiles/hw_arm32_checks/${need}_${lang})
+      # An empty program would pass for any need: a kernel whose need has no program here is a mistake.
+      if(NOT DEFINED hw_${need}_${lang})
+        message(FATAL_ERROR "no ${lang} check program for the 32-bit ARM need '${need}' (${file})")
+      endif()
       file(WRITE ${dir}/check.${ext} "${hw_${need}_${lang}}\n")
       set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
       try_compile(ok ${dir}/build SOURCES ${dir}/check.${ext} COMPILE_DEFINITIONS ${hw_${need}_flags}
@@ -198,6 +177,7 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   hw_arm32_kernel(sha2/sha512_neon.cpp neon)
   hw_arm32_kernel(sha2/sha512_neon_rounds.S neon)
   hw_arm32_kernel(sha3/keccak_neon.cpp neon)
+  list(REMOVE_DUPLICATES hw_arm32_kept) # a kernel's .S and its C++ entry share a name
   list(JOIN hw_arm32_kept ", " kept)
   message(STATUS "32-bit ARM kernels built: ${kept}")
   if(hw_arm32_dropped)
