@@ -1,7 +1,6 @@
 // Process start-up and shutdown: locale, toolkit, plugins, folders, settings, languages, window.
 #include "app/startup.h"
 
-#include <X11/Xlib.h>
 #include <gtk/gtk.h>
 
 #include <clocale>
@@ -9,47 +8,46 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "app/calculation_handlers.h"
 #include "app/command_line.h"
-#include "app/controls.h"
 #include "app/event_loop.h"
-#include "app/event_queue.h"
+#include "app/help_command.h"
 #include "app/launcher.h"
-#include "app/main_window.h"
-#include "app/shell.h"
-#include "app/toolkit_lock.h"
-#include "app/widget_style.h"
-#include "calc/calculation.h"
+#include "app/shell_commands.h"
+#include "calc/calculation_job.h"
 #include "dialogs/about_window.h"
 #include "dialogs/message_dialog.h"
-#include "fingerprint/engine.h"
+#include "fingerprint/plugin_table.h"
 #include "settings/language_catalogue.h"
 #include "settings/settings_file.h"
+#include "ui/controls.h"
+#include "ui/event_queue.h"
+#include "ui/fonts_images.h"
+#include "ui/main_thread.h"
+#include "ui/main_window.h"
+#include "ui/menu_bar.h"
+#include "ui/widget_style.h"
 
-std::atomic<int> QuitRequested{0};
-std::atomic<pid_t> HelpProcess{0};
-std::atomic<int> HelpWatcherActive{0};
-int CurrentLanguageItem = -1;
 std::string InitialFile;
-int ThemeBackgroundColour = 0xFFFFFF;
 std::string ProgramFolderForTests;
 
 namespace {
 
 bool ToolkitStarted = false;
 
-// Steps 1 to 3; only once per process.
+// The locale, the toolkit on X11 and the fingerprint plugins; only once per process. Numbers are read
+// and written the C way whatever the user's locale: settings and language files hold them so.
 bool startToolkit(int& argc, char**& argv) {
     if (ToolkitStarted) return true;
     std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
     setenv("GDK_BACKEND", "x11", 1);
-    XInitThreads();
-    installToolkitLock();
+    rememberMainThread();
     if (!gtk_init_check(&argc, &argv)) return false;
     // The toolkit's initialisation sets every category from the environment again.
     std::setlocale(LC_NUMERIC, "C");
-    toolkitEnter(); // the main thread holds the lock except while the main loop waits
     registerAllPlugins();
+    connectJobToWindow();
     ToolkitStarted = true;
     return true;
 }
@@ -77,10 +75,9 @@ int startShell(int& argc, char**& argv) {
         return 1;
     }
     readLayoutScale();
-    // Step 5: a fresh catalogue and language table.
+    // Everything the shell keeps starts afresh: tests run the start-up many times in one process.
     clearCatalogue();
     clearLanguages();
-    // Step 6.
     QuitRequested.store(0);
     HelpProcess.store(0);
     HelpWatcherActive.store(0);
@@ -91,7 +88,8 @@ int startShell(int& argc, char**& argv) {
         flag = 0;
     CurrentLanguage.clear();
     clearEventQueue();
-    // Steps 7 to 15.
+    // The presets exist before the texts they show; the catalogue is loaded once the settings have
+    // named its language, and only then are the presets' texts filled from it.
     fillPresets();
     loadFontsAndImages();
     locateFolders(argc > 0 ? argv[0] : "");
@@ -102,12 +100,13 @@ int startShell(int& argc, char**& argv) {
     chooseStartLanguage();
     (void)loadCatalogue(languagePackPath(), CurrentLanguage);
     fillPresetTexts();
-    // Steps 16 to 20.
+    // The window is built hidden and shown only once every control holds its text and state, so it
+    // never flashes empty.
     if (!openMainWindow()) {
         std::fprintf(stderr, "hashwarden: cannot create the main window\n");
         return 1;
     }
-    buildMenusAndControls();
+    buildMainWindow();
     if (GdkPixbuf* logo = shellImage(LogoImage)) gtk_window_set_icon(GTK_WINDOW(MainWindow), logo);
     for (int slot = 0; slot < SlotCount; ++slot)
         setControlState(ControlId::algorithmCheckBox(slot), TickedFlags[slot] != 0);
@@ -125,12 +124,7 @@ void shutDownShell() {
     for (int slot = 0; slot < SlotCount; ++slot)
         TickedFlags[slot] = controlState(ControlId::algorithmCheckBox(slot));
     (void)saveSettings();
-    const pid_t help = HelpProcess.load();
-    if (help != 0 && programRunning(help)) {
-        HelpWatcherActive.store(0);
-        killProgram(help);
-        HelpProcess.store(0);
-    }
+    stopHelpProgram();
     closeAbout();
     destroyMainWindow();
     // Hands text copied to the clipboard to the desktop's clipboard manager, so it outlives us.

@@ -16,6 +16,7 @@
 #include "calc/job_scheduler.h"
 #include "fingerprint/engine.h"
 #include "fingerprint/kernels.h"
+#include "fingerprint/plugin_table.h"
 
 namespace {
 

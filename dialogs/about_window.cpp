@@ -3,11 +3,13 @@
 
 #include <gtk/gtk.h>
 
-#include "app/accessibility.h"
-#include "app/events.h"
-#include "app/main_window.h"
-#include "app/shell.h"
-#include "app/widget_style.h"
+#include "ui/accessibility.h"
+#include "ui/event_queue.h"
+#include "ui/control_table.h"
+#include "ui/fonts_images.h"
+#include "ui/main_window.h"
+#include "ui/program_identity.h"
+#include "ui/widget_style.h"
 #include "dialogs/message_dialog.h"
 #include "settings/language_catalogue.h"
 

@@ -3,12 +3,11 @@
 
 #include <gtk/gtk.h>
 
-#include "app/accessibility.h"
-#include "app/event_queue.h"
-#include "app/events.h"
-#include "app/main_window.h"
-#include "app/shell.h"
-#include "app/widget_style.h"
+#include "ui/accessibility.h"
+#include "ui/event_queue.h"
+#include "ui/fonts_images.h"
+#include "ui/main_window.h"
+#include "ui/widget_style.h"
 #include "settings/language_catalogue.h"
 
 DialogPreset InfoPreset;
@@ -142,11 +141,11 @@ std::string dialogKindWord(DialogKind kind) {
     return catalogueTextOr("tGenINFORMATION", "Information");
 }
 
-int MessageDialog(DialogPreset& preset, const std::string& text) {
-    return MessageDialog(preset, text, presetKind(preset));
+int runMessageDialog(DialogPreset& preset, const std::string& text) {
+    return runMessageDialog(preset, text, presetKind(preset));
 }
 
-int MessageDialog(DialogPreset& preset, const std::string& text, DialogKind kind) {
+int runMessageDialog(DialogPreset& preset, const std::string& text, DialogKind kind) {
     const std::string message = expandLineBreaks(text);
     std::string rightText = preset.buttons;
     std::string secondText;
@@ -288,5 +287,5 @@ int MessageDialog(DialogPreset& preset, const std::string& text, DialogKind kind
 }
 
 bool askQuestion(const char* key) {
-    return MessageDialog(WarningQuestionPreset, catalogueText(key)) == 1;
+    return runMessageDialog(WarningQuestionPreset, catalogueText(key)) == 1;
 }

@@ -35,10 +35,10 @@ enum class DialogKind { Information, Question, Error };
 [[nodiscard]] std::string dialogKindWord(DialogKind kind);
 
 // 1 for the right-hand button or Return; 0 for the left-hand button, Escape or the close box.
-int MessageDialog(DialogPreset& preset, const std::string& text);
+int runMessageDialog(DialogPreset& preset, const std::string& text);
 // The same for a message of another kind than its preset's: an error shown with InfoPreset shows the
 // warning sign instead of the information sign, and says it is an error.
-int MessageDialog(DialogPreset& preset, const std::string& text, DialogKind kind);
+int runMessageDialog(DialogPreset& preset, const std::string& text, DialogKind kind);
 // WarningQuestionPreset with the catalogue text of `key`; true for Yes.
 bool askQuestion(const char* key);
 

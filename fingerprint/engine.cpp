@@ -39,12 +39,11 @@ FingerprintPlugin* registerPlugin(int32_t number) {
     return entry;
 }
 
-void registerAllPlugins() {
-    registerCrc32Plugin();
-    registerMd5Plugin();
-    registerSha1Plugin();
-    registerSha2Plugin();
-    registerSha3Plugin();
+bool registerPluginOperations(const FingerprintPlugin& plugin) {
+    FingerprintPlugin* entry = registerPlugin(plugin.number);
+    if (entry == nullptr) return false;
+    *entry = plugin;
+    return true;
 }
 
 void setBlockGate(BlockGate gate) {

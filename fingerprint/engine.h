@@ -38,15 +38,9 @@ struct FingerprintPlugin {
 // fills the four operations of the entry it gets.
 [[nodiscard]] FingerprintPlugin* registerPlugin(int32_t number);
 [[nodiscard]] FingerprintPlugin* findPlugin(int32_t number);
-
-int registerCrc32Plugin();
-int registerMd5Plugin();
-int registerSha1Plugin();
-int registerSha2Plugin();
-int registerSha3Plugin();
-
-// Registers the five plugins in the program's order: CRC-32, MD5, SHA-1, SHA-2, SHA-3.
-void registerAllPlugins();
+// Registers a whole plugin, its number and its operations; false (and the registry unchanged) when
+// registerPlugin gives no entry for its number.
+bool registerPluginOperations(const FingerprintPlugin& plugin);
 
 // A plugin's state, destroyed by its own plugin.
 struct FingerprintStateDestroyer {

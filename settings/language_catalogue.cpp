@@ -280,6 +280,11 @@ std::string catalogueText(std::string_view key) {
     return found == Catalogue.end() ? std::string() : found->second;
 }
 
+std::string catalogueTextOr(std::string_view key, const char* shipped) {
+    std::string text = catalogueText(key);
+    return text.empty() ? std::string(shipped) : text;
+}
+
 void clearCatalogue() {
     std::lock_guard lock(CatalogueLock);
     Catalogue.clear();

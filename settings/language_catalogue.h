@@ -38,6 +38,9 @@ void chooseStartLanguage();
 bool loadCatalogue(const std::string& packPath, const std::string& code);
 // The text of a key; "" when the catalogue has none. Always valid UTF-8.
 [[nodiscard]] std::string catalogueText(std::string_view key);
+// The text of a key, or `shipped` (the program's own English) when the catalogue has none: for the
+// texts added after the first language packs, which must not leave a control or message without words.
+[[nodiscard]] std::string catalogueTextOr(std::string_view key, const char* shipped);
 // Empties the catalogue (tests only; the program never clears it).
 void clearCatalogue();
 // A pick in the Languages menu: loads the language of that display name from

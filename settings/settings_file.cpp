@@ -18,11 +18,7 @@ std::string ProgramFolder;
 std::string ConfigFolder;
 std::string SettingsFolder;
 std::string CurrentLanguage;
-int TickedFlags[TickedFlagCount] = {};
-
-const char* const SettingsKeys[TickedFlagCount] = {"CRC32",   "MD5",     "SHA1",    "SHA2224",
-                                                    "SHA2256", "SHA2384", "SHA2512", "SHA3224",
-                                                    "SHA3256", "SHA3384", "SHA3512"};
+int TickedFlags[SlotCount] = {};
 
 namespace {
 
@@ -126,7 +122,7 @@ bool loadSettings(const std::string& folder) {
     file.selectGroup(LanguageGroup);
     CurrentLanguage = file.readString(LanguageKey, "");
     file.selectGroup(GeneralGroup);
-    for (int slot = 0; slot < TickedFlagCount; ++slot) TickedFlags[slot] = file.readInteger(SettingsKeys[slot], 0);
+    for (int slot = 0; slot < SlotCount; ++slot) TickedFlags[slot] = file.readInteger(AlgorithmSlots[slot].settingsKey, 0);
     file.closeFile();
     return true;
 }
@@ -141,8 +137,8 @@ bool saveSettings() {
     file.selectGroup(LanguageGroup);
     file.writeString(LanguageKey, CurrentLanguage);
     file.selectGroup(GeneralGroup);
-    for (int slot = 0; slot < TickedFlagCount; ++slot)
-        file.writeInteger(SettingsKeys[slot], TickedFlags[slot] != 0 ? 1 : 0);
+    for (int slot = 0; slot < SlotCount; ++slot)
+        file.writeInteger(AlgorithmSlots[slot].settingsKey, TickedFlags[slot] != 0 ? 1 : 0);
     return file.closeFile();
 }
 

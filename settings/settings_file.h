@@ -3,7 +3,8 @@
 
 #include <string>
 
-constexpr int TickedFlagCount = 11;  // one per algorithm slot, CRC32 to SHA3-512
+#include "calc/algorithm_slots.h"
+
 inline constexpr const char* SettingsFileName = "Hashwarden.prefs";
 inline constexpr const char* LanguagePackName = "Hashwarden.lang";
 // A larger settings file is taken as unreadable and is never overwritten: on a small
@@ -15,10 +16,7 @@ extern std::string ProgramFolder;   // folder of the running program file
 extern std::string ConfigFolder;    // per-user folder: $HOME/.Brightmoor/Hashwarden/
 extern std::string SettingsFolder;  // the folder the settings came from and go back to
 extern std::string CurrentLanguage; // code of the language in force, e.g. "en_GB"
-extern int TickedFlags[TickedFlagCount];
-
-// The settings key of each algorithm slot ("CRC32", "MD5", ..., "SHA3512").
-extern const char* const SettingsKeys[TickedFlagCount];
+extern int TickedFlags[SlotCount]; // one per algorithm slot; its key is the slot's settingsKey
 
 // Sets ProgramFolder from /proc/self/exe (falling back to the folder part of argv0)
 // and ConfigFolder from HOME.

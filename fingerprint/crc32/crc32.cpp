@@ -33,13 +33,6 @@ uint32_t crc32Update(const uint8_t* bytes, std::size_t count, uint32_t crc) {
     return activeKernels().crc32(crc, bytes, count);
 }
 
-int registerCrc32Plugin() {
-    if (FingerprintPlugin* entry = registerPlugin(PluginCrc32)) {
-        chooseKernels();
-        entry->start = crc32Start;
-        entry->update = crc32PluginUpdate;
-        entry->finish = crc32Finish;
-        entry->destroy = pluginstate::destroy<Crc32State>;
-    }
-    return 1;
+FingerprintPlugin crc32Plugin() {
+    return {PluginCrc32, crc32Start, crc32PluginUpdate, crc32Finish, pluginstate::destroy<Crc32State>};
 }

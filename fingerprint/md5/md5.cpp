@@ -81,13 +81,6 @@ void md5Finish(FingerprintState* state) {
 
 } // namespace
 
-int registerMd5Plugin() {
-    if (FingerprintPlugin* entry = registerPlugin(PluginMd5)) {
-        chooseKernels();
-        entry->start = md5Start;
-        entry->update = md5PluginUpdate;
-        entry->finish = md5Finish;
-        entry->destroy = pluginstate::destroy<Md5State>;
-    }
-    return 1;
+FingerprintPlugin md5Plugin() {
+    return {PluginMd5, md5Start, md5PluginUpdate, md5Finish, pluginstate::destroy<Md5State>};
 }

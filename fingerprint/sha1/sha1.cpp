@@ -99,13 +99,6 @@ void sha1Finish(FingerprintState* state) {
 
 } // namespace
 
-int registerSha1Plugin() {
-    if (FingerprintPlugin* entry = registerPlugin(PluginSha1)) {
-        chooseKernels();
-        entry->start = sha1Start;
-        entry->update = sha1PluginUpdate;
-        entry->finish = sha1Finish;
-        entry->destroy = pluginstate::destroy<Sha1State>;
-    }
-    return 1;
+FingerprintPlugin sha1Plugin() {
+    return {PluginSha1, sha1Start, sha1PluginUpdate, sha1Finish, pluginstate::destroy<Sha1State>};
 }

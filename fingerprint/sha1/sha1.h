@@ -1,6 +1,8 @@
 // SHA-1 (FIPS 180-4): the context and the exported context operations used by the SHA-1 plugin.
 #pragma once
 
+#include "fingerprint/engine.h"
+
 #include <cstdint>
 
 struct Sha1Context {
@@ -19,3 +21,6 @@ void SHA1Final(uint8_t digest[20], Sha1Context* context);
 // One compression of a 64-byte block into `hash`. With a workspace the block is copied there and
 // compressed from the copy. The block itself is never written to.
 void SHA1Transform(uint32_t hash[5], const uint8_t block[64], uint8_t* workspace);
+
+// The plugin's number and operations, for the plugin table to register.
+[[nodiscard]] FingerprintPlugin sha1Plugin();

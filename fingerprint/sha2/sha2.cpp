@@ -122,13 +122,6 @@ void sha2Finish(FingerprintState* head) {
 
 } // namespace
 
-int registerSha2Plugin() {
-    if (FingerprintPlugin* entry = registerPlugin(PluginSha2)) {
-        chooseKernels();
-        entry->start = sha2Start;
-        entry->update = sha2Update;
-        entry->finish = sha2Finish;
-        entry->destroy = pluginstate::destroy<Sha2State>;
-    }
-    return 1;
+FingerprintPlugin sha2Plugin() {
+    return {PluginSha2, sha2Start, sha2Update, sha2Finish, pluginstate::destroy<Sha2State>};
 }

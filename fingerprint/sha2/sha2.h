@@ -27,3 +27,6 @@ struct Sha2State {
         Sha512Context large; // digestBits 384 and 512
     };
 };
+
+// The plugin's number and operations, for the plugin table to register.
+[[nodiscard]] FingerprintPlugin sha2Plugin();

@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "fingerprint/byte_order.h"
+#include "fingerprint/sha3/sha3.h"
+
 #include "fingerprint/engine.h"
 #include "fingerprint/kernels.h"
 #include "fingerprint/plugin_state.h"
@@ -85,13 +87,6 @@ void sha3Finish(FingerprintState* head) {
 
 } // namespace
 
-int registerSha3Plugin() {
-    if (FingerprintPlugin* entry = registerPlugin(PluginSha3)) {
-        chooseKernels();
-        entry->start = sha3Start;
-        entry->update = sha3Update;
-        entry->finish = sha3Finish;
-        entry->destroy = pluginstate::destroy<Sha3State>;
-    }
-    return 1;
+FingerprintPlugin sha3Plugin() {
+    return {PluginSha3, sha3Start, sha3Update, sha3Finish, pluginstate::destroy<Sha3State>};
 }

@@ -12,6 +12,7 @@
 #include <random>
 
 #include "fingerprint/engine.h"
+#include "fingerprint/plugin_table.h"
 
 namespace testkit {
 

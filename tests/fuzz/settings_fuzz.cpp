@@ -23,15 +23,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // What was loaded, saved and loaded again, is what the program had: the language as it was,
     // each ticked flag as 0 or 1.
     const std::string language = CurrentLanguage;
-    int expected[TickedFlagCount];
-    for (int slot = 0; slot < TickedFlagCount; ++slot)
+    int expected[SlotCount];
+    for (int slot = 0; slot < SlotCount; ++slot)
         expected[slot] = TickedFlags[slot] != 0 ? 1 : 0;
     SettingsFolder = folder;
     if (!saveSettings()) fail("the settings could not be saved");
     CurrentLanguage.clear();
     if (!loadSettings(folder)) fail("saved settings could not be loaded");
     if (CurrentLanguage != language) fail("the language changed on the way through the file");
-    for (int slot = 0; slot < TickedFlagCount; ++slot)
+    for (int slot = 0; slot < SlotCount; ++slot)
         if (TickedFlags[slot] != expected[slot]) fail("a ticked flag changed on the way through the file");
     return 0;
 }

@@ -19,7 +19,9 @@
 #include <thread>
 #include <vector>
 
-#include "calc/calculation.h"
+#include "app/calculation_handlers.h"
+#include "calc/calculation_job.h"
+#include "ui/main_thread.h"
 #include "dialogs/message_dialog.h"
 #include "gui_test_support.h"
 
@@ -259,6 +261,8 @@ protected:
         JobHold::clear();
         // A job still running (a failed test, or one left by the quit) ends before the next test's window.
         EXPECT_TRUE(pumpUntil([] { return !jobThreadActive(); }, 60000));
+        // Whatever the test did, no thread of the job reached for a widget.
+        EXPECT_EQ(toolkitCallsRefused(), refusedBefore_) << "a toolkit call was made off the main thread";
         // A job ended by quitting never had its end handled; the next start-up begins from zero.
         JobRunning = 0;
         CancelRequested = 0;
@@ -275,6 +279,7 @@ protected:
         // Colours are read back from the widgets: no theme transition may be half-way.
         g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
         watchdog_ = std::make_unique<UnansweredWindowWatchdog>();
+        refusedBefore_ = toolkitCallsRefused();
         tick(ticked);
         return true;
     }
@@ -302,6 +307,7 @@ protected:
 
 private:
     std::unique_ptr<UnansweredWindowWatchdog> watchdog_;
+    int refusedBefore_ = 0;
 };
 
 }  // namespace calc_test

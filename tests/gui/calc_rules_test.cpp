@@ -8,8 +8,13 @@
 #include <fstream>
 #include <string>
 
-#include "calc/results_export.h"
-#include "calc/verification.h"
+#include "app/export_handlers.h"
+#include "calc/job_results.h"
+#include "calc/results_file.h"
+#include "app/verification_handlers.h"
+#include "settings/first_line.h"
+#include "calc/verdict.h"
+#include "ui/result_rows.h"
 
 namespace {
 

@@ -1,10 +1,16 @@
 // Verification on the real window: the exact compare that colours each row, and expected checksums
 // loaded from files through the real open requester.
-#include "calc/verification.h"
+#include "app/verification_handlers.h"
+#include "calc/verdict.h"
+#include "ui/result_rows.h"
 
 #include <ostream>
 
-#include "app/shell.h"
+#include "app/help_command.h"
+#include "app/shell_commands.h"
+#include "app/startup.h"
+#include "ui/fonts_images.h"
+#include "ui/program_identity.h"
 #include "calc_gui_helpers.h"
 #include "calc_oracle.h"
 

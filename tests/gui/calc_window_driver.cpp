@@ -11,10 +11,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/controls.h"
-#include "app/main_window.h"
+#include "ui/controls.h"
+#include "ui/entry_mark.h"
+#include "ui/menu_bar.h"
+#include "ui/control_table.h"
+#include "ui/main_window.h"
 #include "app/startup.h"
-#include "calc/calculation.h"
+#include "app/calculation_handlers.h"
+#include "calc/calculation_job.h"
 #include "calc/job_scheduler.h"
 #include "dialogs/message_dialog.h"
 

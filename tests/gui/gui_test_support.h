@@ -33,12 +33,18 @@
 #include <string>
 #include <vector>
 
-#include "app/controls.h"
+#include "ui/controls.h"
+#include "ui/entry_mark.h"
+#include "ui/menu_bar.h"
 #include "app/event_loop.h"
-#include "app/event_queue.h"
-#include "app/events.h"
-#include "app/main_window.h"
-#include "app/shell.h"
+#include "app/shell_commands.h"
+#include "app/help_command.h"
+#include "ui/event_queue.h"
+#include "ui/control_table.h"
+#include "ui/main_window.h"
+#include "app/startup.h"
+#include "ui/fonts_images.h"
+#include "ui/program_identity.h"
 
 constexpr int DefaultWaitMs = 10000;
 

@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "app/event_loop.h"
-#include "app/requesters.h"
-#include "calc/calculation.h"
-#include "calc/save_requester.h"
+#include "app/shell_commands.h"
+#include "app/help_command.h"
+#include "dialogs/file_requesters.h"
+#include "app/calculation_handlers.h"
+#include "calc/calculation_job.h"
 #include "dialogs/about_window.h"
 #include "dialogs/message_dialog.h"
 #include "gui_test_support.h"
@@ -23,7 +25,7 @@ class DialogTest : public ShellTest {
     // Shows the dialog, answers it as told, and returns its result.
     int show(DialogPreset& preset, const std::string& text, DialogAnswer answer) {
         answerNextDialog(answer);
-        return MessageDialog(preset, text);
+        return runMessageDialog(preset, text);
     }
     // What is left of the queue is the two program events (JobFinishedEvent + 7, then + 8).
     void expectOnlyTheProgramEventsQueued() {
@@ -172,9 +174,9 @@ TEST_F(DialogTest, EachDialogTellsItsKindAndNamesItsIcon) {
             SCOPED_TRACE(std::string(row.kindEnglish) + " with the " + row.iconEnglish + " icon");
             answerNextDialog(DialogAnswer::Return);
             if (row.error)
-                MessageDialog(*row.preset, "x", DialogKind::Error);
+                runMessageDialog(*row.preset, "x", DialogKind::Error);
             else
-                MessageDialog(*row.preset, "x");
+                runMessageDialog(*row.preset, "x");
             EXPECT_EQ(lastDialog().role, row.role);
             EXPECT_EQ(lastDialog().description,
                       packHasWords ? std::string("T:") + row.kindKey : row.kindEnglish);
@@ -211,7 +213,7 @@ TEST_F(DialogTest, TheFocusReturnsToTheControlThatHadIt) {
         SCOPED_TRACE(row.what);
         gtk_window_set_focus(GTK_WINDOW(MainWindow), row.focused >= 0 ? controlWidget(row.focused) : nullptr);
         answerNextDialog(row.answer);
-        MessageDialog(WarningQuestionPreset, "Question");
+        runMessageDialog(WarningQuestionPreset, "Question");
         EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(MainWindow)), controlWidget(row.focusAfter));
     }
     // The file requesters too, answered or cancelled.
@@ -467,7 +469,7 @@ TEST_F(AboutTest, WhileOpenTheMainWindowTakesNoInputAndAMessageLeavesItDisabled)
         if (HasFailure()) break; // a window or requester that came would wait for an answer
     }
     ASSERT_FALSE(HasFailure());
-    EXPECT_EQ(MessageDialog(InfoPreset, "Over About"), 0); // takes the answer armed above
+    EXPECT_EQ(runMessageDialog(InfoPreset, "Over About"), 0); // takes the answer armed above
     EXPECT_FALSE(mainWindowSensitive());
     closeAbout();
     EXPECT_TRUE(mainWindowSensitive());

@@ -22,10 +22,10 @@ namespace {
 const std::string Bom = "\xEF\xBB\xBF";
 constexpr uid_t UnprivilegedId = 65534; // "nobody"
 
-std::string expectedSettings(const std::string& language, const int (&flags)[TickedFlagCount]) {
+std::string expectedSettings(const std::string& language, const int (&flags)[SlotCount]) {
     std::string text = Bom + "\n; Hashwarden Preferences\n[Language]\nLanguage = " + language + "\n[General]\n";
-    for (int slot = 0; slot < TickedFlagCount; ++slot)
-        text += std::string(SettingsKeys[slot]) + " = " + (flags[slot] ? "1" : "0") + "\n";
+    for (int slot = 0; slot < SlotCount; ++slot)
+        text += std::string(AlgorithmSlots[slot].settingsKey) + " = " + (flags[slot] ? "1" : "0") + "\n";
     return text;
 }
 
@@ -52,7 +52,7 @@ protected:
 TEST_F(SettingsTest, SavedFileIsByteExact) {
     SettingsFolder = dir.path();
     CurrentLanguage = "de_DE";
-    const int flags[TickedFlagCount] = {2, 0, 1, 0, 0, -1, 0, 0, 0, 0, 1};
+    const int flags[SlotCount] = {2, 0, 1, 0, 0, -1, 0, 0, 0, 0, 1};
     std::copy(std::begin(flags), std::end(flags), TickedFlags);
     ASSERT_TRUE(saveSettings());
     const std::string written = readFile(dir / "Hashwarden.prefs");
@@ -84,8 +84,8 @@ TEST_F(SettingsTest, LoadReadsHandEditedFilesAndDefaultsMissingKeys) {
     TickedFlags[1] = 1;  // MD5 is absent from the file: it becomes 0, not kept
     ASSERT_TRUE(loadSettings(ProgramFolder));
     EXPECT_EQ(CurrentLanguage, "fr_FR");
-    const int expected[TickedFlagCount] = {2, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0};
-    for (int slot = 0; slot < TickedFlagCount; ++slot) EXPECT_EQ(TickedFlags[slot], expected[slot]) << slot;
+    const int expected[SlotCount] = {2, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0};
+    for (int slot = 0; slot < SlotCount; ++slot) EXPECT_EQ(TickedFlags[slot], expected[slot]) << slot;
     EXPECT_FALSE(loadSettings(dir / "nowhere/"));
     EXPECT_EQ(CurrentLanguage, "fr_FR");  // a failed load changes nothing
 }
@@ -246,8 +246,8 @@ TEST_F(SettingsTest, InterruptedSaveLeavesTheOldFileWhole) {
 
 TEST_F(SettingsTest, KillAtAnyMomentOfRepeatedSavesLeavesAWholeFile) {
     SettingsFolder = dir.path();
-    const int flagsA[TickedFlagCount] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
-    const int flagsB[TickedFlagCount] = {};
+    const int flagsA[SlotCount] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    const int flagsB[SlotCount] = {};
     const std::string a = expectedSettings("aa_AA", flagsA);
     const std::string b = expectedSettings("bb_BB", flagsB);
     for (int round = 0; round < 8; ++round) {
@@ -322,7 +322,7 @@ TEST_F(SettingsTest, ReadOnlyFolderRewritesAWritableFileInPlace) {
         CurrentLanguage = "sv_SE";
         TickedFlags[6] = 1;
         EXPECT_EQ(saveAsUnprivilegedUser(), c.saved);
-        const int flags[TickedFlagCount] = {0, 0, 0, 0, 0, 0, 1};
+        const int flags[SlotCount] = {0, 0, 0, 0, 0, 0, 1};
         EXPECT_EQ(readFile(path), c.saved ? expectedSettings("sv_SE", flags) : old + std::string(500, '\n'));
         struct stat after {};
         ASSERT_EQ(stat(path.c_str(), &after), 0);

@@ -1,0 +1,163 @@
+// The window's side of the calculation job. The job thread never touches a widget: it publishes its
+// results and hands the main loop a call to show them (an idle source), and its end comes as an event.
+#include "app/calculation_handlers.h"
+
+#include <glib.h>
+
+#include <atomic>
+#include <string>
+
+#include "calc/calculation_job.h"
+#include "calc/job_results.h"
+#include "dialogs/message_dialog.h"
+#include "settings/language_catalogue.h"
+#include "ui/chosen_file.h"
+#include "ui/controls.h"
+#include "ui/event_queue.h"
+#include "ui/menu_bar.h"
+#include "ui/result_rows.h"
+
+namespace {
+
+// How often the main loop moves the progress bar while a job runs: ten times a second looks smooth
+// and keeps the redraws (and the events a screen reader gets for each) to a few a second.
+constexpr guint ProgressPeriodMs = 100;
+
+// Menu items that a running job disables; the language items stay usable.
+constexpr int JobLockedMenuItems[] = {MenuOpen, MenuQuit, MenuOpenHelp, MenuAbout, MenuOpenWeb};
+// Of those, the ones the end of a job gives back: the help item is never enabled.
+constexpr int JobFreedMenuItems[] = {MenuOpen, MenuQuit, MenuAbout, MenuOpenWeb};
+
+// Controls besides the per-slot ones that could start another job or change its inputs.
+constexpr int JobLockedControls[] = {ControlId::PathEntry,     ControlId::BrowseButton,
+                                     ControlId::CopyAllButton, ControlId::SaveButton,
+                                     ControlId::DeleteAllButton, ControlId::ExpectedEntry,
+                                     ControlId::ExpectedBrowseButton};
+
+guint ProgressSource = 0; // the progress timer while a job runs
+// One idle call at a time carries the job's new results to the rows, however many came meanwhile.
+std::atomic<bool> ShowPending{false};
+
+// Never moves the bar back: the job's progress only grows, and the bar shows its highest value.
+void advanceProgressBar() {
+    const double done = jobProgress();
+    if (done > progressValue(ControlId::ProgressBar)) setProgressValue(ControlId::ProgressBar, done);
+}
+
+gboolean onProgressTimer(gpointer) {
+    advanceProgressBar();
+    return G_SOURCE_CONTINUE;
+}
+
+void stopProgressTimer() {
+    if (ProgressSource != 0) g_source_remove(ProgressSource);
+    ProgressSource = 0;
+}
+
+void setJobControlsEnabled(bool on) {
+    for (int id : JobLockedControls)
+        enableControl(id, on);
+}
+
+// While a question about the job is open the rows stay as they were; the answer shows what came.
+gboolean onResultsChanged(gpointer) {
+    ShowPending = false;
+    if (!jobPaused()) showResults();
+    return G_SOURCE_REMOVE;
+}
+
+// Job thread: hands the showing to the main loop.
+void resultsChangedOnJobThread() {
+    if (!ShowPending.exchange(true)) g_idle_add(onResultsChanged, nullptr);
+}
+
+// The job has ended: the rows and the bar show where it ended within this turn of the main loop, and
+// the end event follows, behind everything the window already queued.
+gboolean onJobEnded(gpointer) {
+    if (!jobPaused()) showResults();
+    advanceProgressBar();
+    Event finished;
+    finished.kind = JobFinishedEvent;
+    postEvent(finished);
+    return G_SOURCE_REMOVE;
+}
+
+// Job thread: hands the end to the main loop.
+void endedOnJobThread() {
+    g_idle_add(onJobEnded, nullptr);
+}
+
+} // namespace
+
+void connectJobToWindow() {
+    setJobListener(JobListener{resultsChangedOnJobThread, endedOnJobThread});
+}
+
+void startCalculation() {
+    clearResults();
+    showResults();
+    JobInputs inputs;
+    inputs.path = chosenFilePath(); // the name's bytes; PathEntry shows its display form
+    inputs.expected = controlText(ControlId::ExpectedEntry);
+    inputs.ticked = tickedSlots();
+    int ticked = 0;
+    for (bool on : inputs.ticked)
+        ticked += on ? 1 : 0;
+    setProgressMaximum(ControlId::ProgressBar, ticked);
+    setControlText(ControlId::VerifyButton, catalogueText("tMainCANCEL"));
+    for (int item : JobLockedMenuItems)
+        enableMenuItem(item, false);
+    setJobControlsEnabled(false);
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        enableControl(ControlId::algorithmCheckBox(slot), false);
+        enableControl(ControlId::copyButton(slot), false);
+    }
+    JobRunning = 1;
+    stopProgressTimer();
+    ProgressSource = g_timeout_add(ProgressPeriodMs, onProgressTimer, nullptr);
+    startJob(std::move(inputs));
+}
+
+void requestCancel() {
+    pauseJob();
+    if (runMessageDialog(QuestionPreset, catalogueText("tReqCANCEL")) == 1) {
+        CancelRequested = 1;
+        JobCancelled = 1;
+    }
+    resumeJob();
+    showResults();
+}
+
+void finishCalculation() {
+    // A stray end event with no job behind it must not re-enable a window in another phase.
+    if (JobRunning == 0) return;
+    CancelRequested = 0;
+    JobRunning = 0;
+    stopProgressTimer();
+    // Whatever the job published last, and the bar where the job ended (all the passes when none was
+    // cancelled), before the window changes phase.
+    showResults();
+    advanceProgressBar();
+    for (int item : JobFreedMenuItems)
+        enableMenuItem(item, true);
+    setControlText(ControlId::VerifyButton, catalogueText("tMainVERIFY"));
+    setControlState(ControlId::ProgressBar, 0);
+    enableControl(ControlId::PathEntry, true);
+    enableControl(ControlId::BrowseButton, true);
+    const SlotFlags ticked = tickedSlots();
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        enableControl(ControlId::algorithmCheckBox(slot), true);
+        // Enabled for every ticked row, with or without a result, so an empty result can be copied too.
+        if (ticked[slot]) enableControl(ControlId::copyButton(slot), true);
+    }
+    setJobControlsEnabled(true);
+
+    // The dialog turns each backslash-n pair into a line break: two of them leave an empty line.
+    std::string message = catalogueText(JobCancelled != 0 ? "tReqCANCELLED" : "tReqFINISHED");
+    message += "\\n\\n";
+    message += catalogueText("tInfoERRORCALCULATE");
+    message += "  ";
+    message += std::to_string(ErrorCount.load());
+    runMessageDialog(InfoPreset, message);
+    JobCancelled = 0;
+}

@@ -1,0 +1,79 @@
+// The shell's own commands: choosing or dropping a file, quitting, the web page, the language switch.
+#include "app/shell_commands.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <thread>
+
+#include "app/launcher.h"
+#include "calc/calculation_job.h"
+#include "dialogs/file_requesters.h"
+#include "dialogs/message_dialog.h"
+#include "settings/language_catalogue.h"
+#include "ui/chosen_file.h"
+#include "ui/controls.h"
+#include "ui/main_window.h"
+#include "ui/menu_bar.h"
+#include "ui/result_rows.h"
+
+std::atomic<int> QuitRequested{0};
+
+namespace {
+
+void takeChosenFile(const std::string& path) {
+    showChosenFile(path);
+    enableControl(ControlId::DeleteAllButton, true);
+    enableControl(ControlId::VerifyButton, true);
+}
+
+} // namespace
+
+bool takeFileIfUsable(const std::string& path) {
+    struct stat status {};
+    if (path.empty() || stat(path.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) return false;
+    takeChosenFile(path);
+    return true;
+}
+
+void chooseFile() {
+    const std::string chosen = openFileRequester(catalogueText("tReqOPENFILE"), folderPart(chosenFilePath()),
+                                                 catalogueText("tReqOPENPATTERN"), 0);
+    if (!chosen.empty()) takeChosenFile(chosen);
+}
+
+void takeDroppedFile(const std::string& droppedNames) {
+    (void)takeFileIfUsable(droppedNames.substr(0, droppedNames.find('\n')));
+}
+
+void quitQuestion() {
+    if (askQuestion("tReqSURETOEXIT")) QuitRequested.store(1);
+}
+
+void inProgressQuit() {
+    pauseJob();
+    if (!askQuestion("tReqINPROGRESSQUIT")) {
+        resumeJob();
+        showResults();
+        return;
+    }
+    CancelRequested.store(1);
+    JobCancelled.store(1);
+    resumeJob();
+    std::this_thread::sleep_for(std::chrono::milliseconds(InProgressQuitDelayMs));
+    QuitRequested.store(1);
+}
+
+void openWebPage() {
+    (void)launchDetached(WebOpenerName, MakerWebAddress, "");
+}
+
+void switchLanguageItem(int itemId) {
+    (void)switchLanguage(menuItemText(itemId));
+    if (CurrentLanguageItem >= 0) setMenuCheck(CurrentLanguageItem, false);
+    CurrentLanguageItem = itemId;
+    setMenuCheck(itemId, true);
+    setLanguageTexts(JobRunning.load() == 1);
+    fillPresetTexts();
+    refreshVerdictTexts();
+}

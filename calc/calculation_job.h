@@ -1,0 +1,68 @@
+// The calculation job: a background thread that fingerprints one file with every ticked algorithm,
+// publishes each result in slot order into the job's results (calc/job_results.h) and says when it
+// has ended. It never touches the window: whoever starts it shows what it publishes.
+#pragma once
+
+#include <pthread.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "calc/algorithm_slots.h"
+
+// Shared between the main thread and the job thread.
+extern std::atomic<int32_t> JobRunning;      // 1 from the start of a job until its end is handled
+extern std::atomic<int32_t> CancelRequested; // set while the job is paused, read by the job
+extern std::atomic<int32_t> JobCancelled;    // chooses the end message
+extern std::atomic<int32_t> ErrorCount;      // algorithms that gave no result
+
+// The running job's thread; valid only while the job thread is active.
+extern pthread_t JobThread;
+
+// What a job works on, taken from the window when it starts; the job keeps its own copy.
+struct JobInputs {
+    std::string path;     // the file name's bytes
+    std::string expected; // the expected checksum; empty: nothing is compared
+    SlotFlags ticked{};
+};
+
+// How the job reaches whoever shows it. Both are called on the job thread, so they must only hand
+// over to the thread that shows (they must not touch the toolkit themselves); none by default.
+struct JobListener {
+    void (*resultsChanged)() = nullptr; // a result was published
+    void (*ended)() = nullptr;          // the job has ended: its last call
+};
+void setJobListener(JobListener listener);
+
+// Starts the job thread (detached, 1 MiB stack). When no thread can be made, every ticked algorithm
+// counts as failed and the listener hears of the end at once, so the window does not wait for a job
+// that never runs.
+void startJob(JobInputs inputs);
+
+// Pausing is counted: every pauseJob() needs one resumeJob(). A paused job (the job thread and every
+// worker) stops within one block and publishes nothing. Main thread only.
+void pauseJob();
+void resumeJob();
+[[nodiscard]] bool jobPaused();
+
+// True from the start of a job until its thread has done its last work on the job's state.
+[[nodiscard]] bool jobThreadActive();
+
+// How far the job has got, in the progress bar's units: the sum over the ticked algorithms of the
+// share of the file each has hashed, 1 for each that has finished or failed. Grows during a job and
+// reaches the number of ticked algorithms as the last one ends; the last job's value after it.
+[[nodiscard]] double jobProgress();
+
+// How many threads of the job (the job thread and its workers) wait for the pause to end.
+[[nodiscard]] int jobThreadsHeldAtGate();
+
+// Every thread of the job waits here while the job is paused: fileFingerprint passes it between
+// blocks, and the job thread once more when it reaches a slot, before taking that slot's result.
+void passJobGate();
+
+// Observes the job thread each time it passes the gate, with the slot it is at (-1 before the
+// first); the first call for a slot comes as the job reaches it, before any block of work it does
+// there. Lets a test hold the job at a known point; none by default.
+using JobGateProbe = void (*)(int slot);
+void setJobGateProbe(JobGateProbe probe);

@@ -1,0 +1,32 @@
+// The results file: its name by the extension rule, and writing it whole.
+#include "calc/results_file.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr const char* DefaultExtension = ".txt";
+
+} // namespace
+
+bool hasExtension(const std::string& name) {
+    const std::size_t stop = name.find_last_of(" ./");
+    if (stop == std::string::npos || name[stop] != '.') return false;
+    if (stop == 0) return false;
+    if (name[stop - 1] == '/' || name[stop - 1] == '\\') return false;
+    std::size_t end = name.find('"', stop + 1);
+    if (end == std::string::npos) end = name.size();
+    return end > stop + 1;
+}
+
+std::string resultsFileName(const std::string& chosen) {
+    return hasExtension(chosen) ? chosen : chosen + DefaultExtension;
+}
+
+bool writeWholeFile(const std::string& path, const std::string& text) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    ok = std::fflush(file) == 0 && ok;
+    return std::fclose(file) == 0 && ok;
+}
