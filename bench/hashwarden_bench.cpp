@@ -139,7 +139,7 @@ int runJob(const char* file, std::vector<const Algorithm*> chosen, int workers) 
     const int working = startPasses(schedule, file, requests, workers, nullptr, nullptr);
     std::vector<std::string> digests;
     for (const PassRequest& request : requests)
-        digests.push_back(takePass(schedule, request));
+        digests.push_back(takePass(schedule, request).digest);
     endPasses(schedule);
     const double seconds = secondsSince(start);
     for (std::size_t i = 0; i < chosen.size(); ++i)

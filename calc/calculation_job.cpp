@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <condition_variable>
 #include <memory>
@@ -35,6 +36,7 @@ int PauseCount = 0;  // guarded by PauseMutex
 int HeldThreads = 0; // threads of the job waiting for the pause to end; guarded by PauseMutex
 
 std::atomic<int> CurrentSlot{-1}; // the slot the job thread is at
+std::atomic<int> Failure{0};
 thread_local bool OnJobThread = false;
 std::atomic<bool> JobThreadActive{false};
 std::atomic<JobGateProbe> GateProbe{nullptr};
@@ -89,31 +91,24 @@ void runJob(const JobInputs& inputs) {
     struct stat status {};
     if (stat(inputs.path.c_str(), &status) == 0) JobFileBytes = status.st_size;
     // Every thread of the job waits in passJobGate between blocks, so a pause holds it within one
-    // block; a confirmed cancel abandons the passes after the slot the job is at.
+    // block; a confirmed cancel abandons every pass not yet done at its next block.
     PassSchedule passes;
     (void)startPasses(passes, inputs.path, ticked, passWorkerCount(static_cast<int>(ticked.size())),
                       passJobGate, &CancelRequested);
 
-    for (int slot = 0; slot < SlotCount; ++slot) {
-        if (!inputs.ticked[slot]) continue;
-        {
-            GateHeld gate;
-            // Read anew before every slot: a confirmed cancel skips everything after the running one.
-            if (CancelRequested != 0) continue;
-            // Still inside the gate, so no cancel can come between the flag read and this: the slot's
-            // pass is no longer abandoned by a cancel, it runs to its end and its result is shown.
-            reachPass(passes, slot);
-        }
-        CurrentSlot = slot;
+    // The results come in slot order; after a cancel, those of the passes already done still come.
+    for (const PassRequest& request : ticked) {
+        CurrentSlot = request.slot;
         passJobGate();
-        const std::string digest = takePass(passes, requestFor(slot));
-        if (digest.empty()) {
+        const PassOutcome outcome = takePass(passes, request);
+        if (outcome.abandoned) continue;
+        if (outcome.digest.empty()) {
             ++ErrorCount;
             continue;
         }
         {
             GateHeld gate; // a paused job publishes nothing
-            publishResult(slot, digest, inputs.expected);
+            publishResult(request.slot, outcome.digest, inputs.expected);
         }
         tellResultsChanged();
     }
@@ -121,6 +116,7 @@ void runJob(const JobInputs& inputs) {
     CurrentSlot = -1;
     // No worker outlives the job: the passes nobody took are abandoned at their next block.
     endPasses(passes);
+    Failure = ErrorCount != 0 ? (passes.failure != 0 ? passes.failure : ENOMEM) : 0;
 }
 
 void* runCalculationJob(void* argument) {
@@ -147,6 +143,7 @@ void setJobListener(JobListener listener) {
 }
 
 void startJob(JobInputs inputs) {
+    Failure = 0;
     JobCancelled = 0;
     CancelRequested = 0;
     CurrentSlot = -1;
@@ -171,6 +168,7 @@ void startJob(JobInputs inputs) {
     }
     // The end of a job whose thread could not be created: every ticked algorithm counts as failed.
     ErrorCount = ticked;
+    Failure = ticked != 0 ? EAGAIN : 0;
     JobThreadActive = false;
     tellEnded();
 }
@@ -204,6 +202,10 @@ int jobThreadsHeldAtGate() {
 
 void setJobGateProbe(JobGateProbe probe) {
     GateProbe = probe;
+}
+
+int lastJobFailure() {
+    return Failure;
 }
 
 bool jobThreadActive() {

@@ -20,6 +20,10 @@ extern std::atomic<int32_t> ErrorCount;      // algorithms that gave no result
 // The running job's thread; valid only while the job thread is active.
 extern pthread_t JobThread;
 
+// Why the last job's failed algorithms failed: the errno of the open or read that failed, or
+// NotAFileWithAnEnd (calc/job_scheduler.h); 0 when none failed. Read once the job has ended.
+[[nodiscard]] int lastJobFailure();
+
 // What a job works on, taken from the window when it starts; the job keeps its own copy.
 struct JobInputs {
     std::string path;     // the file name's bytes
@@ -37,7 +41,8 @@ void setJobListener(JobListener listener);
 
 // Starts the job thread (detached, 1 MiB stack). When no thread can be made, every ticked algorithm
 // counts as failed and the listener hears of the end at once, so the window does not wait for a job
-// that never runs.
+// that never runs. Once CancelRequested is set, every algorithm not yet done is dropped within one
+// block; those done keep their results.
 void startJob(JobInputs inputs);
 
 // Pausing is counted: every pauseJob() needs one resumeJob(). A paused job (the job thread and every

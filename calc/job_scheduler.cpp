@@ -4,8 +4,10 @@
 #include "calc/job_scheduler.h"
 
 #include <sched.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <limits>
 
@@ -21,6 +23,7 @@ std::atomic<PassThreadCreator> ThreadCreator{nullptr};
 // The hold and the progress of the pass that fileFingerprint computes on its own, for its block
 // gate (which takes no argument), and the bytes that pass has fed.
 thread_local PassHold AloneHold = nullptr;
+thread_local const std::atomic<int32_t>* AloneStop = nullptr;
 thread_local PassProgress* AloneProgress = nullptr;
 thread_local int64_t AloneBytes = 0;
 
@@ -48,10 +51,13 @@ bool live(const PassRecord& pass) {
     return pass.state == PassState::Waiting || pass.state == PassState::Running;
 }
 
+bool stopped(const std::atomic<int32_t>* stop) {
+    return stop != nullptr && stop->load() != 0;
+}
+
 // With the schedule's mutex held, as for everything below that takes a schedule.
-bool abandoned(const PassSchedule& schedule, const PassRecord& pass) {
-    return schedule.ended ||
-           (schedule.stop != nullptr && schedule.stop->load() != 0 && pass.request.slot > schedule.reached);
+bool abandoned(const PassSchedule& schedule) {
+    return schedule.ended || stopped(schedule.stop);
 }
 
 // The pass ends with `digest`; its plugin state goes at once.
@@ -93,7 +99,9 @@ void readNextBlock(PassSchedule& schedule, std::unique_lock<std::mutex>& lock) {
     lock.unlock();
     const int64_t count =
         filereader::readFully(schedule.file.fd, bufferOf(schedule, block), FingerprintReadSize);
+    const int readError = count < 0 ? errno : 0;
     lock.lock();
+    if (readError != 0) schedule.failure = readError;
     schedule.reading = false;
     schedule.blockCounts[block % JobRingBlocks] = count;
     ++schedule.blocksRead;
@@ -122,7 +130,7 @@ std::size_t nextPassToFeed(PassSchedule& schedule) {
     for (std::size_t index : schedule.claimOrder) {
         PassRecord& pass = schedule.passes[index];
         if (!live(pass) || pass.busy) continue;
-        if (abandoned(schedule, pass)) {
+        if (abandoned(schedule)) {
             settle(pass, PassState::Abandoned, {});
             schedule.changed.notify_all();
             continue;
@@ -204,12 +212,22 @@ bool aloneGate() {
     AloneBytes += FullBlock;
     if (AloneProgress != nullptr) AloneProgress->advanceTo(AloneBytes);
     if (AloneHold != nullptr) AloneHold();
-    return true;
+    return !stopped(AloneStop);
+}
+
+// Why a file failed to open for the passes, from the errno of the attempt: a file that opened but has
+// no end was refused after the open succeeded.
+int openFailure(const std::string& path, int error) {
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISBLK(status.st_mode))
+        return NotAFileWithAnEnd;
+    return error != 0 ? error : EIO;
 }
 
 // A pass of its own over the file through the job's hold, for a slot the shared read cannot serve.
 std::string fingerprintAlone(const PassSchedule& schedule, const PassRequest& request) {
     AloneHold = schedule.hold;
+    AloneStop = schedule.stop;
     AloneProgress = request.progress;
     AloneBytes = 0;
     setBlockGate(aloneGate);
@@ -263,7 +281,11 @@ int startPasses(PassSchedule& schedule, std::string path, std::vector<PassReques
 
     // Whatever fails a single pass before its first read fails the pass here: a file that cannot be
     // opened or is not a file with an end, no memory, an unknown plugin or bit size.
-    if (!schedule.passes.empty()) schedule.file.reset(filereader::openForReading(schedule.path.c_str()));
+    if (!schedule.passes.empty()) {
+        errno = 0;
+        schedule.file.reset(filereader::openForReading(schedule.path.c_str()));
+        if (schedule.file.fd < 0) schedule.failure = openFailure(schedule.path, errno);
+    }
     if (schedule.file.fd >= 0) schedule.ring = filereader::allocateBlocks(JobRingBlocks, FingerprintReadSize);
     for (PassRecord& pass : schedule.passes) {
         pass.plugin = findPlugin(pass.request.plugin);
@@ -292,24 +314,22 @@ int startPasses(PassSchedule& schedule, std::string path, std::vector<PassReques
     return 1 + static_cast<int>(schedule.workers.size());
 }
 
-void reachPass(PassSchedule& schedule, int slot) {
-    std::lock_guard lock(schedule.mutex);
-    schedule.reached = slot;
-}
-
-std::string takePass(PassSchedule& schedule, const PassRequest& request) {
+PassOutcome takePass(PassSchedule& schedule, const PassRequest& request) {
     std::unique_lock lock(schedule.mutex);
-    schedule.reached = request.slot;
     const std::size_t index = findPass(schedule, request.slot);
+    if (index == schedule.passes.size()) {
+        lock.unlock();
+        std::string digest = fingerprintAlone(schedule, request);
+        // Its block gate ends the pass early on a stop: the empty text is then no failure.
+        const bool dropped = digest.empty() && stopped(schedule.stop);
+        return {std::move(digest), dropped};
+    }
     for (;;) {
-        // Abandoned before the job got here (a stop seen just before `reached` moved): wanted after
-        // all, and the shared read has gone past its start.
-        if (index == schedule.passes.size() || schedule.passes[index].state == PassState::Abandoned) {
-            lock.unlock();
-            return fingerprintAlone(schedule, request);
-        }
-        if (schedule.passes[index].state == PassState::Done) return std::move(schedule.passes[index].digest);
-        if (!workOnce(schedule, lock)) schedule.changed.wait(lock);
+        PassRecord& pass = schedule.passes[index];
+        if (pass.state == PassState::Abandoned) return {{}, true};
+        if (pass.state == PassState::Done) return {std::move(pass.digest), false};
+        // The work may have settled this very pass (a stop abandons it there): look again first.
+        if (!workOnce(schedule, lock) && live(pass)) schedule.changed.wait(lock);
         passGate(schedule, lock);
     }
 }

@@ -88,9 +88,15 @@ struct PassSchedule {
     int64_t blocksRead = 0;
     bool reading = false;    // a thread is reading the next block
     bool inputEnded = false; // the last block (short, empty or failed) is in
-    int reached = -1;        // the slot the job thread has reached
     bool ended = false;
+    // Why the passes failed: the errno of the open or of the read that failed, NotAFileWithAnEnd, or
+    // 0 while nothing failed.
+    int failure = 0;
 };
+
+// The failure of a file that opens but is neither a regular file nor a disk (a pipe, a socket, a
+// character device such as /dev/zero): no read of it would ever end. Not an errno value.
+constexpr int NotAFileWithAnEnd = -1;
 
 // How many threads should work on `passes` passes, the job thread included: one per core this process
 // may run on, never more than the passes, at least one. HASHWARDEN_JOB_WORKERS, set only by tests,
@@ -100,18 +106,20 @@ struct PassSchedule {
 // Opens `path` once and starts the passes over it on `workers` threads counting the caller: it creates
 // workers - 1 threads at the caller's priority, and a reader thread that fills the ring. A thread that
 // cannot be created leaves its work to the others (without a reader, the workers read). Once *stop is
-// not 0, every pass after the reached slot is abandoned at its next block. Returns the number of
-// threads working, the caller included.
+// not 0, every pass not yet done is abandoned at its next block; the done ones keep their digests.
+// Returns the number of threads working, the caller included.
 int startPasses(PassSchedule& schedule, std::string path, std::vector<PassRequest> requests, int workers,
                 PassHold hold, const std::atomic<int32_t>* stop);
 
-// Job thread: `slot` is the one it works on now; no stop abandons that slot's pass any more.
-void reachPass(PassSchedule& schedule, int slot);
+// What became of one slot's pass.
+struct PassOutcome {
+    std::string digest;     // the empty text when fingerprinting failed or the pass was abandoned
+    bool abandoned = false; // a stop dropped it before it was done
+};
 
-// Job thread: the digest of the request's slot (the empty text when fingerprinting failed). Waits for
-// it, feeding the passes meanwhile. A slot that was not among the started passes, or whose pass a stop
-// dropped before the job reached it, is fingerprinted on its own. Reaches the slot first.
-[[nodiscard]] std::string takePass(PassSchedule& schedule, const PassRequest& request);
+// Job thread: what became of the request's slot. Waits until its pass is done or abandoned, feeding the
+// passes meanwhile. A slot that was not among the started passes is fingerprinted on its own.
+[[nodiscard]] PassOutcome takePass(PassSchedule& schedule, const PassRequest& request);
 
 // Job thread: abandons every pass not yet done, waits until every thread of the schedule has left and
 // closes the file. Every started schedule must end this way before it goes.

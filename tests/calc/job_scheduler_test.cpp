@@ -161,10 +161,9 @@ TEST_F(JobScheduler, DigestsInSlotOrderEqualSinglePasses) {
                           threads.creationFails
                               ? 1
                               : std::max(1, std::min<int>(threads.workers, static_cast<int>(slots.size()))));
-                // As the job does: the slot is reached while the other threads run, then taken.
+                // As the job does: the slots are taken in order while the other threads run.
                 for (int slot : slots) {
-                    reachPass(schedule, slot);
-                    EXPECT_EQ(takePass(schedule, requestsFor({slot})[0]),
+                    EXPECT_EQ(takePass(schedule, requestsFor({slot})[0]).digest,
                               path == file.path() ? expected[slot] : "")
                         << slot;
                 }
@@ -231,7 +230,7 @@ TEST_F(JobScheduler, FileThatChangesUnderTheJobEndsEveryPassAsASinglePassWould) 
         for (int slot : {0, 1, 4}) {
             const std::string expected =
                 c.digestedBytes == 0 ? "" : testkit::oracleDigest(Slots[slot], bytes.data(), c.digestedBytes);
-            EXPECT_EQ(takePass(schedule, requestsFor({slot})[0]), expected) << slot;
+            EXPECT_EQ(takePass(schedule, requestsFor({slot})[0]).digest, expected) << slot;
         }
         endPasses(schedule);
         if (c.digestedBytes == 0) {
@@ -243,45 +242,41 @@ TEST_F(JobScheduler, FileThatChangesUnderTheJobEndsEveryPassAsASinglePassWould) 
     before.expectBack();
 }
 
-// A stop abandons the passes after the reached slot at their next block, whether it comes before or
-// after the job reaches its slot; the reached slot's pass is computed all the same, by a pass of its
-// own when the stop had dropped it before the job got there.
-TEST_F(JobScheduler, StopAbandonsThePassesAfterTheReachedSlotAtTheirNextBlock) {
+// A stop abandons every pass not yet done at its next block, the one the job thread waits for
+// included; a pass done before the stop keeps its digest.
+TEST_F(JobScheduler, StopAbandonsEveryPassNotYetDoneAtItsNextBlock) {
     const std::vector<uint8_t> bytes = testkit::randomBytes(8 * MiB + 1, 12);
     TempFile file(bytes);
-    // ReachedWhileDropping: the slot is reached while the released workers drop passes, so the pass
-    // may or may not be dropped first. The two threads meet unordered there now and then, which lets
-    // ThreadSanitizer catch a `reached` written outside the lock.
-    enum class Stop { AfterReach, BeforeReach, DroppedBeforeReach, ReachedWhileDropping };
-    for (Stop timing :
-         {Stop::AfterReach, Stop::BeforeReach, Stop::DroppedBeforeReach, Stop::ReachedWhileDropping}) {
-        SCOPED_TRACE(static_cast<int>(timing));
-        FirstGateHold::reset();
-        std::atomic<int32_t> stop{0};
-        PassSchedule schedule;
-        // Two workers feed the two slowest passes (10 and 9) and wait at their first gate.
-        ASSERT_EQ(startPasses(schedule, file.path(), requestsFor({8, 9, 10}), 3, FirstGateHold::hold, &stop),
-                  3);
-        FirstGateHold::waitForArrivals(2);
-        if (timing != Stop::AfterReach) stop = 1;
-        if (timing == Stop::ReachedWhileDropping) FirstGateHold::release();
-        if (timing == Stop::DroppedBeforeReach) {
-            FirstGateHold::release();
-            std::unique_lock lock(schedule.mutex);
-            schedule.changed.wait(lock, [&] { return schedule.passes[0].state == PassState::Abandoned; });
-        }
-        reachPass(schedule, 8);
-        stop = 1;
-        FirstGateHold::release();
-        EXPECT_EQ(takePass(schedule, requestsFor({8})[0]),
-                  testkit::oracleDigest(Slots[8], bytes.data(), bytes.size()));
-        endPasses(schedule);
-        for (std::size_t later : {1, 2}) {
-            EXPECT_EQ(schedule.passes[later].state, PassState::Abandoned) << later;
-            EXPECT_LE(schedule.passes[later].nextBlock, 1) << later;
-        }
-        EXPECT_EQ(passWorkersAlive(), 0);
+    FirstGateHold::reset();
+    std::atomic<int32_t> stop{0};
+    PassSchedule schedule;
+    // Two workers feed the two slowest passes (10 and 9) and wait at their first gate.
+    ASSERT_EQ(startPasses(schedule, file.path(), requestsFor({8, 9, 10}), 3, FirstGateHold::hold, &stop), 3);
+    FirstGateHold::waitForArrivals(2);
+    stop = 1;
+    FirstGateHold::release();
+    const PassOutcome waited = takePass(schedule, requestsFor({8})[0]);
+    EXPECT_TRUE(waited.abandoned);
+    EXPECT_EQ(waited.digest, "");
+    endPasses(schedule);
+    for (std::size_t pass : {0, 1, 2}) {
+        EXPECT_EQ(schedule.passes[pass].state, PassState::Abandoned) << pass;
+        EXPECT_LE(schedule.passes[pass].nextBlock, 1) << pass;
     }
+    EXPECT_EQ(passWorkersAlive(), 0);
+
+    // One thread and a file of one short block: taking the first pass finishes both.
+    const std::vector<uint8_t> small = testkit::randomBytes(1000, 13);
+    TempFile smallFile(small);
+    stop = 0;
+    PassSchedule done;
+    ASSERT_EQ(startPasses(done, smallFile.path(), requestsFor({4, 9}), 1, nullptr, &stop), 1);
+    EXPECT_EQ(takePass(done, requestsFor({4})[0]).digest, testkit::oracleDigest(Slots[4], small.data(), small.size()));
+    stop = 1;
+    const PassOutcome kept = takePass(done, requestsFor({9})[0]);
+    EXPECT_FALSE(kept.abandoned);
+    EXPECT_EQ(kept.digest, testkit::oracleDigest(Slots[9], small.data(), small.size()));
+    endPasses(done);
 }
 
 // The end abandons whatever was not taken; the workers are gone when it returns.
@@ -334,15 +329,14 @@ struct ProgressWatch {
 };
 
 // Each pass reports the bytes it has fed and its end, failed passes included, on whichever thread
-// feeds it; a pass dropped by a stop and then computed on its own counts on from where it was; a pass
-// abandoned for good never ends; a slot without a pass reports nothing.
+// feeds it; a pass a stop abandons never ends; a slot without a pass reports nothing.
 TEST_F(JobScheduler, PassesReportTheBytesTheyHaveFedAndTheirEnd) {
     struct Case {
         const char* name;
         int64_t size; // -1: no such file
         std::vector<int> slots;
         int workers;
-        bool stopped; // a stop before the start: only the first slot is taken, on its own
+        bool stopped; // a stop before the start: every pass is abandoned before its first block
         int64_t fedWhenTaken;
     };
     const Case cases[] = {
@@ -351,8 +345,7 @@ TEST_F(JobScheduler, PassesReportTheBytesTheyHaveFedAndTheirEnd) {
         {"whole blocks", 4 * MiB, {2}, 1, false, 4 * MiB},
         {"an empty file", 0, {3, 7}, 2, false, 0},
         {"no such file", -1, {1, 4}, 2, false, 0},
-        // The pass on its own reports its full blocks; its short last block ends it.
-        {"stopped before the start", 3 * MiB + 5, {2, 5}, 2, true, 3 * MiB},
+        {"stopped before the start", 3 * MiB + 5, {2, 5}, 2, true, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -371,17 +364,16 @@ TEST_F(JobScheduler, PassesReportTheBytesTheyHaveFedAndTheirEnd) {
             schedule.changed.wait(lock, [&] { return schedule.passes[0].state == PassState::Abandoned; });
         }
         for (const PassRequest& request : requests) {
-            (void)takePass(schedule, request);
+            EXPECT_EQ(takePass(schedule, request).abandoned, c.stopped) << request.slot;
             ProgressWatch::look();
-            EXPECT_TRUE(Reported[request.slot].ended) << request.slot;
+            EXPECT_EQ(Reported[request.slot].ended, !c.stopped) << request.slot;
             EXPECT_EQ(Reported[request.slot].bytesFed, c.fedWhenTaken) << request.slot;
-            if (c.stopped) break;
         }
         endPasses(schedule);
         ProgressWatch::look();
         for (int slot = 0; slot < 11; ++slot) {
             const bool passed = std::find(c.slots.begin(), c.slots.end(), slot) != c.slots.end();
-            const bool taken = passed && (!c.stopped || slot == c.slots.front());
+            const bool taken = passed && !c.stopped;
             EXPECT_EQ(Reported[slot].ended, taken) << slot;
             if (!passed) {
                 EXPECT_EQ(Reported[slot].bytesFed, 0) << slot;
