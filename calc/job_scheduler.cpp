@@ -49,17 +49,26 @@ bool live(const PassRecord& pass) {
 }
 
 // With the schedule's mutex held, as for everything below that takes a schedule.
-bool abandoned(const PassSchedule& schedule, const PassRecord& pass) {
-    return schedule.ended ||
-           (schedule.stop != nullptr && schedule.stop->load() != 0 && pass.request.slot > schedule.reached);
+bool slotAbandoned(const PassSchedule& schedule, int slot) {
+    return schedule.ended || (schedule.stop != nullptr && schedule.stop->load() != 0 && slot > schedule.reached);
 }
 
-// The pass ends with `digest`; its plugin state goes at once.
-void settle(PassRecord& pass, PassState state, std::string digest) {
+// A family pass goes on while the job still wants any of its slots.
+bool abandoned(const PassSchedule& schedule, const PassRecord& pass) {
+    return std::all_of(pass.requests.begin(), pass.requests.end(),
+                       [&](const PassRequest& request) { return slotAbandoned(schedule, request.slot); });
+}
+
+// The pass ends with a digest per slot (none when abandoned); its state goes at once.
+void settle(PassRecord& pass, PassState state, std::vector<std::string> digests) {
     pass.state = state;
-    pass.digest = std::move(digest);
+    pass.digests = std::move(digests);
+    pass.digests.resize(pass.requests.size());
     pass.context.reset();
-    if (state == PassState::Done && pass.request.progress != nullptr) pass.request.progress->ended = true;
+    pass.family.reset();
+    if (state != PassState::Done) return;
+    for (const PassRequest& request : pass.requests)
+        if (request.progress != nullptr) request.progress->ended = true;
 }
 
 bool anyLive(const PassSchedule& schedule) {
@@ -136,7 +145,7 @@ std::size_t nextPassToFeed(PassSchedule& schedule) {
 
 // Feeds pass `index` its next block, with `lock` released meanwhile: exactly the update a single
 // pass makes, and the finish after the short block that ends the input. A read error ends the pass
-// with the empty text.
+// with the empty text for each of its slots.
 void feedPass(PassSchedule& schedule, std::size_t index, std::unique_lock<std::mutex>& lock) {
     PassRecord& pass = schedule.passes[index];
     pass.busy = true;
@@ -145,19 +154,30 @@ void feedPass(PassSchedule& schedule, std::size_t index, std::unique_lock<std::m
     const int64_t count = schedule.blockCounts[block % JobRingBlocks];
     const uint8_t* bytes = bufferOf(schedule, block);
     lock.unlock();
-    std::string digest;
+    std::vector<std::string> digests;
     if (count >= 0) {
-        pass.plugin->update(pass.context.get(), bytes, static_cast<uint32_t>(count));
-        if (pass.request.progress != nullptr) pass.request.progress->advanceTo(block * FullBlock + count);
+        if (pass.family) {
+            updateFamilyPass(*pass.family, bytes, static_cast<uint32_t>(count));
+        } else {
+            pass.plugin->update(pass.context.get(), bytes, static_cast<uint32_t>(count));
+        }
+        for (const PassRequest& request : pass.requests)
+            if (request.progress != nullptr) request.progress->advanceTo(block * FullBlock + count);
         if (count != FullBlock) {
-            pass.plugin->finish(pass.context.get());
-            digest = digestText(pass.context.get());
+            if (pass.family) {
+                finishFamilyPass(*pass.family);
+                for (std::size_t member = 0; member < pass.requests.size(); ++member)
+                    digests.push_back(familyDigestText(*pass.family, member));
+            } else {
+                pass.plugin->finish(pass.context.get());
+                digests.push_back(digestText(pass.context.get()));
+            }
         }
     }
     lock.lock();
     pass.busy = false;
     pass.nextBlock = block + 1;
-    if (count != FullBlock) settle(pass, PassState::Done, std::move(digest));
+    if (count != FullBlock) settle(pass, PassState::Done, std::move(digests));
     schedule.changed.notify_all();
 }
 
@@ -220,10 +240,42 @@ std::string fingerprintAlone(const PassSchedule& schedule, const PassRequest& re
     return digest;
 }
 
-std::size_t findPass(const PassSchedule& schedule, int slot) {
-    for (std::size_t index = 0; index < schedule.passes.size(); ++index)
-        if (schedule.passes[index].request.slot == slot) return index;
-    return schedule.passes.size();
+// The pass that serves `slot` and the slot's place among its requests; passes.size() when none does.
+std::pair<std::size_t, std::size_t> findPass(const PassSchedule& schedule, int slot) {
+    for (std::size_t index = 0; index < schedule.passes.size(); ++index) {
+        const std::vector<PassRequest>& requests = schedule.passes[index].requests;
+        for (std::size_t member = 0; member < requests.size(); ++member)
+            if (requests[member].slot == slot) return {index, member};
+    }
+    return {schedule.passes.size(), 0};
+}
+
+// A pass's cost for the order among equals: a family pass does at least the work of its dearest length.
+int passCost(const PassRecord& pass) {
+    int cost = 0;
+    for (const PassRequest& request : pass.requests)
+        cost += passCost(request);
+    return cost;
+}
+
+// The records of `requests`: one per slot, but one for the slots of each family that shares a pass.
+std::vector<PassRecord> groupPasses(const std::vector<PassRequest>& requests) {
+    std::vector<PassRecord> passes;
+    std::vector<int> collects; // per pass, the family whose slots it collects; 0 for a pass of one slot
+    for (const PassRequest& request : requests) {
+        const int family = sharedPassFamily(request.plugin, request.bits);
+        const auto sharers = std::count_if(requests.begin(), requests.end(), [&](const PassRequest& other) {
+            return family != 0 && sharedPassFamily(other.plugin, other.bits) == family;
+        });
+        const auto known = std::find(collects.begin(), collects.end(), family);
+        if (sharers >= 2 && known != collects.end()) {
+            passes[static_cast<std::size_t>(known - collects.begin())].requests.push_back(request);
+            continue;
+        }
+        passes.emplace_back().requests.push_back(request);
+        collects.push_back(sharers >= 2 ? family : 0);
+    }
+    return passes;
 }
 
 int createThread(pthread_t* thread, const pthread_attr_t* attributes, void* (*run)(void*), void* argument) {
@@ -249,15 +301,16 @@ int startPasses(PassSchedule& schedule, std::string path, std::vector<PassReques
     schedule.path = std::move(path);
     schedule.hold = hold;
     schedule.stop = stop;
-    for (const PassRequest& request : requests)
-        schedule.passes.emplace_back().request = request;
+    std::sort(requests.begin(), requests.end(),
+              [](const PassRequest& a, const PassRequest& b) { return a.slot < b.slot; });
+    schedule.passes = groupPasses(requests);
     for (std::size_t index = 0; index < schedule.passes.size(); ++index)
         schedule.claimOrder.push_back(index);
     // Equal costs: later slots first, as the job thread itself goes from the front.
     std::stable_sort(schedule.claimOrder.begin(), schedule.claimOrder.end(),
                      [&](std::size_t a, std::size_t b) {
-                         const int costA = passCost(schedule.passes[a].request);
-                         const int costB = passCost(schedule.passes[b].request);
+                         const int costA = passCost(schedule.passes[a]);
+                         const int costB = passCost(schedule.passes[b]);
                          return costA != costB ? costA > costB : a > b;
                      });
 
@@ -266,8 +319,17 @@ int startPasses(PassSchedule& schedule, std::string path, std::vector<PassReques
     if (!schedule.passes.empty()) schedule.file.reset(filereader::openForReading(schedule.path.c_str()));
     if (schedule.file.fd >= 0) schedule.ring = filereader::allocateBlocks(JobRingBlocks, FingerprintReadSize);
     for (PassRecord& pass : schedule.passes) {
-        pass.plugin = findPlugin(pass.request.plugin);
-        if (schedule.ring) pass.context = startFingerprint(pass.plugin, pass.request.bits);
+        const PassRequest& first = pass.requests.front();
+        if (pass.requests.size() > 1) {
+            std::vector<int> lengths;
+            for (const PassRequest& request : pass.requests)
+                lengths.push_back(request.bits);
+            if (schedule.ring) pass.family = startFamilyPass(first.plugin, lengths);
+            if (!pass.family) settle(pass, PassState::Done, {});
+            continue;
+        }
+        pass.plugin = findPlugin(first.plugin);
+        if (schedule.ring) pass.context = startFingerprint(pass.plugin, first.bits);
         if (!pass.context) settle(pass, PassState::Done, {});
     }
     if (anyLive(schedule))
@@ -300,7 +362,7 @@ void reachPass(PassSchedule& schedule, int slot) {
 std::string takePass(PassSchedule& schedule, const PassRequest& request) {
     std::unique_lock lock(schedule.mutex);
     schedule.reached = request.slot;
-    const std::size_t index = findPass(schedule, request.slot);
+    const auto [index, member] = findPass(schedule, request.slot);
     for (;;) {
         // Abandoned before the job got here (a stop seen just before `reached` moved): wanted after
         // all, and the shared read has gone past its start.
@@ -308,7 +370,8 @@ std::string takePass(PassSchedule& schedule, const PassRequest& request) {
             lock.unlock();
             return fingerprintAlone(schedule, request);
         }
-        if (schedule.passes[index].state == PassState::Done) return std::move(schedule.passes[index].digest);
+        if (schedule.passes[index].state == PassState::Done)
+            return std::move(schedule.passes[index].digests[member]);
         if (!workOnce(schedule, lock)) schedule.changed.wait(lock);
         passGate(schedule, lock);
     }

@@ -37,6 +37,8 @@ if(HW_ACCELERATED_X86)
     sha2/sha512_avx2.cpp
     sha2/sha512_avx512.cpp
     sha3/keccak_bmi.cpp
+    sha3/keccak_lanes_avx2.cpp
+    sha3/keccak_lanes_avx512.cpp
   )
   set_source_files_properties(crc32/crc32_pclmul.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-msse4.1;-mpclmul")
   set_source_files_properties(crc32/crc32_vpclmul.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-msse4.1;-mpclmul;-mavx2;-mvpclmulqdq")
@@ -45,6 +47,8 @@ if(HW_ACCELERATED_X86)
   set_source_files_properties(sha2/sha512_avx512.cpp PROPERTIES COMPILE_OPTIONS
     "${hw_hot};-mavx2;-mbmi;-mbmi2;-mavx512f;-mavx512vl")
   set_source_files_properties(sha3/keccak_bmi.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mbmi;-mbmi2")
+  set_source_files_properties(sha3/keccak_lanes_avx2.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mavx2")
+  set_source_files_properties(sha3/keccak_lanes_avx512.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mavx2;-mavx512f;-mavx512vl")
   set_source_files_properties(accelerated.cpp PROPERTIES COMPILE_DEFINITIONS HW_ACCELERATED_X86=1)
 endif()
 

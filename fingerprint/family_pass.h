@@ -1,0 +1,38 @@
+// One pass over a stream for several lengths of one family: the SHA-3 lengths share a multi-lane Keccak,
+// one permutation advancing all their states. The job's scheduler runs a family's ticked slots this way.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Lengths of one family in one pass: at most four, each as its plugin's start takes it.
+constexpr std::size_t FamilyPassMembers = 4;
+
+// The family (its plugin number) whose lengths share a pass with the kernels in force, or 0 when a slot
+// of `plugin` and `bits` is best left to a pass of its own: not a SHA-3 length, or no kernel that runs
+// several Keccak states side by side (one state at a time, one pass per core spreads them better).
+[[nodiscard]] int sharedPassFamily(int plugin, int bits);
+
+struct FamilyPass;
+struct FamilyPassDeleter {
+    void operator()(FamilyPass* pass) const;
+};
+using FamilyPassPtr = std::unique_ptr<FamilyPass, FamilyPassDeleter>;
+
+// A pass of `family` for the lengths `bits` (each once; 0 means the plugin's default, 256), with the
+// kernels in force now for its whole life; none for another family, a length the plugin does not
+// take, a repeated one, more than FamilyPassMembers, none at all, or no memory.
+[[nodiscard]] FamilyPassPtr startFamilyPass(int family, const std::vector<int>& bits);
+
+// Feeds every length the same bytes, as the plugin's update would feed each on its own.
+void updateFamilyPass(FamilyPass& pass, const uint8_t* bytes, uint32_t count);
+
+// Pads every length and takes its digest, exactly once per pass.
+void finishFamilyPass(FamilyPass& pass);
+
+// Member `index`'s digest text (in the order of `bits` at the start), as digestText gives it for the
+// length's own pass; the empty text before the finish or for an index past the members.
+[[nodiscard]] std::string familyDigestText(const FamilyPass& pass, std::size_t index);
