@@ -250,32 +250,44 @@ std::pair<std::size_t, std::size_t> findPass(const PassSchedule& schedule, int s
     return {schedule.passes.size(), 0};
 }
 
-// A pass's cost for the order among equals: a family pass does at least the work of its dearest length.
+// A pass's cost; a family pass's as the engine weighs it from its lengths' own.
 int passCost(const PassRecord& pass) {
-    int cost = 0;
+    if (pass.requests.size() == 1) return passCost(pass.requests.front());
+    std::vector<int> costs;
     for (const PassRequest& request : pass.requests)
-        cost += passCost(request);
-    return cost;
+        costs.push_back(passCost(request));
+    return familyPassCost(std::move(costs));
 }
 
-// The records of `requests`: one per slot, but one for the slots of each family that shares a pass.
-std::vector<PassRecord> groupPasses(const std::vector<PassRequest>& requests) {
-    std::vector<PassRecord> passes;
-    std::vector<int> collects; // per pass, the family whose slots it collects; 0 for a pass of one slot
+// How long `passes` take on `workers` threads, roughly: the dearest pass, or the work shared out.
+int jobCost(const std::vector<PassRecord>& passes, int workers) {
+    int total = 0;
+    int dearest = 0;
+    for (const PassRecord& pass : passes) {
+        total += passCost(pass);
+        dearest = std::max(dearest, passCost(pass));
+    }
+    return std::max(dearest, total / std::max(workers, 1));
+}
+
+// The records of `requests`: one per slot, but one for the slots of each family that shares a pass
+// where the kernels in force make the job shorter that way.
+std::vector<PassRecord> groupPasses(const std::vector<PassRequest>& requests, int workers) {
+    std::vector<PassRecord> alone, shared;
+    std::vector<int> collects; // per shared pass, the family whose slots it collects; 0 for one slot's pass
     for (const PassRequest& request : requests) {
+        alone.emplace_back().requests.push_back(request);
         const int family = sharedPassFamily(request.plugin, request.bits);
-        const auto sharers = std::count_if(requests.begin(), requests.end(), [&](const PassRequest& other) {
-            return family != 0 && sharedPassFamily(other.plugin, other.bits) == family;
-        });
         const auto known = std::find(collects.begin(), collects.end(), family);
-        if (sharers >= 2 && known != collects.end()) {
-            passes[static_cast<std::size_t>(known - collects.begin())].requests.push_back(request);
+        if (family != 0 && known != collects.end()) {
+            shared[static_cast<std::size_t>(known - collects.begin())].requests.push_back(request);
             continue;
         }
-        passes.emplace_back().requests.push_back(request);
-        collects.push_back(sharers >= 2 ? family : 0);
+        shared.emplace_back().requests.push_back(request);
+        collects.push_back(family);
     }
-    return passes;
+    return shared.size() < alone.size() && jobCost(shared, workers) < jobCost(alone, workers) ? std::move(shared)
+                                                                                              : std::move(alone);
 }
 
 int createThread(pthread_t* thread, const pthread_attr_t* attributes, void* (*run)(void*), void* argument) {
@@ -303,7 +315,7 @@ int startPasses(PassSchedule& schedule, std::string path, std::vector<PassReques
     schedule.stop = stop;
     std::sort(requests.begin(), requests.end(),
               [](const PassRequest& a, const PassRequest& b) { return a.slot < b.slot; });
-    schedule.passes = groupPasses(requests);
+    schedule.passes = groupPasses(requests, workers);
     for (std::size_t index = 0; index < schedule.passes.size(); ++index)
         schedule.claimOrder.push_back(index);
     // Equal costs: later slots first, as the job thread itself goes from the front.

@@ -74,6 +74,17 @@ int sharedPassFamily(int plugin, int bits) {
     return activeKernels().keccakLaneCount >= 2 ? PluginSha3 : 0;
 }
 
+int familyPassCost(std::vector<int> costs) {
+    const KernelSet& kernels = activeKernels();
+    // The dearest lengths have the smallest rates; startFamilyPass puts neighbours in one call.
+    std::sort(costs.rbegin(), costs.rend());
+    int cost = 0;
+    for (std::size_t first = 0; first < costs.size(); first += kernels.keccakLaneCount)
+        cost += first + 1 == costs.size() ? costs[first]
+                                          : costs[first] * static_cast<int>(kernels.keccakLanesCost) / 100;
+    return cost;
+}
+
 FamilyPassPtr startFamilyPass(int family, const std::vector<int>& bits) {
     if (family != PluginSha3 || bits.empty() || bits.size() > FamilyPassMembers) return nullptr;
     FamilyPassPtr pass(new (std::nothrow) FamilyPass{});

@@ -15,6 +15,7 @@ KernelSet portableKernels() {
     set.keccak = keccak1600AbsorbPortable;
     set.keccakLanes = nullptr;
     set.keccakLaneCount = 1;
+    set.keccakLanesCost = 100;
     set.crc32Path = set.md5Path = set.sha1Path = set.sha256Path = set.sha512Path = set.keccakPath =
         set.keccakLanesPath = "portable";
     return set;

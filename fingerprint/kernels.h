@@ -36,6 +36,9 @@ struct KernelSet {
     // is no such kernel (nullptr), and each state goes through `keccak` on its own.
     Keccak1600AbsorbLanesFn keccakLanes;
     uint32_t keccakLaneCount;
+    // The time of one call's permutation of all the lanes, in hundredths of the single-state kernel's (as
+    // measured, bench/ACCELERATED.md): how the job weighs one family pass against a pass per length.
+    uint32_t keccakLanesCost;
     // Names of the chosen paths ("portable", "shani", "pclmul", ...), shown by the benchmark.
     const char* crc32Path;
     const char* md5Path;

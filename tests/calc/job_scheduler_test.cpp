@@ -37,12 +37,14 @@ std::vector<PassRequest> requestsFor(const std::vector<int>& slots) {
     return requests;
 }
 
-// The passes a job of `slots` runs: one per slot, but one for all the SHA-3 lengths when there are
-// two or more and the kernels in force run several Keccak states side by side.
-int passesFor(const std::vector<int>& slots) {
-    const auto sha3 = std::count_if(slots.begin(), slots.end(), [](int slot) { return Slots[slot].plugin == PluginSha3; });
-    const bool shared = sha3 >= 2 && activeKernels().keccakLaneCount >= 2;
-    return static_cast<int>(slots.size()) - (shared ? static_cast<int>(sha3) - 1 : 0);
+// Puts the kernels in force with the family pass's kernel at `cost` hundredths of a single state's
+// permutation; false on a machine without such a kernel.
+bool lanesCosting(uint32_t cost) {
+    KernelSet set = activeKernels();
+    if (set.keccakLanes == nullptr) return false;
+    set.keccakLanesCost = cost;
+    setActiveKernels(set);
+    return true;
 }
 
 std::size_t entriesOf(const char* folder) {
@@ -132,6 +134,7 @@ class JobScheduler : public testing::Test {
   protected:
     static void SetUpTestSuite() { testkit::registerPluginsOnce(); }
     void TearDown() override {
+        chooseKernels();
         unsetenv("HASHWARDEN_JOB_WORKERS");
         EXPECT_EQ(passWorkersAlive(), 0);
     }
@@ -166,8 +169,9 @@ TEST_F(JobScheduler, DigestsInSlotOrderEqualSinglePasses) {
                 Watched = &schedule;
                 const int working = startPasses(schedule, path, requestsFor(slots), threads.workers,
                                                 expectRingBound, nullptr);
-                EXPECT_EQ(working,
-                          threads.creationFails ? 1 : std::max(1, std::min(threads.workers, passesFor(slots))));
+                EXPECT_EQ(working, threads.creationFails ? 1
+                                                         : std::max(1, std::min(threads.workers,
+                                                                                static_cast<int>(schedule.passes.size()))));
                 // As the job does: the slot is reached while the other threads run, then taken.
                 for (int slot : slots) {
                     reachPass(schedule, slot);
@@ -215,6 +219,8 @@ TEST_F(JobScheduler, FileThatChangesUnderTheJobEndsEveryPassAsASinglePassWould) 
         {"read error", [] { filereader::setReadFunction(failingPastThreeBlocks); }, 0},
     };
     const ProcessCounts before;
+    // Slots 8 and 10 in one family pass wherever a kernel runs several Keccak states.
+    (void)lanesCosting(50);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempFile file(bytes);
@@ -225,7 +231,7 @@ TEST_F(JobScheduler, FileThatChangesUnderTheJobEndsEveryPassAsASinglePassWould) 
         Watched = &schedule;
         // At the first gate of any thread, before the reader can be past the ring.
         ASSERT_EQ(startPasses(
-                      schedule, path, requestsFor({0, 1, 4}), 2,
+                      schedule, path, requestsFor({0, 1, 4, 8, 10}), 2,
                       [] {
                           {
                               std::lock_guard lock(changing);
@@ -235,7 +241,7 @@ TEST_F(JobScheduler, FileThatChangesUnderTheJobEndsEveryPassAsASinglePassWould) 
                       },
                       nullptr),
                   2);
-        for (int slot : {0, 1, 4}) {
+        for (int slot : {0, 1, 4, 8, 10}) {
             const std::string expected =
                 c.digestedBytes == 0 ? "" : testkit::oracleDigest(Slots[slot], bytes.data(), c.digestedBytes);
             EXPECT_EQ(takePass(schedule, requestsFor({slot})[0]), expected) << slot;
@@ -359,7 +365,12 @@ TEST_F(JobScheduler, PassesReportTheBytesTheyHaveFedAndTheirEnd) {
         {"no such file", -1, {1, 4}, 2, false, 0},
         // The pass on its own reports its full blocks; its short last block ends it.
         {"stopped before the start", 3 * MiB + 5, {2, 5}, 2, true, 3 * MiB},
+        // A family pass (where a kernel runs several Keccak states) reports for each of its slots.
+        {"a family pass", 3 * MiB + 9, {4, 8, 9}, 2, false, 3 * MiB + 9},
+        {"a family pass, no such file", -1, {7, 9}, 1, false, 0},
+        {"a family pass stopped before the start", 2 * MiB + 3, {2, 7, 10}, 2, true, 2 * MiB},
     };
+    (void)lanesCosting(50);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempFile file(testkit::randomBytes(static_cast<std::size_t>(std::max<int64_t>(c.size, 0)), 21));
@@ -393,6 +404,90 @@ TEST_F(JobScheduler, PassesReportTheBytesTheyHaveFedAndTheirEnd) {
                 EXPECT_EQ(Reported[slot].bytesFed, 0) << slot;
             }
         }
+    }
+}
+
+// Two or more SHA-3 lengths share one pass where that makes the job shorter: one permutation of the
+// kernel's lanes against one per length, the passes spread over the workers. Whichever passes run,
+// each slot gets the digest of its own single pass.
+TEST_F(JobScheduler, SHA3LengthsShareAPassWhereTheKernelsMakeTheJobShorter) {
+    if (!lanesCosting(100)) GTEST_SKIP() << "no kernel runs several Keccak states here";
+    const std::vector<uint8_t> bytes = testkit::randomBytes(MiB + 4321, 17);
+    TempFile file(bytes);
+    struct Case {
+        uint32_t cost; // of all the lanes' permutation, in hundredths of one state's
+        int workers;
+        std::vector<int> slots;
+        std::size_t shared; // the SHA-3 slots in the pass of the first of them; 1 when none shares
+    };
+    const std::size_t lanes = activeKernels().keccakLaneCount;
+    const Case cases[] = {
+        {100, 1, {7, 8}, 2},
+        {100, 1, {4, 7, 8, 9, 10}, 4},
+        {100, 2, {7, 9, 10}, 3},
+        {100, 1, {9}, 1},
+        // On two workers, two passes of SHA3-224 and SHA3-256 take as long as one of both.
+        {100, 2, {7, 8}, 1},
+        // A kernel three times a single state's: one pass per length.
+        {300, 1, {9, 10}, 1},
+        {300, 2, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 1},
+        // Dearer than a state's, still worth it where the other passes keep both workers busy.
+        {150, 2, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "cost " << c.cost << ", " << c.workers << " workers, " << c.slots.size()
+                                        << " slots");
+        ASSERT_TRUE(lanesCosting(c.cost));
+        PassSchedule schedule;
+        (void)startPasses(schedule, file.path(), requestsFor(c.slots), c.workers, nullptr, nullptr);
+        const auto first = std::find_if(c.slots.begin(), c.slots.end(), [](int slot) { return slot >= 7; });
+        for (const PassRecord& pass : schedule.passes) {
+            if (pass.requests.front().slot == *first) {
+                EXPECT_EQ(pass.requests.size(), lanes == 2 && c.shared == 4 ? 4u : c.shared);
+            }
+        }
+        for (int slot : c.slots)
+            EXPECT_EQ(takePass(schedule, requestsFor({slot})[0]),
+                      testkit::oracleDigest(Slots[slot], bytes.data(), bytes.size()))
+                << slot;
+        endPasses(schedule);
+    }
+}
+
+// A stop abandons a family pass as a whole once none of its slots is wanted, and not while the job
+// has reached one of them: that slot's digest comes from the shared pass, not from a pass of its own.
+TEST_F(JobScheduler, StopAbandonsAFamilyPassOnlyWhenNoneOfItsSlotsIsWanted) {
+    if (!lanesCosting(50)) GTEST_SKIP() << "no kernel runs several Keccak states here";
+    const std::vector<uint8_t> bytes = testkit::randomBytes(6 * MiB + 3, 19);
+    TempFile file(bytes);
+    struct Case {
+        int reached;
+        PassState family; // the family pass of slots 8 and 10 at the end
+    };
+    for (const Case c : {Case{1, PassState::Abandoned}, Case{8, PassState::Done}}) {
+        SCOPED_TRACE(c.reached);
+        FirstGateHold::reset();
+        std::atomic<int32_t> stop{0};
+        PassSchedule schedule;
+        // The worker takes the family pass, the dearest, and waits at its first gate.
+        ASSERT_EQ(startPasses(schedule, file.path(), requestsFor({1, 8, 10}), 2, FirstGateHold::hold, &stop), 2);
+        ASSERT_EQ(schedule.passes.size(), 2u);
+        FirstGateHold::waitForArrivals(1);
+        reachPass(schedule, c.reached);
+        stop = 1;
+        FirstGateHold::release();
+        EXPECT_EQ(takePass(schedule, requestsFor({c.reached})[0]),
+                  testkit::oracleDigest(Slots[c.reached], bytes.data(), bytes.size()));
+        {
+            std::unique_lock lock(schedule.mutex);
+            schedule.changed.wait(lock, [&] { return schedule.passes[1].state != PassState::Waiting &&
+                                                     schedule.passes[1].state != PassState::Running; });
+            EXPECT_EQ(schedule.passes[1].state, c.family);
+            if (c.family == PassState::Abandoned) {
+                EXPECT_LE(schedule.passes[1].nextBlock, 1);
+            }
+        }
+        endPasses(schedule);
     }
 }
 

@@ -532,8 +532,9 @@ TEST_P(AcceleratedKeccakLanesPath, EverySetOfLengthsEqualsTheSinglePasses) {
         for (const testkit::KnownAnswer& answer : answers) {
             const std::vector<std::string> actual = testkit::familyDigests(bits, answer.message.data(), answer.message.size());
             for (std::size_t i = 0; i < members.size(); ++i) {
-                if (answer.algorithm == members[i]->name)
+                if (answer.algorithm == members[i]->name) {
                     EXPECT_EQ(actual[i], answer.digest) << "sha3.txt:" << answer.line << ", set " << subset;
+                }
             }
         }
         for (int input = 0; input < 12; ++input) {
