@@ -106,8 +106,9 @@ FamilyPassPtr startFamilyPass(int family, const std::vector<int>& bits) {
     std::size_t order[FamilyPassMembers];
     for (std::size_t index = 0; index < bits.size(); ++index)
         order[index] = index;
-    std::sort(order, order + bits.size(),
-              [&](std::size_t a, std::size_t b) { return pass->members[a].rate > pass->members[b].rate; });
+    for (std::size_t placed = 1; placed < bits.size(); ++placed)
+        for (std::size_t at = placed; at > 0 && pass->members[order[at - 1]].rate < pass->members[order[at]].rate; --at)
+            std::swap(order[at - 1], order[at]);
     const std::size_t width = pass->lanes != nullptr ? std::min<std::size_t>(kernels.keccakLaneCount, FamilyPassMembers) : 1;
     for (std::size_t taken = 0; taken < bits.size(); taken += width) {
         LaneGroup& group = pass->groups[pass->groupCount];
