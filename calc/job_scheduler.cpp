@@ -270,22 +270,33 @@ int jobCost(const std::vector<PassRecord>& passes, int workers) {
     return std::max(dearest, total / std::max(workers, 1));
 }
 
-// The records of `requests`: one per slot, but one for the slots of each family that shares a pass
-// where the kernels in force make the job shorter that way.
+// The records of `requests`: one per slot, or, where the kernels in force make the job shorter that way,
+// the slots of a family that shares its passes in passes of as many lengths as a kernel call takes,
+// neighbouring costs (rates) together.
 std::vector<PassRecord> groupPasses(const std::vector<PassRequest>& requests, int workers) {
     std::vector<PassRecord> alone, shared;
-    std::vector<int> collects; // per shared pass, the family whose slots it collects; 0 for one slot's pass
+    std::vector<PassRequest> sharing;
     for (const PassRequest& request : requests) {
         alone.emplace_back().requests.push_back(request);
-        const int family = sharedPassFamily(request.plugin, request.bits);
-        const auto known = std::find(collects.begin(), collects.end(), family);
-        if (family != 0 && known != collects.end()) {
-            shared[static_cast<std::size_t>(known - collects.begin())].requests.push_back(request);
-            continue;
-        }
-        shared.emplace_back().requests.push_back(request);
-        collects.push_back(family);
+        if (sharedPassFamily(request.plugin, request.bits) != 0)
+            sharing.push_back(request);
+        else
+            shared.emplace_back().requests.push_back(request);
     }
+    std::stable_sort(sharing.begin(), sharing.end(),
+                     [](const PassRequest& a, const PassRequest& b) { return passCost(a) > passCost(b); });
+    const std::size_t width = familyPassWidth();
+    for (std::size_t first = 0; first < sharing.size(); first += width) {
+        PassRecord& pass = shared.emplace_back();
+        pass.requests.assign(sharing.begin() + static_cast<std::ptrdiff_t>(first),
+                             sharing.begin() + static_cast<std::ptrdiff_t>(std::min(first + width, sharing.size())));
+        std::sort(pass.requests.begin(), pass.requests.end(),
+                  [](const PassRequest& a, const PassRequest& b) { return a.slot < b.slot; });
+    }
+    // Passes in the order of their first slots, as the job takes them.
+    std::sort(shared.begin(), shared.end(), [](const PassRecord& a, const PassRecord& b) {
+        return a.requests.front().slot < b.requests.front().slot;
+    });
     return shared.size() < alone.size() && jobCost(shared, workers) < jobCost(alone, workers) ? std::move(shared)
                                                                                               : std::move(alone);
 }

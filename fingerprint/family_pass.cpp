@@ -74,6 +74,10 @@ int sharedPassFamily(int plugin, int bits) {
     return activeKernels().keccakLaneCount >= 2 ? PluginSha3 : 0;
 }
 
+std::size_t familyPassWidth() {
+    return std::min<std::size_t>(activeKernels().keccakLaneCount, FamilyPassMembers);
+}
+
 int familyPassCost(std::vector<int> costs) {
     const KernelSet& kernels = activeKernels();
     // The dearest lengths have the smallest rates; startFamilyPass puts neighbours in one call.

@@ -16,6 +16,10 @@ constexpr std::size_t FamilyPassMembers = 4;
 // several Keccak states side by side (one state at a time, one pass per core spreads them better).
 [[nodiscard]] int sharedPassFamily(int plugin, int bits);
 
+// The most lengths that one family pass should take with the kernels in force: as many as a call of the
+// multi-lane kernel advances, so that the passes of a whole family can go to several cores.
+[[nodiscard]] std::size_t familyPassWidth();
+
 // The time of one family pass over lengths whose own passes take `costs` (in any unit) with the
 // kernels in force: a kernel call permutes all its lanes once for each block of its smallest rate,
 // at the kernel's cost against one state's, and a length alone in its call runs as it would alone.

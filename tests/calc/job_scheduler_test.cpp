@@ -415,25 +415,28 @@ TEST_F(JobScheduler, SHA3LengthsShareAPassWhereTheKernelsMakeTheJobShorter) {
     const std::vector<uint8_t> bytes = testkit::randomBytes(MiB + 4321, 17);
     TempFile file(bytes);
     struct Case {
-        uint32_t cost; // of all the lanes' permutation, in hundredths of one state's
+        uint32_t cost; // of a kernel call's permutation, in hundredths of one state's
         int workers;
         std::vector<int> slots;
-        std::size_t shared; // the SHA-3 slots in the pass of the first of them; 1 when none shares
+        std::size_t fourLanes; // the slots in the pass of the first SHA-3 slot, with a four-lane kernel
+        std::size_t twoLanes;  // and with a two-lane one, whose passes take two lengths each
+    };
+    const Case cases[] = {
+        {100, 1, {7, 8}, 2, 2},
+        {100, 1, {4, 7, 8, 9, 10}, 4, 2},
+        // Two lanes: SHA3-384 and SHA3-512 share a pass on one worker, SHA3-224 runs on the other.
+        {100, 2, {7, 9, 10}, 3, 1},
+        {100, 1, {9}, 1, 1},
+        // On two workers, two passes of SHA3-224 and SHA3-256 take as long as one of both.
+        {100, 2, {7, 8}, 1, 1},
+        // A kernel three times a single state's: one pass per length.
+        {300, 1, {9, 10}, 1, 1},
+        {300, 2, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 1, 1},
+        // Dearer than a state's, still worth it where the other passes keep both workers busy.
+        {150, 2, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 4, 2},
     };
     const std::size_t lanes = activeKernels().keccakLaneCount;
-    const Case cases[] = {
-        {100, 1, {7, 8}, 2},
-        {100, 1, {4, 7, 8, 9, 10}, 4},
-        {100, 2, {7, 9, 10}, 3},
-        {100, 1, {9}, 1},
-        // On two workers, two passes of SHA3-224 and SHA3-256 take as long as one of both.
-        {100, 2, {7, 8}, 1},
-        // A kernel three times a single state's: one pass per length.
-        {300, 1, {9, 10}, 1},
-        {300, 2, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 1},
-        // Dearer than a state's, still worth it where the other passes keep both workers busy.
-        {150, 2, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 4},
-    };
+    ASSERT_TRUE(lanes == 2 || lanes == 4) << lanes;
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "cost " << c.cost << ", " << c.workers << " workers, " << c.slots.size()
                                         << " slots");
@@ -443,7 +446,7 @@ TEST_F(JobScheduler, SHA3LengthsShareAPassWhereTheKernelsMakeTheJobShorter) {
         const auto first = std::find_if(c.slots.begin(), c.slots.end(), [](int slot) { return slot >= 7; });
         for (const PassRecord& pass : schedule.passes) {
             if (pass.requests.front().slot == *first) {
-                EXPECT_EQ(pass.requests.size(), lanes == 2 && c.shared == 4 ? 4u : c.shared);
+                EXPECT_EQ(pass.requests.size(), lanes == 4 ? c.fourLanes : c.twoLanes);
             }
         }
         for (int slot : c.slots)
