@@ -15,6 +15,7 @@
 
 #include "calc/job_scheduler.h"
 #include "fingerprint/engine.h"
+#include "fingerprint/family_pass.h"
 #include "fingerprint/kernels.h"
 #include "fingerprint/plugin_table.h"
 
@@ -49,12 +50,17 @@ void usage() {
         stderr,
         "usage: hashwarden-bench [--runs N] [--memory] [--portable] [--cpu-time] [--cold] FILE [ALGO...]\n"
         "       hashwarden-bench --job [--workers N] FILE [ALGO...]\n"
+        "       hashwarden-bench --family [--runs N] [--cpu-time] FILE SHA3-ALGO...\n"
         "ALGO: crc32 md5 sha1 sha2-224 sha2-256 sha2-384 sha2-512 sha3-224 sha3-256 sha3-384 sha3-512\n"
         "Prints ALGO DIGEST MBPS PATH per algorithm; MBPS is the median of N runs in 10^6 bytes/s,\n"
         "by the wall clock or, with --cpu-time, by the process's CPU time (as openssl speed does).\n"
         "--cold asks the kernel to drop the file from the page cache before each run.\n"
         "--job runs the calculation job's scheduler once (N threads, by default one per core) and prints\n"
-        "ALGO DIGEST per algorithm in slot order, then job SECONDS WORKERS.\n");
+        "ALGO DIGEST per algorithm in slot order, then job SECONDS WORKERS.\n"
+        "--family hashes the file in memory with the SHA-3 lengths given in one family pass and with each\n"
+        "on its own, in turns, N runs, and prints ALGO DIGEST per length, then\n"
+        "family BEST MEDIAN singles BEST MEDIAN ratio BEST MEDIAN PATH (seconds; ratio family / singles).\n"
+        "With --memory as well, it runs the family pass alone N times (for instruction counts).\n");
 }
 
 const Algorithm* findAlgorithm(const char* name) {
@@ -148,6 +154,61 @@ int runJob(const char* file, std::vector<const Algorithm*> chosen, int workers) 
     return std::count(digests.begin(), digests.end(), std::string()) == 0 ? 0 : 1;
 }
 
+// One family pass and the same lengths' single passes over `bytes`, in turns.
+int runFamily(const std::vector<uint8_t>& bytes, std::vector<const Algorithm*> chosen, int runs, bool cpuTime,
+              bool alone) {
+    std::sort(chosen.begin(), chosen.end());
+    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    std::vector<int> bits;
+    for (const Algorithm* algorithm : chosen) {
+        if (algorithm->plugin != PluginSha3) {
+            std::fprintf(stderr, "hashwarden-bench: --family takes SHA-3 lengths only\n");
+            return 2;
+        }
+        bits.push_back(algorithm->bits);
+    }
+    std::vector<int64_t> family, singles;
+    std::vector<std::string> digests;
+    for (int run = 0; run < runs; ++run) {
+        int64_t start = clockNanoseconds(cpuTime);
+        FamilyPassPtr pass = startFamilyPass(PluginSha3, bits);
+        if (!pass) return 1;
+        for (std::size_t done = 0; done < bytes.size(); done += FingerprintReadSize)
+            updateFamilyPass(*pass, bytes.data() + done,
+                             static_cast<uint32_t>(std::min(bytes.size() - done, FingerprintReadSize)));
+        finishFamilyPass(*pass);
+        family.push_back(clockNanoseconds(cpuTime) - start);
+        if (alone) {
+            if (run + 1 == runs)
+                for (std::size_t member = 0; member < chosen.size(); ++member)
+                    std::printf("%s %s\n", chosen[member]->name, familyDigestText(*pass, member).c_str());
+            continue;
+        }
+        start = clockNanoseconds(cpuTime);
+        for (const Algorithm* algorithm : chosen)
+            if (digestOfMemory(*algorithm, bytes).empty()) return 1;
+        singles.push_back(clockNanoseconds(cpuTime) - start);
+        digests.clear();
+        for (std::size_t member = 0; member < chosen.size(); ++member)
+            digests.push_back(familyDigestText(*pass, member));
+    }
+    if (alone) return 0;
+    for (std::size_t member = 0; member < chosen.size(); ++member) {
+        const bool same = digests[member] == digestOfMemory(*chosen[member], bytes);
+        std::printf("%s %s%s\n", chosen[member]->name, digests[member].c_str(), same ? "" : " DIFFERS");
+        if (!same) return 1;
+    }
+    std::sort(family.begin(), family.end());
+    std::sort(singles.begin(), singles.end());
+    const auto seconds = [](int64_t ns) { return static_cast<double>(ns) / 1e9; };
+    const std::size_t middle = family.size() / 2;
+    std::printf("family %.4f %.4f singles %.4f %.4f ratio %.3f %.3f %s\n", seconds(family[0]), seconds(family[middle]),
+                seconds(singles[0]), seconds(singles[middle]), seconds(family[0]) / seconds(singles[0]),
+                seconds(family[middle]) / seconds(singles[middle]),
+                activeKernels().keccakLanesPath);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -157,6 +218,7 @@ int main(int argc, char** argv) {
     bool cpuTime = false;
     bool cold = false;
     bool job = false;
+    bool familyPass = false;
     int workers = 0;
     const char* file = nullptr;
     std::vector<const Algorithm*> chosen;
@@ -175,6 +237,8 @@ int main(int argc, char** argv) {
             cpuTime = true;
         } else if (std::strcmp(argv[i], "--cold") == 0) {
             cold = true;
+        } else if (std::strcmp(argv[i], "--family") == 0) {
+            familyPass = true;
         } else if (std::strcmp(argv[i], "--job") == 0) {
             job = true;
         } else if (std::strcmp(argv[i], "--workers") == 0 && i + 1 < argc) {
@@ -222,6 +286,10 @@ int main(int argc, char** argv) {
     if (memory && !readWholeFile(file, static_cast<std::size_t>(info.st_size), bytes)) {
         std::fprintf(stderr, "hashwarden-bench: cannot read '%s'\n", file);
         return 1;
+    }
+    if (familyPass) {
+        if (!readWholeFile(file, static_cast<std::size_t>(info.st_size), bytes)) return 1;
+        return runFamily(bytes, chosen, runs, cpuTime, memory);
     }
     const double size = memory ? static_cast<double>(bytes.size()) : static_cast<double>(info.st_size);
 

@@ -56,16 +56,21 @@ bool stopped(const std::atomic<int32_t>* stop) {
 }
 
 // With the schedule's mutex held, as for everything below that takes a schedule.
+// A stop or the job's end abandons every pass not yet done, a family pass with all its slots.
 bool abandoned(const PassSchedule& schedule) {
     return schedule.ended || stopped(schedule.stop);
 }
 
-// The pass ends with `digest`; its plugin state goes at once.
-void settle(PassRecord& pass, PassState state, std::string digest) {
+// The pass ends with a digest per slot (none when abandoned); its state goes at once.
+void settle(PassRecord& pass, PassState state, std::vector<std::string> digests) {
     pass.state = state;
-    pass.digest = std::move(digest);
+    pass.digests = std::move(digests);
+    pass.digests.resize(pass.requests.size());
     pass.context.reset();
-    if (state == PassState::Done && pass.request.progress != nullptr) pass.request.progress->ended = true;
+    pass.family.reset();
+    if (state != PassState::Done) return;
+    for (const PassRequest& request : pass.requests)
+        if (request.progress != nullptr) request.progress->ended = true;
 }
 
 bool anyLive(const PassSchedule& schedule) {
@@ -144,7 +149,7 @@ std::size_t nextPassToFeed(PassSchedule& schedule) {
 
 // Feeds pass `index` its next block, with `lock` released meanwhile: exactly the update a single
 // pass makes, and the finish after the short block that ends the input. A read error ends the pass
-// with the empty text.
+// with the empty text for each of its slots.
 void feedPass(PassSchedule& schedule, std::size_t index, std::unique_lock<std::mutex>& lock) {
     PassRecord& pass = schedule.passes[index];
     pass.busy = true;
@@ -153,19 +158,30 @@ void feedPass(PassSchedule& schedule, std::size_t index, std::unique_lock<std::m
     const int64_t count = schedule.blockCounts[block % JobRingBlocks];
     const uint8_t* bytes = bufferOf(schedule, block);
     lock.unlock();
-    std::string digest;
+    std::vector<std::string> digests;
     if (count >= 0) {
-        pass.plugin->update(pass.context.get(), bytes, static_cast<uint32_t>(count));
-        if (pass.request.progress != nullptr) pass.request.progress->advanceTo(block * FullBlock + count);
+        if (pass.family) {
+            updateFamilyPass(*pass.family, bytes, static_cast<uint32_t>(count));
+        } else {
+            pass.plugin->update(pass.context.get(), bytes, static_cast<uint32_t>(count));
+        }
+        for (const PassRequest& request : pass.requests)
+            if (request.progress != nullptr) request.progress->advanceTo(block * FullBlock + count);
         if (count != FullBlock) {
-            pass.plugin->finish(pass.context.get());
-            digest = digestText(pass.context.get());
+            if (pass.family) {
+                finishFamilyPass(*pass.family);
+                for (std::size_t member = 0; member < pass.requests.size(); ++member)
+                    digests.push_back(familyDigestText(*pass.family, member));
+            } else {
+                pass.plugin->finish(pass.context.get());
+                digests.push_back(digestText(pass.context.get()));
+            }
         }
     }
     lock.lock();
     pass.busy = false;
     pass.nextBlock = block + 1;
-    if (count != FullBlock) settle(pass, PassState::Done, std::move(digest));
+    if (count != FullBlock) settle(pass, PassState::Done, std::move(digests));
     schedule.changed.notify_all();
 }
 
@@ -238,10 +254,65 @@ std::string fingerprintAlone(const PassSchedule& schedule, const PassRequest& re
     return digest;
 }
 
-std::size_t findPass(const PassSchedule& schedule, int slot) {
-    for (std::size_t index = 0; index < schedule.passes.size(); ++index)
-        if (schedule.passes[index].request.slot == slot) return index;
-    return schedule.passes.size();
+// The pass that serves `slot` and the slot's place among its requests; passes.size() when none does.
+std::pair<std::size_t, std::size_t> findPass(const PassSchedule& schedule, int slot) {
+    for (std::size_t index = 0; index < schedule.passes.size(); ++index) {
+        const std::vector<PassRequest>& requests = schedule.passes[index].requests;
+        for (std::size_t member = 0; member < requests.size(); ++member)
+            if (requests[member].slot == slot) return {index, member};
+    }
+    return {schedule.passes.size(), 0};
+}
+
+// A pass's cost; a family pass's as the engine weighs it from its lengths' own.
+int passCost(const PassRecord& pass) {
+    if (pass.requests.size() == 1) return passCost(pass.requests.front());
+    std::vector<int> costs;
+    for (const PassRequest& request : pass.requests)
+        costs.push_back(passCost(request));
+    return familyPassCost(std::move(costs));
+}
+
+// How long `passes` take on `workers` threads, roughly: the dearest pass, or the work shared out.
+int jobCost(const std::vector<PassRecord>& passes, int workers) {
+    int total = 0;
+    int dearest = 0;
+    for (const PassRecord& pass : passes) {
+        total += passCost(pass);
+        dearest = std::max(dearest, passCost(pass));
+    }
+    return std::max(dearest, total / std::max(workers, 1));
+}
+
+// The records of `requests`: one per slot, or, where the kernels in force make the job shorter that way,
+// the slots of a family that shares its passes in passes of as many lengths as a kernel call takes,
+// neighbouring costs (rates) together.
+std::vector<PassRecord> groupPasses(const std::vector<PassRequest>& requests, int workers) {
+    std::vector<PassRecord> alone, shared;
+    std::vector<PassRequest> sharing;
+    for (const PassRequest& request : requests) {
+        alone.emplace_back().requests.push_back(request);
+        if (sharedPassFamily(request.plugin, request.bits) != 0)
+            sharing.push_back(request);
+        else
+            shared.emplace_back().requests.push_back(request);
+    }
+    std::stable_sort(sharing.begin(), sharing.end(),
+                     [](const PassRequest& a, const PassRequest& b) { return passCost(a) > passCost(b); });
+    const std::size_t width = familyPassWidth();
+    for (std::size_t first = 0; first < sharing.size(); first += width) {
+        PassRecord& pass = shared.emplace_back();
+        pass.requests.assign(sharing.begin() + static_cast<std::ptrdiff_t>(first),
+                             sharing.begin() + static_cast<std::ptrdiff_t>(std::min(first + width, sharing.size())));
+        std::sort(pass.requests.begin(), pass.requests.end(),
+                  [](const PassRequest& a, const PassRequest& b) { return a.slot < b.slot; });
+    }
+    // Passes in the order of their first slots, as the job takes them.
+    std::sort(shared.begin(), shared.end(), [](const PassRecord& a, const PassRecord& b) {
+        return a.requests.front().slot < b.requests.front().slot;
+    });
+    return shared.size() < alone.size() && jobCost(shared, workers) < jobCost(alone, workers) ? std::move(shared)
+                                                                                              : std::move(alone);
 }
 
 int createThread(pthread_t* thread, const pthread_attr_t* attributes, void* (*run)(void*), void* argument) {
@@ -267,15 +338,16 @@ int startPasses(PassSchedule& schedule, std::string path, std::vector<PassReques
     schedule.path = std::move(path);
     schedule.hold = hold;
     schedule.stop = stop;
-    for (const PassRequest& request : requests)
-        schedule.passes.emplace_back().request = request;
+    std::sort(requests.begin(), requests.end(),
+              [](const PassRequest& a, const PassRequest& b) { return a.slot < b.slot; });
+    schedule.passes = groupPasses(requests, workers);
     for (std::size_t index = 0; index < schedule.passes.size(); ++index)
         schedule.claimOrder.push_back(index);
     // Equal costs: later slots first, as the job thread itself goes from the front.
     std::stable_sort(schedule.claimOrder.begin(), schedule.claimOrder.end(),
                      [&](std::size_t a, std::size_t b) {
-                         const int costA = passCost(schedule.passes[a].request);
-                         const int costB = passCost(schedule.passes[b].request);
+                         const int costA = passCost(schedule.passes[a]);
+                         const int costB = passCost(schedule.passes[b]);
                          return costA != costB ? costA > costB : a > b;
                      });
 
@@ -288,8 +360,17 @@ int startPasses(PassSchedule& schedule, std::string path, std::vector<PassReques
     }
     if (schedule.file.fd >= 0) schedule.ring = filereader::allocateBlocks(JobRingBlocks, FingerprintReadSize);
     for (PassRecord& pass : schedule.passes) {
-        pass.plugin = findPlugin(pass.request.plugin);
-        if (schedule.ring) pass.context = startFingerprint(pass.plugin, pass.request.bits);
+        const PassRequest& first = pass.requests.front();
+        if (pass.requests.size() > 1) {
+            std::vector<int> lengths;
+            for (const PassRequest& request : pass.requests)
+                lengths.push_back(request.bits);
+            if (schedule.ring) pass.family = startFamilyPass(first.plugin, lengths);
+            if (!pass.family) settle(pass, PassState::Done, {});
+            continue;
+        }
+        pass.plugin = findPlugin(first.plugin);
+        if (schedule.ring) pass.context = startFingerprint(pass.plugin, first.bits);
         if (!pass.context) settle(pass, PassState::Done, {});
     }
     if (anyLive(schedule))
@@ -316,7 +397,7 @@ int startPasses(PassSchedule& schedule, std::string path, std::vector<PassReques
 
 PassOutcome takePass(PassSchedule& schedule, const PassRequest& request) {
     std::unique_lock lock(schedule.mutex);
-    const std::size_t index = findPass(schedule, request.slot);
+    const auto [index, member] = findPass(schedule, request.slot);
     if (index == schedule.passes.size()) {
         lock.unlock();
         std::string digest = fingerprintAlone(schedule, request);
@@ -327,7 +408,7 @@ PassOutcome takePass(PassSchedule& schedule, const PassRequest& request) {
     for (;;) {
         PassRecord& pass = schedule.passes[index];
         if (pass.state == PassState::Abandoned) return {{}, true};
-        if (pass.state == PassState::Done) return {std::move(pass.digest), false};
+        if (pass.state == PassState::Done) return {std::move(pass.digests[member]), false};
         // The work may have settled this very pass (a stop abandons it there): look again first.
         if (!workOnce(schedule, lock) && live(pass)) schedule.changed.wait(lock);
         passGate(schedule, lock);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fingerprint/engine.h"
+#include "fingerprint/family_pass.h"
 #include "fingerprint/read_ahead.h"
 
 // How far one pass has got, for a progress display: written by whichever thread feeds the pass,
@@ -46,12 +47,15 @@ struct PassRequest {
 // Abandoned: dropped unfinished by a stop or by the end of the job; its result is never seen.
 enum class PassState { Waiting, Running, Done, Abandoned };
 
+// A pass over the read: one slot's, or a family pass that computes several lengths of one family at
+// once (fingerprint/family_pass.h), which serves each of their slots.
 struct PassRecord {
-    PassRequest request;
+    std::vector<PassRequest> requests; // the slots it serves, in slot order
     PassState state = PassState::Waiting;
-    std::string digest;
+    std::vector<std::string> digests; // one per request once done
     const FingerprintPlugin* plugin = nullptr;
-    FingerprintStatePtr context{nullptr, FingerprintStateDestroyer{}};
+    FingerprintStatePtr context{nullptr, FingerprintStateDestroyer{}}; // a pass of one slot
+    FamilyPassPtr family;                                               // a family pass
     int64_t nextBlock = 0; // the block this pass takes next
     bool busy = false;     // a thread is feeding it a block
 };
@@ -64,12 +68,14 @@ constexpr int JobRingBlocks = 8;
 // calculation job holds its threads there while a question about it is open.
 using PassHold = void (*)();
 
-// One job's passes over one read of the file. The thread that starts them (the job thread) takes
+// One job's passes over one read of the file. Two or more ticked lengths of a family whose states share
+// a kernel's lanes (sharedPassFamily) are one pass: it is abandoned as a whole, only once a stop leaves
+// none of its slots wanted, and a read error fails each of its slots. The thread that starts them (the job thread) takes
 // the digests in slot order and counts as one worker: while the pass it waits for is fed elsewhere,
 // it feeds the others.
 struct PassSchedule {
     std::string path;
-    std::vector<PassRecord> passes;      // in slot order
+    std::vector<PassRecord> passes;      // in the order of their first slots
     std::vector<std::size_t> claimOrder; // indices into passes, slowest first: the order among equals
     const std::atomic<int32_t>* stop = nullptr;
     PassHold hold = nullptr;

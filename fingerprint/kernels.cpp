@@ -6,10 +6,19 @@ KernelSet Active = portableKernels();
 }
 
 KernelSet portableKernels() {
-    return KernelSet{crc32Portable,        md5BlocksPortable,  sha1BlocksPortable,
-                     sha256BlocksPortable, sha512BlocksPortable, keccak1600AbsorbPortable,
-                     "portable",           "portable",         "portable",
-                     "portable",           "portable",         "portable"};
+    KernelSet set{};
+    set.crc32 = crc32Portable;
+    set.md5 = md5BlocksPortable;
+    set.sha1 = sha1BlocksPortable;
+    set.sha256 = sha256BlocksPortable;
+    set.sha512 = sha512BlocksPortable;
+    set.keccak = keccak1600AbsorbPortable;
+    set.keccakLanes = nullptr;
+    set.keccakLaneCount = 1;
+    set.keccakLanesCost = 100;
+    set.crc32Path = set.md5Path = set.sha1Path = set.sha256Path = set.sha512Path = set.keccakPath =
+        set.keccakLanesPath = "portable";
+    return set;
 }
 
 const KernelSet& activeKernels() { return Active; }

@@ -12,9 +12,16 @@ using Sha1BlocksFn = void (*)(uint32_t state[5], const uint8_t* data, std::size_
 using Sha256BlocksFn = void (*)(uint32_t state[8], const uint8_t* data, std::size_t blocks);    // 64-byte blocks
 using Sha512BlocksFn = void (*)(uint64_t state[8], const uint8_t* data, std::size_t blocks);    // 128-byte blocks
 // XORs `blocks` blocks of `rate` bytes (72, 104, 136 or 144 for SHA-3) into the lanes, permuting after
-// each. Any rate of 72 or more is taken: 9 lanes, 4 more above 72, 4 more above 104, 1 more above 136.
+// each. Any multiple of 8 from 8 to 200 is taken, and exactly `rate` bytes of each block are read.
 using Keccak1600AbsorbFn = void (*)(uint64_t lanes[25], const uint8_t* data, std::size_t blocks,
                                     std::size_t rate);
+// Keccak-f[1600] for several states side by side, as many as the kernel has lanes (KernelSet::keccakLaneCount),
+// one permutation advancing them all. The states are lane-interleaved: word w of state j at
+// words[lanes * w + j], `words` aligned to 64 bytes. State j absorbs blocks[j] blocks of rates[j] bytes
+// from data[j] as the function above would; a state with no block (blocks[j] = 0, data[j] and rates[j]
+// unread) keeps its words, and one with fewer blocks than the others keeps them once its own are done.
+using Keccak1600AbsorbLanesFn = void (*)(uint64_t* words, const uint8_t* const data[], const std::size_t blocks[],
+                                         const std::size_t rates[]);
 // Chainable CRC-32 (ISO-HDLC): takes and returns the finished (inverted) value.
 using Crc32Fn = uint32_t (*)(uint32_t crc, const uint8_t* data, std::size_t length);
 
@@ -25,6 +32,13 @@ struct KernelSet {
     Sha256BlocksFn sha256;
     Sha512BlocksFn sha512;
     Keccak1600AbsorbFn keccak;
+    // States of one Keccak family pass side by side: keccakLaneCount of them per call. With one lane there
+    // is no such kernel (nullptr), and each state goes through `keccak` on its own.
+    Keccak1600AbsorbLanesFn keccakLanes;
+    uint32_t keccakLaneCount;
+    // The time of one call's permutation of all the lanes, in hundredths of the single-state kernel's (as
+    // measured, bench/ACCELERATED.md): how the job weighs one family pass against a pass per length.
+    uint32_t keccakLanesCost;
     // Names of the chosen paths ("portable", "shani", "pclmul", ...), shown by the benchmark.
     const char* crc32Path;
     const char* md5Path;
@@ -32,6 +46,7 @@ struct KernelSet {
     const char* sha256Path;
     const char* sha512Path;
     const char* keccakPath;
+    const char* keccakLanesPath;
 };
 
 // Portable kernels: plain C++, for every processor.
@@ -57,7 +72,7 @@ KernelSet portableKernels();
 // and for the benchmark's portable-only mode. Not for use while a calculation runs.
 void setActiveKernels(const KernelSet& set);
 
-enum class KernelFamily { Crc32, Md5, Sha1, Sha256, Sha512, Keccak };
+enum class KernelFamily { Crc32, Md5, Sha1, Sha256, Sha512, Keccak, KeccakLanes };
 
 // One accelerated kernel compiled into this build: its family, the name of its path, the CPU
 // features (cpu_features.h) it needs, and what puts its function into a set.

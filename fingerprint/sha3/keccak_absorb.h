@@ -40,29 +40,38 @@ namespace {
     uint64_t b0, b1, b2, b3, b4, c0, c1, c2, c3, c4, d0, d1, d2, d3, d4;
 
     for (; blocks > 0; --blocks, data += rate) {
-        // Every rate covers the first 9 lanes; the larger rates 4, 8 and 9 more (72, 104, 136, 144 bytes).
-        a00 ^= loadLane(data + 0);
-        a10 ^= loadLane(data + 8);
-        a20 ^= loadLane(data + 16);
-        a30 ^= loadLane(data + 24);
-        a40 ^= loadLane(data + 32);
-        a01 ^= loadLane(data + 40);
-        a11 ^= loadLane(data + 48);
-        a21 ^= loadLane(data + 56);
-        a31 ^= loadLane(data + 64);
-        if (rate > 72) {
-            a41 ^= loadLane(data + 72);
-            a02 ^= loadLane(data + 80);
-            a12 ^= loadLane(data + 88);
-            a22 ^= loadLane(data + 96);
-            if (rate > 104) {
-                a32 ^= loadLane(data + 104);
-                a42 ^= loadLane(data + 112);
-                a03 ^= loadLane(data + 120);
-                a13 ^= loadLane(data + 128);
-                if (rate > 136) a23 ^= loadLane(data + 136);
-            }
+        // Exactly `rate` bytes, lane (x, y) = lanes[x + 5y] from byte 8(x + 5y): a lane past the rate is
+        // never read, so the last block of an input may end against a page that cannot be read.
+        // clang-format off
+        switch (rate / 8) {
+        case 25: a44 ^= loadLane(data + 192); [[fallthrough]];
+        case 24: a34 ^= loadLane(data + 184); [[fallthrough]];
+        case 23: a24 ^= loadLane(data + 176); [[fallthrough]];
+        case 22: a14 ^= loadLane(data + 168); [[fallthrough]];
+        case 21: a04 ^= loadLane(data + 160); [[fallthrough]];
+        case 20: a43 ^= loadLane(data + 152); [[fallthrough]];
+        case 19: a33 ^= loadLane(data + 144); [[fallthrough]];
+        case 18: a23 ^= loadLane(data + 136); [[fallthrough]];
+        case 17: a13 ^= loadLane(data + 128); [[fallthrough]];
+        case 16: a03 ^= loadLane(data + 120); [[fallthrough]];
+        case 15: a42 ^= loadLane(data + 112); [[fallthrough]];
+        case 14: a32 ^= loadLane(data + 104); [[fallthrough]];
+        case 13: a22 ^= loadLane(data + 96); [[fallthrough]];
+        case 12: a12 ^= loadLane(data + 88); [[fallthrough]];
+        case 11: a02 ^= loadLane(data + 80); [[fallthrough]];
+        case 10: a41 ^= loadLane(data + 72); [[fallthrough]];
+        case 9: a31 ^= loadLane(data + 64); [[fallthrough]];
+        case 8: a21 ^= loadLane(data + 56); [[fallthrough]];
+        case 7: a11 ^= loadLane(data + 48); [[fallthrough]];
+        case 6: a01 ^= loadLane(data + 40); [[fallthrough]];
+        case 5: a40 ^= loadLane(data + 32); [[fallthrough]];
+        case 4: a30 ^= loadLane(data + 24); [[fallthrough]];
+        case 3: a20 ^= loadLane(data + 16); [[fallthrough]];
+        case 2: a10 ^= loadLane(data + 8); [[fallthrough]];
+        case 1: a00 ^= loadLane(data); break;
+        default: break;
         }
+        // clang-format on
 
         for (int round = 0; round < 24; round += 2) {
             // theta

@@ -94,7 +94,7 @@
 void keccak1600AbsorbNeon(uint64_t lanes[25], const uint8_t* data, std::size_t blocks, std::size_t rate) {
     if (blocks == 0) return;
     // The absorbing below knows the four rates of SHA-3 alone; any other takes the portable code,
-    // which absorbs the lanes that rate calls for.
+    // which reads that rate's lanes and no more.
     if (rate != 72 && rate != 104 && rate != 136 && rate != 144) {
         keccak1600AbsorbPortable(lanes, data, blocks, rate);
         return;

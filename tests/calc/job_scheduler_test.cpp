@@ -20,6 +20,7 @@
 
 #include "../fingerprint/test_support.h"
 #include "calc/job_scheduler.h"
+#include "fingerprint/kernels.h"
 #include "fingerprint/read_ahead.h"
 
 namespace {
@@ -34,6 +35,16 @@ std::vector<PassRequest> requestsFor(const std::vector<int>& slots) {
     for (int slot : slots)
         requests.push_back({slot, Slots[slot].plugin, Slots[slot].bits});
     return requests;
+}
+
+// Puts the kernels in force with the family pass's kernel at `cost` hundredths of a single state's
+// permutation; false on a machine without such a kernel.
+bool lanesCosting(uint32_t cost) {
+    KernelSet set = activeKernels();
+    if (set.keccakLanes == nullptr) return false;
+    set.keccakLanesCost = cost;
+    setActiveKernels(set);
+    return true;
 }
 
 std::size_t entriesOf(const char* folder) {
@@ -82,7 +93,7 @@ void expectRingBound() {
     std::lock_guard lock(Watched->mutex);
     for (const PassRecord& pass : Watched->passes) {
         if (pass.state != PassState::Running && pass.state != PassState::Waiting) continue;
-        EXPECT_LE(Watched->blocksRead, pass.nextBlock + JobRingBlocks) << pass.request.slot;
+        EXPECT_LE(Watched->blocksRead, pass.nextBlock + JobRingBlocks) << pass.requests.front().slot;
     }
 }
 
@@ -123,6 +134,7 @@ class JobScheduler : public testing::Test {
   protected:
     static void SetUpTestSuite() { testkit::registerPluginsOnce(); }
     void TearDown() override {
+        chooseKernels();
         unsetenv("HASHWARDEN_JOB_WORKERS");
         EXPECT_EQ(passWorkersAlive(), 0);
     }
@@ -157,10 +169,9 @@ TEST_F(JobScheduler, DigestsInSlotOrderEqualSinglePasses) {
                 Watched = &schedule;
                 const int working = startPasses(schedule, path, requestsFor(slots), threads.workers,
                                                 expectRingBound, nullptr);
-                EXPECT_EQ(working,
-                          threads.creationFails
-                              ? 1
-                              : std::max(1, std::min<int>(threads.workers, static_cast<int>(slots.size()))));
+                EXPECT_EQ(working, threads.creationFails ? 1
+                                                         : std::max(1, std::min(threads.workers,
+                                                                                static_cast<int>(schedule.passes.size()))));
                 // As the job does: the slots are taken in order while the other threads run.
                 for (int slot : slots) {
                     EXPECT_EQ(takePass(schedule, requestsFor({slot})[0]).digest,
@@ -207,6 +218,8 @@ TEST_F(JobScheduler, FileThatChangesUnderTheJobEndsEveryPassAsASinglePassWould) 
         {"read error", [] { filereader::setReadFunction(failingPastThreeBlocks); }, 0},
     };
     const ProcessCounts before;
+    // Slots 8 and 10 in one family pass wherever a kernel runs several Keccak states.
+    (void)lanesCosting(50);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempFile file(bytes);
@@ -217,7 +230,7 @@ TEST_F(JobScheduler, FileThatChangesUnderTheJobEndsEveryPassAsASinglePassWould) 
         Watched = &schedule;
         // At the first gate of any thread, before the reader can be past the ring.
         ASSERT_EQ(startPasses(
-                      schedule, path, requestsFor({0, 1, 4}), 2,
+                      schedule, path, requestsFor({0, 1, 4, 8, 10}), 2,
                       [] {
                           {
                               std::lock_guard lock(changing);
@@ -227,7 +240,7 @@ TEST_F(JobScheduler, FileThatChangesUnderTheJobEndsEveryPassAsASinglePassWould) 
                       },
                       nullptr),
                   2);
-        for (int slot : {0, 1, 4}) {
+        for (int slot : {0, 1, 4, 8, 10}) {
             const std::string expected =
                 c.digestedBytes == 0 ? "" : testkit::oracleDigest(Slots[slot], bytes.data(), c.digestedBytes);
             EXPECT_EQ(takePass(schedule, requestsFor({slot})[0]).digest, expected) << slot;
@@ -250,12 +263,12 @@ TEST_F(JobScheduler, StopAbandonsEveryPassNotYetDoneAtItsNextBlock) {
     FirstGateHold::reset();
     std::atomic<int32_t> stop{0};
     PassSchedule schedule;
-    // Two workers feed the two slowest passes (10 and 9) and wait at their first gate.
-    ASSERT_EQ(startPasses(schedule, file.path(), requestsFor({8, 9, 10}), 3, FirstGateHold::hold, &stop), 3);
+    // Two workers feed the two slowest passes (6 and 5) and wait at their first gate.
+    ASSERT_EQ(startPasses(schedule, file.path(), requestsFor({4, 5, 6}), 3, FirstGateHold::hold, &stop), 3);
     FirstGateHold::waitForArrivals(2);
     stop = 1;
     FirstGateHold::release();
-    const PassOutcome waited = takePass(schedule, requestsFor({8})[0]);
+    const PassOutcome waited = takePass(schedule, requestsFor({4})[0]);
     EXPECT_TRUE(waited.abandoned);
     EXPECT_EQ(waited.digest, "");
     endPasses(schedule);
@@ -284,7 +297,7 @@ TEST_F(JobScheduler, EndLeavesNoWorkerBehind) {
     TempFile file(std::vector<uint8_t>(4 * MiB, 5));
     FirstGateHold::reset();
     PassSchedule schedule;
-    ASSERT_EQ(startPasses(schedule, file.path(), requestsFor({9, 10}), 2, FirstGateHold::hold, nullptr), 2);
+    ASSERT_EQ(startPasses(schedule, file.path(), requestsFor({5, 6}), 2, FirstGateHold::hold, nullptr), 2);
     FirstGateHold::waitForArrivals(1);
     EXPECT_EQ(passWorkersAlive(), 1);
     std::thread ender([&] { endPasses(schedule); });
@@ -346,7 +359,12 @@ TEST_F(JobScheduler, PassesReportTheBytesTheyHaveFedAndTheirEnd) {
         {"an empty file", 0, {3, 7}, 2, false, 0},
         {"no such file", -1, {1, 4}, 2, false, 0},
         {"stopped before the start", 3 * MiB + 5, {2, 5}, 2, true, 0},
+        // A family pass (where a kernel runs several Keccak states) reports for each of its slots.
+        {"a family pass", 3 * MiB + 9, {4, 8, 9}, 2, false, 3 * MiB + 9},
+        {"a family pass, no such file", -1, {7, 9}, 1, false, 0},
+        {"a family pass stopped before the start", 2 * MiB + 3, {2, 7, 10}, 2, true, 0},
     };
+    (void)lanesCosting(50);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempFile file(testkit::randomBytes(static_cast<std::size_t>(std::max<int64_t>(c.size, 0)), 21));
@@ -382,6 +400,77 @@ TEST_F(JobScheduler, PassesReportTheBytesTheyHaveFedAndTheirEnd) {
     }
 }
 
+// Two or more SHA-3 lengths share one pass where that makes the job shorter: one permutation of the
+// kernel's lanes against one per length, the passes spread over the workers. Whichever passes run,
+// each slot gets the digest of its own single pass.
+TEST_F(JobScheduler, SHA3LengthsShareAPassWhereTheKernelsMakeTheJobShorter) {
+    if (!lanesCosting(100)) GTEST_SKIP() << "no kernel runs several Keccak states here";
+    const std::vector<uint8_t> bytes = testkit::randomBytes(MiB + 4321, 17);
+    TempFile file(bytes);
+    struct Case {
+        uint32_t cost; // of a kernel call's permutation, in hundredths of one state's
+        int workers;
+        std::vector<int> slots;
+        std::size_t fourLanes; // the slots in the pass of the first SHA-3 slot, with a four-lane kernel
+        std::size_t twoLanes;  // and with a two-lane one, whose passes take two lengths each
+    };
+    const Case cases[] = {
+        {100, 1, {7, 8}, 2, 2},
+        {100, 1, {4, 7, 8, 9, 10}, 4, 2},
+        // Two lanes: SHA3-384 and SHA3-512 share a pass on one worker, SHA3-224 runs on the other.
+        {100, 2, {7, 9, 10}, 3, 1},
+        {100, 1, {9}, 1, 1},
+        // On two workers, two passes of SHA3-224 and SHA3-256 take as long as one of both.
+        {100, 2, {7, 8}, 1, 1},
+        // A kernel three times a single state's: one pass per length.
+        {300, 1, {9, 10}, 1, 1},
+        {300, 2, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 1, 1},
+        // Dearer than a state's, still worth it where the other passes keep both workers busy.
+        {150, 2, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 4, 2},
+    };
+    const std::size_t lanes = activeKernels().keccakLaneCount;
+    ASSERT_TRUE(lanes == 2 || lanes == 4) << lanes;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "cost " << c.cost << ", " << c.workers << " workers, " << c.slots.size()
+                                        << " slots");
+        ASSERT_TRUE(lanesCosting(c.cost));
+        PassSchedule schedule;
+        (void)startPasses(schedule, file.path(), requestsFor(c.slots), c.workers, nullptr, nullptr);
+        const auto first = std::find_if(c.slots.begin(), c.slots.end(), [](int slot) { return slot >= 7; });
+        for (const PassRecord& pass : schedule.passes) {
+            if (pass.requests.front().slot == *first) {
+                EXPECT_EQ(pass.requests.size(), lanes == 4 ? c.fourLanes : c.twoLanes);
+            }
+        }
+        for (int slot : c.slots)
+            EXPECT_EQ(takePass(schedule, requestsFor({slot})[0]).digest,
+                      testkit::oracleDigest(Slots[slot], bytes.data(), bytes.size()))
+                << slot;
+        endPasses(schedule);
+    }
+}
+
+// A stop abandons a family pass as a whole, also while the job waits for one of its slots.
+TEST_F(JobScheduler, StopAbandonsAFamilyPassAsAWhole) {
+    if (!lanesCosting(50)) GTEST_SKIP() << "no kernel runs several Keccak states here";
+    const std::vector<uint8_t> bytes = testkit::randomBytes(6 * MiB + 3, 19);
+    TempFile file(bytes);
+    FirstGateHold::reset();
+    std::atomic<int32_t> stop{0};
+    PassSchedule schedule;
+    // The worker takes the family pass, the dearest, and waits at its first gate.
+    ASSERT_EQ(startPasses(schedule, file.path(), requestsFor({1, 8, 10}), 2, FirstGateHold::hold, &stop), 2);
+    ASSERT_EQ(schedule.passes.size(), 2u);
+    FirstGateHold::waitForArrivals(1);
+    stop = 1;
+    FirstGateHold::release();
+    for (int slot : {8, 10})
+        EXPECT_TRUE(takePass(schedule, requestsFor({slot})[0]).abandoned) << slot;
+    endPasses(schedule);
+    EXPECT_EQ(schedule.passes[1].state, PassState::Abandoned);
+    EXPECT_LE(schedule.passes[1].nextBlock, 1);
+}
+
 TEST_F(JobScheduler, WorkerCountFollowsTheCoresOrTheTestSettingCappedByThePasses) {
     const int cores = passWorkerCount(64);
     EXPECT_GE(cores, 1);
@@ -410,14 +499,14 @@ TEST_F(JobScheduler, WorkersRunAtTheStartingThreadsPriority) {
         ASSERT_EQ(setpriority(PRIO_PROCESS, self, getpriority(PRIO_PROCESS, self) + 3), 0);
         PassSchedule schedule;
         ASSERT_EQ(startPasses(
-                      schedule, file.path(), requestsFor({1, 9, 10}), 3,
+                      schedule, file.path(), requestsFor({1, 5, 6}), 3,
                       [] {
                           std::lock_guard lock(mutex);
                           priorities.insert(getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())));
                       },
                       nullptr),
                   3);
-        for (int slot : {1, 9, 10})
+        for (int slot : {1, 5, 6})
             (void)takePass(schedule, requestsFor({slot})[0]);
         endPasses(schedule);
         priorities.insert(getpriority(PRIO_PROCESS, self));

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "fingerprint/cpu_features.h"
 #include "fingerprint/crc32/crc32_fold.h"
 #include "fingerprint/engine.h"
+#include "fingerprint/family_pass.h"
 #include "fingerprint/kernels.h"
 #include "test_support.h"
 
@@ -55,6 +57,11 @@ const PathCase PathCases[] = {
     {Family::Keccak, "bmi", CpuBmi1 | CpuBmi2, ""},
     {Family::Keccak, "neon", CpuNeon, ""},
     {Family::Keccak, "portable", 0, "all"},
+    // The family pass's kernels, one permutation for several states; "portable" runs each state alone.
+    {Family::KeccakLanes, "avx512", CpuAvx512 | CpuAvx2, ""},
+    {Family::KeccakLanes, "avx2", CpuAvx2, "avx512"},
+    {Family::KeccakLanes, "neon", CpuNeon, ""},
+    {Family::KeccakLanes, "portable", 0, "all"},
 };
 
 void PrintTo(const PathCase& c, std::ostream* out) {
@@ -93,6 +100,8 @@ const char* activePath(Family family) {
         return k.sha512Path;
     case Family::Keccak:
         return k.keccakPath;
+    case Family::KeccakLanes:
+        return k.keccakLanesPath;
     }
     return "";
 }
@@ -147,11 +156,28 @@ class AcceleratedPath : public testing::TestWithParam<PathCase> {
     }
     void TearDown() override { chooseKernels(); }
 
-    // The slots whose block function this path provides.
+    // The slots whose block function this path provides (the SHA-3 ones for the family pass's kernel).
     std::vector<const Slot*> slots() const {
+        const Family family = GetParam().family == Family::KeccakLanes ? Family::Keccak : GetParam().family;
         std::vector<const Slot*> list;
         for (const Slot& slot : testkit::Slots)
-            if (familyOf(slot) == GetParam().family) list.push_back(&slot);
+            if (familyOf(slot) == family) list.push_back(&slot);
+        return list;
+    }
+
+    // The digest of each of slots() over the bytes fed in `pieces`: through each plugin, or through one
+    // family pass of all four lengths for the family pass's kernel.
+    std::vector<std::string> digests(const uint8_t* bytes, std::size_t size,
+                                     const std::vector<std::size_t>& pieces = {}) const {
+        std::vector<std::string> list;
+        if (GetParam().family == Family::KeccakLanes) {
+            std::vector<int> bits;
+            for (const Slot* slot : slots())
+                bits.push_back(slot->bits);
+            return testkit::familyDigests(bits, bytes, size, pieces);
+        }
+        for (const Slot* slot : slots())
+            list.push_back(testkit::pluginDigest(*slot, bytes, size, pieces));
         return list;
     }
 };
@@ -198,11 +224,13 @@ TEST_P(AcceleratedPath, KnownAnswers) {
          "340b4cf408d5a56592f8274eec53f0"},
     };
     int checked = 0;
-    for (const Slot* slot : slots()) {
-        for (const Vector& v : Vectors) {
-            if (v.plugin != slot->plugin || (v.bits != 0 && v.bits != slot->bits)) continue;
-            const auto* bytes = reinterpret_cast<const uint8_t*>(v.message);
-            EXPECT_EQ(testkit::pluginDigest(*slot, bytes, std::strlen(v.message)), v.digest) << v.message;
+    const std::vector<const Slot*> list = slots();
+    for (const Vector& v : Vectors) {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(v.message);
+        const std::vector<std::string> actual = digests(bytes, std::strlen(v.message));
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (v.plugin != list[i]->plugin || (v.bits != 0 && v.bits != list[i]->bits)) continue;
+            EXPECT_EQ(actual[i], v.digest) << list[i]->name << " of " << v.message;
             ++checked;
         }
     }
@@ -215,13 +243,14 @@ TEST_P(AcceleratedPath, EveryLengthUpTo4096MatchesOracle) {
     constexpr std::size_t MaxLength = 4096;
     const std::vector<uint8_t> bytes = testkit::randomBytes(MaxLength + 1, 6);
     const uint8_t* odd = bytes.data() + 1;
-    for (const Slot* slot : slots()) {
-        int failures = 0;
-        for (std::size_t length = 0; length <= MaxLength && failures < 5; ++length) {
-            const std::string expected = testkit::oracleDigest(*slot, odd, length);
-            const std::string actual = testkit::pluginDigest(*slot, odd, length);
-            if (actual != expected) {
-                ADD_FAILURE() << slot->name << " length " << length << ": " << actual << " != " << expected;
+    const std::vector<const Slot*> list = slots();
+    int failures = 0;
+    for (std::size_t length = 0; length <= MaxLength && failures < 5; ++length) {
+        const std::vector<std::string> actual = digests(odd, length);
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            const std::string expected = testkit::oracleDigest(*list[i], odd, length);
+            if (actual[i] != expected) {
+                ADD_FAILURE() << list[i]->name << " length " << length << ": " << actual[i] << " != " << expected;
                 ++failures;
             }
         }
@@ -234,18 +263,18 @@ TEST_P(AcceleratedPath, RandomPiecesOfALargeInputMatchOracle) {
     constexpr std::size_t Length = (1 << 20) + 4099;
     const std::vector<uint8_t> bytes = testkit::randomBytes(Length + 8, 7);
     std::mt19937 generator(8);
-    for (const Slot* slot : slots()) {
-        for (std::size_t offset : {0, 3, 8}) {
-            std::vector<std::size_t> pieces;
-            for (std::size_t total = 0; total < Length;) {
-                std::size_t piece = generator() % 3 == 0 ? generator() % 200 : generator() % 70000;
-                pieces.push_back(piece);
-                total += piece;
-            }
-            EXPECT_EQ(testkit::pluginDigest(*slot, bytes.data() + offset, Length, pieces),
-                      testkit::oracleDigest(*slot, bytes.data() + offset, Length))
-                << slot->name << " offset " << offset;
+    const std::vector<const Slot*> list = slots();
+    for (std::size_t offset : {0, 3, 8}) {
+        std::vector<std::size_t> pieces;
+        for (std::size_t total = 0; total < Length;) {
+            std::size_t piece = generator() % 3 == 0 ? generator() % 200 : generator() % 70000;
+            pieces.push_back(piece);
+            total += piece;
         }
+        const std::vector<std::string> actual = digests(bytes.data() + offset, Length, pieces);
+        for (std::size_t i = 0; i < list.size(); ++i)
+            EXPECT_EQ(actual[i], testkit::oracleDigest(*list[i], bytes.data() + offset, Length))
+                << list[i]->name << " offset " << offset;
     }
 }
 
@@ -253,25 +282,21 @@ TEST_P(AcceleratedPath, RandomPiecesOfALargeInputMatchOracle) {
 // ends where an inaccessible page begins. Every length that is a multiple of 8 up to 2560 puts the
 // last whole block of each block size (64, 128, the SHA-3 rates) against that page.
 TEST_P(AcceleratedPath, ReadsNothingPastTheEndOfTheInput) {
-    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     constexpr std::size_t MaxLength = 20 * 128;
-    const std::size_t usable = (MaxLength + page - 1) / page * page;
-    void* mapping = mmap(nullptr, usable + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    ASSERT_NE(mapping, MAP_FAILED);
-    auto* end = static_cast<uint8_t*>(mapping) + usable;
-    ASSERT_EQ(mprotect(end, page, PROT_NONE), 0);
     const std::vector<uint8_t> bytes = testkit::randomBytes(MaxLength, 14);
-    std::memcpy(end - MaxLength, bytes.data(), MaxLength);
-    for (const Slot* slot : slots())
-        for (std::size_t length = 8; length <= MaxLength; length += 8)
-            EXPECT_EQ(testkit::pluginDigest(*slot, end - length, length),
-                      testkit::oracleDigest(*slot, bytes.data() + MaxLength - length, length))
-                << slot->name << " length " << length;
-    munmap(mapping, usable + page);
+    const testkit::GuardedBytes guarded(bytes);
+    const std::vector<const Slot*> list = slots();
+    for (std::size_t length = 8; length <= MaxLength; length += 8) {
+        const std::vector<std::string> actual = digests(guarded.last(length), length);
+        for (std::size_t i = 0; i < list.size(); ++i)
+            EXPECT_EQ(actual[i], testkit::oracleDigest(*list[i], bytes.data() + MaxLength - length, length))
+                << list[i]->name << " length " << length;
+    }
 }
 
 // The whole way through the file driver: 2 MiB + 77 bytes, read in 1 MiB blocks.
 TEST_P(AcceleratedPath, FileFingerprintMatchesOracle) {
+    if (GetParam().family == Family::KeccakLanes) GTEST_SKIP() << "the job's tests run family passes over files";
     const std::vector<uint8_t> bytes = testkit::randomBytes((2 << 20) + 77, 9);
     const testkit::TempFile file(bytes);
     for (const Slot* slot : slots())
@@ -335,6 +360,16 @@ TEST_P(AcceleratedPath, KeepsTheCalleeSavedNeonRegisters) {
     case Family::Keccak:
         kept = callKeepsD8ToD15(reinterpret_cast<const void*>(k.keccak), at, data, 3, 136);
         break;
+    case Family::KeccakLanes: {
+        if (k.keccakLanes == nullptr) GTEST_SKIP() << "no kernel of its own";
+        alignas(64) uint64_t words[4 * 25] = {};
+        const uint8_t* from[4] = {bytes.data(), bytes.data(), bytes.data(), bytes.data()};
+        const std::size_t blocks[4] = {3, 2, 1, 0}, rates[4] = {136, 136, 136, 136};
+        kept = callKeepsD8ToD15(reinterpret_cast<const void*>(k.keccakLanes), reinterpret_cast<uintptr_t>(words),
+                                reinterpret_cast<uintptr_t>(from), reinterpret_cast<uintptr_t>(blocks),
+                                reinterpret_cast<uintptr_t>(rates));
+        break;
+    }
     }
     EXPECT_TRUE(kept) << GetParam().path << " changed d8-d15";
 #else
@@ -394,25 +429,131 @@ TEST_P(AcceleratedCrc32Path, EverySingleBitIsFoldedToItsPlace) {
 
 using AcceleratedKeccakPath = AcceleratedPath;
 
-// A rate other than SHA-3's four absorbs the lanes of the rule (9, 4 more above 72, 4 more above 104,
-// 1 more above 136), so each of its blocks absorbs like one at the SHA-3 rate with as many lanes.
-TEST_P(AcceleratedKeccakPath, OtherRatesAbsorbTheLanesOfTheRule) {
-    struct RateCase {
-        std::size_t rate;
-        std::size_t sameLanes;
-    };
-    const RateCase cases[] = {{80, 104}, {112, 136}, {168, 144}, {200, 144}};
+// The rates the absorb functions take, each read exactly: 8 bytes a lane up to the whole state.
+constexpr std::size_t OtherRates[] = {8, 72, 80, 112, 136, 144, 168, 200};
+
+// What absorbing `blocks` blocks at `rate` from `data` must give: each block's first `rate` bytes
+// and zeros for the rest of the state, absorbed at the full width by the portable kernel.
+std::vector<uint64_t> absorbedAtFullWidth(std::vector<uint64_t> lanes, const uint8_t* data, std::size_t blocks,
+                                          std::size_t rate) {
+    for (std::size_t block = 0; block < blocks; ++block) {
+        uint8_t padded[200] = {};
+        std::memcpy(padded, data + block * rate, rate);
+        keccak1600AbsorbPortable(lanes.data(), padded, 1, 200);
+    }
+    return lanes;
+}
+
+std::vector<uint64_t> startingLanes(uint64_t seed) {
+    std::vector<uint64_t> lanes(25);
+    for (std::size_t i = 0; i < 25; ++i)
+        lanes[i] = 0x9e3779b97f4a7c15ull * (i + seed);
+    return lanes;
+}
+
+// Every rate reads its own bytes and no more: the blocks end where a page that cannot be read begins
+// (a rule that took 104 bytes at 80, or 144 at 168, faults or absorbs the wrong lanes).
+TEST_P(AcceleratedKeccakPath, ReadsExactlyTheRateAtAnyRate) {
     constexpr std::size_t Blocks = 3;
-    const std::vector<uint8_t> bytes = testkit::randomBytes(Blocks * 200 + 8, 14);
     const Keccak1600AbsorbFn absorb = activeKernels().keccak;
-    for (const RateCase& c : cases) {
-        std::vector<uint64_t> lanes(25), expected(25);
-        for (std::size_t i = 0; i < 25; ++i)
-            lanes[i] = expected[i] = 0x9e3779b97f4a7c15ull * (i + 1);
-        absorb(lanes.data(), bytes.data() + 1, Blocks, c.rate);
-        for (std::size_t block = 0; block < Blocks; ++block)
-            absorb(expected.data(), bytes.data() + 1 + block * c.rate, 1, c.sameLanes);
-        EXPECT_EQ(lanes, expected) << "rate " << c.rate;
+    for (std::size_t rate : OtherRates) {
+        const std::vector<uint8_t> bytes = testkit::randomBytes(Blocks * rate, static_cast<uint32_t>(rate));
+        const testkit::GuardedBytes guarded(bytes);
+        std::vector<uint64_t> lanes = startingLanes(1);
+        absorb(lanes.data(), guarded.last(bytes.size()), Blocks, rate);
+        EXPECT_EQ(lanes, absorbedAtFullWidth(startingLanes(1), bytes.data(), Blocks, rate)) << "rate " << rate;
+    }
+}
+
+using AcceleratedKeccakLanesPath = AcceleratedPath;
+
+// Each lane of the family pass's kernel takes its own rate and number of blocks, reads exactly its
+// blocks (each ends against a page that cannot be read), and a lane without blocks is left alone,
+// whatever its data and rate say.
+TEST_P(AcceleratedKeccakLanesPath, EachLaneAbsorbsItsOwnBlocksAtItsOwnRate) {
+    const KernelSet& kernels = activeKernels();
+    if (kernels.keccakLanes == nullptr) GTEST_SKIP() << "each state goes through the single-state kernel";
+    const std::size_t width = kernels.keccakLaneCount;
+    ASSERT_LE(width, 4u);
+    struct Lane {
+        std::size_t rate;
+        std::size_t blocks;
+    };
+    // Rows of lanes, the first `width` of each used: fewer blocks than the others, none, more at a
+    // smaller rate, every rate of the table.
+    const std::vector<std::vector<Lane>> cases = {
+        {{144, 3}, {136, 3}, {104, 3}, {72, 3}},  {{72, 5}, {144, 2}, {200, 0}, {104, 4}},
+        {{136, 0}, {72, 1}, {168, 2}, {8, 9}},    {{80, 2}, {200, 1}, {112, 3}, {144, 0}},
+        {{168, 4}, {8, 1}, {136, 2}, {200, 3}},
+    };
+    for (const std::vector<Lane>& lanes : cases) {
+        std::vector<std::vector<uint8_t>> bytes;
+        std::vector<std::unique_ptr<testkit::GuardedBytes>> guarded;
+        alignas(64) uint64_t words[4 * 25];
+        const uint8_t* data[4] = {};
+        std::size_t blocks[4] = {}, rates[4] = {};
+        for (std::size_t lane = 0; lane < width; ++lane) {
+            bytes.push_back(testkit::randomBytes(lanes[lane].blocks * lanes[lane].rate, static_cast<uint32_t>(lane + 20)));
+            guarded.push_back(std::make_unique<testkit::GuardedBytes>(bytes.back()));
+            blocks[lane] = lanes[lane].blocks;
+            rates[lane] = blocks[lane] != 0 ? lanes[lane].rate : 12345; // unread
+            data[lane] = blocks[lane] != 0 ? guarded.back()->last(bytes.back().size()) : nullptr;
+            const std::vector<uint64_t> start = startingLanes(lane + 1);
+            for (std::size_t w = 0; w < 25; ++w)
+                words[width * w + lane] = start[w];
+        }
+        kernels.keccakLanes(words, data, blocks, rates);
+        for (std::size_t lane = 0; lane < width; ++lane) {
+            std::vector<uint64_t> actual(25);
+            for (std::size_t w = 0; w < 25; ++w)
+                actual[w] = words[width * w + lane];
+            EXPECT_EQ(actual, absorbedAtFullWidth(startingLanes(lane + 1), bytes[lane].data(), lanes[lane].blocks,
+                                                  lanes[lane].rate))
+                << "lane " << lane << ", rate " << lanes[lane].rate << ", " << lanes[lane].blocks << " blocks";
+        }
+    }
+}
+
+// Every choice of lengths in one pass (one alone included) gives each length the digest of its own
+// pass: the standards' messages, then random messages in random pieces.
+TEST_P(AcceleratedKeccakLanesPath, EverySetOfLengthsEqualsTheSinglePasses) {
+    const std::vector<testkit::KnownAnswer> answers = testkit::readKnownAnswers("sha3.txt");
+    ASSERT_FALSE(answers.empty());
+    std::mt19937 generator(31);
+    const std::vector<uint8_t> storage = testkit::randomBytes((1 << 20) + 5000, 32);
+    for (unsigned subset = 1; subset < 16; ++subset) {
+        std::vector<const Slot*> members;
+        std::vector<int> bits;
+        for (unsigned i = 0; i < 4; ++i)
+            if (subset & (1u << i)) {
+                members.push_back(slots()[i]);
+                bits.push_back(slots()[i]->bits);
+            }
+        for (const testkit::KnownAnswer& answer : answers) {
+            const std::vector<std::string> actual = testkit::familyDigests(bits, answer.message.data(), answer.message.size());
+            for (std::size_t i = 0; i < members.size(); ++i) {
+                if (answer.algorithm == members[i]->name) {
+                    EXPECT_EQ(actual[i], answer.digest) << "sha3.txt:" << answer.line << ", set " << subset;
+                }
+            }
+        }
+        for (int input = 0; input < 12; ++input) {
+            // One input in four crosses the file driver's 1 MiB block.
+            const std::size_t length = input % 4 == 3 ? (1 << 20) + generator() % 4096 : generator() % 3000;
+            const std::size_t offset = generator() % 8;
+            std::vector<std::size_t> pieces;
+            for (std::size_t total = 0; total < length;) {
+                const std::size_t piece = generator() % 4 == 0 ? generator() % 150 : generator() % (length / 3 + 1);
+                pieces.push_back(piece);
+                total += piece;
+            }
+            const uint8_t* start = storage.data() + offset;
+            const std::vector<std::string> actual = testkit::familyDigests(bits, start, length, pieces);
+            for (std::size_t i = 0; i < members.size(); ++i)
+                EXPECT_EQ(actual[i], testkit::pluginDigest(*members[i], start, length))
+                    << members[i]->name << ", set " << subset << ", " << length << " bytes in " << pieces.size()
+                    << " pieces";
+        }
     }
 }
 
@@ -428,7 +569,7 @@ TEST(CompiledKernels, EachHasItsPathCase) {
 }
 
 std::string pathName(const testing::TestParamInfo<PathCase>& info) {
-    static const char* const Families[] = {"Crc32", "Md5", "Sha1", "Sha256", "Sha512", "Keccak"};
+    static const char* const Families[] = {"Crc32", "Md5", "Sha1", "Sha256", "Sha512", "Keccak", "KeccakLanes"};
     return std::string(Families[static_cast<int>(info.param.family)]) + "_" + info.param.path;
 }
 
@@ -442,6 +583,8 @@ std::vector<PathCase> casesOf(Family family) {
 INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedPath, testing::ValuesIn(PathCases), pathName);
 INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedCrc32Path, testing::ValuesIn(casesOf(Family::Crc32)), pathName);
 INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedKeccakPath, testing::ValuesIn(casesOf(Family::Keccak)), pathName);
+INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedKeccakLanesPath, testing::ValuesIn(casesOf(Family::KeccakLanes)),
+                         pathName);
 
 TEST(CpuFeatureMask, ParsesNamesListsAndAll) {
     EXPECT_EQ(parseCpuFeatureMask(nullptr), 0u);
@@ -463,8 +606,8 @@ TEST(CpuFeatureMask, EnvironmentHidesFeaturesAndAllGivesPortable) {
     setenv("HASHWARDEN_CPU_MASK", "all", 1);
     EXPECT_EQ(usableCpuFeatures(), 0u);
     chooseKernels();
-    for (Family family :
-         {Family::Crc32, Family::Md5, Family::Sha1, Family::Sha256, Family::Sha512, Family::Keccak})
+    for (Family family : {Family::Crc32, Family::Md5, Family::Sha1, Family::Sha256, Family::Sha512, Family::Keccak,
+                          Family::KeccakLanes})
         EXPECT_STREQ(activePath(family), "portable");
     setenv("HASHWARDEN_CPU_MASK", "shani,sha2,neon", 1);
     EXPECT_EQ(usableCpuFeatures(), detectedCpuFeatures() & ~uint32_t{CpuShaNi | CpuArmSha2 | CpuNeon});

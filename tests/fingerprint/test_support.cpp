@@ -3,15 +3,19 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <mutex>
 #include <random>
 
 #include "fingerprint/engine.h"
+#include "fingerprint/family_pass.h"
 #include "fingerprint/plugin_table.h"
 
 namespace testkit {
@@ -127,6 +131,95 @@ TempFile::TempFile(const std::vector<uint8_t>& bytes) {
 
 TempFile::~TempFile() {
     if (!path_.empty()) unlink(path_.c_str());
+}
+
+namespace {
+
+std::vector<uint8_t> fromHex(const std::string& text) {
+    std::vector<uint8_t> bytes;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2)
+        bytes.push_back(static_cast<uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+} // namespace
+
+// Reads "[algorithm]" headers and Text / Hex, Repeat, Digest lines; '#' starts a comment line.
+std::vector<KnownAnswer> readKnownAnswers(const std::string& file) {
+    std::ifstream in(std::string(HW_TEST_DATA_DIR) + "/" + file);
+    EXPECT_TRUE(in) << "cannot open " << file;
+    std::vector<KnownAnswer> vectors;
+    std::string line, algorithm;
+    std::vector<uint8_t> unit;
+    long repeat = 1;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (line.empty() || line[0] == '#') continue;
+        if (line[0] == '[') {
+            algorithm = line.substr(1, line.find(']') - 1);
+            continue;
+        }
+        std::size_t equals = line.find(" =");
+        std::string key = line.substr(0, equals);
+        std::string value = line.size() > equals + 3 ? line.substr(equals + 3) : "";
+        if (key == "Text") {
+            unit.assign(value.begin(), value.end());
+        } else if (key == "Hex") {
+            unit = fromHex(value);
+        } else if (key == "Repeat") {
+            repeat = std::stol(value);
+        } else if (key == "Digest") {
+            KnownAnswer vector{algorithm, {}, value, number};
+            for (long i = 0; i < repeat; ++i)
+                vector.message.insert(vector.message.end(), unit.begin(), unit.end());
+            vectors.push_back(std::move(vector));
+            unit.clear();
+            repeat = 1;
+        } else {
+            ADD_FAILURE() << file << ":" << number << ": unknown key " << key;
+        }
+    }
+    return vectors;
+}
+
+GuardedBytes::GuardedBytes(const std::vector<uint8_t>& bytes) {
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    size_ = (bytes.size() + page - 1) / page * page + page;
+    void* mapping = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapping == MAP_FAILED) {
+        ADD_FAILURE() << "cannot map " << size_ << " bytes";
+        size_ = 0;
+        return;
+    }
+    mapping_ = static_cast<uint8_t*>(mapping);
+    uint8_t* guard = mapping_ + size_ - page;
+    EXPECT_EQ(mprotect(guard, page, PROT_NONE), 0);
+    end_ = guard;
+    if (!bytes.empty()) std::memcpy(end_ - bytes.size(), bytes.data(), bytes.size());
+}
+
+GuardedBytes::~GuardedBytes() {
+    if (mapping_ != nullptr) munmap(mapping_, size_);
+}
+
+std::vector<std::string> familyDigests(const std::vector<int>& bits, const uint8_t* bytes, std::size_t size,
+                                       const std::vector<std::size_t>& pieces) {
+    registerPluginsOnce();
+    FamilyPassPtr pass = startFamilyPass(PluginSha3, bits);
+    if (!pass) return std::vector<std::string>(bits.size(), "no family pass");
+    std::size_t done = 0;
+    for (std::size_t piece : pieces) {
+        piece = std::min(piece, size - done);
+        updateFamilyPass(*pass, bytes + done, static_cast<uint32_t>(piece));
+        done += piece;
+    }
+    updateFamilyPass(*pass, bytes + done, static_cast<uint32_t>(size - done));
+    finishFamilyPass(*pass);
+    std::vector<std::string> digests;
+    for (std::size_t member = 0; member < bits.size(); ++member)
+        digests.push_back(familyDigestText(*pass, member));
+    return digests;
 }
 
 } // namespace testkit

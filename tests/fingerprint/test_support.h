@@ -36,6 +36,37 @@ void registerPluginsOnce();
 // Deterministic pseudo-random bytes.
 [[nodiscard]] std::vector<uint8_t> randomBytes(std::size_t size, uint32_t seed);
 
+// `bytes` in memory that ends where a page that cannot be read begins, so a read past the end faults.
+class GuardedBytes {
+  public:
+    explicit GuardedBytes(const std::vector<uint8_t>& bytes);
+    GuardedBytes(const GuardedBytes&) = delete;
+    GuardedBytes& operator=(const GuardedBytes&) = delete;
+    ~GuardedBytes();
+    // The last `count` bytes (count at most the size given).
+    [[nodiscard]] const uint8_t* last(std::size_t count) const { return end_ - count; }
+
+  private:
+    uint8_t* mapping_ = nullptr;
+    std::size_t size_ = 0;
+    uint8_t* end_ = nullptr;
+};
+
+// The SHA-3 digests of `bits` (in that order) through one family pass, fed in pieces as pluginDigest
+// feeds them.
+[[nodiscard]] std::vector<std::string> familyDigests(const std::vector<int>& bits, const uint8_t* bytes,
+                                                     std::size_t size, const std::vector<std::size_t>& pieces = {});
+
+// One known answer of tests/data: the algorithm's name as a slot's, the message, the digest text, and
+// the line of the file it comes from.
+struct KnownAnswer {
+    std::string algorithm;
+    std::vector<uint8_t> message;
+    std::string digest;
+    int line;
+};
+[[nodiscard]] std::vector<KnownAnswer> readKnownAnswers(const std::string& file);
+
 // A file in a private temporary folder, removed with the object.
 class TempFile {
   public:

@@ -1,0 +1,201 @@
+// One pass over a stream for several SHA-3 lengths: their states in the lanes of the multi-lane Keccak.
+#include "fingerprint/family_pass.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "fingerprint/byte_order.h"
+#include "fingerprint/engine.h"
+#include "fingerprint/kernels.h"
+
+namespace {
+
+constexpr uint32_t MaxRate = 200;
+
+// The states of one kernel call, lane-interleaved as Keccak1600AbsorbLanesFn has them.
+struct alignas(64) LaneGroup {
+    uint64_t words[FamilyPassMembers * 25];
+    uint32_t width;                        // lanes of the layout: 1 (the single-state kernel) or the kernel's
+    std::size_t members[FamilyPassMembers]; // member of each used lane
+    std::size_t used;
+};
+
+struct Member {
+    int bits;
+    uint32_t rate;     // 200 - 2 * digest bytes (FIPS 202, 6.1)
+    uint32_t position; // bytes pending in `block`
+    std::size_t group;
+    std::size_t lane;
+    uint8_t block[MaxRate];
+};
+
+} // namespace
+
+struct FamilyPass {
+    Keccak1600AbsorbFn single;
+    Keccak1600AbsorbLanesFn lanes;
+    std::size_t memberCount;
+    std::size_t groupCount;
+    bool finished;
+    Member members[FamilyPassMembers];
+    LaneGroup groups[FamilyPassMembers];
+};
+
+void FamilyPassDeleter::operator()(FamilyPass* pass) const {
+    delete pass;
+}
+
+namespace {
+
+bool isSha3Length(int bits) {
+    return bits == 224 || bits == 256 || bits == 384 || bits == 512;
+}
+
+// Runs `blocks[lane]` blocks from `data[lane]` into each lane of the group; lanes with none keep their state.
+void absorbGroup(const FamilyPass& pass, LaneGroup& group, const uint8_t* const data[], const std::size_t blocks[]) {
+    std::size_t rates[FamilyPassMembers] = {};
+    bool any = false;
+    for (std::size_t lane = 0; lane < group.used; ++lane) {
+        rates[lane] = pass.members[group.members[lane]].rate;
+        any = any || blocks[lane] != 0;
+    }
+    if (!any) return;
+    if (group.width == 1)
+        pass.single(group.words, data[0], blocks[0], rates[0]);
+    else
+        pass.lanes(group.words, data, blocks, rates);
+}
+
+} // namespace
+
+int sharedPassFamily(int plugin, int bits) {
+    if (plugin != PluginSha3 || !isSha3Length(bits == 0 ? 256 : bits)) return 0;
+    return activeKernels().keccakLaneCount >= 2 ? PluginSha3 : 0;
+}
+
+std::size_t familyPassWidth() {
+    return std::min<std::size_t>(activeKernels().keccakLaneCount, FamilyPassMembers);
+}
+
+int familyPassCost(std::vector<int> costs) {
+    const KernelSet& kernels = activeKernels();
+    // The dearest lengths have the smallest rates; startFamilyPass puts neighbours in one call.
+    std::sort(costs.rbegin(), costs.rend());
+    int cost = 0;
+    for (std::size_t first = 0; first < costs.size(); first += kernels.keccakLaneCount)
+        cost += first + 1 == costs.size() ? costs[first]
+                                          : costs[first] * static_cast<int>(kernels.keccakLanesCost) / 100;
+    return cost;
+}
+
+FamilyPassPtr startFamilyPass(int family, const std::vector<int>& bits) {
+    if (family != PluginSha3 || bits.empty() || bits.size() > FamilyPassMembers) return nullptr;
+    FamilyPassPtr pass(new (std::nothrow) FamilyPass{});
+    if (!pass) return nullptr;
+    const KernelSet& kernels = activeKernels();
+    pass->single = kernels.keccak;
+    pass->lanes = kernels.keccakLanes;
+    pass->memberCount = bits.size();
+    for (std::size_t index = 0; index < bits.size(); ++index) {
+        const int length = bits[index] == 0 ? 256 : bits[index];
+        for (std::size_t other = 0; other < index; ++other)
+            if (pass->members[other].bits == length) return nullptr;
+        if (!isSha3Length(length)) return nullptr;
+        pass->members[index].bits = length;
+        pass->members[index].rate = static_cast<uint32_t>(200 - length / 4);
+    }
+    // Neighbouring rates share a kernel call: a call runs as many permutations as its smallest rate
+    // needs, and a lane with a larger rate idles for the rest.
+    std::size_t order[FamilyPassMembers];
+    for (std::size_t index = 0; index < bits.size(); ++index)
+        order[index] = index;
+    for (std::size_t placed = 1; placed < bits.size(); ++placed)
+        for (std::size_t at = placed; at > 0 && pass->members[order[at - 1]].rate < pass->members[order[at]].rate; --at)
+            std::swap(order[at - 1], order[at]);
+    const std::size_t width = pass->lanes != nullptr ? std::min<std::size_t>(kernels.keccakLaneCount, FamilyPassMembers) : 1;
+    for (std::size_t taken = 0; taken < bits.size(); taken += width) {
+        LaneGroup& group = pass->groups[pass->groupCount];
+        group.used = std::min(width, bits.size() - taken);
+        // A lone state takes the single-state kernel rather than one lane of several.
+        group.width = group.used == 1 ? 1 : static_cast<uint32_t>(width);
+        for (std::size_t lane = 0; lane < group.used; ++lane) {
+            Member& member = pass->members[order[taken + lane]];
+            member.group = pass->groupCount;
+            member.lane = lane;
+            group.members[lane] = order[taken + lane];
+        }
+        ++pass->groupCount;
+    }
+    return pass;
+}
+
+void updateFamilyPass(FamilyPass& pass, const uint8_t* bytes, uint32_t count) {
+    if (pass.finished) return;
+    for (std::size_t g = 0; g < pass.groupCount; ++g) {
+        LaneGroup& group = pass.groups[g];
+        const uint8_t* data[FamilyPassMembers] = {};
+        std::size_t blocks[FamilyPassMembers] = {};
+        std::size_t taken[FamilyPassMembers] = {}; // bytes of `bytes` each lane has used
+        // First the blocks that this input completes in a lane's pending bytes, then whole blocks in place.
+        for (std::size_t lane = 0; lane < group.used; ++lane) {
+            Member& member = pass.members[group.members[lane]];
+            if (member.position == 0) continue;
+            const uint32_t room = member.rate - member.position;
+            taken[lane] = std::min(room, count);
+            if (taken[lane] != 0) std::memcpy(member.block + member.position, bytes, taken[lane]);
+            member.position += static_cast<uint32_t>(taken[lane]);
+            if (member.position == member.rate) {
+                data[lane] = member.block;
+                blocks[lane] = 1;
+                member.position = 0;
+            }
+        }
+        absorbGroup(pass, group, data, blocks);
+        for (std::size_t lane = 0; lane < group.used; ++lane) {
+            Member& member = pass.members[group.members[lane]];
+            data[lane] = bytes + taken[lane];
+            blocks[lane] = member.position == 0 ? (count - taken[lane]) / member.rate : 0;
+        }
+        absorbGroup(pass, group, data, blocks);
+        for (std::size_t lane = 0; lane < group.used; ++lane) {
+            Member& member = pass.members[group.members[lane]];
+            if (member.position != 0) continue; // the input all went into the pending bytes
+            const std::size_t rest = count - taken[lane] - blocks[lane] * member.rate;
+            if (rest != 0) std::memcpy(member.block, data[lane] + blocks[lane] * member.rate, rest);
+            member.position = static_cast<uint32_t>(rest);
+        }
+    }
+}
+
+void finishFamilyPass(FamilyPass& pass) {
+    if (pass.finished) return;
+    for (std::size_t g = 0; g < pass.groupCount; ++g) {
+        LaneGroup& group = pass.groups[g];
+        const uint8_t* data[FamilyPassMembers] = {};
+        std::size_t blocks[FamilyPassMembers] = {};
+        for (std::size_t lane = 0; lane < group.used; ++lane) {
+            Member& member = pass.members[group.members[lane]];
+            // FIPS 202, 5.1 and B.2: the SHA-3 domain bits 01 and pad10*1 give 0x06 ... 0x80 (0x86 alone).
+            std::memset(member.block + member.position, 0, member.rate - member.position);
+            member.block[member.position] |= 0x06;
+            member.block[member.rate - 1] |= 0x80;
+            data[lane] = member.block;
+            blocks[lane] = 1;
+        }
+        absorbGroup(pass, group, data, blocks);
+    }
+    pass.finished = true;
+}
+
+std::string familyDigestText(const FamilyPass& pass, std::size_t index) {
+    if (!pass.finished || index >= pass.memberCount) return {};
+    const Member& member = pass.members[index];
+    const LaneGroup& group = pass.groups[member.group];
+    FingerprintState digest{member.bits, {}};
+    uint8_t bytes[8 * 25];
+    for (std::size_t w = 0; w < 25; ++w)
+        byteorder::store64le(bytes + 8 * w, group.words[group.width * w + member.lane]);
+    std::memcpy(digest.digest, bytes, static_cast<std::size_t>(member.bits) / 8);
+    return digestText(&digest);
+}
