@@ -5,8 +5,10 @@
 #include <glib.h>
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 
+#include "app/failure_text.h"
 #include "calc/calculation_job.h"
 #include "calc/job_results.h"
 #include "dialogs/message_dialog.h"
@@ -35,6 +37,7 @@ constexpr int JobLockedControls[] = {ControlId::PathEntry,     ControlId::Browse
                                      ControlId::ExpectedBrowseButton};
 
 guint ProgressSource = 0; // the progress timer while a job runs
+std::string JobPath;      // the file of the job running or last run
 // One idle call at a time carries the job's new results to the rows, however many came meanwhile.
 std::atomic<bool> ShowPending{false};
 
@@ -98,6 +101,7 @@ void startCalculation() {
     showResults();
     JobInputs inputs;
     inputs.path = chosenFilePath(); // the name's bytes; PathEntry shows its display form
+    JobPath = inputs.path;
     inputs.expected = controlText(ControlId::ExpectedEntry);
     inputs.ticked = tickedSlots();
     int ticked = 0;
@@ -158,6 +162,13 @@ void finishCalculation() {
     message += catalogueText("tInfoERRORCALCULATE");
     message += "  ";
     message += std::to_string(ErrorCount.load());
+    if (ErrorCount.load() != 0) {
+        // Why they failed, on a line of its own, and once on standard error for a terminal's user.
+        const std::string reason = failureText(lastJobFailure());
+        message += "\\n" + reason;
+        std::fprintf(stderr, "hashwarden: %s: %s\n", JobPath.c_str(), reason.c_str());
+    }
     runMessageDialog(InfoPreset, message);
     JobCancelled = 0;
 }
+

@@ -80,7 +80,11 @@ void dispatchMainWindow(const Event& event) {
             quitQuestion();
         break;
     case ControlEvent:
-        dispatchControl(event.id);
+        if (event.id == ControlId::ExpectedEntry) {
+            if (event.subtype == EntryTextChanged) expectedChecksumChanged();
+        } else {
+            dispatchControl(event.id);
+        }
         break;
     case DropEvent:
         if (event.id == ControlId::PathEntry) takeDroppedFile(event.data);

@@ -1,6 +1,12 @@
 // Copying, saving and clearing the results: every command reads the job's results, never a widget.
 #include "app/export_handlers.h"
 
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "app/failure_text.h"
+
 #include "calc/job_results.h"
 #include "calc/results_file.h"
 #include "dialogs/file_requesters.h"
@@ -20,6 +26,15 @@ constexpr const char* DefaultResultsName = "Checksum";
 constexpr const char* ShippedSaveFailedText =
     "The results could not be saved.\\nCheck that the folder is writable and the disk is not full.";
 
+// The file the user chose, as the save writes it: the requester asks about existing files under this
+// name only, and the program asks about the others itself.
+bool mayWrite(const std::string& chosen, const std::string& written) {
+    struct stat status {};
+    if (written == chosen || lstat(written.c_str(), &status) != 0) return true;
+    return askQuestionWith("tReqOVERWRITE", "\u201c%s\u201d already exists. Do you want to replace it?",
+                           fileNameForDisplay(written.substr(written.rfind('/') + 1)));
+}
+
 } // namespace
 
 void copyResult(int slot) {
@@ -38,30 +53,45 @@ void copyAllResults() {
 }
 
 void saveResults() {
-    const std::string chosen =
-        saveFileRequester(catalogueText("tReqSAVEDATA"), folderPart(chosenFilePath()) + DefaultResultsName,
-                          catalogueText("tReqSAVEPATTERN"), 0);
-    if (chosen.empty()) return;
+    std::string proposal = folderPart(chosenFilePath()) + DefaultResultsName;
+    std::string written;
+    // No to replacing a file returns to the requester, with the name the user had chosen.
+    for (;;) {
+        const std::string chosen = saveFileRequester(catalogueText("tReqSAVEDATA"), proposal,
+                                                     catalogueText("tReqSAVEPATTERN"), 0, resultsFileName);
+        if (chosen.empty()) return;
+        written = resultsFileName(chosen);
+        if (mayWrite(chosen, written)) break;
+        proposal = chosen;
+    }
     const bool wasSensitive = mainWindowSensitive();
     setMainWindowSensitive(false);
-    const bool saved = writeWholeFile(resultsFileName(chosen), resultsText(tickedSlots()));
+    const int failure = saveFileSafely(written, resultsText(tickedSlots()));
     setMainWindowSensitive(wasSensitive);
-    // A save that silently left a short or empty file would pass for a good one: say so.
-    if (!saved) runMessageDialog(InfoPreset, saveFailedText(), DialogKind::Error);
+    // A save that failed must not pass for a good one: say so, and why.
+    if (failure != 0) {
+        std::fprintf(stderr, "hashwarden: %s: %s\n", written.c_str(), failureText(failure).c_str());
+        runMessageDialog(InfoPreset, saveFailedText() + "\\n" + failureText(failure), DialogKind::Error);
+    }
 }
 
 std::string saveFailedText() {
     return catalogueTextOr("tReqSAVEFAILED", ShippedSaveFailedText);
 }
 
-void deleteAllResults() {
-    if (!askQuestion("tReqDELETEALL")) return;
+void clearResultRows() {
     clearResults();
     showResults();
     for (int slot = 0; slot < SlotCount; ++slot)
         enableControl(ControlId::copyButton(slot), false);
+    enableControl(ControlId::CopyAllButton, false);
+    enableControl(ControlId::SaveButton, false);
+}
+
+void deleteAllResults() {
+    if (!askQuestion("tReqDELETEALL")) return;
+    clearResultRows();
     showChosenFile("");
-    for (int id : {ControlId::CopyAllButton, ControlId::SaveButton, ControlId::DeleteAllButton,
-                   ControlId::VerifyButton})
-        enableControl(id, false);
+    enableControl(ControlId::DeleteAllButton, false);
+    enableControl(ControlId::VerifyButton, false);
 }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/export_handlers.h"
 #include "app/launcher.h"
 #include "calc/calculation_job.h"
 #include "dialogs/file_requesters.h"
@@ -22,6 +23,8 @@ std::atomic<int> QuitRequested{0};
 namespace {
 
 void takeChosenFile(const std::string& path) {
+    // The rows describe the file they were computed from: another file takes them away.
+    if (path != chosenFilePath()) clearResultRows();
     showChosenFile(path);
     enableControl(ControlId::DeleteAllButton, true);
     enableControl(ControlId::VerifyButton, true);
@@ -75,5 +78,5 @@ void switchLanguageItem(int itemId) {
     setMenuCheck(itemId, true);
     setLanguageTexts(JobRunning.load() == 1);
     fillPresetTexts();
-    refreshVerdictTexts();
+    showResults(); // the verdicts in the new language
 }

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -20,11 +21,20 @@ void clearResults() {
     Results.fill(SlotResult{});
 }
 
-void publishResult(int slot, const std::string& digest, const std::string& expected) {
-    if (!validSlot(slot)) return;
-    const Verdict verdict = expected.empty() ? Verdict::None : compareResult(digest, expected);
+void clearVerdicts() {
     std::lock_guard lock(ResultsLock);
-    Results[slot] = SlotResult{true, digest, verdict};
+    for (SlotResult& result : Results) {
+        result.verdict = Verdict::None;
+        result.why = MismatchExplanation{};
+    }
+}
+
+void publishResult(int slot, const std::string& digest, const std::string& expected, const std::string& file) {
+    if (!validSlot(slot)) return;
+    SlotResult result{true, digest, expected.empty() ? Verdict::None : compareResult(digest, expected), {}};
+    if (result.verdict == Verdict::Mismatch) result.why = explainMismatch(digest, expected, file);
+    std::lock_guard lock(ResultsLock);
+    Results[slot] = std::move(result);
 }
 
 SlotResult slotResult(int slot) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "calc/file_failure.h"
 #include "fingerprint/engine.h"
 #include "fingerprint/family_pass.h"
 #include "fingerprint/read_ahead.h"
@@ -100,9 +101,6 @@ struct PassSchedule {
     int failure = 0;
 };
 
-// The failure of a file that opens but is neither a regular file nor a disk (a pipe, a socket, a
-// character device such as /dev/zero): no read of it would ever end. Not an errno value.
-constexpr int NotAFileWithAnEnd = -1;
 
 // How many threads should work on `passes` passes, the job thread included: one per core this process
 // may run on, never more than the passes, at least one. HASHWARDEN_JOB_WORKERS, set only by tests,

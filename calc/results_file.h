@@ -1,4 +1,4 @@
-// The results file: the name it is written under, and writing it.
+// The results file: the name it is written under, and writing it without ever destroying a file.
 #pragma once
 
 #include <string>
@@ -10,6 +10,10 @@
 // The name under which a results file is written: ".txt" appended when it has no extension.
 [[nodiscard]] std::string resultsFileName(const std::string& chosen);
 
-// Writes `text` as the whole file `path`; true only when every byte reached it (a full disk often shows
-// only at the flush or the close).
-[[nodiscard]] bool writeWholeFile(const std::string& path, const std::string& text);
+// Writes `text` as the whole file `path`, replacing it if it exists, as editors save: into a new file
+// beside it, flushed to the disk, then renamed over it. A replaced file keeps its permission bits (and
+// its owner, where the program may give it); a link is followed to the file it names. Returns 0 when
+// every byte is on the disk under that name; otherwise the errno of the step that failed (or
+// NotAFileWithAnEnd for something there that is no regular file), and then the old file is as it was
+// and nothing new is left behind.
+[[nodiscard]] int saveFileSafely(const std::string& path, const std::string& text);

@@ -65,6 +65,17 @@ std::string runRequester(const RequesterPtr& dialog) {
     return path;
 }
 
+// The toolkit's own question before replacing a file, asked only about the file the save writes: a
+// chosen "notes" that exists is left alone when the save writes "notes.txt".
+GtkFileChooserConfirmation onConfirmOverwrite(GtkFileChooser* chooser, gpointer rule) {
+    gchar* chosen = gtk_file_chooser_get_filename(chooser);
+    const std::string name = chosen != nullptr ? chosen : "";
+    g_free(chosen);
+    const auto writtenName = reinterpret_cast<WrittenName>(rule);
+    return writtenName(name) == name ? GTK_FILE_CHOOSER_CONFIRMATION_CONFIRM
+                                     : GTK_FILE_CHOOSER_CONFIRMATION_ACCEPT_FILENAME;
+}
+
 } // namespace
 
 std::string openFileRequester(const std::string& title, const std::string& startPath,
@@ -81,11 +92,12 @@ std::string openFileRequester(const std::string& title, const std::string& start
 }
 
 std::string saveFileRequester(const std::string& title, const std::string& initialFile,
-                              const std::string& patternText, int filterIndex) {
+                              const std::string& patternText, int filterIndex, WrittenName writtenName) {
     const RequesterPtr dialog = newRequester(GTK_FILE_CHOOSER_ACTION_SAVE, title, patternText, filterIndex);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog.get());
-    // Saving over an existing results file asks nothing: the command replaces it.
-    gtk_file_chooser_set_do_overwrite_confirmation(chooser, FALSE);
+    gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+    g_signal_connect(chooser, "confirm-overwrite", G_CALLBACK(onConfirmOverwrite),
+                     reinterpret_cast<gpointer>(writtenName));
     // Opens in the proposal's folder with its name typed in; no folder part leaves the folder to the toolkit.
     const std::size_t slash = initialFile.rfind('/');
     if (slash != std::string::npos)

@@ -10,8 +10,14 @@
 [[nodiscard]] std::string openFileRequester(const std::string& title, const std::string& startPath,
                                             const std::string& patternText, int filterIndex);
 
+// The name a save writes for the name the user chose (an extension added, say).
+using WrittenName = std::string (*)(const std::string& chosen);
+
 // Shows the save requester, proposing `initialFile` (folder part and name), with the same filters.
-// Returns the chosen path, or the empty text when cancelled. An existing file is replaced without a
-// question.
+// Returns the chosen path, or the empty text when cancelled. When the chosen file exists and is the
+// very file the save writes (`writtenName` leaves its name as it is), the toolkit asks before taking
+// it, and No returns to the requester; a file the toolkit never sees named is the caller's to ask
+// about.
 [[nodiscard]] std::string saveFileRequester(const std::string& title, const std::string& initialFile,
-                                            const std::string& patternText, int filterIndex);
+                                            const std::string& patternText, int filterIndex,
+                                            WrittenName writtenName);

@@ -158,8 +158,9 @@ int runMessageDialog(DialogPreset& preset, const std::string& text, DialogKind k
         twoButtons = preset.secondButtonPlace == 0 || preset.secondButtonPlace == 1;
     }
 
-    // None of the shipped images is an error sign; the warning sign says more than "i" does.
-    const int image = kind == DialogKind::Error && preset.image == InfoIcon ? WarningIcon : preset.image;
+    // An error shows the error sign, whatever the preset's: the "i" would tell a screen reader's user
+    // and everyone else that all is well.
+    const int image = kind == DialogKind::Error ? ErrorIcon : preset.image;
     GdkPixbuf* icon = image >= 0 ? shellImage(image) : nullptr;
     // Every figure at the layout scale; the icon keeps its pixels in a place of the scaled size.
     const int iconWidth = icon != nullptr ? scaled(gdk_pixbuf_get_width(icon)) : 0;
@@ -288,4 +289,8 @@ int runMessageDialog(DialogPreset& preset, const std::string& text, DialogKind k
 
 bool askQuestion(const char* key) {
     return runMessageDialog(WarningQuestionPreset, catalogueText(key)) == 1;
+}
+
+bool askQuestionWith(const char* key, const char* shipped, const std::string& value) {
+    return runMessageDialog(WarningQuestionPreset, catalogueTextWith(key, shipped, value)) == 1;
 }

@@ -36,11 +36,13 @@ enum class DialogKind { Information, Question, Error };
 
 // 1 for the right-hand button or Return; 0 for the left-hand button, Escape or the close box.
 int runMessageDialog(DialogPreset& preset, const std::string& text);
-// The same for a message of another kind than its preset's: an error shown with InfoPreset shows the
-// warning sign instead of the information sign, and says it is an error.
+// The same for a message of another kind than its preset's: an error shows the error sign instead of
+// the preset's, and says it is an error.
 int runMessageDialog(DialogPreset& preset, const std::string& text, DialogKind kind);
 // WarningQuestionPreset with the catalogue text of `key`; true for Yes.
 bool askQuestion(const char* key);
+// The same for a text with one "%s" that `value` takes the place of (catalogueTextWith).
+bool askQuestionWith(const char* key, const char* shipped, const std::string& value);
 
 // Start-up: sizes, icons, fonts, colours and texts of the three presets.
 void fillPresets();

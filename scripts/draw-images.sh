@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Draws the program's eleven embedded PNG images into resources/ with ImageMagick (8-bit RGBA, no time stamps).
+# Draws the program's thirteen embedded PNG images into resources/ with ImageMagick (8-bit RGBA, no time stamps).
 set -euo pipefail
 out="$(cd "$(dirname "$0")/.." && pwd)/resources"
 font="DejaVu-Sans-Bold"
@@ -63,7 +63,18 @@ convert -size 16x16 xc:none -fill '#B42318' -stroke '#7A150E' -strokewidth 1 -dr
   -fill none -stroke white -strokewidth 2 -draw 'line 4.5,4.5 10.5,10.5' -draw 'line 10.5,4.5 4.5,10.5' \
   "${save[@]}" "PNG32:$out/mismatch.png"
 
-echo "Drew eleven images into $out"
+# 12 FormMark: a white "!" on a dark orange disc: the expected text holds this result, in another form
+# than the bare checksum (a checksum-list line, capitals, spaces around it), and the row says how.
+convert -size 16x16 xc:none -fill '#B35900' -stroke '#6E3700' -strokewidth 1 -draw 'circle 7.5,7.5 7.5,0.5' \
+  -stroke none -fill white -draw 'roundrectangle 6.5,3 8.5,9 1,1' -draw 'circle 7.5,11.5 7.5,10.3' \
+  "${save[@]}" "PNG32:$out/form.png"
+
+# 13 ErrorIcon: a white cross on a red disc, the message dialog's sign for an error.
+convert -size 64x64 xc:none -fill '#C01C28' -stroke '#7A0E16' -strokewidth 2 -draw 'circle 31.5,31.5 31.5,3' \
+  -fill none -stroke white -strokewidth 7 -draw 'line 21,21 42,42' -draw 'line 42,21 21,42' \
+  "${save[@]}" "PNG32:$out/error.png"
+
+echo "Drew thirteen images into $out"
 
 # The application icon for the desktop's icon theme, at every size the package ships: the same
 # drawing as packaging/hashwarden.svg (whose 128-unit square it follows stroke for stroke), drawn

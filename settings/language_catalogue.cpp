@@ -285,6 +285,25 @@ std::string catalogueTextOr(std::string_view key, const char* shipped) {
     return text.empty() ? std::string(shipped) : text;
 }
 
+namespace {
+
+constexpr std::string_view Placeholder = "%s";
+
+bool holdsOnePlaceholder(const std::string& text) {
+    const std::size_t first = text.find(Placeholder);
+    return first != std::string::npos && text.find(Placeholder, first + Placeholder.size()) == std::string::npos;
+}
+
+} // namespace
+
+std::string catalogueTextWith(std::string_view key, const char* shipped, const std::string& value) {
+    std::string text = catalogueText(key);
+    if (!holdsOnePlaceholder(text)) text = shipped;
+    const std::size_t at = text.find(Placeholder);
+    if (at != std::string::npos) text.replace(at, Placeholder.size(), value);
+    return text;
+}
+
 void clearCatalogue() {
     std::lock_guard lock(CatalogueLock);
     Catalogue.clear();

@@ -41,6 +41,10 @@ bool loadCatalogue(const std::string& packPath, const std::string& code);
 // The text of a key, or `shipped` (the program's own English) when the catalogue has none: for the
 // texts added after the first language packs, which must not leave a control or message without words.
 [[nodiscard]] std::string catalogueTextOr(std::string_view key, const char* shipped);
+// As catalogueTextOr for a text with one "%s" in it, which `value` takes the place of. A pack's text
+// without the "%s", or with it twice, would show garbage or lose the value: the shipped text is used
+// instead.
+[[nodiscard]] std::string catalogueTextWith(std::string_view key, const char* shipped, const std::string& value);
 // Empties the catalogue (tests only; the program never clears it).
 void clearCatalogue();
 // A pick in the Languages menu: loads the language of that display name from

@@ -38,6 +38,8 @@ std::string imageMeaning(int image) {
         return catalogueTextOr("tGenQUESTION", "Question");
     case WarningIcon:
         return catalogueTextOr("tGenWARNING", "Warning");
+    case ErrorIcon:
+        return catalogueTextOr("tGenERROR", "Error");
     case LogoImage:
         return "Hashwarden";
     default:

@@ -35,3 +35,12 @@ int entryMark(int id) {
     if (!onMainThread("entryMark") || widget == nullptr) return -1;
     return GPOINTER_TO_INT(g_object_get_data(G_OBJECT(widget), MarkKey)) - 1;
 }
+
+std::string entryMarkText(int id) {
+    GtkWidget* widget = controlWidget(id);
+    if (!onMainThread("entryMarkText") || widget == nullptr || entryMark(id) < 0) return {};
+    gchar* text = gtk_entry_get_icon_tooltip_text(GTK_ENTRY(widget), GTK_ENTRY_ICON_SECONDARY);
+    std::string words = text != nullptr ? text : "";
+    g_free(text);
+    return words;
+}

@@ -7,3 +7,4 @@
 // the entry's accessible description. No image clears both.
 void setEntryMark(int id, int image, const std::string& text);
 [[nodiscard]] int entryMark(int id); // the image shown; -1 for none
+[[nodiscard]] std::string entryMarkText(int id); // the words of the mark shown; empty for none

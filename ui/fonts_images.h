@@ -26,7 +26,9 @@ enum ImageNumber : int {
     QuitIcon = 9,
     MatchMark = 10,    // a tick: the row matches the expected checksum
     MismatchMark = 11, // a cross: it does not
-    ImageCount = 12
+    FormMark = 12,     // "!": it does not, but the expected text holds it in another form
+    ErrorIcon = 13,    // a cross on a red disc: a message about an error
+    ImageCount = 14
 };
 
 // Applies font `font` (a FontNumber; -1 = the toolkit's) to a widget and, by inheritance, its children.

@@ -1,7 +1,6 @@
 // The result rows: each shows its slot's result and verdict from the job's results.
 #include "ui/result_rows.h"
 
-#include "calc/job_results.h"
 #include "settings/language_catalogue.h"
 #include "ui/controls.h"
 #include "ui/entry_mark.h"
@@ -10,36 +9,86 @@
 
 namespace {
 
-void applyVerdict(int slot, Verdict verdict) {
-    const int entry = ControlId::resultEntry(slot);
-    switch (verdict) {
-    case Verdict::None:
-        setTextColour(entry, -1);
-        setEntryMark(entry, -1, "");
-        break;
+// The words are the program's own additions, so a language pack made for an older version may lack
+// them: the shipped English stands in, and a mark never comes without words for a screen reader.
+std::string mismatchReasons(const MismatchExplanation& why) {
+    std::string lines;
+    const auto add = [&lines](const std::string& line) { lines += "\n" + line; };
+    if (why.forms & FormCase)
+        add(catalogueTextOr("tMainWHYCASE", "The letters differ only in case: checksums are written here in "
+                                            "lower case."));
+    if (why.forms & FormSpaces)
+        add(catalogueTextOr("tMainWHYSPACES", "Spaces, tabs or a line end surround the checksum."));
+    if (why.forms & FormByteOrderMark)
+        add(catalogueTextOr("tMainWHYBOM", "The text starts with an invisible byte-order mark."));
+    if (why.forms & FormListLine) {
+        add(catalogueTextOr("tMainWHYLIST", "This is a line of a checksum list, and its checksum matches this "
+                                            "result; only the checksum may stand in the field."));
+        add(why.listsChosenFile ? catalogueTextOr("tMainWHYLISTSAME", "The line names the chosen file.")
+                                : catalogueTextWith("tMainWHYLISTOTHER", "The line names another file: %s",
+                                                    why.listedName));
+    }
+    if (why.forms & FormLabel)
+        add(catalogueTextWith("tMainWHYLABEL",
+                              "The checksum carries a label (%s); only the checksum may stand in the field.",
+                              why.label));
+    if (!why.slotsOfItsLength.empty()) {
+        std::string names;
+        for (int slot : why.slotsOfItsLength)
+            names += (names.empty() ? "" : " / ") + std::string(AlgorithmSlots[slot].name);
+        add(catalogueTextWith("tMainWHYLENGTH",
+                              "The expected checksum has the length of a %s checksum, not of this algorithm's.",
+                              names));
+    }
+    return lines;
+}
+
+struct RowLook {
+    int colour = -1;
+    int mark = -1;
+    std::string words;
+};
+
+RowLook lookOf(const SlotResult& result) {
+    switch (result.verdict) {
     case Verdict::Match:
-        setTextColour(entry, MatchColour);
-        setEntryMark(entry, MatchMark, verdictText(verdict));
-        break;
+        return {MatchColour, MatchMark, verdictWords(result)};
     case Verdict::Mismatch:
-        setTextColour(entry, MismatchColour);
-        setEntryMark(entry, MismatchMark, verdictText(verdict));
+        return {MismatchColour, result.why.forms != 0 ? FormMark : MismatchMark, verdictWords(result)};
+    case Verdict::None:
         break;
     }
+    return {};
 }
 
 } // namespace
+
+std::string verdictWords(const SlotResult& result) {
+    switch (result.verdict) {
+    case Verdict::Match:
+        return catalogueTextOr("tMainMATCH", "Matches the expected checksum");
+    case Verdict::Mismatch:
+        return catalogueTextOr("tMainMISMATCH", "Does not match the expected checksum") + mismatchReasons(result.why);
+    case Verdict::None:
+        break;
+    }
+    return {};
+}
 
 void showResults() {
     if (!onMainThread("showResults")) return;
     for (int slot = 0; slot < SlotCount; ++slot) {
         const SlotResult result = slotResult(slot);
         const int entry = ControlId::resultEntry(slot);
+        const RowLook look = lookOf(result);
         // Only what changed is set again: a text or a mark set anew would redraw the row and repeat
         // it to a screen reader. Text and verdict change in one go, so the row never shows a new
         // result in the colour of an old compare.
         if (controlText(entry) != result.digest) setControlText(entry, result.digest);
-        if (shownVerdict(slot) != result.verdict) applyVerdict(slot, result.verdict);
+        if (entryMark(entry) != look.mark || entryMarkText(entry) != look.words) {
+            setTextColour(entry, look.colour);
+            setEntryMark(entry, look.mark, look.words);
+        }
     }
 }
 
@@ -49,27 +98,9 @@ Verdict shownVerdict(int slot) {
     case MatchMark:
         return Verdict::Match;
     case MismatchMark:
+    case FormMark:
         return Verdict::Mismatch;
     default:
         return Verdict::None;
     }
-}
-
-void refreshVerdictTexts() {
-    for (int slot = 0; slot < SlotCount; ++slot)
-        if (const Verdict verdict = shownVerdict(slot); verdict != Verdict::None) applyVerdict(slot, verdict);
-}
-
-std::string verdictText(Verdict verdict) {
-    // The words are the program's own addition, so a language pack made for an older version may lack
-    // them; a mark without words would leave a screen reader's user with nothing.
-    switch (verdict) {
-    case Verdict::Match:
-        return catalogueTextOr("tMainMATCH", "Matches the expected checksum");
-    case Verdict::Mismatch:
-        return catalogueTextOr("tMainMISMATCH", "Does not match the expected checksum");
-    case Verdict::None:
-        break;
-    }
-    return {};
 }

@@ -4,19 +4,19 @@
 
 #include <string>
 
-#include "calc/verdict.h"
+#include "calc/job_results.h"
 
 constexpr int MatchColour = 0x00FF00;    // green
 constexpr int MismatchColour = 0x0000FF; // red (red is the lowest byte)
 
-// Brings every row in line with the job's results: its text and its verdict. Match and Mismatch give
-// the row its colour, a tick or a cross at the end of its entry with the verdict as tooltip, and the
-// verdict as the entry's accessible description; None the theme's text colour and none of the rest.
-// Rows that already show theirs are left alone.
+// Brings every row in line with the job's results and the language in force: its text and its verdict.
+// A match gives the row its colour and a tick at the end of its entry; a mismatch its colour and a
+// cross, or an exclamation mark when the expected text holds the result in another form. The mark's
+// tooltip and the entry's accessible description say the verdict and why. No verdict: the theme's
+// text colour, no mark, no words. Rows that already show theirs are left alone.
 void showResults();
 // The verdict a row shows now.
 [[nodiscard]] Verdict shownVerdict(int slot);
-// The verdicts' words in the language now in force: after a language switch.
-void refreshVerdictTexts();
-// The pack's words for a verdict, or the shipped English when the pack has none; empty for None.
-[[nodiscard]] std::string verdictText(Verdict verdict);
+// The words a result's verdict is told in, in the language in force: the verdict, then for a mismatch
+// each reason on a line of its own. Empty for no verdict.
+[[nodiscard]] std::string verdictWords(const SlotResult& result);

@@ -112,8 +112,10 @@ private:
     guint source_ = 0;
 };
 
-[[nodiscard]] inline std::string endMessage(const char* key, int errors) {
-    return std::string("E:") + key + "\n\nE:tInfoERRORCALCULATE  " + std::to_string(errors);
+// The end message; with failures, the line that says why ends it.
+[[nodiscard]] inline std::string endMessage(const char* key, int errors, const std::string& why = "") {
+    return std::string("E:") + key + "\n\nE:tInfoERRORCALCULATE  " + std::to_string(errors) +
+           (why.empty() ? "" : "\n" + why);
 }
 
 // The packed text colour that the entry shows now, as the theme resolves it.

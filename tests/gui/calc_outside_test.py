@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """The built program from outside: started with a file argument under X, all eleven algorithms
 ticked and the file's SHA2-256 typed as the expected checksum through the accessibility interface,
-Verify, the end message answered; each row's description tells its verdict as a screen reader reads
-it; Copy all, and the CLIPBOARD read with xclip, every line checked against OpenSSL's command-line
-tool and zlib."""
+bare and as a checksum-list line, Verify, the end message answered; each row's description tells its
+verdict and why a red row is red, as a screen reader reads it; Copy all, and the CLIPBOARD read with
+xclip, every line checked against OpenSSL's command-line tool and zlib."""
 import os
 import subprocess
 import sys
@@ -19,6 +19,9 @@ ROW_NAMES = ["CRC32", "MD5", "SHA1", "SHA2 - 224", "SHA2 - 256", "SHA2 - 384", "
              "SHA3 - 224", "SHA3 - 256", "SHA3 - 384", "SHA3 - 512"]
 MATCHES = "Matches the expected checksum"
 DOES_NOT_MATCH = "Does not match the expected checksum"
+OF_A_256 = "\nThe expected checksum has the length of a SHA2-256 / SHA3-256 checksum, not of this algorithm's."
+LIST_LINE = ("\nThis is a line of a checksum list, and its checksum matches this result; only the checksum may "
+             "stand in the field.\nThe line names the chosen file.")
 LABELS = ["CRC32", "MD5", "SHA1", "SHA2-224", "SHA2-256", "SHA2-384", "SHA2-512",
           "SHA3-224", "SHA3-256", "SHA3-384", "SHA3-512"]
 OPENSSL_NAMES = [None, "md5", "sha1", "sha224", "sha256", "sha384", "sha512",
@@ -124,20 +127,25 @@ def main():
         assert len(rows) == 11, "expected eleven result rows, found %r" % sorted(rows)
         assert all(row.description == "" for row in rows.values()), "a verdict before any compare"
         expected = next(n for n in texts if n.getState().contains(pyatspi.STATE_EDITABLE))
-        expected.queryEditableText().setTextContents(reference_digest(data, 4))
-
         buttons = [n for n in nodes if n.getRole() == pyatspi.ROLE_PUSH_BUTTON]
         verify = max(buttons, key=lambda b: extents(b)[3])            # the tallest button
         copy_all = min(buttons, key=lambda b: (extents(b)[0], -extents(b)[1]))  # left column, lowest
-        click(verify)
-        message = answer_dialog(app, main_frame)
-        assert message.rstrip().endswith("  0"), "end message should report 0 failures: %r" % message
-        verdicts = {name: rows[name].description for name in ROW_NAMES}
-        wanted = {name: MATCHES if name == "SHA2 - 256" else DOES_NOT_MATCH for name in ROW_NAMES}
-        if verdicts != wanted:
-            print("descriptions: %r\nexpected: %r" % (verdicts, wanted), file=sys.stderr)
-            return 1
-        print("the SHA2-256 row is described as matching, the ten others as not")
+        # The bare SHA2-256, then the line `sha256sum` writes for the file: the row of SHA2-256 says
+        # why it is red, the others of another length say which algorithms have its length.
+        digest = reference_digest(data, 4)
+        for typed, sha256_words in ((digest, MATCHES), (digest + "  sample data.bin", DOES_NOT_MATCH + LIST_LINE)):
+            expected.queryEditableText().setTextContents(typed)
+            click(verify)
+            message = answer_dialog(app, main_frame)
+            assert message.rstrip().endswith("  0"), "end message should report 0 failures: %r" % message
+            verdicts = {name: rows[name].description for name in ROW_NAMES}
+            wanted = {name: DOES_NOT_MATCH + OF_A_256 for name in ROW_NAMES}
+            wanted["SHA2 - 256"] = sha256_words
+            wanted["SHA3 - 256"] = DOES_NOT_MATCH
+            if verdicts != wanted:
+                print("descriptions: %r\nexpected: %r" % (verdicts, wanted), file=sys.stderr)
+                return 1
+            print("the rows are described as %r (SHA2-256) and as not matching" % sha256_words)
 
         click(copy_all)
         answer_dialog(app, main_frame)

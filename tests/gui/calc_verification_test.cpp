@@ -135,6 +135,12 @@ RowVerdict rowVerdict(int slot) {
 const RowVerdict Matching{MatchColour, MatchMark, "E:tMainMATCH", "E:tMainMATCH"};
 const RowVerdict Mismatching{MismatchColour, MismatchMark, "E:tMainMISMATCH", "E:tMainMISMATCH"};
 const RowVerdict Uncompared{-1, -1, "", ""};
+// A mismatch against a checksum of another length names the algorithms of that length.
+RowVerdict mismatchingLengthOf(const std::string& algorithms, const std::string& prefix = "E:") {
+    const std::string words = prefix + "tMainMISMATCH\n" + prefix + "tMainWHYLENGTH " + algorithms;
+    return {MismatchColour, MismatchMark, words, words};
+}
+const RowVerdict CrcAgainstA256 = mismatchingLengthOf("SHA2-256 / SHA3-256");
 
 // Each compared row carries its verdict in colour, mark and words; a row not compared carries none.
 TEST_F(CalcVerificationTest, ComparedRowsCarryAMarkAndADescriptionUncomparedRowsNone) {
@@ -144,10 +150,10 @@ TEST_F(CalcVerificationTest, ComparedRowsCarryAMarkAndADescriptionUncomparedRows
         std::string expected;
         RowVerdict crc32, sha256, untickedRow;
     } cases[] = {
-        {"SHA2-256 expected", sha256, Mismatching, Matching, Uncompared},
+        {"SHA2-256 expected", sha256, CrcAgainstA256, Matching, Uncompared},
         {"nothing expected", "", Uncompared, Uncompared, Uncompared},
-        {"a wrong checksum", std::string(64, '0'), Mismatching, Mismatching, Uncompared},
-        {"the CRC32 expected", oracleDigest(file, 0), Matching, Mismatching, Uncompared},
+        {"a wrong checksum", std::string(64, '0'), CrcAgainstA256, Mismatching, Uncompared},
+        {"the CRC32 expected", oracleDigest(file, 0), Matching, mismatchingLengthOf("CRC32"), Uncompared},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -171,7 +177,7 @@ TEST_F(CalcVerificationTest, AVerdictGoesWithTheResultItWasFor) {
         gtk_entry_set_text(GTK_ENTRY(controlWidget(ControlId::ExpectedEntry)), sha256.c_str());
         runJob();
         ASSERT_EQ(rowVerdict(4), Matching);
-        ASSERT_EQ(rowVerdict(0), Mismatching);
+        ASSERT_EQ(rowVerdict(0), CrcAgainstA256);
         switch (then) {
         case Then::ChooseOtherFileVerifyWithoutExpected:
             // File B chosen, the expected checksum emptied, Verify: B's digest is no match of anything.
@@ -193,7 +199,7 @@ TEST_F(CalcVerificationTest, AVerdictGoesWithTheResultItWasFor) {
             ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }, 60000));
             // The same expected checksum: compared again, the verdicts are back.
             EXPECT_EQ(rowVerdict(4), Matching);
-            EXPECT_EQ(rowVerdict(0), Mismatching);
+            EXPECT_EQ(rowVerdict(0), CrcAgainstA256);
             JobHold::clear();
             stop();
             continue;
@@ -221,8 +227,8 @@ TEST_F(CalcVerificationTest, VerdictWordsFollowTheLanguageAndFallBackToEnglish) 
     runJob();
     EXPECT_EQ(rowVerdict(4), (RowVerdict{MatchColour, MatchMark, "Matches the expected checksum",
                                          "Matches the expected checksum"}));
-    EXPECT_EQ(rowVerdict(0), (RowVerdict{MismatchColour, MismatchMark, "Does not match the expected checksum",
-                                         "Does not match the expected checksum"}));
+    const std::string english = "Does not match the expected checksum\nE:tMainWHYLENGTH SHA2-256 / SHA3-256";
+    EXPECT_EQ(rowVerdict(0), (RowVerdict{MismatchColour, MismatchMark, english, english}));
     int otherish = -1;
     for (int item = MenuLanguageBase; item < menuItemIdCount(); ++item)
         if (menuItemText(item) == "Otherish") otherish = item;
@@ -230,7 +236,7 @@ TEST_F(CalcVerificationTest, VerdictWordsFollowTheLanguageAndFallBackToEnglish) 
     gtk_menu_item_activate(GTK_MENU_ITEM(menuItemWidget(otherish)));
     ASSERT_TRUE(runEventsUntil([] { return controlText(ControlId::VerifyButton) == "O:tMainVERIFY"; }));
     EXPECT_EQ(rowVerdict(4), (RowVerdict{MatchColour, MatchMark, "O:tMainMATCH", "O:tMainMATCH"}));
-    EXPECT_EQ(rowVerdict(0), (RowVerdict{MismatchColour, MismatchMark, "O:tMainMISMATCH", "O:tMainMISMATCH"}));
+    EXPECT_EQ(rowVerdict(0), mismatchingLengthOf("SHA2-256 / SHA3-256", "O:"));
     EXPECT_EQ(rowVerdict(1), Uncompared);
 }
 

@@ -43,6 +43,14 @@ constexpr const char* AllKeys[] = {"tMenuFILE",
                                    "tMainCOPYALL",
                                    "tMainMATCH",
                                    "tMainMISMATCH",
+                                   "tMainWHYCASE",
+                                   "tMainWHYSPACES",
+                                   "tMainWHYBOM",
+                                   "tMainWHYLIST",
+                                   "tMainWHYLISTSAME",
+                                   "tMainWHYLISTOTHER",
+                                   "tMainWHYLABEL",
+                                   "tMainWHYLENGTH",
                                    "tGenBROWSE",
                                    "tGenMESSAGE",
                                    "tGenOK",
@@ -54,7 +62,9 @@ constexpr const char* AllKeys[] = {"tMenuFILE",
                                    "tGenERROR",
                                    "tReqOPENFILE",
                                    "tReqOPENPATTERN",
-                                   "tReqSAVEDATA", "tReqSAVEFAILED",
+                                   "tReqSAVEDATA",
+                                   "tReqSAVEFAILED",
+                                   "tReqOVERWRITE",
                                    "tReqSAVEPATTERN",
                                    "tReqSURETOEXIT",
                                    "tReqINPROGRESSQUIT",
@@ -64,9 +74,13 @@ constexpr const char* AllKeys[] = {"tMenuFILE",
                                    "tReqFINISHED",
                                    "tReqCANCELLED",
                                    "tInfoERRORCALCULATE",
+                                   "tInfoNOTAFILE",
                                    "tAboutTITLE",
                                    "tAboutCODE",
                                    "tLangFileLANGID"};
+
+// The keys whose texts hold a "%s" for a value (sorted).
+const std::string PlaceholderKeys[] = {"tMainWHYLABEL", "tMainWHYLENGTH", "tMainWHYLISTOTHER", "tReqOVERWRITE"};
 
 SeenDialog LastDialog;
 int DialogsAnswered = 0;
@@ -153,10 +167,26 @@ gboolean answerDialogWhenShown(gpointer data) {
 struct PendingRequester {
     std::string path;
     std::function<void()> whenShown;
+    bool replace = true; // the answer to the toolkit's question before replacing a file
     bool pathSet = false;
+    bool accepted = false;
+    GtkWidget* chooser = nullptr; // the chooser answered; cleared by the toolkit as it goes
     int folderTicks = 0;
     int selectTicks = 0;
 };
+int ToolkitReplaceQuestions = 0;
+
+// The toolkit's own question before a save replaces a file: a message dialog over the chooser.
+GtkWidget* findReplaceQuestion(GtkWidget* chooser) {
+    GList* windows = gtk_window_list_toplevels();
+    GtkWidget* found = nullptr;
+    for (GList* item = windows; item != nullptr && found == nullptr; item = item->next)
+        if (GTK_IS_MESSAGE_DIALOG(item->data) && gtk_widget_get_mapped(GTK_WIDGET(item->data)) &&
+            gtk_window_get_transient_for(GTK_WINDOW(item->data)) == GTK_WINDOW(chooser))
+            found = GTK_WIDGET(item->data);
+    g_list_free(windows);
+    return found;
+}
 
 GtkWidget* findFileChooser() {
     GList* windows = gtk_window_list_toplevels();
@@ -170,7 +200,23 @@ GtkWidget* findFileChooser() {
 
 gboolean answerRequesterWhenShown(gpointer data) {
     auto* pending = static_cast<PendingRequester*>(data);
-    GtkWidget* dialog = findFileChooser();
+    GtkWidget* dialog = nullptr;
+    if (pending->accepted) {
+        // Answered: a save may still ask before replacing; done once the chooser has gone.
+        dialog = pending->chooser;
+        if (dialog == nullptr) {
+            delete pending;
+            return G_SOURCE_REMOVE;
+        }
+        if (GtkWidget* question = findReplaceQuestion(dialog)) {
+            ++ToolkitReplaceQuestions;
+            gtk_dialog_response(GTK_DIALOG(question), pending->replace ? GTK_RESPONSE_ACCEPT : GTK_RESPONSE_CANCEL);
+            // No returns to the chooser: the test meant to write nothing, so it is cancelled.
+            if (!pending->replace) gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+        }
+        return G_SOURCE_CONTINUE;
+    }
+    dialog = findFileChooser();
     if (dialog == nullptr) return G_SOURCE_CONTINUE;
     if (pending->whenShown) {
         std::exchange(pending->whenShown, nullptr)();
@@ -211,9 +257,11 @@ gboolean answerRequesterWhenShown(gpointer data) {
             gtk_file_chooser_set_filename(chooser, pending->path.c_str());
         return G_SOURCE_CONTINUE;
     }
+    pending->accepted = true;
+    pending->chooser = dialog;
+    g_object_add_weak_pointer(G_OBJECT(dialog), reinterpret_cast<gpointer*>(&pending->chooser));
     gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
-    delete pending;
-    return G_SOURCE_REMOVE;
+    return G_SOURCE_CONTINUE;
 }
 
 std::string makeTempFolder(const char* pattern) {
@@ -316,9 +364,13 @@ int dialogsAnswered() {
     return DialogsAnswered;
 }
 
-void answerNextFileRequester(const std::string& path, std::function<void()> whenShown) {
+void answerNextFileRequester(const std::string& path, std::function<void()> whenShown, bool replace) {
     LastRequesterFolder.clear();
-    g_timeout_add(AnswerPollMs, answerRequesterWhenShown, new PendingRequester{path, std::move(whenShown)});
+    g_timeout_add(AnswerPollMs, answerRequesterWhenShown, new PendingRequester{path, std::move(whenShown), replace});
+}
+
+int toolkitReplaceQuestions() {
+    return ToolkitReplaceQuestions;
 }
 
 const std::string& lastRequesterFolder() {
@@ -328,7 +380,7 @@ const std::string& lastRequesterFolder() {
 LanguageTexts allKeysWithPrefix(const std::string& prefix) {
     LanguageTexts texts;
     for (const char* key : AllKeys)
-        texts[key] = prefix + key;
+        texts[key] = prefix + key + (std::binary_search(std::begin(PlaceholderKeys), std::end(PlaceholderKeys), std::string(key)) ? " %s" : "");
     return texts;
 }
 

@@ -89,12 +89,17 @@ bool waitForNextFrame(GtkWidget* toplevel, int timeoutMs = DefaultWaitMs);
 bool withNoRoomForNewThreads(const std::function<void()>& action);
 
 // `whenShown`, if given, runs once when the requester is shown, before it is answered.
-void answerNextFileRequester(const std::string& path, std::function<void()> whenShown = nullptr);
+// `replace` answers the toolkit's question before a save replaces a file (No also cancels the chooser).
+void answerNextFileRequester(const std::string& path, std::function<void()> whenShown = nullptr,
+                             bool replace = true);
+// How many times that question was asked and answered so far.
+[[nodiscard]] int toolkitReplaceQuestions();
 [[nodiscard]] const std::string& lastRequesterFolder();
 
 // A language file: display name plus key → text.
 using LanguageTexts = std::map<std::string, std::string>;
-// Every text key of the program with the text prefix + key (e.g. "T:tMainFILE").
+// Every text key of the program with the text prefix + key (e.g. "T:tMainFILE"), and " %s" after it in
+// the texts that take a value.
 [[nodiscard]] LanguageTexts allKeysWithPrefix(const std::string& prefix);
 void writeLanguageFile(const std::string& packFolder, const std::string& code, const std::string& displayName,
                        const LanguageTexts& texts);

@@ -9,6 +9,7 @@
 #include "app/event_loop.h"
 #include "app/shell_commands.h"
 #include "app/help_command.h"
+#include "calc/results_file.h"
 #include "dialogs/file_requesters.h"
 #include "app/calculation_handlers.h"
 #include "calc/calculation_job.h"
@@ -157,7 +158,7 @@ TEST_F(DialogTest, EachDialogTellsItsKindAndNamesItsIcon) {
     };
     const Row rows[] = {
         {&InfoPreset, false, "alert", "tGenINFORMATION", "Information", "tGenINFORMATION", "Information"},
-        {&InfoPreset, true, "alert", "tGenERROR", "Error", "tGenWARNING", "Warning"},
+        {&InfoPreset, true, "alert", "tGenERROR", "Error", "tGenERROR", "Error"},
         {&WarningQuestionPreset, false, "dialog", "tGenQUESTION", "Question", "tGenWARNING", "Warning"},
         {&QuestionPreset, false, "dialog", "tGenQUESTION", "Question", "tGenQUESTION", "Question"},
     };
@@ -325,7 +326,7 @@ TEST_F(DialogTest, FileRequestersDropTheMainWindowInputQueuedWhileTheyWereOpen) 
     writeFileText(file, "chosen\n");
     const std::vector<std::pair<const char*, std::function<std::string()>>> requesters = {
         {"open", [] { return openFileRequester("Open", "", "", 0); }},
-        {"save", [&] { return saveFileRequester("Save", file, "", 0); }},
+        {"save", [&] { return saveFileRequester("Save", file, "", 0, resultsFileName); }},
     };
     const auto queueInputAndProgramEvents = [&] {
         postEvent(Event{ControlEvent, MainWindowNumber, ControlId::VerifyButton, 0, {}});

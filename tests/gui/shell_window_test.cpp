@@ -8,7 +8,9 @@
 #include <set>
 #include <thread>
 
+#include "calc/job_results.h"
 #include "ui/main_thread.h"
+#include "ui/result_rows.h"
 #include "dialogs/about_window.h"
 #include "dialogs/message_dialog.h"
 #include "gui_test_support.h"
@@ -298,7 +300,8 @@ TEST_F(WindowTest, LanguageSwitchRecaptionsTheListedTextsAndMovesTheCheckMark) {
     EXPECT_TRUE(menuItemChecked(testish));
     EXPECT_TRUE(gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(menuItemWidget(testish))));
     setControlText(ControlId::PathEntry, "/kept/path");
-    setControlText(ControlId::resultEntry(2), "kept result");
+    publishResult(2, "kept result", "", "/kept/path");
+    showResults();
 
     // The user picks Otherish: the toolkit activates the item, the loop dispatches the event.
     gtk_menu_item_activate(GTK_MENU_ITEM(menuItemWidget(otherish)));

@@ -1,0 +1,12 @@
+// What a failure code of the program's file operations means to the user.
+#include "app/failure_text.h"
+
+#include <cstring>
+
+#include "calc/file_failure.h"
+#include "settings/language_catalogue.h"
+
+std::string failureText(int failure) {
+    if (failure == NotAFileWithAnEnd) return catalogueTextOr("tInfoNOTAFILE", "Not a regular file or disk");
+    return std::strerror(failure);
+}

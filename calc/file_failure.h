@@ -1,0 +1,6 @@
+// How the program's file operations report why they failed: an errno value, or one of its own.
+#pragma once
+
+// A file that opens but is neither a regular file nor a disk (a pipe, a socket, a character device
+// such as /dev/zero): no read of it would ever end, and no save may replace it. Not an errno value.
+constexpr int NotAFileWithAnEnd = -1;
