@@ -1,7 +1,13 @@
 // Copying, saving and clearing results on the real window: the CLIPBOARD read back by another X
 // client, results files written through the real save requester, and the delete-all question.
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include <filesystem>
 
@@ -135,62 +141,139 @@ TEST_F(CalcExportTest, SaveWritesResultsTextUnderTheExtensionRule) {
     EXPECT_EQ(openMessageDialog().window, nullptr);
 }
 
-TEST_F(CalcExportTest, SavingTwiceReplacesTheFileWithoutAQuestionAndCancelWritesNothing) {
+// Replacing a file is asked about first, under the name the save writes: the toolkit asks about the
+// file it was given, the program about a ".txt" the toolkit never saw named. No writes nothing (the
+// program's No returns to the requester, cancelled here); Yes replaces the file and keeps its mode.
+TEST_F(CalcExportTest, SavingOverAFileAsksFirstAboutTheNameItWrites) {
     computeThreeRows();
-    const int dialogsBefore = dialogsAnswered();
-    const std::string target = scratch() + "twice.txt";
-    writeFileText(target, std::string(10000, 'x'));
-    answerNextFileRequester(target);
-    click(ControlId::SaveButton);
-    ASSERT_TRUE(runEventsUntil([&] { return readFileText(target) == line(0) + line(2) + line(8); }));
-
-    tick({8});
-    answerNextFileRequester(target);
-    click(ControlId::SaveButton);
-    ASSERT_TRUE(runEventsUntil([&] { return readFileText(target) == line(8); }));
-    EXPECT_EQ(openMessageDialog().window, nullptr);
-    EXPECT_EQ(dialogsAnswered(), dialogsBefore); // no question before replacing
-
-    tick({});
-    answerNextFileRequester(scratch() + "empty");
-    click(ControlId::SaveButton);
-    ASSERT_TRUE(runEventsUntil([&] { return std::filesystem::exists(scratch() + "empty.txt"); }));
-    EXPECT_EQ(std::filesystem::file_size(scratch() + "empty.txt"), 0u);
-
-    answerNextFileRequester(""); // Cancel
-    click(ControlId::SaveButton);
-    dispatchQueuedEvents();
-    EXPECT_FALSE(std::filesystem::exists(scratch() + "Checksum.txt"));
-    EXPECT_FALSE(std::filesystem::exists(scratch() + "Checksum"));
+    const std::string results = line(0) + line(2) + line(8);
+    const std::string old = "old contents\n";
+    const struct {
+        const char* name;
+        const char* chosen;
+        const char* written;
+        const char* existing; // the file there before
+        bool toolkitAsks, programAsks, yes;
+    } cases[] = {
+        {"the chosen file exists, Yes", "sums.txt", "sums.txt", "sums.txt", true, false, true},
+        {"the chosen file exists, No", "sums.txt", "sums.txt", "sums.txt", true, false, false},
+        {"its .txt exists, Yes", "notes", "notes.txt", "notes.txt", false, true, true},
+        {"its .txt exists, No", "notes", "notes.txt", "notes.txt", false, true, false},
+        {"only the name without .txt exists", "plain", "plain.txt", "plain", false, false, true},
+        {"nothing exists", "fresh", "fresh.txt", nullptr, false, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const char* name : {c.written, c.existing})
+            if (name != nullptr) unlink((scratch() + name).c_str());
+        if (c.existing != nullptr) writeFileText(scratch() + c.existing, old, 0640);
+        const int toolkitBefore = toolkitReplaceQuestions();
+        answerNextFileRequester(scratch() + c.chosen, nullptr, c.yes);
+        DialogScript script(c.programAsks ? std::vector<DialogAnswer>{c.yes ? DialogAnswer::Yes : DialogAnswer::No}
+                                          : std::vector<DialogAnswer>{});
+        // The program's No opens the requester again: it is cancelled then.
+        script.beforeAnswer = [&](std::size_t) {
+            if (!c.yes) answerNextFileRequester("");
+        };
+        click(ControlId::SaveButton);
+        dispatchQueuedEvents();
+        EXPECT_EQ(toolkitReplaceQuestions() - toolkitBefore, c.toolkitAsks ? 1 : 0);
+        EXPECT_EQ(script.texts(), c.programAsks ? std::vector<std::string>{std::string("E:tReqOVERWRITE ") + c.written}
+                                                : std::vector<std::string>{});
+        EXPECT_EQ(readFileText(scratch() + c.written), c.yes ? results : old);
+        if (c.existing != nullptr && std::string(c.existing) != c.written) {
+            EXPECT_EQ(readFileText(scratch() + c.existing), old);
+        }
+        struct stat status {};
+        ASSERT_EQ(stat((scratch() + c.written).c_str(), &status), 0);
+        if (c.existing != nullptr && std::string(c.existing) == c.written) {
+            EXPECT_EQ(status.st_mode & 07777, 0640u); // the old file's mode, replaced or not
+        }
+        EXPECT_EQ(openMessageDialog().window, nullptr);
+    }
+    // Nothing but the files themselves: no temporary file is left beside them.
+    for (const auto& entry : std::filesystem::directory_iterator(scratch()))
+        EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
 }
 
-TEST_F(CalcExportTest, ASaveThatCannotBeWrittenSaysSo) {
+// A disk of its own for a test: a small tmpfs mounted over a folder, which needs root (CI runs as root).
+struct SmallDisk {
+    std::string folder;
+    bool mounted = false;
+    explicit SmallDisk(std::string where) : folder(std::move(where)) {
+        std::filesystem::create_directories(folder);
+        mounted = mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") == 0;
+    }
+    ~SmallDisk() {
+        if (mounted) umount2(folder.c_str(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool makeReadOnly() { return mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
+    // Writes until the disk is full.
+    void fill() {
+        std::FILE* filler = std::fopen((folder + "/filler").c_str(), "wb");
+        const std::string block(4096, 'f');
+        while (filler != nullptr && std::fwrite(block.data(), 1, block.size(), filler) == block.size() &&
+               std::fflush(filler) == 0) {
+        }
+        if (filler != nullptr) std::fclose(filler);
+    }
+    [[nodiscard]] std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+// A save that cannot be written says so and why, in an error message, and leaves the old file as it
+// was, byte for byte, with nothing left beside it: on a full disk and in a read-only folder. A language
+// without the message gets the shipped English.
+TEST_F(CalcExportTest, ASaveThatCannotBeWrittenKeepsTheOldFileAndSaysWhy) {
     computeThreeRows();
-    // The language's own text; a language without the key: the shipped English text, never nothing.
     const std::string english =
         "The results could not be saved.\nCheck that the folder is writable and the disk is not full.";
-    for (const bool languageHasText : {true, false}) {
-        SCOPED_TRACE(languageHasText);
-        if (!languageHasText) {
+    const std::string old = "21 bytes of old text\n";
+    const struct {
+        const char* name;
+        bool readOnly;
+        int error;
+        bool languageHasText;
+    } cases[] = {{"full", false, ENOSPC, true}, {"read-only", true, EROFS, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.languageHasText) {
             LanguageTexts texts = allKeysWithPrefix("E:");
             texts.erase("tReqSAVEFAILED");
             writeLanguageFile(packFolder(), "en_GB", "Englishish", texts);
             clearCatalogue();
             ASSERT_TRUE(loadCatalogue(languagePackPath(), "en_GB"));
-            ASSERT_EQ(catalogueText("tReqSAVEFAILED"), "");
         }
-        // A full disk: the file opens, the bytes do not fit.
-        const std::string full = scratch() + "full.txt";
-        unlink(full.c_str());
-        ASSERT_EQ(symlink("/dev/full", full.c_str()), 0);
-        answerNextFileRequester(full);
+        SmallDisk disk(scratch() + c.name);
+        if (!disk.mounted) GTEST_SKIP() << "no tmpfs can be mounted here: " << std::strerror(errno);
+        const std::string target = disk.folder + "/sums.txt";
+        writeFileText(target, old);
+        if (c.readOnly) {
+            ASSERT_TRUE(disk.makeReadOnly());
+        } else {
+            disk.fill();
+        }
+        const std::vector<std::string> before = disk.entries();
+        answerNextFileRequester(target);
         answerNextDialog(DialogAnswer::Yes);
         const int dialogsBefore = dialogsAnswered();
         click(ControlId::SaveButton);
-        ASSERT_TRUE(runEventsUntil([&] { return dialogsAnswered() == dialogsBefore + 1; }));
-        EXPECT_EQ(lastDialog().text, languageHasText ? "E:tReqSAVEFAILED" : english);
+        dispatchQueuedEvents();
+        ASSERT_EQ(dialogsAnswered(), dialogsBefore + 1);
+        EXPECT_EQ(lastDialog().text,
+                  (c.languageHasText ? std::string("E:tReqSAVEFAILED") : english) + "\n" + std::strerror(c.error));
         EXPECT_EQ(lastDialog().role, "alert"); // a screen reader hears an error, not a note
         EXPECT_EQ(lastDialog().description, "E:tGenERROR");
+        EXPECT_EQ(lastDialog().iconName, "E:tGenERROR");
+        EXPECT_EQ(readFileText(target), old);
+        EXPECT_EQ(disk.entries(), before);
         EXPECT_TRUE(controlEnabled(ControlId::SaveButton));
         EXPECT_TRUE(gtk_widget_is_sensitive(gtk_bin_get_child(GTK_BIN(MainWindow))));
     }

@@ -2,10 +2,13 @@
 // cancelling, pausing, quitting and switching the language while it runs.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/fsuid.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +22,7 @@
 #include "app/help_command.h"
 #include "app/export_handlers.h"
 #include "calc/results_file.h"
+#include "ui/result_rows.h"
 #include "calc/job_scheduler.h"
 #include "calc_gui_helpers.h"
 #include "calc_oracle.h"
@@ -645,6 +649,60 @@ TEST_F(CalcJobTest, PausedWorkersUseNoCpuAndACancelAbandonsTheirPass) {
     EXPECT_EQ(script.texts()[1], endMessage("tReqCANCELLED", 0));
     EXPECT_EQ(controlText(ControlId::resultEntry(0)), "");
     EXPECT_EQ(controlText(ControlId::resultEntry(10)), "");
+}
+
+// Cancel takes effect at once: on a file far too large to read within the test's limit, the job ends
+// soon after Yes, without reading on; its rows stay empty, with no colour and no mark.
+TEST_F(CalcJobTest, CancelEndsAJobOnAHugeFileWithoutReadingItToTheEnd) {
+    const std::string huge = sparseFile("huge.bin", off_t{1} << 40);
+    ASSERT_TRUE(startWith(huge, {0, 4, 10}));
+    setControlText(ControlId::ExpectedEntry, std::string(64, '0'));
+    DialogScript script({DialogAnswer::Yes, DialogAnswer::Yes});
+    click(ControlId::VerifyButton);
+    ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 1 && jobProgress() > 0; }));
+    click(ControlId::VerifyButton); // Cancel
+    // A tebibyte at SHA3-512's pace takes the best part of an hour.
+    ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }, 120000));
+    EXPECT_EQ(script.texts(), (std::vector<std::string>{"E:tReqCANCEL", endMessage("tReqCANCELLED", 0)}));
+    for (int slot : {0, 4, 10}) {
+        EXPECT_EQ(controlText(ControlId::resultEntry(slot)), "") << slot;
+        EXPECT_EQ(entryMark(ControlId::resultEntry(slot)), -1) << slot;
+        EXPECT_NE(shownTextColour(ControlId::resultEntry(slot)), MismatchColour) << slot;
+    }
+}
+
+// A failure names its cause: in the end message, after the count, and on standard error for a
+// terminal's user. The rows of the failed algorithms stay empty, with no colour and no mark.
+TEST_F(CalcJobTest, FailuresNameTheirCause) {
+    const std::string pipe = scratch() + "pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const std::string locked = writeRandomFile(scratch() + "locked.bin", 1000, 3);
+    ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+    const struct {
+        std::string path;
+        bool asNobody; // the job's threads lose root's right to read any file
+        std::string why;
+    } cases[] = {{pipe, false, "E:tInfoNOTAFILE"}, {locked, true, std::strerror(EACCES)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        ASSERT_TRUE(startWith(c.path, {0, 4}));
+        setControlText(ControlId::ExpectedEntry, std::string(64, '0'));
+        StandardErrorCapture errors;
+        DialogScript script({DialogAnswer::Yes});
+        // The job's threads take their file-system identity from the thread that starts them.
+        const int was = c.asNobody ? setfsuid(65534) : -1;
+        startCalculation();
+        if (c.asNobody) setfsuid(static_cast<uid_t>(was));
+        ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }, 60000));
+        EXPECT_EQ(script.texts(), std::vector<std::string>{endMessage("tReqFINISHED", 2, c.why)});
+        EXPECT_NE(errors.text().find("hashwarden: " + c.path + ": " + c.why + "\n"), std::string::npos)
+            << errors.text();
+        for (int slot : {0, 4}) {
+            EXPECT_EQ(controlText(ControlId::resultEntry(slot)), "") << slot;
+            EXPECT_EQ(entryMark(ControlId::resultEntry(slot)), -1) << slot;
+        }
+        stop();
+    }
 }
 
 // The whole program, quit while its workers hash: the answer Yes ends the process with status 0

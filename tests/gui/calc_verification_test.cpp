@@ -4,6 +4,8 @@
 #include "calc/verdict.h"
 #include "ui/result_rows.h"
 
+#include <sys/stat.h>
+
 #include <ostream>
 
 #include "app/help_command.h"
@@ -212,6 +214,60 @@ TEST_F(CalcVerificationTest, AVerdictGoesWithTheResultItWasFor) {
         }
         EXPECT_EQ(rowVerdict(4), Uncompared);
         EXPECT_EQ(rowVerdict(0), Uncompared);
+        stop();
+    }
+}
+
+// Rows belong to the file shown and verdicts to the text in the field: another file, even one that
+// cannot be read, clears the rows as Clear all does (the same file again clears nothing); an edit of
+// the expected checksum takes the verdicts and leaves the results.
+TEST_F(CalcVerificationTest, RowsFollowTheFileAndVerdictsFollowTheExpectedText) {
+    const std::string other = writeRandomFile(scratch() + "other.bin", 5000, 6);
+    const std::string pipe = scratch() + "pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    writeFileText(scratch() + "expected.txt", "SHA2-256: " + sha256 + "\n");
+    enum class Change { SameFileAgain, OtherFileChosen, OtherFileDropped, PipeDropped, ExpectedTyped, ExpectedLoaded };
+    const struct {
+        Change change;
+        bool rowsKept, verdictsKept;
+    } cases[] = {
+        {Change::SameFileAgain, true, true},      {Change::OtherFileChosen, false, false},
+        {Change::OtherFileDropped, false, false}, {Change::PipeDropped, false, false},
+        {Change::ExpectedTyped, true, false},     {Change::ExpectedLoaded, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.change));
+        ASSERT_TRUE(startTicking({0, 4}));
+        setControlText(ControlId::ExpectedEntry, sha256);
+        runJob();
+        ASSERT_EQ(rowVerdict(4), Matching);
+        switch (c.change) {
+        case Change::SameFileAgain:
+        case Change::OtherFileChosen:
+            answerNextFileRequester(c.change == Change::SameFileAgain ? file : other);
+            click(ControlId::BrowseButton);
+            break;
+        case Change::OtherFileDropped:
+        case Change::PipeDropped:
+            postEvent(Event{DropEvent, MainWindowNumber, ControlId::PathEntry, 0,
+                            c.change == Change::PipeDropped ? pipe : other});
+            break;
+        case Change::ExpectedTyped: {
+            gint at = static_cast<gint>(sha256.size());
+            gtk_editable_insert_text(GTK_EDITABLE(controlWidget(ControlId::ExpectedEntry)), " ", 1, &at);
+            break;
+        }
+        case Change::ExpectedLoaded:
+            answerNextFileRequester(scratch() + "expected.txt");
+            click(ControlId::ExpectedBrowseButton);
+            break;
+        }
+        dispatchQueuedEvents();
+        EXPECT_EQ(controlText(ControlId::resultEntry(4)), c.rowsKept ? sha256 : "");
+        EXPECT_EQ(rowVerdict(4), c.verdictsKept ? Matching : Uncompared);
+        EXPECT_EQ(rowVerdict(0), c.verdictsKept ? CrcAgainstA256 : Uncompared);
+        for (int id : {ControlId::copyButton(4), ControlId::CopyAllButton, ControlId::SaveButton})
+            EXPECT_EQ(controlEnabled(id), c.rowsKept) << id;
         stop();
     }
 }

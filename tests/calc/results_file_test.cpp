@@ -1,20 +1,19 @@
-// Rules of the results export and the expected-checksum loader that need no window.
+// The results file and the expected-checksum loader, without a window: the extension rule, saving that
+// never destroys a file, and the first line of a file.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
-#include "app/export_handlers.h"
-#include "calc/job_results.h"
+#include "calc/file_failure.h"
 #include "calc/results_file.h"
-#include "app/verification_handlers.h"
 #include "settings/first_line.h"
-#include "calc/verdict.h"
-#include "ui/result_rows.h"
 
 namespace {
 
@@ -35,6 +34,52 @@ TEST(ResultsFileName, FollowsTheExtensionRule) {
     EXPECT_EQ(resultsFileName("sums.\"txt\""), "sums.\"txt\".txt");    // nothing before the first quote
     EXPECT_EQ(resultsFileName("sums.\""), "sums.\".txt");
     EXPECT_EQ(resultsFileName(""), ".txt");
+}
+
+// Saving replaces a regular file through a link to it, refuses what is no regular file, and leaves
+// nothing behind when the folder is gone; the bytes and the mode of what is replaced are as described.
+TEST(SaveFileSafely, ReplacesRegularFilesOnlyAndLeavesNothingBehind) {
+    const std::string folder = ::testing::TempDir() + "calc_save_" + std::to_string(getpid());
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    const std::string real = folder + "/real.txt", link = folder + "/link.txt", fifo = folder + "/fifo";
+    std::ofstream(real) << "old";
+    ASSERT_EQ(chmod(real.c_str(), 0604), 0);
+    ASSERT_EQ(symlink("real.txt", link.c_str()), 0);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    struct Case {
+        std::string path;
+        int failure;
+        std::string readBack; // through the path, after the save
+    } cases[] = {
+        {link, 0, "new"},                           // the link stays, the file it names gets the text
+        {folder, EISDIR, ""},                       // a folder is never replaced
+        {fifo, NotAFileWithAnEnd, ""},              // nor a named pipe
+        {folder + "/gone/x.txt", ENOENT, ""},       // a folder that vanished
+        {folder + "/new.txt", 0, "new"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(saveFileSafely(c.path, "new"), c.failure);
+        if (c.failure == 0) {
+            std::ifstream in(c.path);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.readBack);
+        }
+    }
+    struct stat status {};
+    ASSERT_EQ(lstat(link.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    ASSERT_EQ(stat(real.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0604u);
+    ASSERT_EQ(lstat(fifo.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    // The four names of the folder, and no temporary file.
+    int entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
+        ++entries;
+    }
+    EXPECT_EQ(entries, 4);
+    std::filesystem::remove_all(folder);
 }
 
 class FirstLine : public ::testing::Test {
