@@ -12,21 +12,6 @@
 
 namespace {
 
-// "Browse…" and "Save..." announce a window to come; inside a longer name the dots are noise.
-std::string withoutEllipsis(std::string caption) {
-    for (const std::string ellipsis : {"\u2026", "..."})
-        if (caption.size() >= ellipsis.size() &&
-            caption.compare(caption.size() - ellipsis.size(), ellipsis.size(), ellipsis) == 0)
-            return caption.substr(0, caption.size() - ellipsis.size());
-    return caption;
-}
-
-std::string joined(const std::string& first, const std::string& second) {
-    if (first.empty()) return second;
-    if (second.empty()) return first;
-    return first + " " + second;
-}
-
 std::string caption(int id) {
     GtkWidget* widget = controlWidget(id);
     if (widget == nullptr) return {};
@@ -53,17 +38,19 @@ GtkWidget* frameLabel(int frame) {
 void nameMainWindowControls() {
     setAccessibleName(controlWidget(ControlId::PathEntry), caption(ControlId::FileFrame));
     setAccessibleName(controlWidget(ControlId::ExpectedEntry), caption(ControlId::VerificationFrame));
+    // The names are the program's own additions: a pack without them, or with a broken placeholder,
+    // gets the shipped English, never a nameless button.
     for (int slot = 0; slot < SlotCount; ++slot) {
         setAccessibleName(controlWidget(ControlId::resultEntry(slot)), AlgorithmSlots[slot].checkBoxLabel);
-        const int copy = ControlId::copyButton(slot);
-        setAccessibleName(controlWidget(copy), joined(withoutEllipsis(caption(copy)), AlgorithmSlots[slot].name));
+        setAccessibleName(controlWidget(ControlId::copyButton(slot)),
+                          catalogueTextWith("tMainCOPYONE", "Copy %s", AlgorithmSlots[slot].name));
     }
     setAccessibleName(controlWidget(ControlId::CopyAllButton),
                       catalogueTextOr("tMainCOPYALL", "Copy all results"));
-    const std::pair<int, int> browseButtons[] = {{ControlId::BrowseButton, ControlId::FileFrame},
-                                                 {ControlId::ExpectedBrowseButton, ControlId::VerificationFrame}};
-    for (const auto& [button, frame] : browseButtons)
-        setAccessibleName(controlWidget(button), joined(withoutEllipsis(caption(button)), caption(frame)));
+    setAccessibleName(controlWidget(ControlId::BrowseButton),
+                      catalogueTextOr("tMainBROWSEFILE", "Browse for the file to check"));
+    setAccessibleName(controlWidget(ControlId::ExpectedBrowseButton),
+                      catalogueTextOr("tMainBROWSEEXPECTED", "Browse for a checksum file"));
 }
 
 void relateEntriesToTheirLabels() {

@@ -2,9 +2,9 @@
 #pragma once
 
 // Entries take the caption of their frame or their row's check box as their name, also through the
-// labelled-by relation. Buttons whose captions alone do not say what they act on are named after it:
-// each Copy button its algorithm ("Copy SHA2-256"), Copy all its results, each Browse button its
-// field. Built from the captions in force: call again after any of them changes.
+// labelled-by relation. Buttons whose captions alone do not say what they act on have names of their
+// own from the catalogue: each Copy button names its algorithm ("Copy SHA2-256"), Copy all its
+// results, each Browse button what it looks for. Call again after a caption or the language changes.
 void nameMainWindowControls();
 // The labelled-by relations of the entries: once, when the window is built.
 void relateEntriesToTheirLabels();

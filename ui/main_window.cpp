@@ -38,8 +38,8 @@ struct ControlRow {
     int id;
     ControlKind kind;
     int x, y, width, height;
-    const char* textKey; // catalogue key of the text at creation, or null
-    const char* fixedText;
+    const char* textKey;   // catalogue key of the text, which follows the language; or null
+    const char* fixedText; // the text without a key; with one, the shipped text for a pack without it
     int font; // FontNumber, -1 for the toolkit's
     bool enabled;
 };
@@ -62,7 +62,8 @@ std::vector<ControlRow> mainControlTable() {
                          "tMainCLIPBOARD", nullptr, ControlFont, false});
     }
     const std::vector<ControlRow> tail = {
-        {ControlId::CopyAllButton, ControlKind::Button, 10, 440, 120, 27, "tMainCLIPBOARD", nullptr,
+        // Copy all's own caption is an addition to the first packs: it must never read like a row's Copy.
+        {ControlId::CopyAllButton, ControlKind::Button, 10, 440, 120, 27, "tMainCLIPBOARDALL", "Copy all",
          ControlFont, false},
         {ControlId::SaveButton, ControlKind::Button, 135, 440, 120, 27, "tMainSAVE", nullptr, ControlFont,
          false},
@@ -161,7 +162,8 @@ void onPathDragDataReceived(GtkWidget* widget, GdkDragContext*, gint, gint, GtkS
 // --- building ------------------------------------------------------------------------------
 
 std::string textOf(const ControlRow& row) {
-    if (row.textKey != nullptr) return catalogueText(row.textKey);
+    if (row.textKey != nullptr)
+        return row.fixedText != nullptr ? catalogueTextOr(row.textKey, row.fixedText) : catalogueText(row.textKey);
     return row.fixedText != nullptr ? row.fixedText : "";
 }
 
@@ -318,16 +320,8 @@ void setLanguageTexts(bool jobRunning) {
         setMenuTitleText(index, catalogueText(TitleKeys[index]));
     for (int id = 0; id < MenuLanguageBase; ++id)
         setMenuItemText(id, catalogueText(ItemKeys[id]));
-    setControlText(ControlId::FileFrame, catalogueText("tMainFILE"));
-    setControlText(ControlId::BrowseButton, catalogueText("tGenBROWSE"));
-    setControlText(ControlId::AlgorithmFrame, catalogueText("tMainALGORITHM"));
-    for (int slot = 0; slot < SlotCount; ++slot)
-        setControlText(ControlId::copyButton(slot), catalogueText("tMainCLIPBOARD"));
-    setControlText(ControlId::CopyAllButton, catalogueText("tMainCLIPBOARD"));
-    setControlText(ControlId::SaveButton, catalogueText("tMainSAVE"));
-    setControlText(ControlId::DeleteAllButton, catalogueText("tMainDELETEALL"));
-    setControlText(ControlId::VerificationFrame, catalogueText("tMainVERIFICATION"));
-    setControlText(ControlId::ExpectedBrowseButton, catalogueText("tGenBROWSE"));
+    for (const ControlRow& row : mainControlTable())
+        if (row.textKey != nullptr && row.id != ControlId::VerifyButton) setControlText(row.id, textOf(row));
     setControlText(ControlId::VerifyButton,
                    catalogueText(jobRunning ? "tMainCANCEL" : "tMainVERIFY"));
 }

@@ -41,6 +41,10 @@ constexpr const char* AllKeys[] = {"tMenuFILE",
                                    "tMainVERIFY",
                                    "tMainCANCEL",
                                    "tMainCOPYALL",
+                                   "tMainCOPYONE",
+                                   "tMainCLIPBOARDALL",
+                                   "tMainBROWSEFILE",
+                                   "tMainBROWSEEXPECTED",
                                    "tMainMATCH",
                                    "tMainMISMATCH",
                                    "tMainWHYCASE",
@@ -80,7 +84,8 @@ constexpr const char* AllKeys[] = {"tMenuFILE",
                                    "tLangFileLANGID"};
 
 // The keys whose texts hold a "%s" for a value (sorted).
-const std::string PlaceholderKeys[] = {"tMainWHYLABEL", "tMainWHYLENGTH", "tMainWHYLISTOTHER", "tReqOVERWRITE"};
+const std::string PlaceholderKeys[] = {"tMainCOPYONE", "tMainWHYLABEL", "tMainWHYLENGTH", "tMainWHYLISTOTHER",
+                                       "tReqOVERWRITE"};
 
 SeenDialog LastDialog;
 int DialogsAnswered = 0;

@@ -240,7 +240,7 @@ TEST_F(WindowTest, TextsComeFromTheLanguageInForce) {
                                                  {3, "T:tMainALGORITHM"},
                                                  {6, "T:tMainCLIPBOARD"},
                                                  {36, "T:tMainCLIPBOARD"},
-                                                 {37, "T:tMainCLIPBOARD"},
+                                                 {37, "T:tMainCLIPBOARDALL"},
                                                  {38, "T:tMainSAVE"},
                                                  {39, "T:tMainDELETEALL"},
                                                  {40, "T:tMainVERIFICATION"},
@@ -479,51 +479,51 @@ TEST_F(WindowTest, OperationsOffTheMainThreadAreRefusedAndLeaveTheWindowAlone) {
     EXPECT_TRUE(gtk_widget_get_sensitive(menuItemWidget(MenuOpen)));
 }
 
-// Eleven buttons read "Copy" and two "Browse…": each is named after what it acts on, in the language in
-// force, and the names follow a language switch; a pack without the Copy-all name gets the shipped one.
+// Buttons whose captions repeat or say too little have names of their own, from the language in force:
+// each Copy button names its algorithm, each Browse button what it looks for, and Copy all shows a
+// caption of its own. A pack without the names, or with a broken placeholder, gets the shipped English.
 TEST_F(WindowTest, RepeatedCaptionsAreNamedAfterWhatTheyActOn) {
     writeTestLanguages();
     LanguageTexts older = allKeysWithPrefix("3:");
-    older.erase("tMainCOPYALL");
-    older["tGenBROWSE"] = "Browse...";
+    for (const char* key : {"tMainCOPYALL", "tMainCOPYONE", "tMainBROWSEFILE", "tMainBROWSEEXPECTED", "tMainCLIPBOARDALL"})
+        older.erase(key);
     writeLanguageFile(packFolder(), "th_RD", "Thirdish", older);
-    writeSettings("te_ST");
-    ASSERT_TRUE(start());
+    LanguageTexts broken = allKeysWithPrefix("4:");
+    broken["tMainCOPYONE"] = "Copy";            // the algorithm would be lost
+    writeLanguageFile(packFolder(), "fo_UR", "Fourthish", broken);
+    LanguageTexts twice = allKeysWithPrefix("5:");
+    twice["tMainCOPYONE"] = "%s copy %s";       // a second %s would be shown as it stands
+    writeLanguageFile(packFolder(), "fi_VE", "Fifthish", twice);
     auto name = [](int id) {
         return std::string(atk_object_get_name(gtk_widget_get_accessible(controlWidget(id))) ?: "");
     };
-    const char* algorithms[SlotCount] = {"CRC32",    "MD5",      "SHA1",     "SHA2-224",
-                                         "SHA2-256", "SHA2-384", "SHA2-512", "SHA3-224",
-                                         "SHA3-256", "SHA3-384", "SHA3-512"};
     const struct {
         const char* language;
-        std::string prefix;
-        std::string copyAll;
-        std::string browse; // the caption as it reads inside a longer name
-    } languages[] = {{"Testish", "T:", "T:tMainCOPYALL", "T:tGenBROWSE"},
-                     {"Otherish", "O:", "O:tMainCOPYALL", "O:tGenBROWSE"},
-                     {"Thirdish", "3:", "O:tMainCOPYALL", "Browse"}}; // keys a pack lacks keep their texts
+        std::string copy256, copyAllName, copyAllCaption, browseFile, browseExpected;
+    } languages[] = {
+        {"Testish", "T:tMainCOPYONE SHA2-256", "T:tMainCOPYALL", "T:tMainCLIPBOARDALL", "T:tMainBROWSEFILE",
+         "T:tMainBROWSEEXPECTED"},
+        {"Thirdish", "Copy SHA2-256", "Copy all results", "Copy all", "Browse for the file to check",
+         "Browse for a checksum file"},
+        {"Fourthish", "Copy SHA2-256", "4:tMainCOPYALL", "4:tMainCLIPBOARDALL", "4:tMainBROWSEFILE",
+         "4:tMainBROWSEEXPECTED"},
+        {"Fifthish", "Copy SHA2-256", "5:tMainCOPYALL", "5:tMainCLIPBOARDALL", "5:tMainBROWSEFILE",
+         "5:tMainBROWSEEXPECTED"},
+    };
     for (const auto& language : languages) {
         SCOPED_TRACE(language.language);
-        if (std::string(language.language) != "Testish") {
-            for (int id = MenuLanguageBase; id < menuItemIdCount(); ++id)
-                if (menuItemText(id) == language.language)
-                    gtk_menu_item_activate(GTK_MENU_ITEM(menuItemWidget(id)));
-            dispatchQueuedEvents();
-        }
-        for (int slot = 0; slot < SlotCount; ++slot)
-            EXPECT_EQ(name(ControlId::copyButton(slot)),
-                      language.prefix + "tMainCLIPBOARD " + algorithms[slot]);
-        EXPECT_EQ(name(ControlId::CopyAllButton), language.copyAll);
-        EXPECT_EQ(name(ControlId::BrowseButton), language.browse + " " + language.prefix + "tMainFILE");
-        EXPECT_EQ(name(ControlId::ExpectedBrowseButton),
-                  language.browse + " " + language.prefix + "tMainVERIFICATION");
+        writeSettings(language.language == std::string("Testish") ? "te_ST"
+                      : language.language == std::string("Thirdish") ? "th_RD"
+                      : language.language == std::string("Fourthish") ? "fo_UR"
+                                                                     : "fi_VE");
+        ASSERT_TRUE(start());
+        EXPECT_EQ(name(ControlId::copyButton(4)), language.copy256);
+        EXPECT_EQ(name(ControlId::CopyAllButton), language.copyAllName);
+        EXPECT_EQ(controlText(ControlId::CopyAllButton), language.copyAllCaption);
+        EXPECT_EQ(name(ControlId::BrowseButton), language.browseFile);
+        EXPECT_EQ(name(ControlId::ExpectedBrowseButton), language.browseExpected);
+        stop();
     }
-    stop();
-    // Started in the older pack, Copy all has no name of the language's own: the shipped English one.
-    writeSettings("th_RD");
-    ASSERT_TRUE(start());
-    EXPECT_EQ(name(ControlId::CopyAllButton), "Copy all results");
 }
 
 // A long path shows its end, the file's own name, in the path field; its beginning scrolls out of view.
@@ -569,11 +569,11 @@ TEST_F(WindowTest, EveryControlHasAnAccessibleNameAndTabReachesEveryEnabledOne) 
         return std::string(text != nullptr ? text : "");
     };
     // Buttons whose captions repeat say what they act on.
-    EXPECT_EQ(name(ControlId::BrowseButton), "T:tGenBROWSE T:tMainFILE");
-    EXPECT_EQ(name(ControlId::ExpectedBrowseButton), "T:tGenBROWSE T:tMainVERIFICATION");
+    EXPECT_EQ(name(ControlId::BrowseButton), "T:tMainBROWSEFILE");
+    EXPECT_EQ(name(ControlId::ExpectedBrowseButton), "T:tMainBROWSEEXPECTED");
     EXPECT_EQ(name(ControlId::CopyAllButton), "T:tMainCOPYALL");
-    EXPECT_EQ(name(ControlId::copyButton(0)), "T:tMainCLIPBOARD CRC32");
-    EXPECT_EQ(name(ControlId::copyButton(10)), "T:tMainCLIPBOARD SHA3-512");
+    EXPECT_EQ(name(ControlId::copyButton(0)), "T:tMainCOPYONE CRC32");
+    EXPECT_EQ(name(ControlId::copyButton(10)), "T:tMainCOPYONE SHA3-512");
     EXPECT_EQ(name(ControlId::VerifyButton), "T:tMainVERIFY");
     EXPECT_EQ(name(ControlId::algorithmCheckBox(6)), "SHA2 - 512");
     EXPECT_EQ(name(ControlId::PathEntry), "T:tMainFILE");

@@ -25,14 +25,22 @@ const std::vector<std::string> TextKeys = {
     "tMainFILE",       "tMainALGORITHM",      "tMainCLIPBOARD",   "tMainSAVE",
     "tMainDELETEALL",  "tMainVERIFICATION",   "tMainVERIFY",      "tMainCANCEL",
     "tMainMATCH",      "tMainMISMATCH",       "tMainCOPYALL",
+    "tMainCLIPBOARDALL", "tMainCOPYONE",      "tMainBROWSEFILE",  "tMainBROWSEEXPECTED",
+    "tMainWHYCASE",    "tMainWHYSPACES",      "tMainWHYBOM",      "tMainWHYLIST",
+    "tMainWHYLISTSAME", "tMainWHYLISTOTHER",  "tMainWHYLABEL",    "tMainWHYLENGTH",
     "tGenINFORMATION", "tGenQUESTION",        "tGenWARNING",      "tGenERROR",
     "tGenBROWSE",      "tGenMESSAGE",         "tGenOK",           "tGenNO",
     "tGenYES",         "tReqOPENFILE",        "tReqOPENPATTERN",  "tReqSAVEDATA",
     "tReqSAVEPATTERN", "tReqSAVEFAILED",      "tReqSURETOEXIT",   "tReqINPROGRESSQUIT",
     "tReqCANCEL",      "tReqDELETEALL",       "tReqCLIPBOARD",    "tReqFINISHED",
-    "tReqCANCELLED",   "tInfoERRORCALCULATE", "tAboutTITLE",      "tAboutCODE",
+    "tReqCANCELLED",   "tReqOVERWRITE",       "tInfoERRORCALCULATE", "tInfoNOTAFILE",
+    "tAboutTITLE",     "tAboutCODE",
     "tLangFileNAME",   "tLangFileLANGID",     "tLangFileVERSION", "tLangFileDATE",
     "tLangFileAUTHOR", "tLangFileSOFTWARE"};
+
+// The keys whose texts take a value in place of their one "%s".
+const std::set<std::string> PlaceholderKeys = {"tMainCOPYONE", "tMainWHYLISTOTHER", "tMainWHYLABEL",
+                                               "tMainWHYLENGTH", "tReqOVERWRITE"};
 
 std::vector<std::string> split(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -125,6 +133,11 @@ MenuTextParts checkMenuText(const std::string& code, const std::string& key, con
     return parts;
 }
 
+std::size_t codePoints(const std::string& text) {
+    return std::count_if(text.begin(), text.end(),
+                         [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+}
+
 // Lines a dialog text takes when wrapped at `width` characters (code points), "\n" breaking lines.
 int wrappedLines(const std::string& text, std::size_t width) {
     int lines = 0;
@@ -134,9 +147,7 @@ int wrappedLines(const std::string& text, std::size_t width) {
         std::size_t column = 0;
         int lineCount = 1;
         for (const std::string& word : split(text.substr(start, end - start), ' ')) {
-            const std::size_t length = std::count_if(word.begin(), word.end(), [](char c) {
-                return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-            });
+            const std::size_t length = codePoints(word);
             if (column > 0 && column + 1 + length > width) {
                 ++lineCount;
                 column = length;
@@ -273,17 +284,26 @@ TEST_F(ShippedLanguages, EveryKeyHasATextAndTheTextsAreWellFormed) {
             }
             for (std::size_t at = text.find('\\'); at != std::string::npos; at = text.find('\\', at + 2))
                 EXPECT_TRUE(at + 1 < text.size() && text[at + 1] == 'n') << code << " " << key;
+            // The program fills in one "%s" and shows every other "%" as it stands.
+            const std::size_t percent = text.find('%');
+            const bool placeholder = PlaceholderKeys.contains(key);
+            EXPECT_EQ(std::count(text.begin(), text.end(), '%'), placeholder ? 1 : 0) << code << " " << key;
+            EXPECT_EQ(percent != std::string::npos && text.compare(percent, 2, "%s") == 0, placeholder)
+                << code << " " << key;
         }
+        EXPECT_NE(catalogueText("tMainCLIPBOARDALL"), catalogueText("tMainCLIPBOARD")) << code;
+        EXPECT_LE(codePoints(catalogueText("tMainCLIPBOARDALL")), 14u)
+            << code << ": fits its 120-pixel button";
         EXPECT_EQ(catalogueText("tAboutCODE").find('\\'), std::string::npos) << code;
 
         // The dialog texts: a statement and a question (or advice) on lines of their own, a
         // one-sentence text on one; and all of it within the dialog's text area (360 pixels wide,
         // about 40 characters of its bold font a line; four lines in the 120-pixel dialogs, six in
-        // the 160-pixel ones, where the end message adds a blank line and the failure count).
+        // the 160-pixel ones, seven of the end message's smaller lines there).
         for (const std::string& key : TextKeys) {
             const std::string text = catalogueText(key);
             const bool twoParts = key == "tReqINPROGRESSQUIT" || key == "tReqDELETEALL" ||
-                                  key == "tReqSAVEFAILED" || key == "tReqCLIPBOARD";
+                                  key == "tReqSAVEFAILED" || key == "tReqCLIPBOARD" || key == "tReqOVERWRITE";
             std::size_t breaks = 0;
             for (std::size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at + 2))
                 ++breaks;
@@ -294,13 +314,26 @@ TEST_F(ShippedLanguages, EveryKeyHasATextAndTheTextsAreWellFormed) {
              {"tReqSURETOEXIT", "tReqINPROGRESSQUIT", "tReqCANCEL", "tReqDELETEALL", "tReqCLIPBOARD"})
             EXPECT_LE(wrappedLines(catalogueText(key), 40), 4)
                 << code << " " << key << ": " << catalogueText(key);
-        EXPECT_LE(wrappedLines(catalogueText("tReqSAVEFAILED"), 40), 6)
-            << code << ": " << catalogueText("tReqSAVEFAILED");
-        for (const std::string key : {"tReqFINISHED", "tReqCANCELLED"})
-            EXPECT_LE(wrappedLines(
-                          catalogueText(key) + "\\n\\n" + catalogueText("tInfoERRORCALCULATE") + "  11", 40),
-                      6)
-                << code << " " << key;
+        // And as the program completes them: a 30-character file name in place of "%s"; a failure's
+        // reason on a line of its own (the system's longest, or the pack's own), below the failure count
+        // in the end message.
+        std::string overwrite = catalogueText("tReqOVERWRITE");
+        if (const std::size_t at = overwrite.find("%s"); at != std::string::npos)
+            overwrite.replace(at, 2, std::string(30, 'n'));
+        const std::string saveFailed = catalogueText("tReqSAVEFAILED") + "\\n";
+        const std::string notAFile = catalogueText("tInfoNOTAFILE");
+        const std::string failures = "\\n\\n" + catalogueText("tInfoERRORCALCULATE") + "  11\\n" + notAFile;
+        const struct {
+            std::string text;
+            int lines;
+        } completed[] = {{overwrite, 4},
+                         {saveFailed + "No space left on device", 6},
+                         {saveFailed + "Read-only file system", 6},
+                         {saveFailed + notAFile, 6},
+                         {catalogueText("tReqFINISHED") + failures, 7},
+                         {catalogueText("tReqCANCELLED") + failures, 7}};
+        for (const auto& dialog : completed)
+            EXPECT_LE(wrappedLines(dialog.text, 40), dialog.lines) << code << ": " << dialog.text;
     }
 }
 
