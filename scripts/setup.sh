@@ -18,6 +18,7 @@ program_packages=(
 test_packages=(
   libgtest-dev googletest libssl-dev                    # tests; libcrypto is the tests' independent oracle
   xvfb xauth dbus-daemon dbus-x11 at-spi2-core python3 python3-pyatspi xdotool xclip imagemagick fonts-dejavu-core fonts-liberation2
+  openbox x11-utils                                     # a window manager and xprop: the window's fit with a title bar
   openssl rhash                                         # reference tools for the tests and the benchmark
   locales                                               # a comma-decimal locale for the numbers-locale test
   clang libclang-rt-14-dev                              # libFuzzer, scripts/fuzz.sh; the clang armhf build, scripts/test-arm32-clang.sh

@@ -63,6 +63,47 @@ void onFocusChild(GtkContainer* layout, GtkWidget* child, gpointer) {
     bringIntoView(gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(layout)), place.y, place.height);
 }
 
+// The window takes the work area and its controls scroll inside it. Scroll bars stay visible: overlay
+// bars appear only under a moving pointer, and on a touch display or with the keyboard alone nothing
+// would show that more of the window lies beyond.
+void scrollInWorkArea(GtkWidget* window, GtkWidget* scroller, const GdkRectangle& area) {
+    Scrolls = true;
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
+    gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scroller), FALSE);
+    gtk_window_set_resizable(GTK_WINDOW(window), TRUE);
+    gtk_window_set_default_size(GTK_WINDOW(window), area.width, area.height);
+    // A window manager fits the title bar and border into the work area too.
+    gtk_window_maximize(GTK_WINDOW(window));
+}
+
+// A window manager's frame (title bar, borders) is known only once the window is shown, and it may
+// change as the window becomes resizable (a resize handle): the window that fitted without it is judged
+// again with it, and a scrolling window whose frame still overflows the work area is made to fit.
+gboolean onConfigure(GtkWidget* window, GdkEvent*, gpointer scroller) {
+    GdkWindow* shown = gtk_widget_get_window(window);
+    if (shown == nullptr) return FALSE;
+    GdkRectangle frame;
+    gdk_window_get_frame_extents(shown, &frame);
+    const int width = gdk_window_get_width(shown);
+    const int height = gdk_window_get_height(shown);
+    if (frame.width <= width && frame.height <= height) return FALSE; // no frame, or none yet
+    const GdkRectangle area = workArea(window);
+    const bool overflows = frame.width > area.width || frame.height > area.height;
+    if (area.width <= 0 || area.height <= 0 || (!Scrolls && !overflows)) {
+        g_signal_handlers_disconnect_by_func(window, reinterpret_cast<gpointer>(onConfigure), scroller);
+        return FALSE;
+    }
+    if (!Scrolls) scrollInWorkArea(window, GTK_WIDGET(scroller), area);
+    if (overflows) {
+        // The window was not resizable when the window manager first saw it and may not maximize it:
+        // the frame is placed and sized into the work area directly.
+        gtk_window_move(GTK_WINDOW(window), area.x, area.y);
+        gtk_window_resize(GTK_WINDOW(window), std::max(1, width - std::max(0, frame.width - area.width)),
+                          std::max(1, height - std::max(0, frame.height - area.height)));
+    }
+    return FALSE;
+}
+
 } // namespace
 
 GtkWidget* scrollerFittingWorkArea(GtkWidget* window, GtkWidget* layout, int contentWidth, int contentHeight,
@@ -77,23 +118,16 @@ GtkWidget* scrollerFittingWorkArea(GtkWidget* window, GtkWidget* layout, int con
     const GdkRectangle area = workArea(window);
     const int windowWidth = contentWidth;
     const int windowHeight = contentHeight + menuHeight;
-    // No monitor known (area 0 x 0): nothing to fit into, so nothing changes.
-    Scrolls = area.width > 0 && area.height > 0 && (windowWidth > area.width || windowHeight > area.height);
     // The scroller decides which bars it needs from the layout's request: with none (a layout asks for
     // nothing of its own) it would lay the layout out under a bar it then shows anyway.
     gtk_widget_set_size_request(layout, contentWidth, contentHeight);
-    if (!Scrolls) {
-        gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_NEVER);
-        return scroller;
-    }
-    // Scroll bars that stay visible: overlay bars appear only under a moving pointer, and on a touch
-    // display or with the keyboard alone nothing would show that more of the window lies beyond.
-    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
-    gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scroller), FALSE);
-    gtk_window_set_resizable(GTK_WINDOW(window), TRUE);
-    gtk_window_set_default_size(GTK_WINDOW(window), area.width, area.height);
-    // A window manager fits the title bar and border into the work area too.
-    gtk_window_maximize(GTK_WINDOW(window));
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_NEVER);
+    Scrolls = false;
+    // No monitor known (area 0 x 0): nothing to fit into, so nothing changes.
+    if (area.width > 0 && area.height > 0 && (windowWidth > area.width || windowHeight > area.height))
+        scrollInWorkArea(window, scroller, area);
+    else
+        g_signal_connect(window, "configure-event", G_CALLBACK(onConfigure), scroller);
     return scroller;
 }
 

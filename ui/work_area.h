@@ -8,6 +8,8 @@ typedef struct _GtkWidget GtkWidget;
 // Where the screen's work area holds the whole window nothing changes: the window keeps its fixed
 // size and shows no scroll bars. Where it does not, the window becomes resizable, takes the work
 // area, and the controls scroll inside it; the keyboard focus scrolls the focused control into view.
+// A window that fits without a window manager's frame is judged again with it, once the window is
+// shown: a title bar that would push Verify off the screen makes it scroll too.
 [[nodiscard]] GtkWidget* scrollerFittingWorkArea(GtkWidget* window, GtkWidget* layout, int contentWidth,
                                                  int contentHeight, int menuHeight);
 

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 # Small screens, from outside, by keyboard alone: the built program on an X server of its own at
 # 800 x 480 (a 7-inch board display), 1024 x 600, and 1280 x 1024 with text at 1.5, where the window
-# cannot be shown whole, and at 1280 x 1024 with normal text, where it can. On each: the window's size,
+# cannot be shown whole; at 1000 x 605 under a window manager, whose title bar leaves the window's
+# exact size too little room; and at 1280 x 1024 with normal text, where it fits. On each: the window's size,
 # every Copy button's name as a screen reader finds it, then Tab to Verify (it must come into view, whole
 # and clear of the scroll bars),
 # Return, the end message read and closed with Return, the focus back on Verify, and Tab on to the
@@ -19,13 +20,14 @@ import pyatspi
 
 from calc_outside_test import descendants, extents, program_app, wait_for
 
-# Screen, text scale, and whether the window must take the whole screen (else it is 1000 x 605 at
-# the scale).
+# Screen, text scale, whether the window must take the whole screen (else it is 1000 x 605 at the
+# scale), and whether a window manager runs (its frame then counts as part of the window).
 SCREENS = [
-    ((800, 480), 1.0, True),
-    ((1024, 600), 1.0, True),
-    ((1280, 1024), 1.5, True),
-    ((1280, 1024), 1.0, False),
+    ((800, 480), 1.0, True, False),
+    ((1024, 600), 1.0, True, False),
+    ((1280, 1024), 1.5, True, False),
+    ((1000, 605), 1.0, True, True),
+    ((1280, 1024), 1.0, False, False),
 ]
 ALGORITHMS = ["CRC32", "MD5", "SHA1", "SHA2-224", "SHA2-256", "SHA2-384", "SHA2-512",
               "SHA3-224", "SHA3-256", "SHA3-384", "SHA3-512"]
@@ -90,10 +92,19 @@ def tab_until(display_env, main, wanted, what):
     raise AssertionError("Tab never reached " + what)
 
 
-def run_case(program, root, size, scale, takes_screen):
+def start_window_manager(display_env):
+    """Openbox, once it manages the screen (it names itself on the root window)."""
+    manager = subprocess.Popen(["openbox"], env=display_env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_for("the window manager", lambda: "window id" in subprocess.run(
+        ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=display_env, capture_output=True, text=True).stdout)
+    return manager
+
+
+def run_case(program, root, size, scale, takes_screen, window_manager):
     width, height = size
     failures = []
     server, display = start_x_server(width, height)
+    manager = None
     home = os.path.join(root, "home-%dx%d-%s" % (width, height, scale))
     config = os.path.join(home, ".Brightmoor", "Hashwarden")
     os.makedirs(config)
@@ -105,6 +116,8 @@ def run_case(program, root, size, scale, takes_screen):
                GDK_DPI_SCALE=str(scale))
     env.pop("LANG", None)
     display_env = dict(os.environ, DISPLAY=display)
+    if window_manager:
+        manager = start_window_manager(display_env)
     proc = subprocess.Popen([program, data], env=env, stdin=subprocess.DEVNULL)
     try:
         app = wait_for("the program on the accessibility bus", lambda: program_app(proc.pid))
@@ -112,9 +125,18 @@ def run_case(program, root, size, scale, takes_screen):
             (f for f in app if f is not None and f.getRoleName() == "frame" and f.name.startswith("Hashwarden")), None))
         verify = wait_for("the Verify button", lambda: pyatspi.findDescendant(
             main, lambda n: n is not None and n.getRoleName() == "push button" and n.name == "Verify"))
-        _, _, w, h = wait_for("the window laid out", lambda: (lambda e: e if e[2] > 1 else None)(extents(main)))
+        x, y, w, h = wait_for("the window laid out", lambda: (lambda e: e if e[2] > 1 else None)(extents(main)))
         expected_size = (width, height) if takes_screen else (round(1000 * scale), round(605 * scale))
-        if (w, h) != expected_size:
+        if window_manager:
+            # The frame takes its part of the screen, known once the window is shown: the window is
+            # then fitted inside what is left.
+            def fits(box):
+                return box[0] >= 0 and box[1] >= 0 and box[0] + box[2] <= width and box[1] + box[3] <= height
+            try:
+                wait_for("the window inside the screen", lambda: fits(extents(main)))
+            except AssertionError:
+                failures.append("window at %r does not fit the %dx%d screen" % (extents(main), width, height))
+        elif (w, h) != expected_size:
             failures.append("window %dx%d, expected %dx%d" % (w, h, *expected_size))
 
         # A screen reader tells the eleven Copy buttons apart by the algorithm each copies.
@@ -171,9 +193,13 @@ def run_case(program, root, size, scale, takes_screen):
     finally:
         proc.kill()
         proc.wait()
+        if manager is not None:
+            manager.kill()
+            manager.wait()
         server.kill()
         server.wait()
-    return ["%dx%d at %.1f: %s" % (width, height, scale, f) for f in failures]
+    return ["%dx%d at %.1f%s: %s" % (width, height, scale, " with a window manager" if window_manager else "", f)
+            for f in failures]
 
 
 def main():
@@ -183,8 +209,8 @@ def main():
     try:
         with open(os.path.join(root, "data.bin"), "wb") as f:
             f.write(b"small screens\n" * 1000)
-        for size, scale, takes_screen in SCREENS:
-            failures += run_case(program, root, size, scale, takes_screen)
+        for size, scale, takes_screen, window_manager in SCREENS:
+            failures += run_case(program, root, size, scale, takes_screen, window_manager)
     finally:
         shutil.rmtree(root, ignore_errors=True)
     for failure in failures:
