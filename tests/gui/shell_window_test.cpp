@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "calc/job_results.h"
+#include "ui/accessibility.h"
 #include "ui/main_thread.h"
 #include "ui/result_rows.h"
 #include "dialogs/about_window.h"
@@ -522,6 +523,40 @@ TEST_F(WindowTest, RepeatedCaptionsAreNamedAfterWhatTheyActOn) {
         EXPECT_EQ(controlText(ControlId::CopyAllButton), language.copyAllCaption);
         EXPECT_EQ(name(ControlId::BrowseButton), language.browseFile);
         EXPECT_EQ(name(ControlId::ExpectedBrowseButton), language.browseExpected);
+        stop();
+    }
+}
+
+// In the shipped packs: what a screen reader calls the Browse buttons and a Copy button, in the word
+// order of each language, and the caption of Copy all, which is whole (not cut short) in every pack.
+TEST_F(WindowTest, ShippedPacksNameTheButtonsInTheirOwnWordsAndCopyAllFits) {
+    std::filesystem::copy(HW_LANGUAGE_PACK_DIR, packFolder(), std::filesystem::copy_options::recursive);
+    const struct {
+        const char* code;
+        std::string copy256, copyAll, browseFile, browseExpected;
+    } named[] = {
+        {"de_DE", "SHA2-256 kopieren", "Alle kopieren", "Zu prüfende Datei auswählen", "Prüfsummendatei auswählen"},
+        {"pl_PL", "Kopiuj SHA2-256", "Kopiuj całość", "Wybierz plik do sprawdzenia", "Wybierz plik z sumą kontrolną"},
+        {"en_GB", "Copy SHA2-256", "Copy all", "Browse for the file to check", "Browse for a checksum file"},
+    };
+    auto name = [](int id) { return accessibleName(controlWidget(id)); };
+    for (const char* code : {"de_DE", "en_GB", "en_US", "es_ES", "fr_FR", "it_IT", "nl_NL", "pl_PL", "pt_BR", "ru_RU"}) {
+        SCOPED_TRACE(code);
+        writeSettings(code);
+        ASSERT_TRUE(start());
+        ASSERT_EQ(CurrentLanguage, code);
+        for (const auto& language : named) {
+            if (std::string(language.code) != code) continue;
+            EXPECT_EQ(name(ControlId::copyButton(4)), language.copy256);
+            EXPECT_EQ(controlText(ControlId::CopyAllButton), language.copyAll);
+            EXPECT_EQ(name(ControlId::BrowseButton), language.browseFile);
+            EXPECT_EQ(name(ControlId::ExpectedBrowseButton), language.browseExpected);
+        }
+        ASSERT_TRUE(waitForNextFrame(MainWindow));
+        GtkWidget* caption = gtk_bin_get_child(GTK_BIN(controlWidget(ControlId::CopyAllButton)));
+        EXPECT_FALSE(pango_layout_is_ellipsized(gtk_label_get_layout(GTK_LABEL(caption))))
+            << controlText(ControlId::CopyAllButton);
+        EXPECT_NE(controlText(ControlId::CopyAllButton), controlText(ControlId::copyButton(0)));
         stop();
     }
 }
