@@ -4,12 +4,17 @@
 //   calc_window_driver time FILE   Verify; prints the seconds from the click to the end message shown
 //                                  and how late a 10 ms timer of the main loop ran at worst meanwhile
 //                                  (as the latency test measures it); then quits through the close box.
+//   calc_window_driver cancel FILE Verify; once a tenth of the way (or 64 MiB) is hashed, Cancel, answered
+//                                  Yes; prints the seconds from the answer to the end message shown and
+//                                  how far the job had got; then quits through the close box.
 #include <gtk/gtk.h>
 #include <time.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <sys/stat.h>
 
 #include "ui/controls.h"
 #include "ui/entry_mark.h"
@@ -24,10 +29,13 @@
 
 namespace {
 
-enum class Step { Start, WaitForWorkers, AnswerQuit, WaitForEnd, AnswerEnd, Quit };
+enum class Step { Start, WaitForWorkers, AnswerQuit, WaitForProgress, AnswerCancel, WaitForEnd, AnswerEnd, Quit };
+enum class Mode { Quit, Time, Cancel };
 Step CurrentStep = Step::Start;
-bool TimeMode = false;
+Mode RunMode = Mode::Quit;
 double ClickedAt = 0;
+double AnsweredAt = 0;
+double CancelAfter = 0; // the job's progress (in passes) at which Cancel is pressed
 
 // How late a 10 ms timer of the main loop runs while the job works.
 constexpr gint64 LatencyPeriodUs = 10000;
@@ -62,11 +70,23 @@ gboolean drive(gpointer) {
             setControlState(ControlId::algorithmCheckBox(slot), 1);
         ClickedAt = monotonicSeconds();
         gtk_button_clicked(GTK_BUTTON(controlWidget(ControlId::VerifyButton)));
-        if (TimeMode) {
-            LatencyDue = g_get_monotonic_time() + LatencyPeriodUs;
-            LatencySource = g_timeout_add(LatencyPeriodUs / 1000, latencyTick, nullptr);
+        LatencyDue = g_get_monotonic_time() + LatencyPeriodUs;
+        LatencySource = g_timeout_add(LatencyPeriodUs / 1000, latencyTick, nullptr);
+        CurrentStep = RunMode == Mode::Time ? Step::WaitForEnd
+                      : RunMode == Mode::Cancel ? Step::WaitForProgress
+                                                : Step::WaitForWorkers;
+        break;
+    case Step::WaitForProgress:
+        if (jobProgress() < CancelAfter) break;
+        gtk_button_clicked(GTK_BUTTON(controlWidget(ControlId::VerifyButton)));
+        CurrentStep = Step::AnswerCancel;
+        break;
+    case Step::AnswerCancel:
+        if (GtkWidget* yes = shownDialogButton()) {
+            AnsweredAt = monotonicSeconds();
+            gtk_button_clicked(GTK_BUTTON(yes));
+            CurrentStep = Step::WaitForEnd;
         }
-        CurrentStep = TimeMode ? Step::WaitForEnd : Step::WaitForWorkers;
         break;
     case Step::WaitForWorkers:
         if (passWorkersAlive() == 0) break;
@@ -86,7 +106,10 @@ gboolean drive(gpointer) {
     case Step::WaitForEnd:
         if (GtkWidget* ok = shownDialogButton()) {
             g_source_remove(LatencySource);
-            std::printf("window %.3f latency %.1f\n", monotonicSeconds() - ClickedAt, WorstLatencyUs / 1e3);
+            if (RunMode == Mode::Cancel)
+                std::printf("cancel %.4f progress %.4f\n", monotonicSeconds() - AnsweredAt, jobProgress());
+            else
+                std::printf("window %.3f latency %.1f\n", monotonicSeconds() - ClickedAt, WorstLatencyUs / 1e3);
             std::fflush(stdout);
             gtk_button_clicked(GTK_BUTTON(ok));
             CurrentStep = Step::AnswerEnd;
@@ -110,11 +133,16 @@ gboolean drive(gpointer) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 || (std::strcmp(argv[1], "quit") != 0 && std::strcmp(argv[1], "time") != 0)) {
-        std::fprintf(stderr, "usage: calc_window_driver quit|time FILE\n");
+    const std::string mode = argc == 3 ? argv[1] : "";
+    if (mode != "quit" && mode != "time" && mode != "cancel") {
+        std::fprintf(stderr, "usage: calc_window_driver quit|time|cancel FILE\n");
         return 2;
     }
-    TimeMode = std::strcmp(argv[1], "time") == 0;
+    RunMode = mode == "time" ? Mode::Time : mode == "cancel" ? Mode::Cancel : Mode::Quit;
+    // A tenth of one algorithm's share of the file, at most 64 MiB of it: the passes are well under way.
+    struct stat status {};
+    const double size = stat(argv[2], &status) == 0 ? static_cast<double>(status.st_size) : 1.0;
+    CancelAfter = std::min(0.1, 64.0 * (1 << 20) / std::max(size, 1.0));
     g_timeout_add(2, drive, nullptr);
     char* programArgs[] = {argv[0], argv[2], nullptr};
     return runProgram(2, programArgs);
