@@ -17,9 +17,9 @@ cmake --build build-fuzz
 mkdir -p build-fuzz/artifacts
 # AddressSanitizer keeps freed memory in a quarantine to catch uses after free; its default of
 # 256 MiB alone took a target past any sensible memory limit within minutes. 8 MiB still holds
-# thousands of the readers' freed blocks, and each target then levels out below 100 MiB (README,
-# Fuzzing), so the limits below are met only by a real blow-up: one huge allocation, or growth
-# that does not stop.
+# thousands of the readers' freed blocks, and each target then levels out below 100 MiB
+# (docs/building-and-testing.md, Fuzzing), so the limits below are met only by a real blow-up: one
+# huge allocation, or growth that does not stop.
 export ASAN_OPTIONS="quarantine_size_mb=8${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 # One target: new inputs go to a corpus in the build folder; the checked-in corpus (seeds and every
 # input that once found a fault) is read first, so each run replays the old faults.

@@ -1,11 +1,22 @@
 #!/usr/bin/env bash
 # Takes docs/screenshot.png: the main window with the en_GB language after a real verification of a
-# downloaded file in an ordinary home folder (six algorithms ticked, the SHA2 - 256 row green).
-# Usage: scripts/screenshot.sh [build folder] [output png]   (defaults: build, docs/screenshot.png)
+# downloaded file in an ordinary home folder (six algorithms ticked, the SHA2 - 256 row green). With
+# --list-line, docs/screenshot-list-line.png instead: the same verification with the line that
+# sha256sum writes pasted whole, so the SHA2 - 256 row is red with the orange "!" mark, and the
+# pointer rests on that mark so that its tooltip says why.
+# Usage: scripts/screenshot.sh [--list-line] [build folder] [output png]   (defaults: build, and the
+# picture's file in docs/)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+if [ "${1:-}" = "--list-line" ]; then
+  export HW_SCREENSHOT_PICTURE=list-line
+  shift
+fi
+picture="${HW_SCREENSHOT_PICTURE:-verified}"
+default_out="$root/docs/screenshot.png"
+[ "$picture" = verified ] || default_out="$root/docs/screenshot-$picture.png"
 build="$(cd "${1:-$root/build}" && pwd)"
-out="$(realpath -m "${2:-$root/docs/screenshot.png}")"
+out="$(realpath -m "${2:-$default_out}")"
 [ -x "$build/hashwarden" ] || { echo "no $build/hashwarden: build first" >&2; exit 1; }
 
 case "${HW_SCREENSHOT_STAGE:-}" in
@@ -32,6 +43,8 @@ import hashlib, sys
 block = b"".join(hashlib.sha256(i.to_bytes(4, "big")).digest() for i in range(65536))
 sys.stdout.buffer.write(block)' >"$file"
 expected="$(sha256sum "$file" | cut -d' ' -f1)"
+# The whole line as sha256sum writes it in the folder of the download: "<digest>  <name>".
+[ "$picture" = verified ] || expected="$(cd "$(dirname "$file")" && sha256sum "$(basename "$file")")"
 printf '\xef\xbb\xbf\n; Hashwarden Preferences\n[Language]\nLanguage = en_GB\n[General]\nCRC32 = 1\nMD5 = 1\nSHA1 = 1\nSHA2224 = 0\nSHA2256 = 1\nSHA2384 = 0\nSHA2512 = 1\nSHA3224 = 0\nSHA3256 = 1\nSHA3384 = 0\nSHA3512 = 0\n' \
   >"$home/.Brightmoor/Hashwarden/Hashwarden.prefs"
 
@@ -41,11 +54,11 @@ pid=$!
 trap 'kill "$pid" 2>/dev/null || true; [ -z "${base:-}" ] || rm -rf "$base"' EXIT
 
 # Paste the published checksum, press Verify and answer the end message, as a user would.
-/usr/bin/python3 - "$pid" "$expected" <<'PY'
-import sys, time
+/usr/bin/python3 - "$pid" "$expected" "$picture" <<'PY'
+import subprocess, sys, time
 import pyatspi
 
-pid, expected = int(sys.argv[1]), sys.argv[2]
+pid, expected, picture = int(sys.argv[1]), sys.argv[2], sys.argv[3]
 
 def wait_for(what, probe, seconds=60):
     end = time.monotonic() + seconds
@@ -82,6 +95,50 @@ verify.queryAction().doAction(0)
 dialog = wait_for("the end message", message)
 next(n for n in descendants(dialog) if n.getRoleName() == "push button").queryAction().doAction(0)
 wait_for("the end message to close", lambda: message() is None)
+if picture == "verified":
+    sys.exit(0)
+
+def xdotool(*args):
+    return subprocess.run(["xdotool", *args], check=True, capture_output=True, text=True).stdout
+
+def extents(node):
+    box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return box.x, box.y, box.width, box.height
+
+# The mark's tooltip opens centred below the pointer and is kept on the screen: with the window against
+# the screen's right edge, the tooltip of a mark at the row's right end stays inside the window.
+screen_width = int(xdotool("getdisplaygeometry").split()[0])
+window_id = xdotool("search", "--sync", "--onlyvisible", "--name", r"^Hashwarden v1\.0\.0\.0").split()[0]
+left = screen_width - extents(window)[2]
+xdotool("windowmove", window_id, str(left), "0")
+wait_for("the window to move", lambda: extents(window)[:2] == (left, 0))
+
+row = next(n for n in nodes if n.getRoleName() == "text" and n.name == "SHA2 - 256")
+words = row.description
+if not words.startswith("Does not match the expected checksum\nThis is a line of a checksum list"):
+    sys.exit("screenshot: the SHA2 - 256 row does not explain a checksum-list line: " + repr(words))
+x, y, width, height = extents(row)
+
+# The tooltip is a window of its own with the program's name as its title; the toolkit does not offer
+# it to screen readers (they read the same words as the row's description), so it is looked for on
+# the display.
+def tooltip():
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^hashwarden$"],
+                           capture_output=True, text=True).stdout.split()
+    return found[0] if found else None
+
+if tooltip() is not None:
+    sys.exit("screenshot: a tooltip is open before the pointer reaches the mark")
+# The mark is the entry's end icon: a 16-pixel image inside the entry's right padding.
+xdotool("mousemove", str(x + width // 2), str(y + height // 2))
+xdotool("mousemove", str(x + width - 12), str(y + height // 2))
+tip = dict(line.split("=", 1) for line in
+           xdotool("getwindowgeometry", "--shell", wait_for("the mark's tooltip", tooltip, seconds=10)).split())
+tip_x, tip_y, tip_width, tip_height = (int(tip[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+win_x, win_y, win_width, win_height = extents(window)
+if tip_x < win_x or tip_y < win_y or tip_x + tip_width > win_x + win_width or tip_y + tip_height > win_y + win_height:
+    sys.exit("screenshot: the tooltip lies outside the window")
+print("Tooltip: " + words.replace("\n", " | "))
 PY
 
 window="$(xdotool search --sync --onlyvisible --name '^Hashwarden v1\.0\.0\.0' | head -n1)"

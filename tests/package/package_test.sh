@@ -22,7 +22,7 @@ writable="$(dpkg-deb -c "$deb" | awk '$1 !~ /^l/ && (substr($1, 6, 1) == "w" || 
 members="$(ar tv "$deb" | awk '$1 != "rw-r--r--"')"
 [ -z "$members" ] || fail "archive members not 0644: $members"
 
-# Errors fail the test; the warnings that remain are explained in the README.
+# Errors fail the test; the warnings that remain are explained in docs/building-and-testing.md.
 lintian --fail-on error "$deb" || fail "lintian reports errors"
 
 # Run-time dependencies come from dpkg-shlibdeps: every library the program links, most with a
