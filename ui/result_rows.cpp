@@ -43,6 +43,20 @@ std::string mismatchReasons(const MismatchExplanation& why) {
     return lines;
 }
 
+// The words a result's verdict is told in: the verdict, then for a mismatch each reason on a line of
+// its own. Empty for no verdict.
+std::string verdictWords(const SlotResult& result) {
+    switch (result.verdict) {
+    case Verdict::Match:
+        return catalogueTextOr("tMainMATCH", "Matches the expected checksum");
+    case Verdict::Mismatch:
+        return catalogueTextOr("tMainMISMATCH", "Does not match the expected checksum") + mismatchReasons(result.why);
+    case Verdict::None:
+        break;
+    }
+    return {};
+}
+
 struct RowLook {
     int colour = -1;
     int mark = -1;
@@ -62,18 +76,6 @@ RowLook lookOf(const SlotResult& result) {
 }
 
 } // namespace
-
-std::string verdictWords(const SlotResult& result) {
-    switch (result.verdict) {
-    case Verdict::Match:
-        return catalogueTextOr("tMainMATCH", "Matches the expected checksum");
-    case Verdict::Mismatch:
-        return catalogueTextOr("tMainMISMATCH", "Does not match the expected checksum") + mismatchReasons(result.why);
-    case Verdict::None:
-        break;
-    }
-    return {};
-}
 
 void showResults() {
     if (!onMainThread("showResults")) return;

@@ -2,8 +2,6 @@
 // in colour, in a mark and in words.
 #pragma once
 
-#include <string>
-
 #include "calc/job_results.h"
 
 constexpr int MatchColour = 0x00FF00;    // green
@@ -17,6 +15,3 @@ constexpr int MismatchColour = 0x0000FF; // red (red is the lowest byte)
 void showResults();
 // The verdict a row shows now.
 [[nodiscard]] Verdict shownVerdict(int slot);
-// The words a result's verdict is told in, in the language in force: the verdict, then for a mismatch
-// each reason on a line of its own. Empty for no verdict.
-[[nodiscard]] std::string verdictWords(const SlotResult& result);
