@@ -13,17 +13,21 @@
 @ slots 5Y to 5Y + 4, so a row loads as three vld1 from consecutive addresses; a round stores its
 @ output word (X, Y) in slot SLOT(X, Y) = 5 * (2 * (X - Y) mod 5) + Y with vstr's immediate offsets.
 @
-@ The schedule of one round, in the instructions the cycle model counts (LLVM's Cortex-A57: two NEON
-@ pipes, of which one alone shifts; loads and stores have pipes of their own; three micro-ops issue
-@ per cycle):
-@   theta        5 x (vadd + vsri + veor)                       15 NEON
-@   each row     3 loads, 5 veor with D, 5 rotations (vshl + vsri, vadd for a shift by one; row 0
-@                rotates four), chi as 5 x (vbic + veor), 5 veor into C' (row 0 writes C' itself),
-@                5 x 2 vstr                                     about 29 NEON, 3 loads, 10 stores
-@   iota         1 load, 1 veor
-@ 159 NEON instructions a round (about 80 cycles on the two pipes) and 82 memory micro-ops, 242 in all
-@ (81 cycles at three a cycle): the same NEON work as one state in D registers, whose kernel the model
-@ times at 88 cycles a round. The memory costs no NEON pipe; it only fills the issue slots.
+@ The schedule of one round, in what LLVM's Cortex-A57 model (scripts/arm-cycle-model.py) charges: two
+@ NEON pipes, of which only one shifts; loads and stores have pipes of their own; three micro-ops
+@ issue a cycle.
+@   theta   5 x (vadd + vsri + veor)                                      15 NEON, 5 of them shifts
+@   row Y   3 loads; 5 veor with D; 5 rotations (4 in row 0): vshl + vsri, vadd + vsri for one bit,
+@           two vext on the D halves for 8 and 56 bits; chi as 5 x (vbic + veor); 5 veor into C'
+@           (row 0 writes C' itself); 5 x 2 vstr                        about 29 NEON, 9 shifts
+@   iota    1 load, 1 veor
+@ 159 NEON instructions a round, 48 of them shifts, and 82 memory micro-ops: 80 cycles on the two
+@ pipes, or 81 at three micro-ops a cycle, and the same NEON work as one state in D registers. The
+@ model takes 185 cycles for the loop of two rounds below (one state in D registers: 176): it gives the
+@ shift pipe about a third of the other instructions too, so that pipe, not the memory, sets the pace.
+@ Every register is taken, so a row cannot start its rotations while the row before it is in chi.
+@ Chi takes a row's outputs in the order 3, 4, 0, 1, 2, the two that wait for the last rotations
+@ first: of the 120 orders that one measured best in the model (185 cycles against 191 for 0 to 4).
 @
 @ Absorbing: each lane's words are XORed into its half of the slots (and into its half of C, so that
 @ the first theta needs no loads either) by a run of 25 five-instruction blocks, entered at the block
@@ -56,8 +60,9 @@
 @ Byte offset of word (x, y) in a buffer.
 #define SLOT(x, y) (16 * (5 * ((2 * ((x) - (y)) + 10) % 5) + (y)))
 
-@ dst = ROTL(src, n) in each 64-bit lane, 0 < n < 64; a shift by one is an addition, which either
-@ NEON pipe takes.
+@ dst = ROTL(src, n) in each 64-bit lane, 0 < n < 64 (dl, dh, sl, sh: the D halves of dst and src).
+@ A shift by one is an addition, and a rotation by whole bytes a vext of each half: either NEON pipe
+@ takes those, where shifts go to one pipe only.
         .macro  rotl dst, src, n, dl, dh, sl, sh
         .if \n == 8 || \n == 56
         vext.8          \dl, \sl, \sl, #(8 - \n / 8)
@@ -112,37 +117,42 @@
 @ (FIPS 202, 3.2.2) and combines them with chi. Each rotation writes the register that the one before
 @ it read, so five rotations need one register more than the five words: the rotated words b0-b4
 @ are q15, q10, q11, q12, q13 (in row 0, whose word (0, 0) is not rotated, q10, q15, q11, q12, q13),
-@ and q14 is left for chi.
+@ and q14 is left for chi. The rotation macro takes the D halves too, for the vext rotations.
         .macro  row y, d0, d1, d2, d3, d4, n0, n1, n2, n3, n4, dst
         vld1.64         {d20-d23}, [r2:128]!
         vld1.64         {d24-d27}, [r2:128]!
         vld1.64         {d28-d29}, [r2:128]!
+        .if \y == 0
         veor            q10, q10, \d0
         veor            q11, q11, \d1
+        rotl            q15, q11, \n1, d30, d31, d22, d23
         veor            q12, q12, \d2
+        rotl            q11, q12, \n2, d22, d23, d24, d25
         veor            q13, q13, \d3
+        rotl            q12, q13, \n3, d24, d25, d26, d27
         veor            q14, q14, \d4
-        .if \y == 0
-        rotl            q15, q11, \n1
-        rotl            q11, q12, \n2
-        rotl            q12, q13, \n3
-        rotl            q13, q14, \n4
+        rotl            q13, q14, \n4, d26, d27, d28, d29
         chi_first       0, q0, d0, d1, q10, q15, q11, \dst
         chi_first       1, q1, d2, d3, q15, q11, q12, \dst
         chi_first       2, q2, d4, d5, q11, q12, q13, \dst
         chi_first       3, q3, d6, d7, q12, q13, q10, \dst
         chi_first       4, q4, d8, d9, q13, q10, q15, \dst
         .else
+        veor            q10, q10, \d0
         rotl            q15, q10, \n0, d30, d31, d20, d21
+        veor            q11, q11, \d1
         rotl            q10, q11, \n1, d20, d21, d22, d23
+        veor            q12, q12, \d2
         rotl            q11, q12, \n2, d22, d23, d24, d25
+        veor            q13, q13, \d3
         rotl            q12, q13, \n3, d24, d25, d26, d27
+        veor            q14, q14, \d4
         rotl            q13, q14, \n4, d26, d27, d28, d29
+        chi_next        3, \y, q3, q12, q13, q15, \dst
+        chi_next        4, \y, q4, q13, q15, q10, \dst
         chi_next        0, \y, q0, q15, q10, q11, \dst
         chi_next        1, \y, q1, q10, q11, q12, \dst
         chi_next        2, \y, q2, q11, q12, q13, \dst
-        chi_next        3, \y, q3, q12, q13, q15, \dst
-        chi_next        4, \y, q4, q13, q15, q10, \dst
         .endif
         .endm
 

@@ -467,51 +467,69 @@ TEST_P(AcceleratedKeccakPath, ReadsExactlyTheRateAtAnyRate) {
 
 using AcceleratedKeccakLanesPath = AcceleratedPath;
 
-// Each lane of the family pass's kernel takes its own rate and number of blocks, reads exactly its
-// blocks (each ends against a page that cannot be read), and a lane without blocks is left alone,
-// whatever its data and rate say.
-TEST_P(AcceleratedKeccakLanesPath, EachLaneAbsorbsItsOwnBlocksAtItsOwnRate) {
+struct LaneBlocks {
+    std::size_t rate;
+    std::size_t blocks;
+};
+
+// One call of the family pass's kernel on the first `width` of `lanes`: each lane's blocks end against a
+// page that cannot be read, and each state must come out as the portable kernel absorbs its blocks alone.
+void expectEachLaneAbsorbsItsOwnBlocks(const std::vector<LaneBlocks>& lanes) {
     const KernelSet& kernels = activeKernels();
-    if (kernels.keccakLanes == nullptr) GTEST_SKIP() << "each state goes through the single-state kernel";
     const std::size_t width = kernels.keccakLaneCount;
-    ASSERT_LE(width, 4u);
-    struct Lane {
-        std::size_t rate;
-        std::size_t blocks;
-    };
+    ASSERT_LE(width, lanes.size());
+    std::vector<std::vector<uint8_t>> bytes;
+    std::vector<std::unique_ptr<testkit::GuardedBytes>> guarded;
+    alignas(64) uint64_t words[4 * 25];
+    const uint8_t* data[4] = {};
+    std::size_t blocks[4] = {}, rates[4] = {};
+    for (std::size_t lane = 0; lane < width; ++lane) {
+        bytes.push_back(testkit::randomBytes(lanes[lane].blocks * lanes[lane].rate, static_cast<uint32_t>(lane + 20)));
+        guarded.push_back(std::make_unique<testkit::GuardedBytes>(bytes.back()));
+        blocks[lane] = lanes[lane].blocks;
+        rates[lane] = blocks[lane] != 0 ? lanes[lane].rate : 12345; // unread
+        data[lane] = blocks[lane] != 0 ? guarded.back()->last(bytes.back().size()) : nullptr;
+        const std::vector<uint64_t> start = startingLanes(lane + 1);
+        for (std::size_t w = 0; w < 25; ++w)
+            words[width * w + lane] = start[w];
+    }
+    kernels.keccakLanes(words, data, blocks, rates);
+    for (std::size_t lane = 0; lane < width; ++lane) {
+        std::vector<uint64_t> actual(25);
+        for (std::size_t w = 0; w < 25; ++w)
+            actual[w] = words[width * w + lane];
+        EXPECT_EQ(actual, absorbedAtFullWidth(startingLanes(lane + 1), bytes[lane].data(), lanes[lane].blocks,
+                                              lanes[lane].rate))
+            << "lane " << lane << ", rate " << lanes[lane].rate << ", " << lanes[lane].blocks << " blocks";
+    }
+}
+
+// Each lane of the family pass's kernel takes its own rate and number of blocks, reads exactly its
+// blocks, and a lane without blocks is left alone, whatever its data and rate say.
+TEST_P(AcceleratedKeccakLanesPath, EachLaneAbsorbsItsOwnBlocksAtItsOwnRate) {
+    if (activeKernels().keccakLanes == nullptr) GTEST_SKIP() << "each state goes through the single-state kernel";
     // Rows of lanes, the first `width` of each used: fewer blocks than the others, none, more at a
     // smaller rate, every rate of the table.
-    const std::vector<std::vector<Lane>> cases = {
+    const std::vector<std::vector<LaneBlocks>> cases = {
         {{144, 3}, {136, 3}, {104, 3}, {72, 3}},  {{72, 5}, {144, 2}, {200, 0}, {104, 4}},
         {{136, 0}, {72, 1}, {168, 2}, {8, 9}},    {{80, 2}, {200, 1}, {112, 3}, {144, 0}},
         {{168, 4}, {8, 1}, {136, 2}, {200, 3}},
     };
-    for (const std::vector<Lane>& lanes : cases) {
-        std::vector<std::vector<uint8_t>> bytes;
-        std::vector<std::unique_ptr<testkit::GuardedBytes>> guarded;
-        alignas(64) uint64_t words[4 * 25];
-        const uint8_t* data[4] = {};
-        std::size_t blocks[4] = {}, rates[4] = {};
-        for (std::size_t lane = 0; lane < width; ++lane) {
-            bytes.push_back(testkit::randomBytes(lanes[lane].blocks * lanes[lane].rate, static_cast<uint32_t>(lane + 20)));
-            guarded.push_back(std::make_unique<testkit::GuardedBytes>(bytes.back()));
-            blocks[lane] = lanes[lane].blocks;
-            rates[lane] = blocks[lane] != 0 ? lanes[lane].rate : 12345; // unread
-            data[lane] = blocks[lane] != 0 ? guarded.back()->last(bytes.back().size()) : nullptr;
-            const std::vector<uint64_t> start = startingLanes(lane + 1);
-            for (std::size_t w = 0; w < 25; ++w)
-                words[width * w + lane] = start[w];
+    for (const std::vector<LaneBlocks>& lanes : cases)
+        expectEachLaneAbsorbsItsOwnBlocks(lanes);
+}
+
+// Every word of a block reaches its own place in every lane: each lane in turn takes every rate from 8 to
+// 200 bytes beside lanes at 136, so that each of its words is the last of some block (kernels that
+// absorb from the rate's last word down start there).
+TEST_P(AcceleratedKeccakLanesPath, EveryRateInEveryLane) {
+    if (activeKernels().keccakLanes == nullptr) GTEST_SKIP() << "each state goes through the single-state kernel";
+    for (std::size_t lane = 0; lane < activeKernels().keccakLaneCount; ++lane)
+        for (std::size_t rate = 8; rate <= 200; rate += 8) {
+            std::vector<LaneBlocks> lanes(4, LaneBlocks{136, 2});
+            lanes[lane] = {rate, 2};
+            expectEachLaneAbsorbsItsOwnBlocks(lanes);
         }
-        kernels.keccakLanes(words, data, blocks, rates);
-        for (std::size_t lane = 0; lane < width; ++lane) {
-            std::vector<uint64_t> actual(25);
-            for (std::size_t w = 0; w < 25; ++w)
-                actual[w] = words[width * w + lane];
-            EXPECT_EQ(actual, absorbedAtFullWidth(startingLanes(lane + 1), bytes[lane].data(), lanes[lane].blocks,
-                                                  lanes[lane].rate))
-                << "lane " << lane << ", rate " << lanes[lane].rate << ", " << lanes[lane].blocks << " blocks";
-        }
-    }
 }
 
 // Every choice of lengths in one pass (one alone included) gives each length the digest of its own
