@@ -1,4 +1,5 @@
-// One pass over a stream for several SHA-3 lengths: their states in the lanes of the multi-lane Keccak.
+// One pass over a stream for several lengths of one family: SHA-3 states in the lanes of the multi-lane
+// Keccak, SHA-224 and SHA-256 states through the two-state SHA-256 kernel.
 #include "fingerprint/family_pass.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include "fingerprint/byte_order.h"
 #include "fingerprint/engine.h"
 #include "fingerprint/kernels.h"
+#include "fingerprint/sha2/sha2.h"
 
 namespace {
 
@@ -33,13 +35,20 @@ struct Member {
 } // namespace
 
 struct FamilyPass {
+    int family;
+    std::size_t memberCount;
+    bool finished;
+    // SHA-3
     Keccak1600AbsorbFn single;
     Keccak1600AbsorbLanesFn lanes;
-    std::size_t memberCount;
     std::size_t groupCount;
-    bool finished;
     Member members[FamilyPassMembers];
     LaneGroup groups[FamilyPassMembers];
+    // SHA-224/256: the plugin's states, in the order of `bits`; with two, the first keeps the pending
+    // block for both and `pair` runs the blocks of both.
+    const FingerprintPlugin* sha2;
+    Sha256PairBlocksFn pair;
+    FingerprintStatePtr states[2];
 };
 
 void FamilyPassDeleter::operator()(FamilyPass* pass) const {
@@ -50,6 +59,34 @@ namespace {
 
 bool isSha3Length(int bits) {
     return bits == 224 || bits == 256 || bits == 384 || bits == 512;
+}
+
+bool isSha256Length(int bits) {
+    return bits == 224 || bits == 256;
+}
+
+// Both states through the single-state kernel, where no kernel runs them side by side.
+void sha256PairThroughSingles(uint32_t first[8], uint32_t second[8], const uint8_t* data, std::size_t blocks) {
+    const Sha256BlocksFn single = activeKernels().sha256;
+    single(first, data, blocks);
+    single(second, data, blocks);
+}
+
+FamilyPassPtr startSha256Pass(const std::vector<int>& bits) {
+    if (bits.size() > 2) return nullptr;
+    FamilyPassPtr pass(new (std::nothrow) FamilyPass{});
+    if (!pass) return nullptr;
+    pass->family = PluginSha2;
+    pass->memberCount = bits.size();
+    pass->sha2 = findPlugin(PluginSha2);
+    pass->pair = activeKernels().sha256Pair != nullptr ? activeKernels().sha256Pair : sha256PairThroughSingles;
+    for (std::size_t index = 0; index < bits.size(); ++index) {
+        const int length = bits[index] == 0 ? 256 : bits[index];
+        if (!isSha256Length(length) || (index == 1 && pass->states[0]->digestBits == length)) return nullptr;
+        pass->states[index] = startFingerprint(pass->sha2, length);
+        if (!pass->states[index]) return nullptr;
+    }
+    return pass;
 }
 
 // Runs `blocks[lane]` blocks from `data[lane]` into each lane of the group; lanes with none keep their state.
@@ -70,16 +107,23 @@ void absorbGroup(const FamilyPass& pass, LaneGroup& group, const uint8_t* const 
 } // namespace
 
 int sharedPassFamily(int plugin, int bits) {
-    if (plugin != PluginSha3 || !isSha3Length(bits == 0 ? 256 : bits)) return 0;
-    return activeKernels().keccakLaneCount >= 2 ? PluginSha3 : 0;
+    const int length = bits == 0 ? 256 : bits;
+    if (plugin == PluginSha3 && isSha3Length(length)) return activeKernels().keccakLaneCount >= 2 ? PluginSha3 : 0;
+    if (plugin == PluginSha2 && isSha256Length(length)) return activeKernels().sha256Pair != nullptr ? PluginSha2 : 0;
+    return 0;
 }
 
-std::size_t familyPassWidth() {
+std::size_t familyPassWidth(int family) {
+    if (family == PluginSha2) return 2;
     return std::min<std::size_t>(activeKernels().keccakLaneCount, FamilyPassMembers);
 }
 
-int familyPassCost(std::vector<int> costs) {
+int familyPassCost(int family, std::vector<int> costs) {
     const KernelSet& kernels = activeKernels();
+    if (family == PluginSha2) {
+        const int dearest = costs.empty() ? 0 : *std::max_element(costs.begin(), costs.end());
+        return costs.size() < 2 ? dearest : dearest * static_cast<int>(kernels.sha256PairCost) / 100;
+    }
     // The dearest lengths have the smallest rates; startFamilyPass puts neighbours in one call.
     std::sort(costs.rbegin(), costs.rend());
     int cost = 0;
@@ -90,9 +134,12 @@ int familyPassCost(std::vector<int> costs) {
 }
 
 FamilyPassPtr startFamilyPass(int family, const std::vector<int>& bits) {
-    if (family != PluginSha3 || bits.empty() || bits.size() > FamilyPassMembers) return nullptr;
+    if (bits.empty()) return nullptr;
+    if (family == PluginSha2) return startSha256Pass(bits);
+    if (family != PluginSha3 || bits.size() > FamilyPassMembers) return nullptr;
     FamilyPassPtr pass(new (std::nothrow) FamilyPass{});
     if (!pass) return nullptr;
+    pass->family = PluginSha3;
     const KernelSet& kernels = activeKernels();
     pass->single = kernels.keccak;
     pass->lanes = kernels.keccakLanes;
@@ -132,6 +179,13 @@ FamilyPassPtr startFamilyPass(int family, const std::vector<int>& bits) {
 
 void updateFamilyPass(FamilyPass& pass, const uint8_t* bytes, uint32_t count) {
     if (pass.finished) return;
+    if (pass.family == PluginSha2) {
+        if (pass.memberCount == 1)
+            pass.sha2->update(pass.states[0].get(), bytes, count);
+        else
+            sha256PairUpdate(pass.pair, pass.states[0].get(), pass.states[1].get(), bytes, count);
+        return;
+    }
     for (std::size_t g = 0; g < pass.groupCount; ++g) {
         LaneGroup& group = pass.groups[g];
         const uint8_t* data[FamilyPassMembers] = {};
@@ -170,6 +224,14 @@ void updateFamilyPass(FamilyPass& pass, const uint8_t* bytes, uint32_t count) {
 
 void finishFamilyPass(FamilyPass& pass) {
     if (pass.finished) return;
+    pass.finished = true;
+    if (pass.family == PluginSha2) {
+        if (pass.memberCount == 1)
+            pass.sha2->finish(pass.states[0].get());
+        else
+            sha256PairFinish(pass.pair, pass.states[0].get(), pass.states[1].get());
+        return;
+    }
     for (std::size_t g = 0; g < pass.groupCount; ++g) {
         LaneGroup& group = pass.groups[g];
         const uint8_t* data[FamilyPassMembers] = {};
@@ -185,11 +247,11 @@ void finishFamilyPass(FamilyPass& pass) {
         }
         absorbGroup(pass, group, data, blocks);
     }
-    pass.finished = true;
 }
 
 std::string familyDigestText(const FamilyPass& pass, std::size_t index) {
     if (!pass.finished || index >= pass.memberCount) return {};
+    if (pass.family == PluginSha2) return digestText(pass.states[index].get());
     const Member& member = pass.members[index];
     const LaneGroup& group = pass.groups[member.group];
     FingerprintState digest{member.bits, {}};

@@ -122,6 +122,27 @@ void sha2Finish(FingerprintState* head) {
 
 } // namespace
 
+void sha256PairUpdate(Sha256PairBlocksFn pair, FingerprintState* first, FingerprintState* second,
+                      const uint8_t* bytes, uint32_t count) {
+    Sha256Context& lead = pluginstate::of<Sha2State>(first)->small;
+    uint32_t* other = pluginstate::of<Sha2State>(second)->small.hash;
+    absorb(lead.block, lead.byteCount, lead.hash,
+           [pair, other](uint32_t* hash, const uint8_t* data, std::size_t blocks) { pair(hash, other, data, blocks); },
+           bytes, count);
+}
+
+void sha256PairFinish(Sha256PairBlocksFn pair, FingerprintState* first, FingerprintState* second) {
+    Sha256Context& lead = pluginstate::of<Sha2State>(first)->small;
+    uint32_t* other = pluginstate::of<Sha2State>(second)->small.hash;
+    pad(lead.block, lead.byteCount, lead.hash,
+        [pair, other](uint32_t* hash, const uint8_t* data, std::size_t blocks) { pair(hash, other, data, blocks); });
+    for (FingerprintState* head : {first, second}) {
+        const Sha256Context& context = pluginstate::of<Sha2State>(head)->small;
+        for (uint32_t i = 0; i < context.digestLength / 4; ++i)
+            byteorder::store32be(head->digest + 4 * i, context.hash[i]);
+    }
+}
+
 FingerprintPlugin sha2Plugin() {
     return {PluginSha2, sha2Start, sha2Update, sha2Finish, pluginstate::destroy<Sha2State>};
 }

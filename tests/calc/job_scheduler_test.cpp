@@ -47,6 +47,15 @@ bool lanesCosting(uint32_t cost) {
     return true;
 }
 
+// The same for the kernel of SHA-224 and SHA-256 side by side.
+bool pairCosting(uint32_t cost) {
+    KernelSet set = activeKernels();
+    if (set.sha256Pair == nullptr) return false;
+    set.sha256PairCost = cost;
+    setActiveKernels(set);
+    return true;
+}
+
 std::size_t entriesOf(const char* folder) {
     std::size_t count = 0;
     if (DIR* listing = opendir(folder)) {
@@ -442,6 +451,62 @@ TEST_F(JobScheduler, SHA3LengthsShareAPassWhereTheKernelsMakeTheJobShorter) {
                 EXPECT_EQ(pass.requests.size(), lanes == 4 ? c.fourLanes : c.twoLanes);
             }
         }
+        for (int slot : c.slots)
+            EXPECT_EQ(takePass(schedule, requestsFor({slot})[0]).digest,
+                      testkit::oracleDigest(Slots[slot], bytes.data(), bytes.size()))
+                << slot;
+        endPasses(schedule);
+    }
+}
+
+// SHA2-224 and SHA2-256 share a pass where that makes the job shorter, beside the SHA-3 lengths' family
+// pass or not; SHA2-384 and SHA2-512 never join them. Each slot gets the digest of its own single pass.
+TEST_F(JobScheduler, SHA224AndSHA256ShareAPassWhereTheKernelMakesTheJobShorter) {
+    if (!pairCosting(100)) GTEST_SKIP() << "no kernel runs two SHA-256 states here";
+    const bool lanes = lanesCosting(100);
+    const std::vector<uint8_t> bytes = testkit::randomBytes(MiB + 999, 23);
+    TempFile file(bytes);
+    struct Case {
+        uint32_t cost;      // of a pair's block, in hundredths of one state's
+        uint32_t lanesCost; // of the Keccak lanes' permutation (300: the SHA-3 lengths never share)
+        int workers;
+        std::vector<int> slots;
+        std::size_t paired; // the slots in the pass of SHA2-224 (slot 3)
+    };
+    const Case cases[] = {
+        {105, 300, 1, {3, 4}, 2},
+        // On two workers, two passes take as long as one of both.
+        {105, 300, 2, {3, 4}, 1},
+        // A pair that costs two states: nothing gained.
+        {200, 300, 1, {3, 4}, 1},
+        {105, 300, 1, {3, 5, 6}, 1},
+        // The dearest pass sets the job's length: two passes on the other worker cost nothing.
+        {105, 300, 2, {3, 4, 10}, 1},
+        {105, 300, 2, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 2},
+        // Both families share, each in its own passes.
+        {105, 100, 2, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 2},
+    };
+    for (const Case& c : cases) {
+        if (!lanes && c.lanesCost != 300) continue;
+        SCOPED_TRACE(testing::Message() << "cost " << c.cost << ", lanes " << c.lanesCost << ", " << c.workers
+                                        << " workers, " << c.slots.size() << " slots");
+        ASSERT_TRUE(pairCosting(c.cost));
+        if (lanes) {
+            ASSERT_TRUE(lanesCosting(c.lanesCost));
+        }
+        PassSchedule schedule;
+        (void)startPasses(schedule, file.path(), requestsFor(c.slots), c.workers, nullptr, nullptr);
+        std::size_t sha3Shared = 0;
+        for (const PassRecord& pass : schedule.passes) {
+            for (const PassRequest& request : pass.requests) {
+                if (request.slot == 3) {
+                    EXPECT_EQ(pass.requests.size(), c.paired);
+                }
+                EXPECT_EQ(request.plugin, pass.requests.front().plugin) << request.slot;
+            }
+            if (pass.requests.size() > 1 && pass.requests.front().plugin == PluginSha3) ++sha3Shared;
+        }
+        EXPECT_EQ(sha3Shared != 0, c.lanesCost != 300);
         for (int slot : c.slots)
             EXPECT_EQ(takePass(schedule, requestsFor({slot})[0]).digest,
                       testkit::oracleDigest(Slots[slot], bytes.data(), bytes.size()))

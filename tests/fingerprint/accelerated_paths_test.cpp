@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -62,6 +63,9 @@ const PathCase PathCases[] = {
     {Family::KeccakLanes, "avx2", CpuAvx2, "avx512"},
     {Family::KeccakLanes, "neon", CpuNeon, ""},
     {Family::KeccakLanes, "portable", 0, "all"},
+    // SHA-224 and SHA-256 in one pass; "portable" runs each state through the single-state kernel.
+    {Family::Sha256Pair, "shani", CpuShaNi | CpuSse41 | CpuSsse3, ""},
+    {Family::Sha256Pair, "portable", 0, "all"},
 };
 
 void PrintTo(const PathCase& c, std::ostream* out) {
@@ -102,6 +106,8 @@ const char* activePath(Family family) {
         return k.keccakPath;
     case Family::KeccakLanes:
         return k.keccakLanesPath;
+    case Family::Sha256Pair:
+        return k.sha256PairPath;
     }
     return "";
 }
@@ -156,9 +162,23 @@ class AcceleratedPath : public testing::TestWithParam<PathCase> {
     }
     void TearDown() override { chooseKernels(); }
 
-    // The slots whose block function this path provides (the SHA-3 ones for the family pass's kernel).
+    // A family pass's kernel: the plugin whose lengths share it.
+    int familyPlugin() const {
+        switch (GetParam().family) {
+        case Family::KeccakLanes:
+            return PluginSha3;
+        case Family::Sha256Pair:
+            return PluginSha2;
+        default:
+            return 0;
+        }
+    }
+
+    // The slots whose block function this path provides (the lengths of its family for a family pass's kernel).
     std::vector<const Slot*> slots() const {
-        const Family family = GetParam().family == Family::KeccakLanes ? Family::Keccak : GetParam().family;
+        const Family family = GetParam().family == Family::KeccakLanes  ? Family::Keccak
+                              : GetParam().family == Family::Sha256Pair ? Family::Sha256
+                                                                        : GetParam().family;
         std::vector<const Slot*> list;
         for (const Slot& slot : testkit::Slots)
             if (familyOf(slot) == family) list.push_back(&slot);
@@ -166,15 +186,15 @@ class AcceleratedPath : public testing::TestWithParam<PathCase> {
     }
 
     // The digest of each of slots() over the bytes fed in `pieces`: through each plugin, or through one
-    // family pass of all four lengths for the family pass's kernel.
+    // family pass of all its lengths for a family pass's kernel.
     std::vector<std::string> digests(const uint8_t* bytes, std::size_t size,
                                      const std::vector<std::size_t>& pieces = {}) const {
         std::vector<std::string> list;
-        if (GetParam().family == Family::KeccakLanes) {
+        if (familyPlugin() != 0) {
             std::vector<int> bits;
             for (const Slot* slot : slots())
                 bits.push_back(slot->bits);
-            return testkit::familyDigests(bits, bytes, size, pieces);
+            return testkit::familyDigests(familyPlugin(), bits, bytes, size, pieces);
         }
         for (const Slot* slot : slots())
             list.push_back(testkit::pluginDigest(*slot, bytes, size, pieces));
@@ -296,7 +316,7 @@ TEST_P(AcceleratedPath, ReadsNothingPastTheEndOfTheInput) {
 
 // The whole way through the file driver: 2 MiB + 77 bytes, read in 1 MiB blocks.
 TEST_P(AcceleratedPath, FileFingerprintMatchesOracle) {
-    if (GetParam().family == Family::KeccakLanes) GTEST_SKIP() << "the job's tests run family passes over files";
+    if (familyPlugin() != 0) GTEST_SKIP() << "the job's tests run family passes over files";
     const std::vector<uint8_t> bytes = testkit::randomBytes((2 << 20) + 77, 9);
     const testkit::TempFile file(bytes);
     for (const Slot* slot : slots())
@@ -370,6 +390,10 @@ TEST_P(AcceleratedPath, KeepsTheCalleeSavedNeonRegisters) {
                                 reinterpret_cast<uintptr_t>(rates));
         break;
     }
+    case Family::Sha256Pair:
+        if (k.sha256Pair == nullptr) GTEST_SKIP() << "no kernel of its own";
+        kept = callKeepsD8ToD15(reinterpret_cast<const void*>(k.sha256Pair), at, at + 32, data, 3);
+        break;
     }
     EXPECT_TRUE(kept) << GetParam().path << " changed d8-d15";
 #else
@@ -532,26 +556,31 @@ TEST_P(AcceleratedKeccakLanesPath, EveryRateInEveryLane) {
         }
 }
 
-// Every choice of lengths in one pass (one alone included) gives each length the digest of its own
-// pass: the standards' messages, then random messages in random pieces.
-TEST_P(AcceleratedKeccakLanesPath, EverySetOfLengthsEqualsTheSinglePasses) {
-    const std::vector<testkit::KnownAnswer> answers = testkit::readKnownAnswers("sha3.txt");
+using AcceleratedFamilyPath = AcceleratedPath;
+
+// Every choice of lengths in one pass (one alone included, some in the reverse order) gives each length
+// the digest of its own pass: the standards' messages, then random messages in random pieces.
+TEST_P(AcceleratedFamilyPath, EverySetOfLengthsEqualsTheSinglePasses) {
+    const char* const file = familyPlugin() == PluginSha3 ? "sha3.txt" : "sha2.txt";
+    const std::vector<testkit::KnownAnswer> answers = testkit::readKnownAnswers(file);
     ASSERT_FALSE(answers.empty());
     std::mt19937 generator(31);
     const std::vector<uint8_t> storage = testkit::randomBytes((1 << 20) + 5000, 32);
-    for (unsigned subset = 1; subset < 16; ++subset) {
+    const std::vector<const Slot*> lengths = slots();
+    for (unsigned subset = 1; subset < (1u << lengths.size()); ++subset) {
         std::vector<const Slot*> members;
+        for (unsigned i = 0; i < lengths.size(); ++i)
+            if (subset & (1u << i)) members.push_back(lengths[i]);
+        if (subset % 3 == 0) std::reverse(members.begin(), members.end());
         std::vector<int> bits;
-        for (unsigned i = 0; i < 4; ++i)
-            if (subset & (1u << i)) {
-                members.push_back(slots()[i]);
-                bits.push_back(slots()[i]->bits);
-            }
+        for (const Slot* member : members)
+            bits.push_back(member->bits);
         for (const testkit::KnownAnswer& answer : answers) {
-            const std::vector<std::string> actual = testkit::familyDigests(bits, answer.message.data(), answer.message.size());
+            const std::vector<std::string> actual =
+                testkit::familyDigests(familyPlugin(), bits, answer.message.data(), answer.message.size());
             for (std::size_t i = 0; i < members.size(); ++i) {
                 if (answer.algorithm == members[i]->name) {
-                    EXPECT_EQ(actual[i], answer.digest) << "sha3.txt:" << answer.line << ", set " << subset;
+                    EXPECT_EQ(actual[i], answer.digest) << file << ":" << answer.line << ", set " << subset;
                 }
             }
         }
@@ -566,7 +595,7 @@ TEST_P(AcceleratedKeccakLanesPath, EverySetOfLengthsEqualsTheSinglePasses) {
                 total += piece;
             }
             const uint8_t* start = storage.data() + offset;
-            const std::vector<std::string> actual = testkit::familyDigests(bits, start, length, pieces);
+            const std::vector<std::string> actual = testkit::familyDigests(familyPlugin(), bits, start, length, pieces);
             for (std::size_t i = 0; i < members.size(); ++i)
                 EXPECT_EQ(actual[i], testkit::pluginDigest(*members[i], start, length))
                     << members[i]->name << ", set " << subset << ", " << length << " bytes in " << pieces.size()
@@ -587,7 +616,7 @@ TEST(CompiledKernels, EachHasItsPathCase) {
 }
 
 std::string pathName(const testing::TestParamInfo<PathCase>& info) {
-    static const char* const Families[] = {"Crc32", "Md5", "Sha1", "Sha256", "Sha512", "Keccak", "KeccakLanes"};
+    static const char* const Families[] = {"Crc32", "Md5", "Sha1", "Sha256", "Sha512", "Keccak", "KeccakLanes", "Sha256Pair"};
     return std::string(Families[static_cast<int>(info.param.family)]) + "_" + info.param.path;
 }
 
@@ -603,6 +632,13 @@ INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedCrc32Path, testing::ValuesIn(casesOf(
 INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedKeccakPath, testing::ValuesIn(casesOf(Family::Keccak)), pathName);
 INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedKeccakLanesPath, testing::ValuesIn(casesOf(Family::KeccakLanes)),
                          pathName);
+std::vector<PathCase> familyPassCases() {
+    std::vector<PathCase> cases = casesOf(Family::KeccakLanes);
+    for (const PathCase& c : casesOf(Family::Sha256Pair))
+        cases.push_back(c);
+    return cases;
+}
+INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedFamilyPath, testing::ValuesIn(familyPassCases()), pathName);
 
 TEST(CpuFeatureMask, ParsesNamesListsAndAll) {
     EXPECT_EQ(parseCpuFeatureMask(nullptr), 0u);
@@ -625,7 +661,7 @@ TEST(CpuFeatureMask, EnvironmentHidesFeaturesAndAllGivesPortable) {
     EXPECT_EQ(usableCpuFeatures(), 0u);
     chooseKernels();
     for (Family family : {Family::Crc32, Family::Md5, Family::Sha1, Family::Sha256, Family::Sha512, Family::Keccak,
-                          Family::KeccakLanes})
+                          Family::KeccakLanes, Family::Sha256Pair})
         EXPECT_STREQ(activePath(family), "portable");
     setenv("HASHWARDEN_CPU_MASK", "shani,sha2,neon", 1);
     EXPECT_EQ(usableCpuFeatures(), detectedCpuFeatures() & ~uint32_t{CpuShaNi | CpuArmSha2 | CpuNeon});
