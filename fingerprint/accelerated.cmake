@@ -36,6 +36,7 @@ if(HW_ACCELERATED_X86)
     sha2/sha256_shani.cpp
     sha2/sha512_avx2.cpp
     sha2/sha512_avx512.cpp
+    sha2/sha512_pair_avx512.cpp
     sha3/keccak_bmi.cpp
     sha3/keccak_lanes_avx2.cpp
     sha3/keccak_lanes_avx512.cpp
@@ -46,6 +47,8 @@ if(HW_ACCELERATED_X86)
   set_source_files_properties(sha2/sha512_avx2.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mavx2;-mbmi;-mbmi2")
   set_source_files_properties(sha2/sha512_avx512.cpp PROPERTIES COMPILE_OPTIONS
     "${hw_hot};-mavx2;-mbmi;-mbmi2;-mavx512f;-mavx512vl")
+  set_source_files_properties(sha2/sha512_pair_avx512.cpp PROPERTIES COMPILE_OPTIONS
+    "${hw_hot};-mavx2;-mavx512f;-mavx512vl")
   set_source_files_properties(sha3/keccak_bmi.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mbmi;-mbmi2")
   set_source_files_properties(sha3/keccak_lanes_avx2.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mavx2")
   set_source_files_properties(sha3/keccak_lanes_avx512.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mavx2;-mavx512f;-mavx512vl")

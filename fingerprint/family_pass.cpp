@@ -1,5 +1,5 @@
 // One pass over a stream for several lengths of one family: SHA-3 states in the lanes of the multi-lane
-// Keccak, SHA-224 and SHA-256 states through the two-state SHA-256 kernel.
+// Keccak, SHA-224 with SHA-256 and SHA-384 with SHA-512 through the two-state SHA-2 kernels.
 #include "fingerprint/family_pass.h"
 
 #include <algorithm>
@@ -35,7 +35,7 @@ struct Member {
 } // namespace
 
 struct FamilyPass {
-    int family;
+    PassFamily family;
     std::size_t memberCount;
     bool finished;
     // SHA-3
@@ -44,10 +44,11 @@ struct FamilyPass {
     std::size_t groupCount;
     Member members[FamilyPassMembers];
     LaneGroup groups[FamilyPassMembers];
-    // SHA-224/256: the plugin's states, in the order of `bits`; with two, the first keeps the pending
-    // block for both and `pair` runs the blocks of both.
+    // SHA-2: the plugin's states, in the order of `bits`; with two, the first keeps the pending block for
+    // both and the pair kernel of their word size runs the blocks of both.
     const FingerprintPlugin* sha2;
-    Sha256PairBlocksFn pair;
+    Sha256PairBlocksFn pair256;
+    Sha512PairBlocksFn pair512;
     FingerprintStatePtr states[2];
 };
 
@@ -61,8 +62,11 @@ bool isSha3Length(int bits) {
     return bits == 224 || bits == 256 || bits == 384 || bits == 512;
 }
 
-bool isSha256Length(int bits) {
-    return bits == 224 || bits == 256;
+// The SHA-2 pass family of a length; None for another.
+PassFamily sha2FamilyOf(int bits) {
+    if (bits == 224 || bits == 256) return PassFamily::Sha256;
+    if (bits == 384 || bits == 512) return PassFamily::Sha512;
+    return PassFamily::None;
 }
 
 // Both states through the single-state kernel, where no kernel runs them side by side.
@@ -72,21 +76,49 @@ void sha256PairThroughSingles(uint32_t first[8], uint32_t second[8], const uint8
     single(second, data, blocks);
 }
 
-FamilyPassPtr startSha256Pass(const std::vector<int>& bits) {
+void sha512PairThroughSingles(uint64_t first[8], uint64_t second[8], const uint8_t* data, std::size_t blocks) {
+    const Sha512BlocksFn single = activeKernels().sha512;
+    single(first, data, blocks);
+    single(second, data, blocks);
+}
+
+FamilyPassPtr startSha2Pass(PassFamily family, const std::vector<int>& bits) {
     if (bits.size() > 2) return nullptr;
     FamilyPassPtr pass(new (std::nothrow) FamilyPass{});
     if (!pass) return nullptr;
-    pass->family = PluginSha2;
+    const KernelSet& kernels = activeKernels();
+    pass->family = family;
     pass->memberCount = bits.size();
     pass->sha2 = findPlugin(PluginSha2);
-    pass->pair = activeKernels().sha256Pair != nullptr ? activeKernels().sha256Pair : sha256PairThroughSingles;
+    pass->pair256 = kernels.sha256Pair != nullptr ? kernels.sha256Pair : sha256PairThroughSingles;
+    pass->pair512 = kernels.sha512Pair != nullptr ? kernels.sha512Pair : sha512PairThroughSingles;
     for (std::size_t index = 0; index < bits.size(); ++index) {
         const int length = bits[index] == 0 ? 256 : bits[index];
-        if (!isSha256Length(length) || (index == 1 && pass->states[0]->digestBits == length)) return nullptr;
+        if (sha2FamilyOf(length) != family || (index == 1 && pass->states[0]->digestBits == length)) return nullptr;
         pass->states[index] = startFingerprint(pass->sha2, length);
         if (!pass->states[index]) return nullptr;
     }
     return pass;
+}
+
+void updateSha2Pass(FamilyPass& pass, const uint8_t* bytes, uint32_t count) {
+    FingerprintState* first = pass.states[0].get();
+    if (pass.memberCount == 1)
+        pass.sha2->update(first, bytes, count);
+    else if (pass.family == PassFamily::Sha256)
+        sha2PairUpdate(pass.pair256, first, pass.states[1].get(), bytes, count);
+    else
+        sha2PairUpdate(pass.pair512, first, pass.states[1].get(), bytes, count);
+}
+
+void finishSha2Pass(FamilyPass& pass) {
+    FingerprintState* first = pass.states[0].get();
+    if (pass.memberCount == 1)
+        pass.sha2->finish(first);
+    else if (pass.family == PassFamily::Sha256)
+        sha2PairFinish(pass.pair256, first, pass.states[1].get());
+    else
+        sha2PairFinish(pass.pair512, first, pass.states[1].get());
 }
 
 // Runs `blocks[lane]` blocks from `data[lane]` into each lane of the group; lanes with none keep their state.
@@ -106,23 +138,29 @@ void absorbGroup(const FamilyPass& pass, LaneGroup& group, const uint8_t* const 
 
 } // namespace
 
-int sharedPassFamily(int plugin, int bits) {
+PassFamily sharedPassFamily(int plugin, int bits) {
     const int length = bits == 0 ? 256 : bits;
-    if (plugin == PluginSha3 && isSha3Length(length)) return activeKernels().keccakLaneCount >= 2 ? PluginSha3 : 0;
-    if (plugin == PluginSha2 && isSha256Length(length)) return activeKernels().sha256Pair != nullptr ? PluginSha2 : 0;
-    return 0;
+    const KernelSet& kernels = activeKernels();
+    if (plugin == PluginSha3 && isSha3Length(length))
+        return kernels.keccakLaneCount >= 2 ? PassFamily::Sha3 : PassFamily::None;
+    if (plugin != PluginSha2) return PassFamily::None;
+    const PassFamily family = sha2FamilyOf(length);
+    if (family == PassFamily::Sha256 && kernels.sha256Pair != nullptr) return family;
+    if (family == PassFamily::Sha512 && kernels.sha512Pair != nullptr) return family;
+    return PassFamily::None;
 }
 
-std::size_t familyPassWidth(int family) {
-    if (family == PluginSha2) return 2;
+std::size_t familyPassWidth(PassFamily family) {
+    if (family != PassFamily::Sha3) return 2;
     return std::min<std::size_t>(activeKernels().keccakLaneCount, FamilyPassMembers);
 }
 
-int familyPassCost(int family, std::vector<int> costs) {
+int familyPassCost(PassFamily family, std::vector<int> costs) {
     const KernelSet& kernels = activeKernels();
-    if (family == PluginSha2) {
+    if (family != PassFamily::Sha3) {
         const int dearest = costs.empty() ? 0 : *std::max_element(costs.begin(), costs.end());
-        return costs.size() < 2 ? dearest : dearest * static_cast<int>(kernels.sha256PairCost) / 100;
+        const uint32_t pair = family == PassFamily::Sha256 ? kernels.sha256PairCost : kernels.sha512PairCost;
+        return costs.size() < 2 ? dearest : dearest * static_cast<int>(pair) / 100;
     }
     // The dearest lengths have the smallest rates; startFamilyPass puts neighbours in one call.
     std::sort(costs.rbegin(), costs.rend());
@@ -133,13 +171,13 @@ int familyPassCost(int family, std::vector<int> costs) {
     return cost;
 }
 
-FamilyPassPtr startFamilyPass(int family, const std::vector<int>& bits) {
+FamilyPassPtr startFamilyPass(PassFamily family, const std::vector<int>& bits) {
     if (bits.empty()) return nullptr;
-    if (family == PluginSha2) return startSha256Pass(bits);
-    if (family != PluginSha3 || bits.size() > FamilyPassMembers) return nullptr;
+    if (family == PassFamily::Sha256 || family == PassFamily::Sha512) return startSha2Pass(family, bits);
+    if (family != PassFamily::Sha3 || bits.size() > FamilyPassMembers) return nullptr;
     FamilyPassPtr pass(new (std::nothrow) FamilyPass{});
     if (!pass) return nullptr;
-    pass->family = PluginSha3;
+    pass->family = PassFamily::Sha3;
     const KernelSet& kernels = activeKernels();
     pass->single = kernels.keccak;
     pass->lanes = kernels.keccakLanes;
@@ -179,11 +217,8 @@ FamilyPassPtr startFamilyPass(int family, const std::vector<int>& bits) {
 
 void updateFamilyPass(FamilyPass& pass, const uint8_t* bytes, uint32_t count) {
     if (pass.finished) return;
-    if (pass.family == PluginSha2) {
-        if (pass.memberCount == 1)
-            pass.sha2->update(pass.states[0].get(), bytes, count);
-        else
-            sha256PairUpdate(pass.pair, pass.states[0].get(), pass.states[1].get(), bytes, count);
+    if (pass.family != PassFamily::Sha3) {
+        updateSha2Pass(pass, bytes, count);
         return;
     }
     for (std::size_t g = 0; g < pass.groupCount; ++g) {
@@ -225,11 +260,8 @@ void updateFamilyPass(FamilyPass& pass, const uint8_t* bytes, uint32_t count) {
 void finishFamilyPass(FamilyPass& pass) {
     if (pass.finished) return;
     pass.finished = true;
-    if (pass.family == PluginSha2) {
-        if (pass.memberCount == 1)
-            pass.sha2->finish(pass.states[0].get());
-        else
-            sha256PairFinish(pass.pair, pass.states[0].get(), pass.states[1].get());
+    if (pass.family != PassFamily::Sha3) {
+        finishSha2Pass(pass);
         return;
     }
     for (std::size_t g = 0; g < pass.groupCount; ++g) {
@@ -251,7 +283,7 @@ void finishFamilyPass(FamilyPass& pass) {
 
 std::string familyDigestText(const FamilyPass& pass, std::size_t index) {
     if (!pass.finished || index >= pass.memberCount) return {};
-    if (pass.family == PluginSha2) return digestText(pass.states[index].get());
+    if (pass.family != PassFamily::Sha3) return digestText(pass.states[index].get());
     const Member& member = pass.members[index];
     const LaneGroup& group = pass.groups[member.group];
     FingerprintState digest{member.bits, {}};

@@ -120,27 +120,61 @@ void sha2Finish(FingerprintState* head) {
     }
 }
 
-} // namespace
+// The context of a state for 224 or 256 bits (32-bit words) or for 384 or 512 (64-bit words).
+template <typename Word> auto& contextOf(FingerprintState* head) {
+    if constexpr (sizeof(Word) == 4)
+        return pluginstate::of<Sha2State>(head)->small;
+    else
+        return pluginstate::of<Sha2State>(head)->large;
+}
 
-void sha256PairUpdate(Sha256PairBlocksFn pair, FingerprintState* first, FingerprintState* second,
-                      const uint8_t* bytes, uint32_t count) {
-    Sha256Context& lead = pluginstate::of<Sha2State>(first)->small;
-    uint32_t* other = pluginstate::of<Sha2State>(second)->small.hash;
+// The first state's pending block and count serve both; each block goes through `pair` for both.
+template <typename Word>
+void pairUpdate(void (*pair)(Word*, Word*, const uint8_t*, std::size_t), FingerprintState* first,
+                FingerprintState* second, const uint8_t* bytes, uint32_t count) {
+    auto& lead = contextOf<Word>(first);
+    Word* other = contextOf<Word>(second).hash;
     absorb(lead.block, lead.byteCount, lead.hash,
-           [pair, other](uint32_t* hash, const uint8_t* data, std::size_t blocks) { pair(hash, other, data, blocks); },
+           [pair, other](Word* hash, const uint8_t* data, std::size_t blocks) { pair(hash, other, data, blocks); },
            bytes, count);
 }
 
-void sha256PairFinish(Sha256PairBlocksFn pair, FingerprintState* first, FingerprintState* second) {
-    Sha256Context& lead = pluginstate::of<Sha2State>(first)->small;
-    uint32_t* other = pluginstate::of<Sha2State>(second)->small.hash;
+template <typename Word>
+void pairFinish(void (*pair)(Word*, Word*, const uint8_t*, std::size_t), FingerprintState* first,
+                FingerprintState* second) {
+    auto& lead = contextOf<Word>(first);
+    Word* other = contextOf<Word>(second).hash;
     pad(lead.block, lead.byteCount, lead.hash,
-        [pair, other](uint32_t* hash, const uint8_t* data, std::size_t blocks) { pair(hash, other, data, blocks); });
+        [pair, other](Word* hash, const uint8_t* data, std::size_t blocks) { pair(hash, other, data, blocks); });
     for (FingerprintState* head : {first, second}) {
-        const Sha256Context& context = pluginstate::of<Sha2State>(head)->small;
-        for (uint32_t i = 0; i < context.digestLength / 4; ++i)
-            byteorder::store32be(head->digest + 4 * i, context.hash[i]);
+        const auto& context = contextOf<Word>(head);
+        for (uint32_t i = 0; i < context.digestLength / sizeof(Word); ++i) {
+            if constexpr (sizeof(Word) == 4)
+                byteorder::store32be(head->digest + 4 * i, context.hash[i]);
+            else
+                byteorder::store64be(head->digest + 8 * i, context.hash[i]);
+        }
     }
+}
+
+} // namespace
+
+void sha2PairUpdate(Sha256PairBlocksFn pair, FingerprintState* first, FingerprintState* second,
+                    const uint8_t* bytes, uint32_t count) {
+    pairUpdate(pair, first, second, bytes, count);
+}
+
+void sha2PairUpdate(Sha512PairBlocksFn pair, FingerprintState* first, FingerprintState* second,
+                    const uint8_t* bytes, uint32_t count) {
+    pairUpdate(pair, first, second, bytes, count);
+}
+
+void sha2PairFinish(Sha256PairBlocksFn pair, FingerprintState* first, FingerprintState* second) {
+    pairFinish(pair, first, second);
+}
+
+void sha2PairFinish(Sha512PairBlocksFn pair, FingerprintState* first, FingerprintState* second) {
+    pairFinish(pair, first, second);
 }
 
 FingerprintPlugin sha2Plugin() {

@@ -63,9 +63,12 @@ const PathCase PathCases[] = {
     {Family::KeccakLanes, "avx2", CpuAvx2, "avx512"},
     {Family::KeccakLanes, "neon", CpuNeon, ""},
     {Family::KeccakLanes, "portable", 0, "all"},
-    // SHA-224 and SHA-256 in one pass; "portable" runs each state through the single-state kernel.
+    // SHA-224 with SHA-256, SHA-384 with SHA-512, in one pass; "portable" runs each state through the
+    // single-state kernel.
     {Family::Sha256Pair, "shani", CpuShaNi | CpuSse41 | CpuSsse3, ""},
     {Family::Sha256Pair, "portable", 0, "all"},
+    {Family::Sha512Pair, "avx512", CpuAvx512 | CpuAvx2, ""},
+    {Family::Sha512Pair, "portable", 0, "all"},
 };
 
 void PrintTo(const PathCase& c, std::ostream* out) {
@@ -108,6 +111,8 @@ const char* activePath(Family family) {
         return k.keccakLanesPath;
     case Family::Sha256Pair:
         return k.sha256PairPath;
+    case Family::Sha512Pair:
+        return k.sha512PairPath;
     }
     return "";
 }
@@ -162,15 +167,17 @@ class AcceleratedPath : public testing::TestWithParam<PathCase> {
     }
     void TearDown() override { chooseKernels(); }
 
-    // A family pass's kernel: the plugin whose lengths share it.
-    int familyPlugin() const {
+    // A family pass's kernel: the lengths that share it.
+    PassFamily passFamily() const {
         switch (GetParam().family) {
         case Family::KeccakLanes:
-            return PluginSha3;
+            return PassFamily::Sha3;
         case Family::Sha256Pair:
-            return PluginSha2;
+            return PassFamily::Sha256;
+        case Family::Sha512Pair:
+            return PassFamily::Sha512;
         default:
-            return 0;
+            return PassFamily::None;
         }
     }
 
@@ -178,6 +185,7 @@ class AcceleratedPath : public testing::TestWithParam<PathCase> {
     std::vector<const Slot*> slots() const {
         const Family family = GetParam().family == Family::KeccakLanes  ? Family::Keccak
                               : GetParam().family == Family::Sha256Pair ? Family::Sha256
+                              : GetParam().family == Family::Sha512Pair ? Family::Sha512
                                                                         : GetParam().family;
         std::vector<const Slot*> list;
         for (const Slot& slot : testkit::Slots)
@@ -190,11 +198,11 @@ class AcceleratedPath : public testing::TestWithParam<PathCase> {
     std::vector<std::string> digests(const uint8_t* bytes, std::size_t size,
                                      const std::vector<std::size_t>& pieces = {}) const {
         std::vector<std::string> list;
-        if (familyPlugin() != 0) {
+        if (passFamily() != PassFamily::None) {
             std::vector<int> bits;
             for (const Slot* slot : slots())
                 bits.push_back(slot->bits);
-            return testkit::familyDigests(familyPlugin(), bits, bytes, size, pieces);
+            return testkit::familyDigests(passFamily(), bits, bytes, size, pieces);
         }
         for (const Slot* slot : slots())
             list.push_back(testkit::pluginDigest(*slot, bytes, size, pieces));
@@ -316,7 +324,7 @@ TEST_P(AcceleratedPath, ReadsNothingPastTheEndOfTheInput) {
 
 // The whole way through the file driver: 2 MiB + 77 bytes, read in 1 MiB blocks.
 TEST_P(AcceleratedPath, FileFingerprintMatchesOracle) {
-    if (familyPlugin() != 0) GTEST_SKIP() << "the job's tests run family passes over files";
+    if (passFamily() != PassFamily::None) GTEST_SKIP() << "the job's tests run family passes over files";
     const std::vector<uint8_t> bytes = testkit::randomBytes((2 << 20) + 77, 9);
     const testkit::TempFile file(bytes);
     for (const Slot* slot : slots())
@@ -393,6 +401,10 @@ TEST_P(AcceleratedPath, KeepsTheCalleeSavedNeonRegisters) {
     case Family::Sha256Pair:
         if (k.sha256Pair == nullptr) GTEST_SKIP() << "no kernel of its own";
         kept = callKeepsD8ToD15(reinterpret_cast<const void*>(k.sha256Pair), at, at + 32, data, 3);
+        break;
+    case Family::Sha512Pair:
+        if (k.sha512Pair == nullptr) GTEST_SKIP() << "no kernel of its own";
+        kept = callKeepsD8ToD15(reinterpret_cast<const void*>(k.sha512Pair), at, at + 64, data, 3);
         break;
     }
     EXPECT_TRUE(kept) << GetParam().path << " changed d8-d15";
@@ -561,7 +573,7 @@ using AcceleratedFamilyPath = AcceleratedPath;
 // Every choice of lengths in one pass (one alone included, some in the reverse order) gives each length
 // the digest of its own pass: the standards' messages, then random messages in random pieces.
 TEST_P(AcceleratedFamilyPath, EverySetOfLengthsEqualsTheSinglePasses) {
-    const char* const file = familyPlugin() == PluginSha3 ? "sha3.txt" : "sha2.txt";
+    const char* const file = passFamily() == PassFamily::Sha3 ? "sha3.txt" : "sha2.txt";
     const std::vector<testkit::KnownAnswer> answers = testkit::readKnownAnswers(file);
     ASSERT_FALSE(answers.empty());
     std::mt19937 generator(31);
@@ -577,7 +589,7 @@ TEST_P(AcceleratedFamilyPath, EverySetOfLengthsEqualsTheSinglePasses) {
             bits.push_back(member->bits);
         for (const testkit::KnownAnswer& answer : answers) {
             const std::vector<std::string> actual =
-                testkit::familyDigests(familyPlugin(), bits, answer.message.data(), answer.message.size());
+                testkit::familyDigests(passFamily(), bits, answer.message.data(), answer.message.size());
             for (std::size_t i = 0; i < members.size(); ++i) {
                 if (answer.algorithm == members[i]->name) {
                     EXPECT_EQ(actual[i], answer.digest) << file << ":" << answer.line << ", set " << subset;
@@ -595,7 +607,7 @@ TEST_P(AcceleratedFamilyPath, EverySetOfLengthsEqualsTheSinglePasses) {
                 total += piece;
             }
             const uint8_t* start = storage.data() + offset;
-            const std::vector<std::string> actual = testkit::familyDigests(familyPlugin(), bits, start, length, pieces);
+            const std::vector<std::string> actual = testkit::familyDigests(passFamily(), bits, start, length, pieces);
             for (std::size_t i = 0; i < members.size(); ++i)
                 EXPECT_EQ(actual[i], testkit::pluginDigest(*members[i], start, length))
                     << members[i]->name << ", set " << subset << ", " << length << " bytes in " << pieces.size()
@@ -616,7 +628,8 @@ TEST(CompiledKernels, EachHasItsPathCase) {
 }
 
 std::string pathName(const testing::TestParamInfo<PathCase>& info) {
-    static const char* const Families[] = {"Crc32", "Md5", "Sha1", "Sha256", "Sha512", "Keccak", "KeccakLanes", "Sha256Pair"};
+    static const char* const Families[] = {"Crc32",  "Md5",         "Sha1",       "Sha256",    "Sha512",
+                                           "Keccak", "KeccakLanes", "Sha256Pair", "Sha512Pair"};
     return std::string(Families[static_cast<int>(info.param.family)]) + "_" + info.param.path;
 }
 
@@ -634,8 +647,9 @@ INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedKeccakLanesPath, testing::ValuesIn(ca
                          pathName);
 std::vector<PathCase> familyPassCases() {
     std::vector<PathCase> cases = casesOf(Family::KeccakLanes);
-    for (const PathCase& c : casesOf(Family::Sha256Pair))
-        cases.push_back(c);
+    for (Family pair : {Family::Sha256Pair, Family::Sha512Pair})
+        for (const PathCase& c : casesOf(pair))
+            cases.push_back(c);
     return cases;
 }
 INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedFamilyPath, testing::ValuesIn(familyPassCases()), pathName);
@@ -661,7 +675,7 @@ TEST(CpuFeatureMask, EnvironmentHidesFeaturesAndAllGivesPortable) {
     EXPECT_EQ(usableCpuFeatures(), 0u);
     chooseKernels();
     for (Family family : {Family::Crc32, Family::Md5, Family::Sha1, Family::Sha256, Family::Sha512, Family::Keccak,
-                          Family::KeccakLanes, Family::Sha256Pair})
+                          Family::KeccakLanes, Family::Sha256Pair, Family::Sha512Pair})
         EXPECT_STREQ(activePath(family), "portable");
     setenv("HASHWARDEN_CPU_MASK", "shani,sha2,neon", 1);
     EXPECT_EQ(usableCpuFeatures(), detectedCpuFeatures() & ~uint32_t{CpuShaNi | CpuArmSha2 | CpuNeon});

@@ -203,7 +203,7 @@ GuardedBytes::~GuardedBytes() {
     if (mapping_ != nullptr) munmap(mapping_, size_);
 }
 
-std::vector<std::string> familyDigests(int family, const std::vector<int>& bits, const uint8_t* bytes,
+std::vector<std::string> familyDigests(PassFamily family, const std::vector<int>& bits, const uint8_t* bytes,
                                        std::size_t size, const std::vector<std::size_t>& pieces) {
     registerPluginsOnce();
     FamilyPassPtr pass = startFamilyPass(family, bits);
