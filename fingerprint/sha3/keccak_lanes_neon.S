@@ -11,7 +11,7 @@
 @ The buffers hold each word where the next round reads it: the five words that make output row Y
 @ (pi sends word (x, y) to row 2x + 3y, column y, so row Y reads (X + 3Y, X) at column X) lie in
 @ slots 5Y to 5Y + 4, so a row loads as three vld1 from consecutive addresses; a round stores its
-@ output word (X, Y) in slot SLOT(X, Y) = 5 * (2 * (X - Y) mod 5) + Y with vstr's immediate offsets.
+@ output word (X, Y) in slot s(X, Y) = 5 * (2 * (X - Y) mod 5) + Y with vstr's immediate offsets.
 @
 @ The schedule of one round, in what LLVM's Cortex-A57 model (scripts/arm-cycle-model.py) charges: two
 @ NEON pipes, of which only one shifts; loads and stores have pipes of their own; three micro-ops
@@ -35,7 +35,7 @@
 @
 @ void hw_keccak_lanes_neon_absorb(uint64_t frame[100], const uint8_t* const data[2],
 @                                  const uint32_t rates[2], uint32_t steps);
-@ frame: 16-byte aligned; frame[0..49] the two states, word (x, y) of lane j at frame[2 * SLOT(x, y) + j]
+@ frame: 16-byte aligned; frame[0..49] the two states, word (x, y) of lane j at frame[2 * s(x, y) + j]
 @ (in and out), frame[50..99] the second buffer. Each of `steps` steps absorbs one block of rates[j]
 @ bytes (a multiple of 8 from 8 to 200) from data[j] into lane j and permutes both; steps > 0.
 
@@ -57,7 +57,7 @@
         .quad   \rc, \rc
         .endr
 
-@ Byte offset of word (x, y) in a buffer.
+@ Byte offset of the slot s(x, y) of word (x, y) in a buffer.
 #define SLOT(x, y) (16 * (5 * ((2 * ((x) - (y)) + 10) % 5) + (y)))
 
 @ dst = ROTL(src, n) in each 64-bit lane, 0 < n < 64 (dl, dh, sl, sh: the D halves of dst and src).
