@@ -50,15 +50,16 @@ void usage() {
         stderr,
         "usage: hashwarden-bench [--runs N] [--memory] [--portable] [--cpu-time] [--cold] FILE [ALGO...]\n"
         "       hashwarden-bench --job [--workers N] FILE [ALGO...]\n"
-        "       hashwarden-bench --family [--runs N] [--cpu-time] FILE SHA3-ALGO...\n"
+        "       hashwarden-bench --family [--runs N] [--cpu-time] FILE ALGO... (of one family)\n"
         "ALGO: crc32 md5 sha1 sha2-224 sha2-256 sha2-384 sha2-512 sha3-224 sha3-256 sha3-384 sha3-512\n"
         "Prints ALGO DIGEST MBPS PATH per algorithm; MBPS is the median of N runs in 10^6 bytes/s,\n"
         "by the wall clock or, with --cpu-time, by the process's CPU time (as openssl speed does).\n"
         "--cold asks the kernel to drop the file from the page cache before each run.\n"
         "--job runs the calculation job's scheduler once (N threads, by default one per core) and prints\n"
         "ALGO DIGEST per algorithm in slot order, then job SECONDS WORKERS.\n"
-        "--family hashes the file in memory with the SHA-3 lengths given in one family pass and with each\n"
-        "on its own, in turns, N runs, and prints ALGO DIGEST per length, then\n"
+        "--family hashes the file in memory with the lengths given (SHA-3 ones, SHA2-224 and SHA2-256, or\n"
+        "SHA2-384 and SHA2-512) in one family pass and with each on its own, in turns, N runs, and prints\n"
+        "ALGO DIGEST per length, then\n"
         "family BEST MEDIAN singles BEST MEDIAN ratio BEST MEDIAN PATH (seconds; ratio family / singles).\n"
         "With --memory as well, it runs the family pass alone N times (for instruction counts).\n");
 }
@@ -159,10 +160,18 @@ int runFamily(const std::vector<uint8_t>& bytes, std::vector<const Algorithm*> c
               bool alone) {
     std::sort(chosen.begin(), chosen.end());
     chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    // The lengths of one family, with or without a kernel for several states.
+    const auto familyOf = [](const Algorithm& algorithm) {
+        if (algorithm.plugin == PluginSha3) return PassFamily::Sha3;
+        if (algorithm.plugin != PluginSha2) return PassFamily::None;
+        return algorithm.bits <= 256 ? PassFamily::Sha256 : PassFamily::Sha512;
+    };
     std::vector<int> bits;
+    const PassFamily passFamily = chosen.empty() ? PassFamily::None : familyOf(*chosen.front());
     for (const Algorithm* algorithm : chosen) {
-        if (algorithm->plugin != PluginSha3) {
-            std::fprintf(stderr, "hashwarden-bench: --family takes SHA-3 lengths only\n");
+        if (passFamily == PassFamily::None || familyOf(*algorithm) != passFamily) {
+            std::fprintf(stderr, "hashwarden-bench: --family takes SHA-3 lengths, SHA2-224 and SHA2-256, or "
+                                 "SHA2-384 and SHA2-512\n");
             return 2;
         }
         bits.push_back(algorithm->bits);
@@ -171,7 +180,7 @@ int runFamily(const std::vector<uint8_t>& bytes, std::vector<const Algorithm*> c
     std::vector<std::string> digests;
     for (int run = 0; run < runs; ++run) {
         int64_t start = clockNanoseconds(cpuTime);
-        FamilyPassPtr pass = startFamilyPass(PluginSha3, bits);
+        FamilyPassPtr pass = startFamilyPass(passFamily, bits);
         if (!pass) return 1;
         for (std::size_t done = 0; done < bytes.size(); done += FingerprintReadSize)
             updateFamilyPass(*pass, bytes.data() + done,
@@ -205,7 +214,9 @@ int runFamily(const std::vector<uint8_t>& bytes, std::vector<const Algorithm*> c
     std::printf("family %.4f %.4f singles %.4f %.4f ratio %.3f %.3f %s\n", seconds(family[0]), seconds(family[middle]),
                 seconds(singles[0]), seconds(singles[middle]), seconds(family[0]) / seconds(singles[0]),
                 seconds(family[middle]) / seconds(singles[middle]),
-                activeKernels().keccakLanesPath);
+                passFamily == PassFamily::Sha3     ? activeKernels().keccakLanesPath
+                : passFamily == PassFamily::Sha256 ? activeKernels().sha256PairPath
+                                                   : activeKernels().sha512PairPath);
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -270,7 +271,8 @@ int passCost(const PassRecord& pass) {
     std::vector<int> costs;
     for (const PassRequest& request : pass.requests)
         costs.push_back(passCost(request));
-    return familyPassCost(std::move(costs));
+    const PassRequest& first = pass.requests.front();
+    return familyPassCost(sharedPassFamily(first.plugin, first.bits), std::move(costs));
 }
 
 // How long `passes` take on `workers` threads, roughly: the dearest pass, or the work shared out.
@@ -284,35 +286,66 @@ int jobCost(const std::vector<PassRecord>& passes, int workers) {
     return std::max(dearest, total / std::max(workers, 1));
 }
 
-// The records of `requests`: one per slot, or, where the kernels in force make the job shorter that way,
-// the slots of a family that shares its passes in passes of as many lengths as a kernel call takes,
-// neighbouring costs (rates) together.
-std::vector<PassRecord> groupPasses(const std::vector<PassRequest>& requests, int workers) {
-    std::vector<PassRecord> alone, shared;
-    std::vector<PassRequest> sharing;
+// The records of `requests` with the slots of the families in `sharing` in passes of as many lengths as
+// a kernel call takes, neighbouring costs (rates) together, and every other slot in a pass of its own;
+// in the order of their first slots, as the job takes them.
+std::vector<PassRecord> passesSharing(const std::vector<PassRequest>& requests,
+                                      const std::vector<PassFamily>& sharing) {
+    std::vector<PassRecord> passes;
+    for (PassFamily family : sharing) {
+        std::vector<PassRequest> members;
+        for (const PassRequest& request : requests)
+            if (sharedPassFamily(request.plugin, request.bits) == family) members.push_back(request);
+        std::stable_sort(members.begin(), members.end(),
+                         [](const PassRequest& a, const PassRequest& b) { return passCost(a) > passCost(b); });
+        const std::size_t width = familyPassWidth(family);
+        for (std::size_t first = 0; first < members.size(); first += width) {
+            PassRecord& pass = passes.emplace_back();
+            pass.requests.assign(members.begin() + static_cast<std::ptrdiff_t>(first),
+                                 members.begin() + static_cast<std::ptrdiff_t>(std::min(first + width, members.size())));
+            std::sort(pass.requests.begin(), pass.requests.end(),
+                      [](const PassRequest& a, const PassRequest& b) { return a.slot < b.slot; });
+        }
+    }
     for (const PassRequest& request : requests) {
-        alone.emplace_back().requests.push_back(request);
-        if (sharedPassFamily(request.plugin, request.bits) != 0)
-            sharing.push_back(request);
-        else
-            shared.emplace_back().requests.push_back(request);
+        const PassFamily family = sharedPassFamily(request.plugin, request.bits);
+        if (family == PassFamily::None || std::find(sharing.begin(), sharing.end(), family) == sharing.end())
+            passes.emplace_back().requests.push_back(request);
     }
-    std::stable_sort(sharing.begin(), sharing.end(),
-                     [](const PassRequest& a, const PassRequest& b) { return passCost(a) > passCost(b); });
-    const std::size_t width = familyPassWidth();
-    for (std::size_t first = 0; first < sharing.size(); first += width) {
-        PassRecord& pass = shared.emplace_back();
-        pass.requests.assign(sharing.begin() + static_cast<std::ptrdiff_t>(first),
-                             sharing.begin() + static_cast<std::ptrdiff_t>(std::min(first + width, sharing.size())));
-        std::sort(pass.requests.begin(), pass.requests.end(),
-                  [](const PassRequest& a, const PassRequest& b) { return a.slot < b.slot; });
-    }
-    // Passes in the order of their first slots, as the job takes them.
-    std::sort(shared.begin(), shared.end(), [](const PassRecord& a, const PassRecord& b) {
+    std::sort(passes.begin(), passes.end(), [](const PassRecord& a, const PassRecord& b) {
         return a.requests.front().slot < b.requests.front().slot;
     });
-    return shared.size() < alone.size() && jobCost(shared, workers) < jobCost(alone, workers) ? std::move(shared)
-                                                                                              : std::move(alone);
+    return passes;
+}
+
+// The records of `requests`: one per slot, or, where the kernels in force make the job shorter that way,
+// the slots of each family that shares its passes in family passes. Each choice of families is weighed
+// (there are three at most), fewer families first; only a shorter job moves the choice on.
+std::vector<PassRecord> groupPasses(const std::vector<PassRequest>& requests, int workers) {
+    std::vector<PassFamily> families;
+    for (const PassRequest& request : requests) {
+        const PassFamily family = sharedPassFamily(request.plugin, request.bits);
+        if (family != PassFamily::None && std::find(families.begin(), families.end(), family) == families.end())
+            families.push_back(family);
+    }
+    std::vector<PassRecord> best = passesSharing(requests, {});
+    int bestCost = jobCost(best, workers);
+    const unsigned choices = 1u << families.size();
+    for (int size = 1; size <= static_cast<int>(families.size()); ++size) {
+        for (unsigned chosen = 1; chosen < choices; ++chosen) {
+            if (std::popcount(chosen) != size) continue;
+            std::vector<PassFamily> sharing;
+            for (std::size_t index = 0; index < families.size(); ++index)
+                if (chosen & (1u << index)) sharing.push_back(families[index]);
+            std::vector<PassRecord> passes = passesSharing(requests, sharing);
+            const int cost = jobCost(passes, workers);
+            if (cost < bestCost) {
+                best = std::move(passes);
+                bestCost = cost;
+            }
+        }
+    }
+    return best;
 }
 
 int createThread(pthread_t* thread, const pthread_attr_t* attributes, void* (*run)(void*), void* argument) {
@@ -365,7 +398,7 @@ int startPasses(PassSchedule& schedule, std::string path, std::vector<PassReques
             std::vector<int> lengths;
             for (const PassRequest& request : pass.requests)
                 lengths.push_back(request.bits);
-            if (schedule.ring) pass.family = startFamilyPass(first.plugin, lengths);
+            if (schedule.ring) pass.family = startFamilyPass(sharedPassFamily(first.plugin, first.bits), lengths);
             if (!pass.family) settle(pass, PassState::Done, {});
             continue;
         }

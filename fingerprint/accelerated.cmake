@@ -36,6 +36,7 @@ if(HW_ACCELERATED_X86)
     sha2/sha256_shani.cpp
     sha2/sha512_avx2.cpp
     sha2/sha512_avx512.cpp
+    sha2/sha512_pair_avx512.cpp
     sha3/keccak_bmi.cpp
     sha3/keccak_lanes_avx2.cpp
     sha3/keccak_lanes_avx512.cpp
@@ -46,6 +47,8 @@ if(HW_ACCELERATED_X86)
   set_source_files_properties(sha2/sha512_avx2.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mavx2;-mbmi;-mbmi2")
   set_source_files_properties(sha2/sha512_avx512.cpp PROPERTIES COMPILE_OPTIONS
     "${hw_hot};-mavx2;-mbmi;-mbmi2;-mavx512f;-mavx512vl")
+  set_source_files_properties(sha2/sha512_pair_avx512.cpp PROPERTIES COMPILE_OPTIONS
+    "${hw_hot};-mavx2;-mavx512f;-mavx512vl")
   set_source_files_properties(sha3/keccak_bmi.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mbmi;-mbmi2")
   set_source_files_properties(sha3/keccak_lanes_avx2.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mavx2")
   set_source_files_properties(sha3/keccak_lanes_avx512.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mavx2;-mavx512f;-mavx512vl")
@@ -188,7 +191,9 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   hw_arm32_kernel(sha256_neon sha2/sha256_neon.cpp neon sha2/sha256_neon.S neon)
   hw_arm32_kernel(sha512_neon sha2/sha512_neon.cpp neon sha2/sha512_neon_rounds.S neon)
   hw_arm32_kernel(keccak_neon sha3/keccak_neon.cpp neon)
-  hw_arm32_kernel(keccak_lanes_neon sha3/keccak_lanes_neon.cpp neon)
+  # The lanes kernel's entry hands the blocks one state has past the other to the single-state kernel,
+  # which needs NEON in C++: both are kept or dropped together.
+  hw_arm32_kernel(keccak_lanes_neon sha3/keccak_lanes_neon.cpp neon sha3/keccak_lanes_neon.S neon)
   list(JOIN hw_arm32_kept ", " kept)
   message(STATUS "32-bit ARM kernels built: ${kept}")
   if(hw_arm32_dropped)
@@ -206,6 +211,7 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^arm" AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   set_source_files_properties(crc32/crc32_neon.S PROPERTIES COMPILE_OPTIONS "-mfpu=neon")
   set_source_files_properties(sha1/sha1_armv8.S sha2/sha256_armv8.S PROPERTIES COMPILE_OPTIONS
     "-march=armv8-a;-mfpu=crypto-neon-fp-armv8")
-  set_source_files_properties(sha2/sha512_neon.cpp sha3/keccak_neon.cpp sha3/keccak_lanes_neon.cpp PROPERTIES
+  set_source_files_properties(sha2/sha512_neon.cpp sha3/keccak_neon.cpp PROPERTIES
     COMPILE_OPTIONS "${hw_hot};-mfpu=neon")
+  set_source_files_properties(sha3/keccak_lanes_neon.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot}")
 endif()

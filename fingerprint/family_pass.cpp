@@ -1,4 +1,5 @@
-// One pass over a stream for several SHA-3 lengths: their states in the lanes of the multi-lane Keccak.
+// One pass over a stream for several lengths of one family: SHA-3 states in the lanes of the multi-lane
+// Keccak, SHA-224 with SHA-256 and SHA-384 with SHA-512 through the two-state SHA-2 kernels.
 #include "fingerprint/family_pass.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include "fingerprint/byte_order.h"
 #include "fingerprint/engine.h"
 #include "fingerprint/kernels.h"
+#include "fingerprint/sha2/sha2.h"
 
 namespace {
 
@@ -33,13 +35,21 @@ struct Member {
 } // namespace
 
 struct FamilyPass {
+    PassFamily family;
+    std::size_t memberCount;
+    bool finished;
+    // SHA-3
     Keccak1600AbsorbFn single;
     Keccak1600AbsorbLanesFn lanes;
-    std::size_t memberCount;
     std::size_t groupCount;
-    bool finished;
     Member members[FamilyPassMembers];
     LaneGroup groups[FamilyPassMembers];
+    // SHA-2: the plugin's states, in the order of `bits`; with two, the first keeps the pending block for
+    // both and the pair kernel of their word size runs the blocks of both.
+    const FingerprintPlugin* sha2;
+    Sha256PairBlocksFn pair256;
+    Sha512PairBlocksFn pair512;
+    FingerprintStatePtr states[2];
 };
 
 void FamilyPassDeleter::operator()(FamilyPass* pass) const {
@@ -50,6 +60,65 @@ namespace {
 
 bool isSha3Length(int bits) {
     return bits == 224 || bits == 256 || bits == 384 || bits == 512;
+}
+
+// The SHA-2 pass family of a length; None for another.
+PassFamily sha2FamilyOf(int bits) {
+    if (bits == 224 || bits == 256) return PassFamily::Sha256;
+    if (bits == 384 || bits == 512) return PassFamily::Sha512;
+    return PassFamily::None;
+}
+
+// Both states through the single-state kernel, where no kernel runs them side by side.
+void sha256PairThroughSingles(uint32_t first[8], uint32_t second[8], const uint8_t* data, std::size_t blocks) {
+    const Sha256BlocksFn single = activeKernels().sha256;
+    single(first, data, blocks);
+    single(second, data, blocks);
+}
+
+void sha512PairThroughSingles(uint64_t first[8], uint64_t second[8], const uint8_t* data, std::size_t blocks) {
+    const Sha512BlocksFn single = activeKernels().sha512;
+    single(first, data, blocks);
+    single(second, data, blocks);
+}
+
+FamilyPassPtr startSha2Pass(PassFamily family, const std::vector<int>& bits) {
+    if (bits.size() > 2) return nullptr;
+    FamilyPassPtr pass(new (std::nothrow) FamilyPass{});
+    if (!pass) return nullptr;
+    const KernelSet& kernels = activeKernels();
+    pass->family = family;
+    pass->memberCount = bits.size();
+    pass->sha2 = findPlugin(PluginSha2);
+    pass->pair256 = kernels.sha256Pair != nullptr ? kernels.sha256Pair : sha256PairThroughSingles;
+    pass->pair512 = kernels.sha512Pair != nullptr ? kernels.sha512Pair : sha512PairThroughSingles;
+    for (std::size_t index = 0; index < bits.size(); ++index) {
+        const int length = bits[index] == 0 ? 256 : bits[index];
+        if (sha2FamilyOf(length) != family || (index == 1 && pass->states[0]->digestBits == length)) return nullptr;
+        pass->states[index] = startFingerprint(pass->sha2, length);
+        if (!pass->states[index]) return nullptr;
+    }
+    return pass;
+}
+
+void updateSha2Pass(FamilyPass& pass, const uint8_t* bytes, uint32_t count) {
+    FingerprintState* first = pass.states[0].get();
+    if (pass.memberCount == 1)
+        pass.sha2->update(first, bytes, count);
+    else if (pass.family == PassFamily::Sha256)
+        sha2PairUpdate(pass.pair256, first, pass.states[1].get(), bytes, count);
+    else
+        sha2PairUpdate(pass.pair512, first, pass.states[1].get(), bytes, count);
+}
+
+void finishSha2Pass(FamilyPass& pass) {
+    FingerprintState* first = pass.states[0].get();
+    if (pass.memberCount == 1)
+        pass.sha2->finish(first);
+    else if (pass.family == PassFamily::Sha256)
+        sha2PairFinish(pass.pair256, first, pass.states[1].get());
+    else
+        sha2PairFinish(pass.pair512, first, pass.states[1].get());
 }
 
 // Runs `blocks[lane]` blocks from `data[lane]` into each lane of the group; lanes with none keep their state.
@@ -69,17 +138,30 @@ void absorbGroup(const FamilyPass& pass, LaneGroup& group, const uint8_t* const 
 
 } // namespace
 
-int sharedPassFamily(int plugin, int bits) {
-    if (plugin != PluginSha3 || !isSha3Length(bits == 0 ? 256 : bits)) return 0;
-    return activeKernels().keccakLaneCount >= 2 ? PluginSha3 : 0;
+PassFamily sharedPassFamily(int plugin, int bits) {
+    const int length = bits == 0 ? 256 : bits;
+    const KernelSet& kernels = activeKernels();
+    if (plugin == PluginSha3 && isSha3Length(length))
+        return kernels.keccakLaneCount >= 2 ? PassFamily::Sha3 : PassFamily::None;
+    if (plugin != PluginSha2) return PassFamily::None;
+    const PassFamily family = sha2FamilyOf(length);
+    if (family == PassFamily::Sha256 && kernels.sha256Pair != nullptr) return family;
+    if (family == PassFamily::Sha512 && kernels.sha512Pair != nullptr) return family;
+    return PassFamily::None;
 }
 
-std::size_t familyPassWidth() {
+std::size_t familyPassWidth(PassFamily family) {
+    if (family != PassFamily::Sha3) return 2;
     return std::min<std::size_t>(activeKernels().keccakLaneCount, FamilyPassMembers);
 }
 
-int familyPassCost(std::vector<int> costs) {
+int familyPassCost(PassFamily family, std::vector<int> costs) {
     const KernelSet& kernels = activeKernels();
+    if (family != PassFamily::Sha3) {
+        const int dearest = costs.empty() ? 0 : *std::max_element(costs.begin(), costs.end());
+        const uint32_t pair = family == PassFamily::Sha256 ? kernels.sha256PairCost : kernels.sha512PairCost;
+        return costs.size() < 2 ? dearest : dearest * static_cast<int>(pair) / 100;
+    }
     // The dearest lengths have the smallest rates; startFamilyPass puts neighbours in one call.
     std::sort(costs.rbegin(), costs.rend());
     int cost = 0;
@@ -89,10 +171,13 @@ int familyPassCost(std::vector<int> costs) {
     return cost;
 }
 
-FamilyPassPtr startFamilyPass(int family, const std::vector<int>& bits) {
-    if (family != PluginSha3 || bits.empty() || bits.size() > FamilyPassMembers) return nullptr;
+FamilyPassPtr startFamilyPass(PassFamily family, const std::vector<int>& bits) {
+    if (bits.empty()) return nullptr;
+    if (family == PassFamily::Sha256 || family == PassFamily::Sha512) return startSha2Pass(family, bits);
+    if (family != PassFamily::Sha3 || bits.size() > FamilyPassMembers) return nullptr;
     FamilyPassPtr pass(new (std::nothrow) FamilyPass{});
     if (!pass) return nullptr;
+    pass->family = PassFamily::Sha3;
     const KernelSet& kernels = activeKernels();
     pass->single = kernels.keccak;
     pass->lanes = kernels.keccakLanes;
@@ -132,6 +217,10 @@ FamilyPassPtr startFamilyPass(int family, const std::vector<int>& bits) {
 
 void updateFamilyPass(FamilyPass& pass, const uint8_t* bytes, uint32_t count) {
     if (pass.finished) return;
+    if (pass.family != PassFamily::Sha3) {
+        updateSha2Pass(pass, bytes, count);
+        return;
+    }
     for (std::size_t g = 0; g < pass.groupCount; ++g) {
         LaneGroup& group = pass.groups[g];
         const uint8_t* data[FamilyPassMembers] = {};
@@ -170,6 +259,11 @@ void updateFamilyPass(FamilyPass& pass, const uint8_t* bytes, uint32_t count) {
 
 void finishFamilyPass(FamilyPass& pass) {
     if (pass.finished) return;
+    pass.finished = true;
+    if (pass.family != PassFamily::Sha3) {
+        finishSha2Pass(pass);
+        return;
+    }
     for (std::size_t g = 0; g < pass.groupCount; ++g) {
         LaneGroup& group = pass.groups[g];
         const uint8_t* data[FamilyPassMembers] = {};
@@ -185,11 +279,11 @@ void finishFamilyPass(FamilyPass& pass) {
         }
         absorbGroup(pass, group, data, blocks);
     }
-    pass.finished = true;
 }
 
 std::string familyDigestText(const FamilyPass& pass, std::size_t index) {
     if (!pass.finished || index >= pass.memberCount) return {};
+    if (pass.family != PassFamily::Sha3) return digestText(pass.states[index].get());
     const Member& member = pass.members[index];
     const LaneGroup& group = pass.groups[member.group];
     FingerprintState digest{member.bits, {}};

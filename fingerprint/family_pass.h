@@ -1,5 +1,6 @@
 // One pass over a stream for several lengths of one family: the SHA-3 lengths share a multi-lane Keccak,
-// one permutation advancing all their states. The job's scheduler runs a family's ticked slots this way.
+// one permutation advancing all their states; SHA-224 with SHA-256, and SHA-384 with SHA-512, share a
+// two-state kernel, one message schedule for both. The job's scheduler runs a family's ticked slots this way.
 #pragma once
 
 #include <cstddef>
@@ -11,19 +12,23 @@
 // Lengths of one family in one pass: at most four, each as its plugin's start takes it.
 constexpr std::size_t FamilyPassMembers = 4;
 
-// The family (its plugin number) whose lengths share a pass with the kernels in force, or 0 when a slot
-// of `plugin` and `bits` is best left to a pass of its own: not a SHA-3 length, or no kernel that runs
-// several Keccak states side by side (one state at a time, one pass per core spreads them better).
-[[nodiscard]] int sharedPassFamily(int plugin, int bits);
+// The lengths that can share a pass: they hash the same bytes with one compression function.
+enum class PassFamily { None, Sha3, Sha256, Sha512 };
 
-// The most lengths that one family pass should take with the kernels in force: as many as a call of the
-// multi-lane kernel advances, so that the passes of a whole family can go to several cores.
-[[nodiscard]] std::size_t familyPassWidth();
+// The family whose lengths share a pass with the kernels in force, or None when a slot of `plugin` and
+// `bits` is best left to a pass of its own: no such family, or no kernel that runs several states of
+// its family side by side (one state at a time, one pass per core spreads them better).
+[[nodiscard]] PassFamily sharedPassFamily(int plugin, int bits);
 
-// The time of one family pass over lengths whose own passes take `costs` (in any unit) with the
-// kernels in force: a kernel call permutes all its lanes once for each block of its smallest rate,
-// at the kernel's cost against one state's, and a length alone in its call runs as it would alone.
-[[nodiscard]] int familyPassCost(std::vector<int> costs);
+// The most lengths that one pass of `family` should take with the kernels in force: as many as a call of
+// its multi-state kernel advances, so that the passes of a whole family can go to several cores.
+[[nodiscard]] std::size_t familyPassWidth(PassFamily family);
+
+// The time of one pass of `family` over lengths whose own passes take `costs` (in any unit) with the
+// kernels in force: a Keccak call permutes all its lanes once for each block of its smallest rate, a
+// SHA-2 pair runs its blocks once for both, each at the kernel's cost against one state's; a length
+// alone in its call runs as it would alone.
+[[nodiscard]] int familyPassCost(PassFamily family, std::vector<int> costs);
 
 struct FamilyPass;
 struct FamilyPassDeleter {
@@ -32,9 +37,10 @@ struct FamilyPassDeleter {
 using FamilyPassPtr = std::unique_ptr<FamilyPass, FamilyPassDeleter>;
 
 // A pass of `family` for the lengths `bits` (each once; 0 means the plugin's default, 256), with the
-// kernels in force now for its whole life; none for another family, a length the plugin does not
-// take, a repeated one, more than FamilyPassMembers, none at all, or no memory.
-[[nodiscard]] FamilyPassPtr startFamilyPass(int family, const std::vector<int>& bits);
+// kernels in force now for its whole life; none for a length outside the family, a repeated one, more
+// than the family takes (four SHA-3 lengths, two SHA-2 ones), none at all, or no memory. Without a kernel
+// for several states, each state goes through its family's single-state kernel.
+[[nodiscard]] FamilyPassPtr startFamilyPass(PassFamily family, const std::vector<int>& bits);
 
 // Feeds every length the same bytes, as the plugin's update would feed each on its own.
 void updateFamilyPass(FamilyPass& pass, const uint8_t* bytes, uint32_t count);

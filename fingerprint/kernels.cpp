@@ -12,12 +12,16 @@ KernelSet portableKernels() {
     set.sha1 = sha1BlocksPortable;
     set.sha256 = sha256BlocksPortable;
     set.sha512 = sha512BlocksPortable;
+    set.sha256Pair = nullptr;
+    set.sha256PairCost = 200;
+    set.sha512Pair = nullptr;
+    set.sha512PairCost = 200;
     set.keccak = keccak1600AbsorbPortable;
     set.keccakLanes = nullptr;
     set.keccakLaneCount = 1;
     set.keccakLanesCost = 100;
-    set.crc32Path = set.md5Path = set.sha1Path = set.sha256Path = set.sha512Path = set.keccakPath =
-        set.keccakLanesPath = "portable";
+    set.crc32Path = set.md5Path = set.sha1Path = set.sha256Path = set.sha512Path = set.sha256PairPath =
+        set.sha512PairPath = set.keccakPath = set.keccakLanesPath = "portable";
     return set;
 }
 

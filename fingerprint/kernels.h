@@ -11,6 +11,10 @@ using Md5BlocksFn = void (*)(uint32_t state[4], const uint8_t* data, std::size_t
 using Sha1BlocksFn = void (*)(uint32_t state[5], const uint8_t* data, std::size_t blocks);      // 64-byte blocks
 using Sha256BlocksFn = void (*)(uint32_t state[8], const uint8_t* data, std::size_t blocks);    // 64-byte blocks
 using Sha512BlocksFn = void (*)(uint64_t state[8], const uint8_t* data, std::size_t blocks);    // 128-byte blocks
+// Two states that take the same blocks (SHA-224 and SHA-256, or SHA-384 and SHA-512, of one message), one
+// message schedule for both: as Sha256BlocksFn or Sha512BlocksFn on each state.
+using Sha256PairBlocksFn = void (*)(uint32_t first[8], uint32_t second[8], const uint8_t* data, std::size_t blocks);
+using Sha512PairBlocksFn = void (*)(uint64_t first[8], uint64_t second[8], const uint8_t* data, std::size_t blocks);
 // XORs `blocks` blocks of `rate` bytes (72, 104, 136 or 144 for SHA-3) into the lanes, permuting after
 // each. Any multiple of 8 from 8 to 200 is taken, and exactly `rate` bytes of each block are read.
 using Keccak1600AbsorbFn = void (*)(uint64_t lanes[25], const uint8_t* data, std::size_t blocks,
@@ -31,6 +35,14 @@ struct KernelSet {
     Sha1BlocksFn sha1;
     Sha256BlocksFn sha256;
     Sha512BlocksFn sha512;
+    // SHA-224 and SHA-256, and SHA-384 and SHA-512, of one message side by side; nullptr where no kernel
+    // does better than `sha256` or `sha512` on each state, and the job then keeps a pass per length. The
+    // cost is the time of a pair's block in hundredths of one state's block (as measured,
+    // bench/ACCELERATED.md), as for the Keccak lanes below.
+    Sha256PairBlocksFn sha256Pair;
+    uint32_t sha256PairCost;
+    Sha512PairBlocksFn sha512Pair;
+    uint32_t sha512PairCost;
     Keccak1600AbsorbFn keccak;
     // States of one Keccak family pass side by side: keccakLaneCount of them per call. With one lane there
     // is no such kernel (nullptr), and each state goes through `keccak` on its own.
@@ -45,6 +57,8 @@ struct KernelSet {
     const char* sha1Path;
     const char* sha256Path;
     const char* sha512Path;
+    const char* sha256PairPath;
+    const char* sha512PairPath;
     const char* keccakPath;
     const char* keccakLanesPath;
 };
@@ -72,7 +86,7 @@ KernelSet portableKernels();
 // and for the benchmark's portable-only mode. Not for use while a calculation runs.
 void setActiveKernels(const KernelSet& set);
 
-enum class KernelFamily { Crc32, Md5, Sha1, Sha256, Sha512, Keccak, KeccakLanes };
+enum class KernelFamily { Crc32, Md5, Sha1, Sha256, Sha512, Keccak, KeccakLanes, Sha256Pair, Sha512Pair };
 
 // One accelerated kernel compiled into this build: its family, the name of its path, the CPU
 // features (cpu_features.h) it needs, and what puts its function into a set.

@@ -3,7 +3,9 @@
 # job's scheduler (hashwarden-bench --job) against the sum of the eleven single passes and against
 # rhash; the four SHA-3 lengths through the job (one family pass where the kernels share their lanes)
 # against the sum of their single passes, and their family pass against their four single passes in
-# memory on one core (hashwarden-bench --family under taskset, CPU time); MD5 + SHA1 + SHA2-256
+# memory on one core (hashwarden-bench --family under taskset, CPU time), and the same for SHA2-224 with
+# SHA2-256 and SHA2-384 with SHA2-512, which share a pass where the processor has a kernel for two
+# states; MD5 + SHA1 + SHA2-256
 # against the sum of its three; the peak memory of --job; the window's
 # time from the Verify click to the end message; the main loop's worst latency with all eleven ticked
 # on a 2 GiB file. Prints a Markdown table. Every time is the best of RUNS rounds (3 by default) in
@@ -39,6 +41,7 @@ sum() { awk -v a="$1" -v b="$2" 'BEGIN { print a + b }'; }
 
 declare -A single
 job_all= job_trio= job_sha3= rhash_all= window= family= family_singles=
+declare -A pair pair_singles pair_path
 mkdir -p "$work/home"
 for ((round = 1; round <= runs; ++round)); do
   read -r t workers < <(job "$file")
@@ -51,6 +54,13 @@ for ((round = 1; round <= runs; ++round)); do
     awk '$1 == "family" { print $2, $5, $10 }')
   family=$(least "$family" "$f")
   family_singles=$(least "$family_singles" "$s")
+  for lengths in sha2-224+sha2-256 sha2-384+sha2-512; do
+    read -r f s path_of_pair < <(taskset -c 0 "$bench" --family --cpu-time --runs 1 "$file" ${lengths/+/ } |
+      awk '$1 == "family" { print $2, $5, $10 }')
+    pair_path[$lengths]=$path_of_pair
+    pair[$lengths]=$(least "${pair[$lengths]:-}" "$f")
+    pair_singles[$lengths]=$(least "${pair_singles[$lengths]:-}" "$s")
+  done
   for algorithm in "${all[@]}"; do
     read -r t _ < <(job --workers 1 "$file" "$algorithm")
     single[$algorithm]=$(least "${single[$algorithm]:-}" "$t")
@@ -97,6 +107,11 @@ echo "| The four SHA-3 lengths, --job | $job_sha3 | | |"
 echo "| Sum of their four single passes | $sum_sha3 | job / sum $(ratio "$job_sha3" "$sum_sha3") | |"
 echo "| Their family pass in memory, one core, CPU time ($path) | $family | | |"
 echo "| Their four single passes in memory, one core, CPU time | $family_singles | family / singles $(ratio "$family" "$family_singles") | at most 0.55 |"
+for lengths in sha2-224+sha2-256 sha2-384+sha2-512; do
+  echo "| ${lengths/+/ + } in one pass in memory, one core, CPU time (${pair_path[$lengths]}) | ${pair[$lengths]} | | |"
+  echo "| Their two single passes in memory, one core, CPU time | ${pair_singles[$lengths]} |" \
+    "pair / singles $(ratio "${pair[$lengths]}" "${pair_singles[$lengths]}") | |"
+done
 echo "| MD5 + SHA1 + SHA2-256, --job | $job_trio | | |"
 echo "| Sum of those three single passes | $sum_trio | job / sum $(ratio "$job_trio" "$sum_trio") | at most 0.6 |"
 [ -n "$window" ] &&

@@ -120,7 +120,62 @@ void sha2Finish(FingerprintState* head) {
     }
 }
 
+// The context of a state for 224 or 256 bits (32-bit words) or for 384 or 512 (64-bit words).
+template <typename Word> auto& contextOf(FingerprintState* head) {
+    if constexpr (sizeof(Word) == 4)
+        return pluginstate::of<Sha2State>(head)->small;
+    else
+        return pluginstate::of<Sha2State>(head)->large;
+}
+
+// The first state's pending block and count serve both; each block goes through `pair` for both.
+template <typename Word>
+void pairUpdate(void (*pair)(Word*, Word*, const uint8_t*, std::size_t), FingerprintState* first,
+                FingerprintState* second, const uint8_t* bytes, uint32_t count) {
+    auto& lead = contextOf<Word>(first);
+    Word* other = contextOf<Word>(second).hash;
+    absorb(lead.block, lead.byteCount, lead.hash,
+           [pair, other](Word* hash, const uint8_t* data, std::size_t blocks) { pair(hash, other, data, blocks); },
+           bytes, count);
+}
+
+template <typename Word>
+void pairFinish(void (*pair)(Word*, Word*, const uint8_t*, std::size_t), FingerprintState* first,
+                FingerprintState* second) {
+    auto& lead = contextOf<Word>(first);
+    Word* other = contextOf<Word>(second).hash;
+    pad(lead.block, lead.byteCount, lead.hash,
+        [pair, other](Word* hash, const uint8_t* data, std::size_t blocks) { pair(hash, other, data, blocks); });
+    for (FingerprintState* head : {first, second}) {
+        const auto& context = contextOf<Word>(head);
+        for (uint32_t i = 0; i < context.digestLength / sizeof(Word); ++i) {
+            if constexpr (sizeof(Word) == 4)
+                byteorder::store32be(head->digest + 4 * i, context.hash[i]);
+            else
+                byteorder::store64be(head->digest + 8 * i, context.hash[i]);
+        }
+    }
+}
+
 } // namespace
+
+void sha2PairUpdate(Sha256PairBlocksFn pair, FingerprintState* first, FingerprintState* second,
+                    const uint8_t* bytes, uint32_t count) {
+    pairUpdate(pair, first, second, bytes, count);
+}
+
+void sha2PairUpdate(Sha512PairBlocksFn pair, FingerprintState* first, FingerprintState* second,
+                    const uint8_t* bytes, uint32_t count) {
+    pairUpdate(pair, first, second, bytes, count);
+}
+
+void sha2PairFinish(Sha256PairBlocksFn pair, FingerprintState* first, FingerprintState* second) {
+    pairFinish(pair, first, second);
+}
+
+void sha2PairFinish(Sha512PairBlocksFn pair, FingerprintState* first, FingerprintState* second) {
+    pairFinish(pair, first, second);
+}
 
 FingerprintPlugin sha2Plugin() {
     return {PluginSha2, sha2Start, sha2Update, sha2Finish, pluginstate::destroy<Sha2State>};

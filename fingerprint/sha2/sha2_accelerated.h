@@ -5,8 +5,10 @@
 #include <cstdint>
 
 void sha256BlocksShani(uint32_t state[8], const uint8_t* data, std::size_t blocks);
+void sha256PairBlocksShani(uint32_t first[8], uint32_t second[8], const uint8_t* data, std::size_t blocks);
 void sha512BlocksAvx2(uint64_t state[8], const uint8_t* data, std::size_t blocks);
 void sha512BlocksAvx512(uint64_t state[8], const uint8_t* data, std::size_t blocks);
+void sha512PairBlocksAvx512(uint64_t first[8], uint64_t second[8], const uint8_t* data, std::size_t blocks);
 void sha512BlocksNeon(uint64_t state[8], const uint8_t* data, std::size_t blocks);
 // In assembly (sha256_armv8.S).
 extern "C" void sha256BlocksArmv8(uint32_t state[8], const uint8_t* data, std::size_t blocks);

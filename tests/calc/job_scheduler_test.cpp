@@ -47,6 +47,17 @@ bool lanesCosting(uint32_t cost) {
     return true;
 }
 
+// The same for the kernels of two SHA-2 states side by side (SHA-224 with SHA-256, SHA-384 with SHA-512);
+// false where either is missing.
+bool pairsCosting(uint32_t cost256, uint32_t cost512) {
+    KernelSet set = activeKernels();
+    if (set.sha256Pair == nullptr || set.sha512Pair == nullptr) return false;
+    set.sha256PairCost = cost256;
+    set.sha512PairCost = cost512;
+    setActiveKernels(set);
+    return true;
+}
+
 std::size_t entriesOf(const char* folder) {
     std::size_t count = 0;
     if (DIR* listing = opendir(folder)) {
@@ -442,6 +453,72 @@ TEST_F(JobScheduler, SHA3LengthsShareAPassWhereTheKernelsMakeTheJobShorter) {
                 EXPECT_EQ(pass.requests.size(), lanes == 4 ? c.fourLanes : c.twoLanes);
             }
         }
+        for (int slot : c.slots)
+            EXPECT_EQ(takePass(schedule, requestsFor({slot})[0]).digest,
+                      testkit::oracleDigest(Slots[slot], bytes.data(), bytes.size()))
+                << slot;
+        endPasses(schedule);
+    }
+}
+
+// SHA2-224 with SHA2-256, and SHA2-384 with SHA2-512, share a pass where that makes the job shorter,
+// each pair on its own and beside the SHA-3 lengths' family pass or not; lengths of different word
+// sizes never share. Each slot gets the digest of its own single pass.
+TEST_F(JobScheduler, SHA2LengthsOfOneWordSizeShareAPassWhereTheKernelMakesTheJobShorter) {
+    if (!pairsCosting(100, 100)) GTEST_SKIP() << "no kernels run two SHA-2 states here";
+    const bool lanes = lanesCosting(100);
+    const std::vector<uint8_t> bytes = testkit::randomBytes(MiB + 999, 23);
+    TempFile file(bytes);
+    struct Case {
+        uint32_t cost256;   // of a pair's block, in hundredths of one state's
+        uint32_t cost512;
+        uint32_t lanesCost; // of the Keccak lanes' permutation (300: the SHA-3 lengths never share)
+        int workers;
+        std::vector<int> slots;
+        std::size_t paired256; // the slots in the pass of SHA2-224 (slot 3) or SHA2-256 (slot 4)
+        std::size_t paired512; // and in that of SHA2-384 (slot 5) or SHA2-512 (slot 6)
+    };
+    const Case cases[] = {
+        {105, 140, 300, 1, {3, 4}, 2, 0},
+        {105, 140, 300, 1, {5, 6}, 0, 2},
+        // On two workers, two passes take as long as one of both.
+        {105, 140, 300, 2, {3, 4}, 1, 0},
+        // A pair that costs two states: nothing gained.
+        {200, 200, 300, 1, {3, 4, 5, 6}, 1, 1},
+        {105, 200, 300, 1, {3, 4, 5, 6}, 2, 1},
+        {105, 140, 300, 1, {4, 6}, 1, 1},
+        // The dearest pass sets the job's length: two passes on the other worker cost nothing.
+        {105, 140, 300, 2, {3, 4, 10}, 1, 0},
+        {105, 140, 300, 2, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 2, 2},
+        // All three families share, each in its own passes.
+        {105, 140, 100, 2, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 2, 2},
+    };
+    for (const Case& c : cases) {
+        if (!lanes && c.lanesCost != 300) continue;
+        SCOPED_TRACE(testing::Message() << "costs " << c.cost256 << ", " << c.cost512 << ", lanes " << c.lanesCost
+                                        << ", " << c.workers << " workers, " << c.slots.size() << " slots");
+        ASSERT_TRUE(pairsCosting(c.cost256, c.cost512));
+        if (lanes) {
+            ASSERT_TRUE(lanesCosting(c.lanesCost));
+        }
+        PassSchedule schedule;
+        (void)startPasses(schedule, file.path(), requestsFor(c.slots), c.workers, nullptr, nullptr);
+        std::size_t sha3Shared = 0;
+        for (const PassRecord& pass : schedule.passes) {
+            const PassRequest& first = pass.requests.front();
+            for (const PassRequest& request : pass.requests) {
+                if (request.slot == 3 || request.slot == 4) {
+                    EXPECT_EQ(pass.requests.size(), c.paired256) << request.slot;
+                }
+                if (request.slot == 5 || request.slot == 6) {
+                    EXPECT_EQ(pass.requests.size(), c.paired512) << request.slot;
+                }
+                EXPECT_EQ(sharedPassFamily(request.plugin, request.bits), sharedPassFamily(first.plugin, first.bits))
+                    << request.slot;
+            }
+            if (pass.requests.size() > 1 && first.plugin == PluginSha3) ++sha3Shared;
+        }
+        EXPECT_EQ(sha3Shared != 0, c.lanesCost != 300);
         for (int slot : c.slots)
             EXPECT_EQ(takePass(schedule, requestsFor({slot})[0]).digest,
                       testkit::oracleDigest(Slots[slot], bytes.data(), bytes.size()))

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -62,6 +63,12 @@ const PathCase PathCases[] = {
     {Family::KeccakLanes, "avx2", CpuAvx2, "avx512"},
     {Family::KeccakLanes, "neon", CpuNeon, ""},
     {Family::KeccakLanes, "portable", 0, "all"},
+    // SHA-224 with SHA-256, SHA-384 with SHA-512, in one pass; "portable" runs each state through the
+    // single-state kernel.
+    {Family::Sha256Pair, "shani", CpuShaNi | CpuSse41 | CpuSsse3, ""},
+    {Family::Sha256Pair, "portable", 0, "all"},
+    {Family::Sha512Pair, "avx512", CpuAvx512 | CpuAvx2, ""},
+    {Family::Sha512Pair, "portable", 0, "all"},
 };
 
 void PrintTo(const PathCase& c, std::ostream* out) {
@@ -102,6 +109,10 @@ const char* activePath(Family family) {
         return k.keccakPath;
     case Family::KeccakLanes:
         return k.keccakLanesPath;
+    case Family::Sha256Pair:
+        return k.sha256PairPath;
+    case Family::Sha512Pair:
+        return k.sha512PairPath;
     }
     return "";
 }
@@ -156,9 +167,26 @@ class AcceleratedPath : public testing::TestWithParam<PathCase> {
     }
     void TearDown() override { chooseKernels(); }
 
-    // The slots whose block function this path provides (the SHA-3 ones for the family pass's kernel).
+    // A family pass's kernel: the lengths that share it.
+    PassFamily passFamily() const {
+        switch (GetParam().family) {
+        case Family::KeccakLanes:
+            return PassFamily::Sha3;
+        case Family::Sha256Pair:
+            return PassFamily::Sha256;
+        case Family::Sha512Pair:
+            return PassFamily::Sha512;
+        default:
+            return PassFamily::None;
+        }
+    }
+
+    // The slots whose block function this path provides (the lengths of its family for a family pass's kernel).
     std::vector<const Slot*> slots() const {
-        const Family family = GetParam().family == Family::KeccakLanes ? Family::Keccak : GetParam().family;
+        const Family family = GetParam().family == Family::KeccakLanes  ? Family::Keccak
+                              : GetParam().family == Family::Sha256Pair ? Family::Sha256
+                              : GetParam().family == Family::Sha512Pair ? Family::Sha512
+                                                                        : GetParam().family;
         std::vector<const Slot*> list;
         for (const Slot& slot : testkit::Slots)
             if (familyOf(slot) == family) list.push_back(&slot);
@@ -166,15 +194,15 @@ class AcceleratedPath : public testing::TestWithParam<PathCase> {
     }
 
     // The digest of each of slots() over the bytes fed in `pieces`: through each plugin, or through one
-    // family pass of all four lengths for the family pass's kernel.
+    // family pass of all its lengths for a family pass's kernel.
     std::vector<std::string> digests(const uint8_t* bytes, std::size_t size,
                                      const std::vector<std::size_t>& pieces = {}) const {
         std::vector<std::string> list;
-        if (GetParam().family == Family::KeccakLanes) {
+        if (passFamily() != PassFamily::None) {
             std::vector<int> bits;
             for (const Slot* slot : slots())
                 bits.push_back(slot->bits);
-            return testkit::familyDigests(bits, bytes, size, pieces);
+            return testkit::familyDigests(passFamily(), bits, bytes, size, pieces);
         }
         for (const Slot* slot : slots())
             list.push_back(testkit::pluginDigest(*slot, bytes, size, pieces));
@@ -296,7 +324,7 @@ TEST_P(AcceleratedPath, ReadsNothingPastTheEndOfTheInput) {
 
 // The whole way through the file driver: 2 MiB + 77 bytes, read in 1 MiB blocks.
 TEST_P(AcceleratedPath, FileFingerprintMatchesOracle) {
-    if (GetParam().family == Family::KeccakLanes) GTEST_SKIP() << "the job's tests run family passes over files";
+    if (passFamily() != PassFamily::None) GTEST_SKIP() << "the job's tests run family passes over files";
     const std::vector<uint8_t> bytes = testkit::randomBytes((2 << 20) + 77, 9);
     const testkit::TempFile file(bytes);
     for (const Slot* slot : slots())
@@ -370,6 +398,14 @@ TEST_P(AcceleratedPath, KeepsTheCalleeSavedNeonRegisters) {
                                 reinterpret_cast<uintptr_t>(rates));
         break;
     }
+    case Family::Sha256Pair:
+        if (k.sha256Pair == nullptr) GTEST_SKIP() << "no kernel of its own";
+        kept = callKeepsD8ToD15(reinterpret_cast<const void*>(k.sha256Pair), at, at + 32, data, 3);
+        break;
+    case Family::Sha512Pair:
+        if (k.sha512Pair == nullptr) GTEST_SKIP() << "no kernel of its own";
+        kept = callKeepsD8ToD15(reinterpret_cast<const void*>(k.sha512Pair), at, at + 64, data, 3);
+        break;
     }
     EXPECT_TRUE(kept) << GetParam().path << " changed d8-d15";
 #else
@@ -467,73 +503,96 @@ TEST_P(AcceleratedKeccakPath, ReadsExactlyTheRateAtAnyRate) {
 
 using AcceleratedKeccakLanesPath = AcceleratedPath;
 
-// Each lane of the family pass's kernel takes its own rate and number of blocks, reads exactly its
-// blocks (each ends against a page that cannot be read), and a lane without blocks is left alone,
-// whatever its data and rate say.
-TEST_P(AcceleratedKeccakLanesPath, EachLaneAbsorbsItsOwnBlocksAtItsOwnRate) {
+struct LaneBlocks {
+    std::size_t rate;
+    std::size_t blocks;
+};
+
+// One call of the family pass's kernel on the first `width` of `lanes`: each lane's blocks end against a
+// page that cannot be read, and each state must come out as the portable kernel absorbs its blocks alone.
+void expectEachLaneAbsorbsItsOwnBlocks(const std::vector<LaneBlocks>& lanes) {
     const KernelSet& kernels = activeKernels();
-    if (kernels.keccakLanes == nullptr) GTEST_SKIP() << "each state goes through the single-state kernel";
     const std::size_t width = kernels.keccakLaneCount;
-    ASSERT_LE(width, 4u);
-    struct Lane {
-        std::size_t rate;
-        std::size_t blocks;
-    };
+    ASSERT_LE(width, lanes.size());
+    std::vector<std::vector<uint8_t>> bytes;
+    std::vector<std::unique_ptr<testkit::GuardedBytes>> guarded;
+    alignas(64) uint64_t words[4 * 25];
+    const uint8_t* data[4] = {};
+    std::size_t blocks[4] = {}, rates[4] = {};
+    for (std::size_t lane = 0; lane < width; ++lane) {
+        bytes.push_back(testkit::randomBytes(lanes[lane].blocks * lanes[lane].rate, static_cast<uint32_t>(lane + 20)));
+        guarded.push_back(std::make_unique<testkit::GuardedBytes>(bytes.back()));
+        blocks[lane] = lanes[lane].blocks;
+        rates[lane] = blocks[lane] != 0 ? lanes[lane].rate : 12345; // unread
+        data[lane] = blocks[lane] != 0 ? guarded.back()->last(bytes.back().size()) : nullptr;
+        const std::vector<uint64_t> start = startingLanes(lane + 1);
+        for (std::size_t w = 0; w < 25; ++w)
+            words[width * w + lane] = start[w];
+    }
+    kernels.keccakLanes(words, data, blocks, rates);
+    for (std::size_t lane = 0; lane < width; ++lane) {
+        std::vector<uint64_t> actual(25);
+        for (std::size_t w = 0; w < 25; ++w)
+            actual[w] = words[width * w + lane];
+        EXPECT_EQ(actual, absorbedAtFullWidth(startingLanes(lane + 1), bytes[lane].data(), lanes[lane].blocks,
+                                              lanes[lane].rate))
+            << "lane " << lane << ", rate " << lanes[lane].rate << ", " << lanes[lane].blocks << " blocks";
+    }
+}
+
+// Each lane of the family pass's kernel takes its own rate and number of blocks, reads exactly its
+// blocks, and a lane without blocks is left alone, whatever its data and rate say.
+TEST_P(AcceleratedKeccakLanesPath, EachLaneAbsorbsItsOwnBlocksAtItsOwnRate) {
+    if (activeKernels().keccakLanes == nullptr) GTEST_SKIP() << "each state goes through the single-state kernel";
     // Rows of lanes, the first `width` of each used: fewer blocks than the others, none, more at a
     // smaller rate, every rate of the table.
-    const std::vector<std::vector<Lane>> cases = {
+    const std::vector<std::vector<LaneBlocks>> cases = {
         {{144, 3}, {136, 3}, {104, 3}, {72, 3}},  {{72, 5}, {144, 2}, {200, 0}, {104, 4}},
         {{136, 0}, {72, 1}, {168, 2}, {8, 9}},    {{80, 2}, {200, 1}, {112, 3}, {144, 0}},
         {{168, 4}, {8, 1}, {136, 2}, {200, 3}},
     };
-    for (const std::vector<Lane>& lanes : cases) {
-        std::vector<std::vector<uint8_t>> bytes;
-        std::vector<std::unique_ptr<testkit::GuardedBytes>> guarded;
-        alignas(64) uint64_t words[4 * 25];
-        const uint8_t* data[4] = {};
-        std::size_t blocks[4] = {}, rates[4] = {};
-        for (std::size_t lane = 0; lane < width; ++lane) {
-            bytes.push_back(testkit::randomBytes(lanes[lane].blocks * lanes[lane].rate, static_cast<uint32_t>(lane + 20)));
-            guarded.push_back(std::make_unique<testkit::GuardedBytes>(bytes.back()));
-            blocks[lane] = lanes[lane].blocks;
-            rates[lane] = blocks[lane] != 0 ? lanes[lane].rate : 12345; // unread
-            data[lane] = blocks[lane] != 0 ? guarded.back()->last(bytes.back().size()) : nullptr;
-            const std::vector<uint64_t> start = startingLanes(lane + 1);
-            for (std::size_t w = 0; w < 25; ++w)
-                words[width * w + lane] = start[w];
-        }
-        kernels.keccakLanes(words, data, blocks, rates);
-        for (std::size_t lane = 0; lane < width; ++lane) {
-            std::vector<uint64_t> actual(25);
-            for (std::size_t w = 0; w < 25; ++w)
-                actual[w] = words[width * w + lane];
-            EXPECT_EQ(actual, absorbedAtFullWidth(startingLanes(lane + 1), bytes[lane].data(), lanes[lane].blocks,
-                                                  lanes[lane].rate))
-                << "lane " << lane << ", rate " << lanes[lane].rate << ", " << lanes[lane].blocks << " blocks";
-        }
-    }
+    for (const std::vector<LaneBlocks>& lanes : cases)
+        expectEachLaneAbsorbsItsOwnBlocks(lanes);
 }
 
-// Every choice of lengths in one pass (one alone included) gives each length the digest of its own
-// pass: the standards' messages, then random messages in random pieces.
-TEST_P(AcceleratedKeccakLanesPath, EverySetOfLengthsEqualsTheSinglePasses) {
-    const std::vector<testkit::KnownAnswer> answers = testkit::readKnownAnswers("sha3.txt");
+// Every word of a block reaches its own place in every lane: each lane in turn takes every rate from 8 to
+// 200 bytes beside lanes at 136, so that each of its words is the last of some block (kernels that
+// absorb from the rate's last word down start there).
+TEST_P(AcceleratedKeccakLanesPath, EveryRateInEveryLane) {
+    if (activeKernels().keccakLanes == nullptr) GTEST_SKIP() << "each state goes through the single-state kernel";
+    for (std::size_t lane = 0; lane < activeKernels().keccakLaneCount; ++lane)
+        for (std::size_t rate = 8; rate <= 200; rate += 8) {
+            std::vector<LaneBlocks> lanes(4, LaneBlocks{136, 2});
+            lanes[lane] = {rate, 2};
+            expectEachLaneAbsorbsItsOwnBlocks(lanes);
+        }
+}
+
+using AcceleratedFamilyPath = AcceleratedPath;
+
+// Every choice of lengths in one pass (one alone included, some in the reverse order) gives each length
+// the digest of its own pass: the standards' messages, then random messages in random pieces.
+TEST_P(AcceleratedFamilyPath, EverySetOfLengthsEqualsTheSinglePasses) {
+    const char* const file = passFamily() == PassFamily::Sha3 ? "sha3.txt" : "sha2.txt";
+    const std::vector<testkit::KnownAnswer> answers = testkit::readKnownAnswers(file);
     ASSERT_FALSE(answers.empty());
     std::mt19937 generator(31);
     const std::vector<uint8_t> storage = testkit::randomBytes((1 << 20) + 5000, 32);
-    for (unsigned subset = 1; subset < 16; ++subset) {
+    const std::vector<const Slot*> lengths = slots();
+    for (unsigned subset = 1; subset < (1u << lengths.size()); ++subset) {
         std::vector<const Slot*> members;
+        for (unsigned i = 0; i < lengths.size(); ++i)
+            if (subset & (1u << i)) members.push_back(lengths[i]);
+        if (subset % 3 == 0) std::reverse(members.begin(), members.end());
         std::vector<int> bits;
-        for (unsigned i = 0; i < 4; ++i)
-            if (subset & (1u << i)) {
-                members.push_back(slots()[i]);
-                bits.push_back(slots()[i]->bits);
-            }
+        for (const Slot* member : members)
+            bits.push_back(member->bits);
         for (const testkit::KnownAnswer& answer : answers) {
-            const std::vector<std::string> actual = testkit::familyDigests(bits, answer.message.data(), answer.message.size());
+            const std::vector<std::string> actual =
+                testkit::familyDigests(passFamily(), bits, answer.message.data(), answer.message.size());
             for (std::size_t i = 0; i < members.size(); ++i) {
                 if (answer.algorithm == members[i]->name) {
-                    EXPECT_EQ(actual[i], answer.digest) << "sha3.txt:" << answer.line << ", set " << subset;
+                    EXPECT_EQ(actual[i], answer.digest) << file << ":" << answer.line << ", set " << subset;
                 }
             }
         }
@@ -548,7 +607,7 @@ TEST_P(AcceleratedKeccakLanesPath, EverySetOfLengthsEqualsTheSinglePasses) {
                 total += piece;
             }
             const uint8_t* start = storage.data() + offset;
-            const std::vector<std::string> actual = testkit::familyDigests(bits, start, length, pieces);
+            const std::vector<std::string> actual = testkit::familyDigests(passFamily(), bits, start, length, pieces);
             for (std::size_t i = 0; i < members.size(); ++i)
                 EXPECT_EQ(actual[i], testkit::pluginDigest(*members[i], start, length))
                     << members[i]->name << ", set " << subset << ", " << length << " bytes in " << pieces.size()
@@ -569,7 +628,8 @@ TEST(CompiledKernels, EachHasItsPathCase) {
 }
 
 std::string pathName(const testing::TestParamInfo<PathCase>& info) {
-    static const char* const Families[] = {"Crc32", "Md5", "Sha1", "Sha256", "Sha512", "Keccak", "KeccakLanes"};
+    static const char* const Families[] = {"Crc32",  "Md5",         "Sha1",       "Sha256",    "Sha512",
+                                           "Keccak", "KeccakLanes", "Sha256Pair", "Sha512Pair"};
     return std::string(Families[static_cast<int>(info.param.family)]) + "_" + info.param.path;
 }
 
@@ -585,6 +645,14 @@ INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedCrc32Path, testing::ValuesIn(casesOf(
 INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedKeccakPath, testing::ValuesIn(casesOf(Family::Keccak)), pathName);
 INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedKeccakLanesPath, testing::ValuesIn(casesOf(Family::KeccakLanes)),
                          pathName);
+std::vector<PathCase> familyPassCases() {
+    std::vector<PathCase> cases = casesOf(Family::KeccakLanes);
+    for (Family pair : {Family::Sha256Pair, Family::Sha512Pair})
+        for (const PathCase& c : casesOf(pair))
+            cases.push_back(c);
+    return cases;
+}
+INSTANTIATE_TEST_SUITE_P(Paths, AcceleratedFamilyPath, testing::ValuesIn(familyPassCases()), pathName);
 
 TEST(CpuFeatureMask, ParsesNamesListsAndAll) {
     EXPECT_EQ(parseCpuFeatureMask(nullptr), 0u);
@@ -607,7 +675,7 @@ TEST(CpuFeatureMask, EnvironmentHidesFeaturesAndAllGivesPortable) {
     EXPECT_EQ(usableCpuFeatures(), 0u);
     chooseKernels();
     for (Family family : {Family::Crc32, Family::Md5, Family::Sha1, Family::Sha256, Family::Sha512, Family::Keccak,
-                          Family::KeccakLanes})
+                          Family::KeccakLanes, Family::Sha256Pair, Family::Sha512Pair})
         EXPECT_STREQ(activePath(family), "portable");
     setenv("HASHWARDEN_CPU_MASK", "shani,sha2,neon", 1);
     EXPECT_EQ(usableCpuFeatures(), detectedCpuFeatures() & ~uint32_t{CpuShaNi | CpuArmSha2 | CpuNeon});

@@ -203,10 +203,10 @@ GuardedBytes::~GuardedBytes() {
     if (mapping_ != nullptr) munmap(mapping_, size_);
 }
 
-std::vector<std::string> familyDigests(const std::vector<int>& bits, const uint8_t* bytes, std::size_t size,
-                                       const std::vector<std::size_t>& pieces) {
+std::vector<std::string> familyDigests(PassFamily family, const std::vector<int>& bits, const uint8_t* bytes,
+                                       std::size_t size, const std::vector<std::size_t>& pieces) {
     registerPluginsOnce();
-    FamilyPassPtr pass = startFamilyPass(PluginSha3, bits);
+    FamilyPassPtr pass = startFamilyPass(family, bits);
     if (!pass) return std::vector<std::string>(bits.size(), "no family pass");
     std::size_t done = 0;
     for (std::size_t piece : pieces) {

@@ -9,6 +9,8 @@
 
 #include <openssl/evp.h>
 
+#include "fingerprint/family_pass.h"
+
 namespace testkit {
 
 struct Slot {
@@ -52,9 +54,9 @@ class GuardedBytes {
     uint8_t* end_ = nullptr;
 };
 
-// The SHA-3 digests of `bits` (in that order) through one family pass, fed in pieces as pluginDigest
-// feeds them.
-[[nodiscard]] std::vector<std::string> familyDigests(const std::vector<int>& bits, const uint8_t* bytes,
+// The digests of `bits` (in that order) of `family` through one family pass, fed in pieces as
+// pluginDigest feeds them.
+[[nodiscard]] std::vector<std::string> familyDigests(PassFamily family, const std::vector<int>& bits, const uint8_t* bytes,
                                                      std::size_t size, const std::vector<std::size_t>& pieces = {});
 
 // One known answer of tests/data: the algorithm's name as a slot's, the message, the digest text, and
