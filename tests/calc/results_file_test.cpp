@@ -89,28 +89,26 @@ protected:
     void TearDown() override { std::remove(path.c_str()); }
 };
 
-TEST_F(FirstLine, EndsAtAnyLineEndAndKeepsTheByteOrderMark) {
-    write("abc\r\ndef\n");
-    EXPECT_EQ(readFirstLine(path), "abc");
-    write("abc\rdef");
-    EXPECT_EQ(readFirstLine(path), "abc");
-    write("d41d8cd98f00b204e9800998ecf8427e  empty.bin\n");
-    EXPECT_EQ(readFirstLine(path), "d41d8cd98f00b204e9800998ecf8427e  empty.bin");
-    write("\xEF\xBB\xBF" "abc\n");
-    EXPECT_EQ(readFirstLine(path), "\xEF\xBB\xBF" "abc");
-    write("no line end ");
-    EXPECT_EQ(readFirstLine(path), "no line end ");
-    write("");
-    EXPECT_EQ(readFirstLine(path), "");
-    write("\n\nsecond");
-    EXPECT_EQ(readFirstLine(path), "");
-}
-
-TEST_F(FirstLine, ReplacesBytesThatAreNotUtf8) {
-    write(std::string("ab\xFF" "c\x00" "d\xC3", 7));
-    EXPECT_EQ(readFirstLine(path), "ab\xEF\xBF\xBD" "c\xEF\xBF\xBD" "d\xEF\xBF\xBD");
-    write("gr\xC3\xBC\xC3\x9F" "e");  // valid UTF-8 passes unchanged
-    EXPECT_EQ(readFirstLine(path), "gr\xC3\xBC\xC3\x9F" "e");
+// The first line ends at any line end, keeps a byte-order mark for the compare to explain, and replaces
+// bytes that are not UTF-8 (valid UTF-8 passes unchanged).
+TEST_F(FirstLine, EndsAtAnyLineEndAndIsValidUtf8) {
+    const struct {
+        std::string bytes, line;
+    } cases[] = {
+        {"abc\r\ndef\n", "abc"},
+        {"abc\rdef", "abc"},
+        {"d41d8cd98f00b204e9800998ecf8427e  empty.bin\n", "d41d8cd98f00b204e9800998ecf8427e  empty.bin"},
+        {"\xEF\xBB\xBF" "abc\n", "\xEF\xBB\xBF" "abc"},
+        {"no line end ", "no line end "},
+        {"", ""},
+        {"\n\nsecond", ""},
+        {std::string("ab\xFF" "c\x00" "d\xC3", 7), "ab\xEF\xBF\xBD" "c\xEF\xBF\xBD" "d\xEF\xBF\xBD"},
+        {"gr\xC3\xBC\xC3\x9F" "e", "gr\xC3\xBC\xC3\x9F" "e"},
+    };
+    for (const auto& c : cases) {
+        write(c.bytes);
+        EXPECT_EQ(readFirstLine(path), c.line) << testing::PrintToString(c.bytes);
+    }
 }
 
 TEST_F(FirstLine, ReadsAtMostTheLimitOfALongLine) {
