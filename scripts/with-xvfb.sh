@@ -13,8 +13,17 @@ display=$(head -n1 /tmp/hashwarden-xvfb.$$)
 rm -f /tmp/hashwarden-xvfb.$$
 if [ -z "$display" ]; then echo "Xvfb did not start" >&2; kill "$xvfb" 2>/dev/null; exit 1; fi
 export DISPLAY=":$display"
-dbus-run-session -- "$@"
+# The session runs in a process group of its own, so that the helpers it started (the accessibility
+# bus and registry, which outlive the bus that launched them) are stopped before the display goes;
+# otherwise they report the lost X connection after the command's own last words.
+set -m
+dbus-run-session -- "$@" &
+session=$!
+# An interrupt at the terminal reaches this script's group only: pass it on to the session's.
+trap 'kill -INT -- -"$session" 2>/dev/null' INT TERM
+wait "$session"
 status=$?
+kill -- -"$session" 2>/dev/null
 kill "$xvfb" 2>/dev/null
 wait "$xvfb" 2>/dev/null
 exit $status
