@@ -15,7 +15,8 @@ if [ -z "$display" ]; then echo "Xvfb did not start" >&2; kill "$xvfb" 2>/dev/nu
 export DISPLAY=":$display"
 # The session runs in a process group of its own, so that the helpers it started (the accessibility
 # bus and registry, which outlive the bus that launched them) are stopped before the display goes;
-# otherwise they report the lost X connection after the command's own last words.
+# otherwise they report the lost X connection after the command's own last words. They are killed
+# outright: asked to stop, the registry may still be winding down when the display goes.
 set -m
 dbus-run-session -- "$@" &
 session=$!
@@ -23,7 +24,7 @@ session=$!
 trap 'kill -INT -- -"$session" 2>/dev/null' INT TERM
 wait "$session"
 status=$?
-kill -- -"$session" 2>/dev/null
+kill -KILL -- -"$session" 2>/dev/null
 kill "$xvfb" 2>/dev/null
 wait "$xvfb" 2>/dev/null
 exit $status
