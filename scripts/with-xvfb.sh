@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs a command under a private X server (Xvfb) and a private D-Bus session, then stops both.
+# Runs a command under a private X server (Xvfb), a private D-Bus session and settings in memory, then
+# stops them.
 set -u
 # -noreset: by default the server resets whenever its last client disconnects, and a test process
 # that connects during that reset gets "cannot open the display"; tests start and end side by side.
@@ -13,6 +14,10 @@ display=$(head -n1 /tmp/hashwarden-xvfb.$$)
 rm -f /tmp/hashwarden-xvfb.$$
 if [ -z "$display" ]; then echo "Xvfb did not start" >&2; kill "$xvfb" 2>/dev/null; exit 1; fi
 export DISPLAY=":$display"
+# The toolkit's own settings (the file chooser's view, sort order and size) stay in this process tree's
+# memory. In the desktop's settings store they would be written into the user's own settings and pass
+# between tests running side by side: one test's chooser closing changes what another's opens with.
+export GSETTINGS_BACKEND=memory
 # The session runs in a process group of its own, so that the helpers it started (the accessibility
 # bus and registry, which outlive the bus that launched them) are stopped before the display goes;
 # otherwise they report the lost X connection after the command's own last words. They are killed
