@@ -26,11 +26,11 @@ constexpr const char* DefaultResultsName = "Checksum";
 constexpr const char* ShippedSaveFailedText =
     "The results could not be saved.\\nCheck that the folder is writable and the disk is not full.";
 
-// The file the user chose, as the save writes it: the requester asks about existing files under this
-// name only, and the program asks about the others itself.
-bool mayWrite(const std::string& chosen, const std::string& written) {
+// Whether the save may write `written` for the user's choice: yes when nothing is there, or when the
+// toolkit asked about this very file; otherwise the program asks.
+bool mayWrite(const SaveChoice& choice, const std::string& written) {
     struct stat status {};
-    if (written == chosen || lstat(written.c_str(), &status) != 0) return true;
+    if ((choice.replaceAgreed && written == choice.path) || lstat(written.c_str(), &status) != 0) return true;
     return askQuestionWith("tReqOVERWRITE", "\u201c%s\u201d already exists. Do you want to replace it?",
                            fileNameForDisplay(written.substr(written.rfind('/') + 1)));
 }
@@ -57,12 +57,12 @@ void saveResults() {
     std::string written;
     // No to replacing a file returns to the requester, with the name the user had chosen.
     for (;;) {
-        const std::string chosen = saveFileRequester(catalogueText("tReqSAVEDATA"), proposal,
-                                                     catalogueText("tReqSAVEPATTERN"), 0, resultsFileName);
-        if (chosen.empty()) return;
-        written = resultsFileName(chosen);
-        if (mayWrite(chosen, written)) break;
-        proposal = chosen;
+        const SaveChoice choice = saveFileRequester(catalogueText("tReqSAVEDATA"), proposal,
+                                                    catalogueText("tReqSAVEPATTERN"), 0, resultsFileName);
+        if (choice.path.empty()) return;
+        written = resultsFileName(choice.path);
+        if (mayWrite(choice, written)) break;
+        proposal = choice.path;
     }
     const bool wasSensitive = mainWindowSensitive();
     setMainWindowSensitive(false);

@@ -65,15 +65,22 @@ std::string runRequester(const RequesterPtr& dialog) {
     return path;
 }
 
+// What a save requester knows of its own question before replacing a file.
+struct OverwriteQuestion {
+    WrittenName writtenName;
+    std::string asked; // the file the toolkit last asked about; taken only if the user said Yes
+};
+
 // The toolkit's own question before replacing a file, asked only about the file the save writes: a
 // chosen "notes" that exists is left alone when the save writes "notes.txt".
-GtkFileChooserConfirmation onConfirmOverwrite(GtkFileChooser* chooser, gpointer rule) {
+GtkFileChooserConfirmation onConfirmOverwrite(GtkFileChooser* chooser, gpointer data) {
+    auto* question = static_cast<OverwriteQuestion*>(data);
     gchar* chosen = gtk_file_chooser_get_filename(chooser);
     const std::string name = chosen != nullptr ? chosen : "";
     g_free(chosen);
-    const auto writtenName = reinterpret_cast<WrittenName>(rule);
-    return writtenName(name) == name ? GTK_FILE_CHOOSER_CONFIRMATION_CONFIRM
-                                     : GTK_FILE_CHOOSER_CONFIRMATION_ACCEPT_FILENAME;
+    if (question->writtenName(name) != name) return GTK_FILE_CHOOSER_CONFIRMATION_ACCEPT_FILENAME;
+    question->asked = name;
+    return GTK_FILE_CHOOSER_CONFIRMATION_CONFIRM;
 }
 
 } // namespace
@@ -91,17 +98,23 @@ std::string openFileRequester(const std::string& title, const std::string& start
     return runRequester(dialog);
 }
 
-std::string saveFileRequester(const std::string& title, const std::string& initialFile,
-                              const std::string& patternText, int filterIndex, WrittenName writtenName) {
+SaveChoice saveFileRequester(const std::string& title, const std::string& initialFile,
+                             const std::string& patternText, int filterIndex, WrittenName writtenName) {
     const RequesterPtr dialog = newRequester(GTK_FILE_CHOOSER_ACTION_SAVE, title, patternText, filterIndex);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog.get());
+    OverwriteQuestion question{writtenName, {}};
     gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
-    g_signal_connect(chooser, "confirm-overwrite", G_CALLBACK(onConfirmOverwrite),
-                     reinterpret_cast<gpointer>(writtenName));
+    g_signal_connect(chooser, "confirm-overwrite", G_CALLBACK(onConfirmOverwrite), &question);
     // Opens in the proposal's folder with its name typed in; no folder part leaves the folder to the toolkit.
     const std::size_t slash = initialFile.rfind('/');
     if (slash != std::string::npos)
         gtk_file_chooser_set_current_folder(chooser, initialFile.substr(0, slash + 1).c_str());
     gtk_file_chooser_set_current_name(chooser, initialFile.substr(slash == std::string::npos ? 0 : slash + 1).c_str());
-    return runRequester(dialog);
+    SaveChoice choice;
+    choice.path = runRequester(dialog);
+    // The name is read once the requester has closed, and the name field can still change after the
+    // toolkit's check (its completion, when the folder loads late, makes a typed "notes" "notes.txt"):
+    // only a name it asked about counts as agreed.
+    choice.replaceAgreed = !choice.path.empty() && choice.path == question.asked;
+    return choice;
 }

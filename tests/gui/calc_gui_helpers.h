@@ -242,7 +242,12 @@ private:
         if (self->seconds_ < LimitSeconds) return G_SOURCE_CONTINUE;
         self->seconds_ = 0;
         if (chooser != nullptr) {
-            ADD_FAILURE() << "a file chooser stayed unanswered; cancelled";
+            gchar* folder = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(chooser));
+            gchar* selected = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser));
+            ADD_FAILURE() << "a file chooser stayed unanswered (in " << (folder != nullptr ? folder : "no folder")
+                          << ", holding " << (selected != nullptr ? selected : "nothing") << "); cancelled";
+            g_free(folder);
+            g_free(selected);
             gtk_dialog_response(GTK_DIALOG(chooser), GTK_RESPONSE_CANCEL);
         } else {
             ADD_FAILURE() << "a message dialog stayed unanswered; closed";

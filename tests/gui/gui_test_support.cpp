@@ -256,10 +256,17 @@ gboolean answerRequesterWhenShown(gpointer data) {
     const bool ready = selected != nullptr && pending->path == selected;
     g_free(selected);
     if (!ready) {
-        // A folder reload (its monitor reporting a file written just before) can drop the
-        // selection on a busy machine: select the file again from time to time.
-        if (++pending->selectTicks % 50 == 0 && gtk_file_chooser_get_action(chooser) == GTK_FILE_CHOOSER_ACTION_OPEN)
-            gtk_file_chooser_set_filename(chooser, pending->path.c_str());
+        // On a busy machine the folder can finish loading after the path was given, and the
+        // chooser then changes it: an open chooser's folder reload (its monitor reporting a file
+        // written just before) drops the selection, and a save chooser's name entry completes a
+        // typed "notes" to an existing "notes.txt". Give the path again from time to time; once
+        // the folder has loaded it stays.
+        if (++pending->selectTicks % 50 == 0) {
+            if (gtk_file_chooser_get_action(chooser) == GTK_FILE_CHOOSER_ACTION_OPEN)
+                gtk_file_chooser_set_filename(chooser, pending->path.c_str());
+            else
+                gtk_file_chooser_set_current_name(chooser, pending->path.substr(pending->path.rfind('/') + 1).c_str());
+        }
         return G_SOURCE_CONTINUE;
     }
     pending->accepted = true;

@@ -326,7 +326,7 @@ TEST_F(DialogTest, FileRequestersDropTheMainWindowInputQueuedWhileTheyWereOpen) 
     writeFileText(file, "chosen\n");
     const std::vector<std::pair<const char*, std::function<std::string()>>> requesters = {
         {"open", [] { return openFileRequester("Open", "", "", 0); }},
-        {"save", [&] { return saveFileRequester("Save", file, "", 0, resultsFileName); }},
+        {"save", [&] { return saveFileRequester("Save", file, "", 0, resultsFileName).path; }},
     };
     const auto queueInputAndProgramEvents = [&] {
         postEvent(Event{ControlEvent, MainWindowNumber, ControlId::VerifyButton, 0, {}});

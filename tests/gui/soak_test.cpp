@@ -198,8 +198,9 @@ TEST_F(SoakTest, HundredsOfJobCyclesKeepThePhasesAndTheMemoryFlat) {
         // digest or nothing.
         for (int slot : ticked) {
             const std::string shown = controlText(ControlId::resultEntry(slot));
-            if (cancelChoice != 2 || slot < heldSlot)
+            if (cancelChoice != 2 || slot < heldSlot) {
                 EXPECT_FALSE(shown.empty()) << "cycle " << cycle << " slot " << slot;
+            }
             EXPECT_TRUE(shown.empty() || shown.size() == static_cast<std::size_t>(AlgorithmSlots[slot].digestDigits))
                 << "cycle " << cycle << " slot " << slot;
         }
