@@ -68,7 +68,7 @@ std::string runRequester(const RequesterPtr& dialog) {
 // What a save requester knows of its own question before replacing a file.
 struct OverwriteQuestion {
     WrittenName writtenName;
-    std::string asked; // the file the toolkit last asked about; taken only if the user said Yes
+    std::string asked; // the file the toolkit last asked about (its No keeps the requester open)
 };
 
 // The toolkit's own question before replacing a file, asked only about the file the save writes: a

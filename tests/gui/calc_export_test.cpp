@@ -196,6 +196,32 @@ TEST_F(CalcExportTest, SavingOverAFileAsksFirstAboutTheNameItWrites) {
         EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
 }
 
+// The name field can still change after the toolkit's check, as its completion does when the folder
+// loads late: the toolkit saw a new file, the save gets an existing one, and the program asks about it.
+TEST_F(CalcExportTest, ANameChangedAfterTheToolkitsCheckIsAskedAbout) {
+    computeThreeRows();
+    const std::string old = "old contents\n";
+    writeFileText(scratch() + "sums.txt", old);
+    const int toolkitBefore = toolkitReplaceQuestions();
+    answerNextFileRequester(scratch() + "fresh.txt", [] {
+        GList* windows = gtk_window_list_toplevels();
+        for (GList* item = windows; item != nullptr; item = item->next)
+            if (GTK_IS_FILE_CHOOSER_DIALOG(item->data))
+                g_signal_connect(item->data, "response", G_CALLBACK(+[](GtkFileChooser* chooser, int, gpointer) {
+                                     gtk_file_chooser_set_current_name(chooser, "sums.txt");
+                                 }), nullptr);
+        g_list_free(windows);
+    });
+    DialogScript script({DialogAnswer::No});
+    script.beforeAnswer = [](std::size_t) { answerNextFileRequester(""); }; // No returns to the requester
+    click(ControlId::SaveButton);
+    dispatchQueuedEvents();
+    EXPECT_EQ(toolkitReplaceQuestions(), toolkitBefore);
+    EXPECT_EQ(script.texts(), std::vector<std::string>{"E:tReqOVERWRITE sums.txt"});
+    EXPECT_EQ(readFileText(scratch() + "sums.txt"), old);
+    EXPECT_FALSE(std::filesystem::exists(scratch() + "fresh.txt"));
+}
+
 // A disk of its own for a test: a small tmpfs mounted over a folder, which needs root (CI runs as root).
 struct SmallDisk {
     std::string folder;
