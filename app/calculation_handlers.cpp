@@ -4,11 +4,13 @@
 
 #include <glib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <string>
 
 #include "app/failure_text.h"
+#include "app/verification_handlers.h"
 #include "calc/calculation_job.h"
 #include "calc/job_results.h"
 #include "dialogs/message_dialog.h"
@@ -18,6 +20,7 @@
 #include "ui/event_queue.h"
 #include "ui/menu_bar.h"
 #include "ui/result_rows.h"
+#include "ui/work_area.h"
 
 namespace {
 
@@ -65,7 +68,7 @@ void setJobControlsEnabled(bool on) {
 // While a question about the job is open the rows stay as they were; the answer shows what came.
 gboolean onResultsChanged(gpointer) {
     ShowPending = false;
-    if (!jobPaused()) showResults();
+    if (!jobPaused()) showVerdicts();
     return G_SOURCE_REMOVE;
 }
 
@@ -77,7 +80,7 @@ void resultsChangedOnJobThread() {
 // The job has ended: the rows and the bar show where it ended within this turn of the main loop, and
 // the end event follows, behind everything the window already queued.
 gboolean onJobEnded(gpointer) {
-    if (!jobPaused()) showResults();
+    if (!jobPaused()) showVerdicts();
     advanceProgressBar();
     Event finished;
     finished.kind = JobFinishedEvent;
@@ -102,7 +105,6 @@ void startCalculation() {
     JobInputs inputs;
     inputs.path = chosenFilePath(); // the name's bytes; PathEntry shows its display form
     JobPath = inputs.path;
-    inputs.expected = controlText(ControlId::ExpectedEntry);
     inputs.ticked = tickedSlots();
     int ticked = 0;
     for (bool on : inputs.ticked)
@@ -129,7 +131,7 @@ void requestCancel() {
         JobCancelled = 1;
     }
     resumeJob();
-    showResults();
+    showVerdicts();
 }
 
 void finishCalculation() {
@@ -138,9 +140,9 @@ void finishCalculation() {
     CancelRequested = 0;
     JobRunning = 0;
     stopProgressTimer();
-    // Whatever the job published last, and the bar where the job ended (all the passes when none was
-    // cancelled), before the window changes phase.
-    showResults();
+    // Whatever the job published last, compared with the field as it is now, and the bar where the job
+    // ended (all the passes when none was cancelled), before the window changes phase.
+    showVerdicts();
     advanceProgressBar();
     for (int item : JobFreedMenuItems)
         enableMenuItem(item, true);
@@ -149,6 +151,7 @@ void finishCalculation() {
     enableControl(ControlId::PathEntry, true);
     enableControl(ControlId::BrowseButton, true);
     const SlotFlags ticked = tickedSlots();
+    const bool anyTicked = std::find(ticked.begin(), ticked.end(), true) != ticked.end();
     for (int slot = 0; slot < SlotCount; ++slot) {
         enableControl(ControlId::algorithmCheckBox(slot), true);
         // Enabled for every ticked row, with or without a result, so an empty result can be copied too.
@@ -168,7 +171,14 @@ void finishCalculation() {
         message += "\\n" + reason;
         std::fprintf(stderr, "hashwarden: %s: %s\n", JobPath.c_str(), reason.c_str());
     }
+    // "Failed calculations: 0" alone would read as a file checked and found good.
+    if (!anyTicked)
+        message += "\\n" + catalogueTextOr("tInfoNOTHINGTICKED",
+                                            "No algorithm was ticked, so nothing was calculated or compared.");
     runMessageDialog(InfoPreset, message);
+    // The focus is back on Verify, at the window's right edge; on a screen too small for the window the
+    // results' algorithm names are what must be seen.
+    scrollToRowsStart();
     JobCancelled = 0;
 }
 

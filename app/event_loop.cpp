@@ -82,6 +82,7 @@ void dispatchMainWindow(const Event& event) {
     case ControlEvent:
         if (event.id == ControlId::ExpectedEntry) {
             if (event.subtype == EntryTextChanged) expectedChecksumChanged();
+            if (event.subtype == EntryActionChosen) useOfferedChecksum();
         } else {
             dispatchControl(event.id);
         }

@@ -8,6 +8,7 @@
 
 #include "app/export_handlers.h"
 #include "app/launcher.h"
+#include "app/verification_handlers.h"
 #include "calc/calculation_job.h"
 #include "dialogs/file_requesters.h"
 #include "dialogs/message_dialog.h"
@@ -26,6 +27,7 @@ void takeChosenFile(const std::string& path) {
     // The rows describe the file they were computed from: another file takes them away.
     if (path != chosenFilePath()) clearResultRows();
     showChosenFile(path);
+    showVerdicts(); // a remembered checksum list may have a line for this file
     enableControl(ControlId::DeleteAllButton, true);
     enableControl(ControlId::VerifyButton, true);
 }
@@ -57,7 +59,7 @@ void inProgressQuit() {
     pauseJob();
     if (!askQuestion("tReqINPROGRESSQUIT")) {
         resumeJob();
-        showResults();
+        showVerdicts();
         return;
     }
     CancelRequested.store(1);
@@ -78,5 +80,5 @@ void switchLanguageItem(int itemId) {
     setMenuCheck(itemId, true);
     setLanguageTexts(JobRunning.load() == 1);
     fillPresetTexts();
-    showResults(); // the verdicts in the new language
+    showVerdicts(); // the verdicts in the new language
 }

@@ -24,10 +24,10 @@ extern pthread_t JobThread;
 // NotAFileWithAnEnd (calc/job_scheduler.h); 0 when none failed. Read once the job has ended.
 [[nodiscard]] int lastJobFailure();
 
-// What a job works on, taken from the window when it starts; the job keeps its own copy.
+// What a job works on, taken from the window when it starts; the job keeps its own copy. The results
+// are compared on the main thread, with the expected checksum as the field holds it then.
 struct JobInputs {
     std::string path;     // the file name's bytes
-    std::string expected; // the expected checksum; empty: nothing is compared
     SlotFlags ticked{};
 };
 

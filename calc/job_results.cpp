@@ -21,20 +21,21 @@ void clearResults() {
     Results.fill(SlotResult{});
 }
 
-void clearVerdicts() {
+void publishResult(int slot, const std::string& digest) {
+    if (!validSlot(slot)) return;
     std::lock_guard lock(ResultsLock);
-    for (SlotResult& result : Results) {
-        result.verdict = Verdict::None;
-        result.why = MismatchExplanation{};
-    }
+    Results[slot] = SlotResult{true, digest, Verdict::None, {}};
 }
 
-void publishResult(int slot, const std::string& digest, const std::string& expected, const std::string& file) {
-    if (!validSlot(slot)) return;
-    SlotResult result{true, digest, expected.empty() ? Verdict::None : compareResult(digest, expected), {}};
-    if (result.verdict == Verdict::Mismatch) result.why = explainMismatch(digest, expected, file);
+void compareResults(const std::string& expected, CompareContext context) {
     std::lock_guard lock(ResultsLock);
-    Results[slot] = std::move(result);
+    for (int slot = 0; slot < SlotCount; ++slot)
+        context.computed[slot] = Results[slot].computed;
+    for (SlotResult& result : Results) {
+        result.verdict = expected.empty() || !result.computed ? Verdict::None : compareResult(result.digest, expected);
+        result.why = result.verdict == Verdict::Mismatch ? explainMismatch(result.digest, expected, context)
+                                                         : MismatchExplanation{};
+    }
 }
 
 SlotResult slotResult(int slot) {

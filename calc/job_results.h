@@ -17,12 +17,12 @@ struct SlotResult {
 
 // Every slot back to no result (a new job, Clear all, another file).
 void clearResults();
-// Every result loses its verdict and keeps its digest: the expected checksum it was compared with is
-// no longer the one in the field.
-void clearVerdicts();
-// The job's digest of `slot` with its verdict against the job's expected checksum (none when that
-// was empty), and for a mismatch why; `file` is the path the digest is of.
-void publishResult(int slot, const std::string& digest, const std::string& expected, const std::string& file);
+// The job's digest of `slot`, without a verdict until the next compareResults.
+void publishResult(int slot, const std::string& digest);
+// Every result compared with `expected` (the text in the field now), and for a mismatch why; an empty
+// text leaves every result without a verdict. The results are those of the file `context.chosenFile`;
+// which slots have one is filled in here. Compares again without reading the file.
+void compareResults(const std::string& expected, CompareContext context);
 [[nodiscard]] SlotResult slotResult(int slot);
 
 // One "LABEL: digest" line with LF per flagged slot, in slot order: a slot without a result still gives

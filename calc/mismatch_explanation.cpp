@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <string_view>
+#include <optional>
 
-#include "calc/algorithm_slots.h"
+#include "calc/checksum_list.h"
 
 namespace {
 
@@ -31,44 +31,18 @@ std::string lowered(std::string_view text) {
     return lower;
 }
 
-std::string_view lastPart(std::string_view path) {
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+bool hasDigitsOfASlot(std::size_t digits) {
+    return std::any_of(std::begin(AlgorithmSlots), std::end(AlgorithmSlots),
+                       [&](const AlgorithmSlot& slot) { return static_cast<std::size_t>(slot.digestDigits) == digits; });
 }
 
-// The checksum a text stands for, once the list line or label around it is known.
+// The checksum a text stands for, once the layers around it are known.
 struct Candidate {
-    std::string_view checksum;
-    unsigned form = 0; // FormListLine or FormLabel, or 0 for the bare text
-    std::string_view name;
-    std::string_view label;
+    std::string checksum;
+    unsigned forms = 0; // the outer layers, and FormListLine or FormLabel
+    std::string name;   // a list line's name, unescaped
+    std::string label;
 };
-
-// "ALGO (name) = digest", as BSD tools and `sha256sum --tag` write it.
-bool readTaggedLine(std::string_view text, Candidate& found) {
-    const std::size_t open = text.find(" (");
-    const std::size_t close = text.rfind(") = ");
-    if (open == std::string_view::npos || close == std::string_view::npos || close < open + 2) return false;
-    const std::string_view algorithm = text.substr(0, open);
-    if (algorithm.empty() || algorithm.find_first_of(Blanks) != std::string_view::npos) return false;
-    const std::string_view checksum = text.substr(close + 4);
-    if (!isHex(checksum)) return false;
-    found = {checksum, FormListLine, text.substr(open + 2, close - open - 2), {}};
-    return true;
-}
-
-// "digest  name" or "digest *name", as `sha256sum` writes it (a leading backslash marks an escaped name).
-bool readListLine(std::string_view text, Candidate& found) {
-    if (!text.empty() && text.front() == '\\') text.remove_prefix(1);
-    const std::size_t end = text.find_first_of(Blanks);
-    if (end == std::string_view::npos || !isHex(text.substr(0, end))) return false;
-    std::string_view name = text.substr(end);
-    name.remove_prefix(std::min(name.find_first_not_of(Blanks), name.size()));
-    if (!name.empty() && name.front() == '*') name.remove_prefix(1);
-    if (name.empty()) return false;
-    found = {text.substr(0, end), FormListLine, name, {}};
-    return true;
-}
 
 // "LABEL: digest" or "LABEL = digest": this program's own results file, and many others.
 bool readLabelled(std::string_view text, Candidate& found) {
@@ -77,53 +51,77 @@ bool readLabelled(std::string_view text, Candidate& found) {
     const std::string_view checksum = trimmed(text.substr(mark + 1));
     const std::string_view label = trimmed(text.substr(0, mark));
     if (!isHex(checksum) || label.empty()) return false;
-    found = {checksum, FormLabel, {}, label};
+    found.checksum = checksum;
+    found.forms |= FormLabel;
+    found.label = label;
     return true;
 }
 
 Candidate candidateIn(std::string_view text) {
-    Candidate found{text, 0, {}, {}};
-    if (readTaggedLine(text, found) || readListLine(text, found) || readLabelled(text, found)) return found;
-    return {text, 0, {}, {}};
+    Candidate found;
+    // A byte-order mark and blanks in any order at the ends: a file's first line, pasted or loaded.
+    for (bool peeled = true; peeled;) {
+        peeled = false;
+        if (text.substr(0, ByteOrderMark.size()) == ByteOrderMark) {
+            text.remove_prefix(ByteOrderMark.size());
+            found.forms |= FormByteOrderMark;
+            peeled = true;
+        }
+        if (const std::string_view inner = trimmed(text); inner.size() != text.size()) {
+            text = inner;
+            found.forms |= FormSpaces;
+            peeled = true;
+        }
+    }
+    if (const std::optional<ChecksumListLine> line = parseChecksumLine(text)) {
+        found.checksum = line->checksum;
+        found.forms |= FormListLine;
+        found.name = line->name;
+        return found;
+    }
+    if (!readLabelled(text, found)) found.checksum = text;
+    return found;
+}
+
+std::vector<int> slotsWithDigits(std::size_t digits, const SlotFlags* without = nullptr) {
+    std::vector<int> slots;
+    for (int slot = 0; slot < SlotCount; ++slot)
+        if (static_cast<std::size_t>(AlgorithmSlots[slot].digestDigits) == digits && (without == nullptr || !(*without)[slot]))
+            slots.push_back(slot);
+    return slots;
 }
 
 } // namespace
 
 MismatchExplanation explainMismatch(const std::string& result, const std::string& expected,
-                                    const std::string& chosenFile) {
+                                    const CompareContext& context) {
     MismatchExplanation why;
-    std::string_view text = expected;
-    // A byte-order mark and blanks in any order at the ends: a file's first line, pasted or loaded.
-    unsigned outer = 0;
-    for (bool peeled = true; peeled;) {
-        peeled = false;
-        if (text.substr(0, ByteOrderMark.size()) == ByteOrderMark) {
-            text.remove_prefix(ByteOrderMark.size());
-            outer |= FormByteOrderMark;
-            peeled = true;
+    why.listedLine = context.listedLine;
+    const Candidate candidate = candidateIn(expected);
+    const bool namesChosenFile =
+        !candidate.name.empty() && baseName(candidate.name) == baseName(context.chosenFile);
+    if (lowered(candidate.checksum) != result) {
+        // Another checksum altogether. A list line of another file says whose it is; its length may
+        // still tell which algorithm it is of.
+        if ((candidate.forms & FormListLine) && !namesChosenFile) why.otherFile = candidate.name;
+        if (isHex(candidate.checksum)) {
+            if (candidate.checksum.size() != result.size())
+                why.slotsOfItsLength = slotsWithDigits(candidate.checksum.size());
+            else
+                why.untickedOfItsLength = slotsWithDigits(candidate.checksum.size(), &context.computed);
         }
-        if (const std::string_view inner = trimmed(text); inner.size() != text.size()) {
-            text = inner;
-            outer |= FormSpaces;
-            peeled = true;
-        }
+        return why;
     }
-    const Candidate candidate = candidateIn(text);
-    unsigned forms = outer | candidate.form;
-    if (candidate.checksum != result) {
-        if (lowered(candidate.checksum) != result) {
-            // Another checksum altogether; its length may still tell which algorithm it is of.
-            if (isHex(candidate.checksum) && candidate.checksum.size() != result.size())
-                for (int slot = 0; slot < SlotCount; ++slot)
-                    if (static_cast<std::size_t>(AlgorithmSlots[slot].digestDigits) == candidate.checksum.size())
-                        why.slotsOfItsLength.push_back(slot);
-            return why;
-        }
-        forms |= FormCase;
-    }
-    why.forms = forms;
+    why.forms = candidate.forms | (candidate.checksum != result ? FormCase : 0u);
     why.listedName = candidate.name;
-    why.listsChosenFile = !candidate.name.empty() && lastPart(candidate.name) == lastPart(chosenFile);
+    why.listsChosenFile = namesChosenFile;
     why.label = candidate.label;
     return why;
+}
+
+std::string bareChecksumIn(std::string_view text) {
+    const Candidate candidate = candidateIn(text);
+    if (!isHex(candidate.checksum) || !hasDigitsOfASlot(candidate.checksum.size())) return {};
+    std::string bare = lowered(candidate.checksum);
+    return bare == text ? std::string() : bare;
 }

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Draws the program's thirteen embedded PNG images into resources/ with ImageMagick (8-bit RGBA, no time stamps).
+# Draws the program's fifteen embedded PNG images into resources/ with ImageMagick (8-bit RGBA, no time stamps).
 set -euo pipefail
 out="$(cd "$(dirname "$0")/.." && pwd)/resources"
 font="DejaVu-Sans-Bold"
@@ -74,7 +74,20 @@ convert -size 64x64 xc:none -fill '#C01C28' -stroke '#7A0E16' -strokewidth 2 -dr
   -fill none -stroke white -strokewidth 7 -draw 'line 21,21 42,42' -draw 'line 42,21 21,42' \
   "${save[@]}" "PNG32:$out/error.png"
 
-echo "Drew thirteen images into $out"
+# 14 OtherFileMark: a white page with a folded corner on a dark red disc: the row was compared with the
+# checksum another file's list line gives, so the cross would blame the file itself.
+convert -size 16x16 xc:none -fill '#9C1F4A' -stroke '#5E1029' -strokewidth 1 -draw 'circle 7.5,7.5 7.5,0.5' \
+  -stroke none -fill white -draw 'polygon 4.5,3 8.5,3 11,5.5 11,12.5 4.5,12.5' \
+  -fill '#9C1F4A' -draw 'polygon 8.5,3 8.5,5.5 11,5.5' -draw 'rectangle 6,7.5 9.5,8' -draw 'rectangle 6,9.5 9.5,10' \
+  "${save[@]}" "PNG32:$out/other-file.png"
+
+# 15 UseChecksumIcon: a white funnel on a blue disc, at the end of the expected-checksum field: keeps
+# only the checksum of the text around it.
+convert -size 16x16 xc:none -fill '#1E66C8' -stroke '#0E3F86' -strokewidth 1 -draw 'circle 7.5,7.5 7.5,0.5' \
+  -stroke none -fill white -draw 'polygon 3,4 12,4 8.5,8 8.5,12 6.5,13 6.5,8' \
+  "${save[@]}" "PNG32:$out/use-checksum.png"
+
+echo "Drew fifteen images into $out"
 
 # The application icon for the desktop's icon theme, at every size the package ships: the same
 # drawing as packaging/hashwarden.svg (whose 128-unit square it follows stroke for stroke), drawn

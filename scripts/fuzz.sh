@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-25}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(key_value settings first_line language_zip language_folder)
+[ ${#targets[@]} -gt 0 ] || targets=(key_value settings first_line checksum_list language_zip language_folder)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHW_FUZZ=ON \
   -DHW_WITH_GUI=OFF -DHW_BUILD_TESTS=OFF >/dev/null

@@ -1,5 +1,5 @@
 // The mark at the end of an entry: one of the shell's images with a tooltip, and the same words as
-// the entry's accessible description, so what the mark says does not depend on seeing it.
+// the entry's own tooltip and its accessible description, so what the mark says does not depend on seeing it.
 #include "ui/entry_mark.h"
 
 #include <gtk/gtk.h>
@@ -25,6 +25,9 @@ void setEntryMark(int id, int image, const std::string& text) {
     gtk_entry_set_icon_tooltip_text(entry, GTK_ENTRY_ICON_SECONDARY, shown ? text.c_str() : nullptr);
     // The mark only tells, it does nothing when clicked or focused.
     gtk_entry_set_icon_activatable(entry, GTK_ENTRY_ICON_SECONDARY, FALSE);
+    // The entry's own tooltip says the same, so that a keyboard user reads it on the focused row (Ctrl+F1)
+    // without pointing at the mark.
+    gtk_widget_set_tooltip_text(widget, shown ? text.c_str() : nullptr);
     if (AtkObject* accessible = gtk_widget_get_accessible(widget))
         atk_object_set_description(accessible, shown ? text.c_str() : "");
     g_object_set_data(G_OBJECT(widget), MarkKey, GINT_TO_POINTER(shown ? image + 1 : 0));

@@ -3,8 +3,8 @@
 
 #include <string>
 
-// An image (an ImageNumber; -1 = none) at the end of entry `id`, with `text` as the mark's tooltip and
-// the entry's accessible description. No image clears both.
+// An image (an ImageNumber; -1 = none) at the end of entry `id`, with `text` as the mark's tooltip, the
+// entry's tooltip and its accessible description. No image clears both.
 void setEntryMark(int id, int image, const std::string& text);
 [[nodiscard]] int entryMark(int id); // the image shown; -1 for none
 [[nodiscard]] std::string entryMarkText(int id); // the words of the mark shown; empty for none

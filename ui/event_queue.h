@@ -19,6 +19,7 @@ constexpr int DialogWindowNumber = 2; // the open MessageDialog
 constexpr int EntryTextChanged = 1;
 constexpr int EntryFocusGained = 2;
 constexpr int EntryFocusLost = 3;
+constexpr int EntryActionChosen = 4; // the entry's action (ui/entry_action.h): its icon, menu item or key
 
 struct Event {
     int kind = 0;

@@ -28,7 +28,9 @@ enum ImageNumber : int {
     MismatchMark = 11, // a cross: it does not
     FormMark = 12,     // "!": it does not, but the expected text holds it in another form
     ErrorIcon = 13,    // a cross on a red disc: a message about an error
-    ImageCount = 14
+    OtherFileMark = 14, // a page: it does not, and the expected text is another file's list line
+    UseChecksumIcon = 15, // the expected field's action: keep only the checksum
+    ImageCount = 16
 };
 
 // Applies font `font` (a FontNumber; -1 = the toolkit's) to a widget and, by inheritance, its children.

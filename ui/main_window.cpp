@@ -10,6 +10,7 @@
 #include "settings/language_catalogue.h"
 #include "ui/accessibility.h"
 #include "ui/control_names.h"
+#include "ui/entry_action.h"
 #include "ui/controls.h"
 #include "ui/event_queue.h"
 #include "ui/fonts_images.h"
@@ -280,6 +281,7 @@ void buildMainWindow() {
     relateEntriesToTheirLabels();
     nameMainWindowControls();
     pressVerifyOnReturn(controlWidget(ControlId::ExpectedEntry));
+    enableEntryAction(ControlId::ExpectedEntry);
 
     GClosure* help = g_cclosure_new(G_CALLBACK(onHelpKey), nullptr, nullptr);
     gtk_accel_group_connect(AccelGroup, GDK_KEY_F1, static_cast<GdkModifierType>(0), GTK_ACCEL_VISIBLE, help);

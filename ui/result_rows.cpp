@@ -9,6 +9,15 @@
 
 namespace {
 
+// Algorithm names as a text reads them: "SHA2-256 or SHA3-256".
+std::string slotNames(const std::vector<int>& slots) {
+    const std::string separator = " " + catalogueTextOr("tMainOR", "or") + " ";
+    std::string names;
+    for (int slot : slots)
+        names += (names.empty() ? "" : separator) + std::string(AlgorithmSlots[slot].name);
+    return names;
+}
+
 // The words are the program's own additions, so a language pack made for an older version may lack
 // them: the shipped English stands in, and a mark never comes without words for a screen reader.
 std::string mismatchReasons(const MismatchExplanation& why) {
@@ -23,23 +32,32 @@ std::string mismatchReasons(const MismatchExplanation& why) {
         add(catalogueTextOr("tMainWHYBOM", "The text starts with an invisible byte-order mark."));
     if (why.forms & FormListLine) {
         add(catalogueTextOr("tMainWHYLIST", "This is a line of a checksum list, and its checksum matches this "
-                                            "result; only the checksum may stand in the field."));
+                                            "result; only the checksum may stand in the Expected checksum field."));
         add(why.listsChosenFile ? catalogueTextOr("tMainWHYLISTSAME", "The line names the chosen file.")
                                 : catalogueTextWith("tMainWHYLISTOTHER", "The line names another file: %s",
                                                     why.listedName));
     }
     if (why.forms & FormLabel)
         add(catalogueTextWith("tMainWHYLABEL",
-                              "The checksum carries a label (%s); only the checksum may stand in the field.",
+                              "The checksum carries a label (%s); only the checksum may stand in the Expected "
+                              "checksum field.",
                               why.label));
-    if (!why.slotsOfItsLength.empty()) {
-        std::string names;
-        for (int slot : why.slotsOfItsLength)
-            names += (names.empty() ? "" : " / ") + std::string(AlgorithmSlots[slot].name);
+    if (!why.otherFile.empty())
+        add(catalogueTextWith("tMainWHYOTHERFILE",
+                              "The expected text is the line of another file in a checksum list: %s. This file "
+                              "was compared with that file's checksum.",
+                              why.otherFile));
+    if (!why.slotsOfItsLength.empty())
         add(catalogueTextWith("tMainWHYLENGTH",
-                              "The expected checksum has the length of a %s checksum, not of this algorithm's.",
-                              names));
-    }
+                              "The expected checksum has the length of a checksum of %s, not of this algorithm.",
+                              slotNames(why.slotsOfItsLength)));
+    if (!why.untickedOfItsLength.empty())
+        add(catalogueTextWith("tMainWHYNOTTICKED",
+                              "A %s checksum has this length too, and that algorithm is not ticked.",
+                              slotNames(why.untickedOfItsLength)));
+    if (why.listedLine != 0)
+        add(catalogueTextWith("tMainWHYLISTED", "The loaded checksum list has a line for this file: line %s.",
+                              std::to_string(why.listedLine)));
     return lines;
 }
 
@@ -48,13 +66,20 @@ std::string mismatchReasons(const MismatchExplanation& why) {
 std::string verdictWords(const SlotResult& result) {
     switch (result.verdict) {
     case Verdict::Match:
-        return catalogueTextOr("tMainMATCH", "Matches the expected checksum");
+        return catalogueTextOr("tMainMATCH", "Matches the expected checksum.");
     case Verdict::Mismatch:
-        return catalogueTextOr("tMainMISMATCH", "Does not match the expected checksum") + mismatchReasons(result.why);
+        return catalogueTextOr("tMainMISMATCH", "Does not match the expected checksum.") + mismatchReasons(result.why);
     case Verdict::None:
         break;
     }
     return {};
+}
+
+// The cross blames the file; a row compared with another file's list line, or with this file's checksum
+// in another form, says so by a mark of its own.
+int markOfMismatch(const MismatchExplanation& why) {
+    if (!why.otherFile.empty()) return OtherFileMark;
+    return why.forms != 0 ? FormMark : MismatchMark;
 }
 
 struct RowLook {
@@ -68,7 +93,7 @@ RowLook lookOf(const SlotResult& result) {
     case Verdict::Match:
         return {MatchColour, MatchMark, verdictWords(result)};
     case Verdict::Mismatch:
-        return {MismatchColour, result.why.forms != 0 ? FormMark : MismatchMark, verdictWords(result)};
+        return {MismatchColour, markOfMismatch(result.why), verdictWords(result)};
     case Verdict::None:
         break;
     }
@@ -101,6 +126,7 @@ Verdict shownVerdict(int slot) {
         return Verdict::Match;
     case MismatchMark:
     case FormMark:
+    case OtherFileMark:
         return Verdict::Mismatch;
     default:
         return Verdict::None;

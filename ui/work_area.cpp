@@ -16,6 +16,7 @@ namespace {
 constexpr int FocusMargin = 18;
 
 bool Scrolls = false;
+GtkWidget* ScrolledLayout = nullptr; // the layout inside the scroller; cleared should it go
 
 // The work area of the monitor the window will be centred on: the toolkit centres a new window on
 // the monitor under the pointer, so that is the one whose size counts.
@@ -114,6 +115,10 @@ GtkWidget* scrollerFittingWorkArea(GtkWidget* window, GtkWidget* layout, int con
     gtk_container_add(GTK_CONTAINER(scroller), layout);
     // The focused control's place in the layout decides what the scroller shows.
     g_signal_connect_after(layout, "set-focus-child", G_CALLBACK(onFocusChild), nullptr);
+    if (ScrolledLayout != nullptr)
+        g_object_remove_weak_pointer(G_OBJECT(ScrolledLayout), reinterpret_cast<gpointer*>(&ScrolledLayout));
+    ScrolledLayout = layout;
+    g_object_add_weak_pointer(G_OBJECT(layout), reinterpret_cast<gpointer*>(&ScrolledLayout));
 
     const GdkRectangle area = workArea(window);
     const int windowWidth = contentWidth;
@@ -129,6 +134,12 @@ GtkWidget* scrollerFittingWorkArea(GtkWidget* window, GtkWidget* layout, int con
     else
         g_signal_connect(window, "configure-event", G_CALLBACK(onConfigure), scroller);
     return scroller;
+}
+
+void scrollToRowsStart() {
+    if (ScrolledLayout == nullptr) return;
+    GtkAdjustment* across = gtk_scrollable_get_hadjustment(GTK_SCROLLABLE(ScrolledLayout));
+    gtk_adjustment_set_value(across, gtk_adjustment_get_lower(across));
 }
 
 bool mainWindowScrolls() {

@@ -15,3 +15,8 @@ typedef struct _GtkWidget GtkWidget;
 
 // Whether the window took the work area at start (it scrolls) or kept its fixed size.
 [[nodiscard]] bool mainWindowScrolls();
+
+// After a job the rows are what the user reads: the view goes back to the rows' start, where the
+// algorithm names stand, however far right the focused control (Verify) took it. Vertically nothing
+// moves, so the focused control stays in view there.
+void scrollToRowsStart();

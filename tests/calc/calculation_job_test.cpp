@@ -2,6 +2,7 @@
 // a paused job publishes nothing; the results text built from what it published.
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <mutex>
@@ -79,7 +80,7 @@ SlotFlags flagsOf(const std::set<int>& slots) {
     return flags;
 }
 
-TEST_F(CalculationJob, PublishesEachTickedResultInSlotOrderWithItsVerdictThenEnds) {
+TEST_F(CalculationJob, PublishesEachTickedResultInSlotOrderThenEnds) {
     const std::string sha256 = testkit::oracleDigest(Slots[4], bytes.data(), bytes.size());
     struct Case {
         std::set<int> ticked;
@@ -88,7 +89,9 @@ TEST_F(CalculationJob, PublishesEachTickedResultInSlotOrderWithItsVerdictThenEnd
     for (const Case& job : cases) {
         heard.published.clear();
         heard.ended = false;
-        runAndWait({file.path(), job.expected, flagsOf(job.ticked)});
+        runAndWait({file.path(), flagsOf(job.ticked)});
+        EXPECT_EQ(slotResult(4).verdict, Verdict::None) << "the job compares nothing itself";
+        compareResults(job.expected, {file.path()});
         EXPECT_EQ(ErrorCount.load(), 0);
         EXPECT_EQ(heard.callsAfterEnd, 0);
         // Each call sees one more ticked slot than the last, in slot order.
@@ -115,7 +118,7 @@ TEST_F(CalculationJob, PublishesEachTickedResultInSlotOrderWithItsVerdictThenEnd
 
 TEST_F(CalculationJob, APausedJobPublishesNothingUntilItIsResumed) {
     pauseJob();
-    startJob({file.path(), "", flagsOf({0, 7})});
+    startJob({file.path(), flagsOf({0, 7})});
     while (jobThreadsHeldAtGate() == 0)
         sched_yield();
     {
@@ -133,8 +136,29 @@ TEST_F(CalculationJob, APausedJobPublishesNothingUntilItIsResumed) {
         sched_yield();
 }
 
+// The results are compared again with every new expected text, from the digests kept: the file is gone.
+TEST_F(CalculationJob, ResultsAreComparedAgainWithEachTextWithoutTheFile) {
+    runAndWait({file.path(), flagsOf({4, 8})});
+    ASSERT_EQ(unlink(file.path()), 0);
+    const std::string sha256 = testkit::oracleDigest(Slots[4], bytes.data(), bytes.size());
+    const struct {
+        std::string expected;
+        Verdict sha2, sha3;
+    } texts[] = {{sha256, Verdict::Match, Verdict::Mismatch},
+                 {"", Verdict::None, Verdict::None},
+                 {sha256 + " ", Verdict::Mismatch, Verdict::Mismatch},
+                 {slotResult(8).digest, Verdict::Mismatch, Verdict::Match}};
+    for (const auto& text : texts) {
+        compareResults(text.expected, {std::string("/gone/") + file.path()});
+        EXPECT_EQ(slotResult(4).verdict, text.sha2) << text.expected;
+        EXPECT_EQ(slotResult(8).verdict, text.sha3) << text.expected;
+        EXPECT_EQ(slotResult(0).verdict, Verdict::None) << "a slot without a result is never compared";
+    }
+    clearResults();
+}
+
 TEST_F(CalculationJob, ResultsTextHasALineForEachFlaggedSlotWithOrWithoutAResult) {
-    runAndWait({file.path(), "", flagsOf({0, 2})});
+    runAndWait({file.path(), flagsOf({0, 2})});
     const std::string crc = testkit::oracleDigest(Slots[0], bytes.data(), bytes.size());
     EXPECT_EQ(resultsText(flagsOf({0, 1})), "CRC32: " + crc + "\nMD5: \n");
     EXPECT_EQ(resultsText(flagsOf({})), "");

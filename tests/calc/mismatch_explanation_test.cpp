@@ -23,6 +23,8 @@ TEST(MismatchExplanation, FormsOfTheResultAndChecksumsOfOtherLengths) {
         bool listsChosenFile;
         std::string label;
         std::vector<int> slotsOfItsLength;
+        std::string otherFile = {};
+        std::vector<int> untickedOfItsLength = {};
     };
     const Case cases[] = {
         {"capitals", Upper, FormCase, "", false, "", {}},
@@ -42,7 +44,15 @@ TEST(MismatchExplanation, FormsOfTheResultAndChecksumsOfOtherLengths) {
          "image.iso", true, "", {}},
         {"a loaded checksum-list line in capitals", "SHA256 (image.iso) = " + Upper + "\n",
          FormSpaces | FormListLine | FormCase, "image.iso", true, "", {}},
-        {"another checksum of the same length", std::string(64, '0'), 0, "", false, "", {}},
+        {"another checksum of the same length", std::string(64, '0'), 0, "", false, "", {}, "", {8}},
+        {"another file's line with its own checksum", std::string(64, '1') + "  other.iso", 0, "", false, "", {},
+         "other.iso", {8}},
+        {"another file's BSD line of another length", "SHA1 (other.iso) = " + std::string(40, '2'), 0, "", false,
+         "", {2}, "other.iso"},
+        {"the chosen file's line with another checksum", std::string(64, '3') + "  image.iso", 0, "", false, "",
+         {}, "", {8}},
+        {"an escaped line of the chosen file", "\\" + Sha256 + "  isos/image.iso", FormListLine, "isos/image.iso",
+         true, ""},
         {"a checksum of 40 digits", std::string(40, 'a'), 0, "", false, "", {2}},
         {"a checksum of 128 digits in a list line", std::string(128, 'b') + "  image.iso", 0, "", false, "", {6, 10}},
         {"a checksum of 8 digits with spaces", " DEADBEEF ", 0, "", false, "", {0}},
@@ -50,16 +60,56 @@ TEST(MismatchExplanation, FormsOfTheResultAndChecksumsOfOtherLengths) {
         {"a cut checksum", Sha256.substr(0, 63), 0, "", false, "", {}},
         {"only a byte-order mark", Bom, 0, "", false, "", {}},
     };
+    CompareContext context{Chosen};
+    context.computed[4] = true; // the result is SHA2-256's; SHA3-256 was not ticked
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const MismatchExplanation why = explainMismatch(Sha256, c.expected, Chosen);
+        const MismatchExplanation why = explainMismatch(Sha256, c.expected, context);
         EXPECT_EQ(why.forms, c.forms);
         EXPECT_EQ(why.listedName, c.listedName);
         EXPECT_EQ(why.listsChosenFile, c.listsChosenFile);
         EXPECT_EQ(why.label, c.label);
         EXPECT_EQ(why.slotsOfItsLength, c.slotsOfItsLength);
-        EXPECT_EQ(why.explains(), c.forms != 0 || !c.slotsOfItsLength.empty());
+        EXPECT_EQ(why.otherFile, c.otherFile);
+        EXPECT_EQ(why.untickedOfItsLength, c.untickedOfItsLength);
+        EXPECT_EQ(why.explains(), c.forms != 0 || !c.slotsOfItsLength.empty() || !c.otherFile.empty() ||
+                                      !c.untickedOfItsLength.empty());
     }
+}
+
+// sha256sum escapes a name that holds a backslash or a line end, and marks the line with a backslash: the
+// name is compared as the file's, unescaped.
+TEST(MismatchExplanation, AnEscapedNameIsComparedUnescaped) {
+    const std::string line = "\\" + Sha256 + "  dir/a\\\\b\\nc.iso";
+    const MismatchExplanation why = explainMismatch(Sha256, line, {"/tmp/a\\b\nc.iso"});
+    EXPECT_EQ(why.forms, FormListLine);
+    EXPECT_EQ(why.listedName, "dir/a\\b\nc.iso");
+    EXPECT_TRUE(why.listsChosenFile);
+    EXPECT_TRUE(explainMismatch(std::string(64, '0'), line, {"/tmp/a\\b\nc.iso"}).otherFile.empty());
+}
+
+// The field's action offers the bare checksum of every form that the explanation names, and nothing for a
+// text that is a bare checksum already or holds none.
+TEST(MismatchExplanation, TheBareChecksumOfEachForm) {
+    const struct {
+        std::string text;
+        std::string bare;
+    } cases[] = {
+        {Sha256, ""},
+        {Upper, Sha256},
+        {" " + Sha256 + "\n", Sha256},
+        {Bom + Sha256, Sha256},
+        {Sha256 + "  image.iso", Sha256},
+        {"SHA256 (image.iso) = " + Upper, Sha256},
+        {"SHA2-256: " + Sha256, Sha256},
+        {"CRC32: DEADBEEF", "deadbeef"},
+        {"not a checksum", ""},
+        {Sha256.substr(0, 63), ""},
+        {"label: 12345", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(bareChecksumIn(c.text), c.bare) << c.text;
 }
 
 } // namespace

@@ -13,7 +13,7 @@
 
 #include "calc/file_failure.h"
 #include "calc/results_file.h"
-#include "settings/first_line.h"
+#include "calc/first_line.h"
 
 namespace {
 

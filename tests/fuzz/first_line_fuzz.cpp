@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings/first_line.h"
+#include "calc/first_line.h"
 #include "tests/fuzz/fuzz_support.h"
 
 using fuzzsupport::fail;

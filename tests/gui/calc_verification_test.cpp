@@ -142,7 +142,12 @@ RowVerdict mismatchingLengthOf(const std::string& algorithms, const std::string&
     const std::string words = prefix + "tMainMISMATCH\n" + prefix + "tMainWHYLENGTH " + algorithms;
     return {MismatchColour, MismatchMark, words, words};
 }
-const RowVerdict CrcAgainstA256 = mismatchingLengthOf("SHA2-256 / SHA3-256");
+const RowVerdict CrcAgainstA256 = mismatchingLengthOf("SHA2-256 E:tMainOR SHA3-256");
+// A mismatch against another checksum of the result's length names the unticked algorithm of that length.
+RowVerdict mismatchingUnticked(const std::string& algorithm) {
+    const std::string words = "E:tMainMISMATCH\nE:tMainWHYNOTTICKED " + algorithm;
+    return {MismatchColour, MismatchMark, words, words};
+}
 
 // Each compared row carries its verdict in colour, mark and words; a row not compared carries none.
 TEST_F(CalcVerificationTest, ComparedRowsCarryAMarkAndADescriptionUncomparedRowsNone) {
@@ -154,7 +159,7 @@ TEST_F(CalcVerificationTest, ComparedRowsCarryAMarkAndADescriptionUncomparedRows
     } cases[] = {
         {"SHA2-256 expected", sha256, CrcAgainstA256, Matching, Uncompared},
         {"nothing expected", "", Uncompared, Uncompared, Uncompared},
-        {"a wrong checksum", std::string(64, '0'), CrcAgainstA256, Mismatching, Uncompared},
+        {"a wrong checksum", std::string(64, '0'), CrcAgainstA256, mismatchingUnticked("SHA3-256"), Uncompared},
         {"the CRC32 expected", oracleDigest(file, 0), Matching, mismatchingLengthOf("CRC32"), Uncompared},
     };
     for (const auto& c : cases) {
@@ -220,20 +225,28 @@ TEST_F(CalcVerificationTest, AVerdictGoesWithTheResultItWasFor) {
 
 // Rows belong to the file shown and verdicts to the text in the field: another file, even one that
 // cannot be read, clears the rows as Clear all does (the same file again clears nothing); an edit of
-// the expected checksum takes the verdicts and leaves the results.
+// the expected checksum keeps the results and compares them with the new text at once.
 TEST_F(CalcVerificationTest, RowsFollowTheFileAndVerdictsFollowTheExpectedText) {
     const std::string other = writeRandomFile(scratch() + "other.bin", 5000, 6);
     const std::string pipe = scratch() + "pipe";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     writeFileText(scratch() + "expected.txt", "SHA2-256: " + sha256 + "\n");
+    const auto inAnotherForm = [](const std::string& why) {
+        const std::string words = "E:tMainMISMATCH\n" + why;
+        return RowVerdict{MismatchColour, FormMark, words, words};
+    };
     enum class Change { SameFileAgain, OtherFileChosen, OtherFileDropped, PipeDropped, ExpectedTyped, ExpectedLoaded };
     const struct {
         Change change;
-        bool rowsKept, verdictsKept;
+        bool rowsKept;
+        RowVerdict sha256, crc32;
     } cases[] = {
-        {Change::SameFileAgain, true, true},      {Change::OtherFileChosen, false, false},
-        {Change::OtherFileDropped, false, false}, {Change::PipeDropped, false, false},
-        {Change::ExpectedTyped, true, false},     {Change::ExpectedLoaded, true, false},
+        {Change::SameFileAgain, true, Matching, CrcAgainstA256},
+        {Change::OtherFileChosen, false, Uncompared, Uncompared},
+        {Change::OtherFileDropped, false, Uncompared, Uncompared},
+        {Change::PipeDropped, false, Uncompared, Uncompared},
+        {Change::ExpectedTyped, true, inAnotherForm("E:tMainWHYSPACES"), CrcAgainstA256},
+        {Change::ExpectedLoaded, true, inAnotherForm("E:tMainWHYLABEL SHA2-256"), CrcAgainstA256},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.change));
@@ -264,8 +277,8 @@ TEST_F(CalcVerificationTest, RowsFollowTheFileAndVerdictsFollowTheExpectedText) 
         }
         dispatchQueuedEvents();
         EXPECT_EQ(controlText(ControlId::resultEntry(4)), c.rowsKept ? sha256 : "");
-        EXPECT_EQ(rowVerdict(4), c.verdictsKept ? Matching : Uncompared);
-        EXPECT_EQ(rowVerdict(0), c.verdictsKept ? CrcAgainstA256 : Uncompared);
+        EXPECT_EQ(rowVerdict(4), c.sha256);
+        EXPECT_EQ(rowVerdict(0), c.crc32);
         for (int id : {ControlId::copyButton(4), ControlId::CopyAllButton, ControlId::SaveButton})
             EXPECT_EQ(controlEnabled(id), c.rowsKept) << id;
         stop();
@@ -281,9 +294,9 @@ TEST_F(CalcVerificationTest, VerdictWordsFollowTheLanguageAndFallBackToEnglish) 
     ASSERT_TRUE(startTicking({0, 4}));
     setControlText(ControlId::ExpectedEntry, sha256);
     runJob();
-    EXPECT_EQ(rowVerdict(4), (RowVerdict{MatchColour, MatchMark, "Matches the expected checksum",
-                                         "Matches the expected checksum"}));
-    const std::string english = "Does not match the expected checksum\nE:tMainWHYLENGTH SHA2-256 / SHA3-256";
+    EXPECT_EQ(rowVerdict(4), (RowVerdict{MatchColour, MatchMark, "Matches the expected checksum.",
+                                         "Matches the expected checksum."}));
+    const std::string english = "Does not match the expected checksum.\nE:tMainWHYLENGTH SHA2-256 E:tMainOR SHA3-256";
     EXPECT_EQ(rowVerdict(0), (RowVerdict{MismatchColour, MismatchMark, english, english}));
     int otherish = -1;
     for (int item = MenuLanguageBase; item < menuItemIdCount(); ++item)
@@ -292,7 +305,7 @@ TEST_F(CalcVerificationTest, VerdictWordsFollowTheLanguageAndFallBackToEnglish) 
     gtk_menu_item_activate(GTK_MENU_ITEM(menuItemWidget(otherish)));
     ASSERT_TRUE(runEventsUntil([] { return controlText(ControlId::VerifyButton) == "O:tMainVERIFY"; }));
     EXPECT_EQ(rowVerdict(4), (RowVerdict{MatchColour, MatchMark, "O:tMainMATCH", "O:tMainMATCH"}));
-    EXPECT_EQ(rowVerdict(0), mismatchingLengthOf("SHA2-256 / SHA3-256", "O:"));
+    EXPECT_EQ(rowVerdict(0), mismatchingLengthOf("SHA2-256 O:tMainOR SHA3-256", "O:"));
     EXPECT_EQ(rowVerdict(1), Uncompared);
 }
 

@@ -79,13 +79,21 @@ constexpr const char* AllKeys[] = {"tMenuFILE",
                                    "tReqCANCELLED",
                                    "tInfoERRORCALCULATE",
                                    "tInfoNOTAFILE",
+                                   "tInfoNOTHINGTICKED",
+                                   "tMainOR",
+                                   "tMainUSECHECKSUM",
+                                   "tMainUSELISTED",
+                                   "tMainWHYOTHERFILE",
+                                   "tMainWHYLISTED",
+                                   "tMainWHYNOTTICKED",
                                    "tAboutTITLE",
                                    "tAboutCODE",
                                    "tLangFileLANGID"};
 
 // The keys whose texts hold a "%s" for a value (sorted).
-const std::string PlaceholderKeys[] = {"tMainCOPYONE", "tMainWHYLABEL", "tMainWHYLENGTH", "tMainWHYLISTOTHER",
-                                       "tReqOVERWRITE"};
+const std::string PlaceholderKeys[] = {"tMainCOPYONE",      "tMainUSELISTED",    "tMainWHYLABEL",
+                                       "tMainWHYLENGTH",    "tMainWHYLISTED",    "tMainWHYLISTOTHER",
+                                       "tMainWHYNOTTICKED", "tMainWHYOTHERFILE", "tReqOVERWRITE"};
 
 SeenDialog LastDialog;
 int DialogsAnswered = 0;

@@ -301,7 +301,7 @@ TEST_F(WindowTest, LanguageSwitchRecaptionsTheListedTextsAndMovesTheCheckMark) {
     EXPECT_TRUE(menuItemChecked(testish));
     EXPECT_TRUE(gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(menuItemWidget(testish))));
     setControlText(ControlId::PathEntry, "/kept/path");
-    publishResult(2, "kept result", "", "/kept/path");
+    publishResult(2, "kept result");
     showResults();
 
     // The user picks Otherish: the toolkit activates the item, the loop dispatches the event.

@@ -1,5 +1,5 @@
 // The first line of a checksum file, read without the toolkit (the expected-checksum field's source).
-#include "settings/first_line.h"
+#include "calc/first_line.h"
 
 #include <fcntl.h>
 #include <unistd.h>
