@@ -75,7 +75,8 @@ class CaptionsTest : public ShellTest {
   protected:
     void startIn(const std::string& code) {
         if (!std::filesystem::exists(packFolder()))
-            std::filesystem::copy(HW_LANGUAGE_PACK_DIR, packFolder(), std::filesystem::copy_options::recursive);
+            std::filesystem::copy(HW_LANGUAGE_PACK_DIR, packFolder(),
+                                  std::filesystem::copy_options::recursive);
         writeSettings(code);
         ASSERT_TRUE(start());
         ASSERT_EQ(CurrentLanguage, code);
@@ -99,7 +100,8 @@ TEST_F(CaptionsTest, EveryButtonsNameHoldsTheCaptionItShows) {
                 << "control " << id << ": name \"" << accessibleName(controlWidget(id)) << "\", caption \""
                 << controlText(id) << "\"";
         }
-        EXPECT_EQ(buttons, SlotCount + 6); // the Copy buttons, Browse twice, Copy all, Save, Clear all, Verify
+        // The Copy buttons, both Browse buttons, Copy all, Save, Clear all and Verify.
+        EXPECT_EQ(buttons, SlotCount + 6);
         stop();
     }
 }
