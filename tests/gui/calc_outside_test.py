@@ -17,11 +17,11 @@ from gi.repository import GLib
 # The rows' accessible names (the check boxes' labels) and the shipped English verdicts.
 ROW_NAMES = ["CRC32", "MD5", "SHA1", "SHA2 - 224", "SHA2 - 256", "SHA2 - 384", "SHA2 - 512",
              "SHA3 - 224", "SHA3 - 256", "SHA3 - 384", "SHA3 - 512"]
-MATCHES = "Matches the expected checksum"
-DOES_NOT_MATCH = "Does not match the expected checksum"
-OF_A_256 = "\nThe expected checksum has the length of a SHA2-256 / SHA3-256 checksum, not of this algorithm's."
-LIST_LINE = ("\nThis is a line of a checksum list, and its checksum matches this result; only the checksum may "
-             "stand in the field.\nThe line names the chosen file.")
+MATCHES = "Matches the expected checksum."
+DOES_NOT_MATCH = "Does not match the expected checksum."
+OF_A_256 = "\nThe expected checksum has the length of SHA2-256 / SHA3-256 checksums, not that of this algorithm."
+LIST_LINE = ("\nThis is a line of a checksum list, and its checksum matches this result; only the checksum itself "
+             "belongs in the Expected checksum field.\nThe line names the chosen file.")
 LABELS = ["CRC32", "MD5", "SHA1", "SHA2-224", "SHA2-256", "SHA2-384", "SHA2-512",
           "SHA3-224", "SHA3-256", "SHA3-384", "SHA3-512"]
 OPENSSL_NAMES = [None, "md5", "sha1", "sha224", "sha256", "sha384", "sha512",

@@ -535,8 +535,10 @@ TEST_F(WindowTest, ShippedPacksNameTheButtonsInTheirOwnWordsAndCopyAllFits) {
         const char* code;
         std::string copy256, copyAll, browseFile, browseExpected;
     } named[] = {
-        {"de_DE", "SHA2-256 kopieren", "Alle kopieren", "Zu prüfende Datei auswählen", "Prüfsummendatei auswählen"},
-        {"pl_PL", "Kopiuj SHA2-256", "Kopiuj całość", "Wybierz plik do sprawdzenia", "Wybierz plik z sumą kontrolną"},
+        {"de_DE", "SHA2-256 kopieren", "Alle kopieren", "Durchsuchen: zu prüfende Datei auswählen",
+         "Durchsuchen: Prüfsummendatei auswählen"},
+        {"pl_PL", "Kopiuj SHA2-256", "Kopiuj całość", "Przeglądaj – wybór pliku do sprawdzenia",
+         "Przeglądaj – wybór pliku z sumą kontrolną"},
         {"en_GB", "Copy SHA2-256", "Copy all", "Browse for the file to check", "Browse for a checksum file"},
     };
     auto name = [](int id) { return accessibleName(controlWidget(id)); };

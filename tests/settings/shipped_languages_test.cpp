@@ -28,19 +28,23 @@ const std::vector<std::string> TextKeys = {
     "tMainCLIPBOARDALL", "tMainCOPYONE",      "tMainBROWSEFILE",  "tMainBROWSEEXPECTED",
     "tMainWHYCASE",    "tMainWHYSPACES",      "tMainWHYBOM",      "tMainWHYLIST",
     "tMainWHYLISTSAME", "tMainWHYLISTOTHER",  "tMainWHYLABEL",    "tMainWHYLENGTH",
+    "tMainOR",         "tMainUSECHECKSUM",    "tMainUSELISTED",   "tMainWHYOTHERFILE",
+    "tMainWHYLISTED",  "tMainWHYNOTTICKED",
     "tGenINFORMATION", "tGenQUESTION",        "tGenWARNING",      "tGenERROR",
     "tGenBROWSE",      "tGenMESSAGE",         "tGenOK",           "tGenNO",
     "tGenYES",         "tReqOPENFILE",        "tReqOPENPATTERN",  "tReqSAVEDATA",
     "tReqSAVEPATTERN", "tReqSAVEFAILED",      "tReqSURETOEXIT",   "tReqINPROGRESSQUIT",
     "tReqCANCEL",      "tReqDELETEALL",       "tReqCLIPBOARD",    "tReqFINISHED",
-    "tReqCANCELLED",   "tReqOVERWRITE",       "tInfoERRORCALCULATE", "tInfoNOTAFILE",
+    "tReqCANCELLED",   "tReqOVERWRITE",       "tReqSAVELINK",     "tInfoERRORCALCULATE",
+    "tInfoNOTAFILE",   "tInfoNOTHINGTICKED",  "tInfoCHANGED",
     "tAboutTITLE",     "tAboutCODE",
     "tLangFileNAME",   "tLangFileLANGID",     "tLangFileVERSION", "tLangFileDATE",
     "tLangFileAUTHOR", "tLangFileSOFTWARE"};
 
 // The keys whose texts take a value in place of their one "%s".
-const std::set<std::string> PlaceholderKeys = {"tMainCOPYONE", "tMainWHYLISTOTHER", "tMainWHYLABEL",
-                                               "tMainWHYLENGTH", "tReqOVERWRITE"};
+const std::set<std::string> PlaceholderKeys = {
+    "tMainCOPYONE",      "tMainWHYLISTOTHER", "tMainWHYLABEL",     "tMainWHYLENGTH", "tMainUSELISTED",
+    "tMainWHYOTHERFILE", "tMainWHYLISTED",    "tMainWHYNOTTICKED", "tReqOVERWRITE",  "tReqSAVELINK"};
 
 std::vector<std::string> split(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -303,7 +307,8 @@ TEST_F(ShippedLanguages, EveryKeyHasATextAndTheTextsAreWellFormed) {
         for (const std::string& key : TextKeys) {
             const std::string text = catalogueText(key);
             const bool twoParts = key == "tReqINPROGRESSQUIT" || key == "tReqDELETEALL" ||
-                                  key == "tReqSAVEFAILED" || key == "tReqCLIPBOARD" || key == "tReqOVERWRITE";
+                                  key == "tReqSAVEFAILED" || key == "tReqCLIPBOARD" || key == "tReqOVERWRITE" ||
+                                  key == "tReqSAVELINK";
             std::size_t breaks = 0;
             for (std::size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at + 2))
                 ++breaks;
@@ -317,23 +322,52 @@ TEST_F(ShippedLanguages, EveryKeyHasATextAndTheTextsAreWellFormed) {
         // And as the program completes them: a 30-character file name in place of "%s"; a failure's
         // reason on a line of its own (the system's longest, or the pack's own), below the failure count
         // in the end message.
-        std::string overwrite = catalogueText("tReqOVERWRITE");
-        if (const std::size_t at = overwrite.find("%s"); at != std::string::npos)
-            overwrite.replace(at, 2, std::string(30, 'n'));
+        const auto withName = [](std::string text) {
+            if (const std::size_t at = text.find("%s"); at != std::string::npos)
+                text.replace(at, 2, std::string(30, 'n'));
+            return text;
+        };
         const std::string saveFailed = catalogueText("tReqSAVEFAILED") + "\\n";
         const std::string notAFile = catalogueText("tInfoNOTAFILE");
-        const std::string failures = "\\n\\n" + catalogueText("tInfoERRORCALCULATE") + "  11\\n" + notAFile;
+        const std::string count = "\\n\\n" + catalogueText("tInfoERRORCALCULATE") + "  11\\n";
         const struct {
             std::string text;
             int lines;
-        } completed[] = {{overwrite, 4},
+        } completed[] = {{withName(catalogueText("tReqOVERWRITE")), 4},
+                         {withName(catalogueText("tReqSAVELINK")), 6},
                          {saveFailed + "No space left on device", 6},
                          {saveFailed + "Read-only file system", 6},
                          {saveFailed + notAFile, 6},
-                         {catalogueText("tReqFINISHED") + failures, 7},
-                         {catalogueText("tReqCANCELLED") + failures, 7}};
+                         {catalogueText("tReqFINISHED") + count + notAFile, 7},
+                         {catalogueText("tReqCANCELLED") + count + notAFile, 7},
+                         {catalogueText("tReqFINISHED") + count + catalogueText("tInfoCHANGED"), 7},
+                         {catalogueText("tReqFINISHED") + "\\n\\n" + catalogueText("tInfoNOTHINGTICKED"), 6}};
         for (const auto& dialog : completed)
             EXPECT_LE(wrappedLines(dialog.text, 40), dialog.lines) << code << ": " << dialog.text;
+    }
+}
+
+// The verdict and its reasons are read out one after the other: the verdict is a sentence of its own,
+// the reasons that say what the field may hold name it by the caption the window shows above it, and
+// the word that joins algorithm names is one word.
+TEST_F(ShippedLanguages, VerdictsAreSentencesAndReasonsNameTheFieldByItsCaption) {
+    const auto folded = [](const std::string& text) {
+        std::u32string points;
+        for (std::size_t at = 0; at < text.size(); ++at)
+            if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) points += foldedCodePoint(text, at);
+        return points;
+    };
+    for (const std::string& code : ShippedCodes) {
+        clearCatalogue();
+        ASSERT_TRUE(loadCatalogue(FolderPack, code)) << code;
+        for (const std::string key : {"tMainMATCH", "tMainMISMATCH"})
+            EXPECT_TRUE(catalogueText(key).ends_with(".")) << code << " " << key << ": " << catalogueText(key);
+        const std::u32string caption = folded(catalogueText("tMainVERIFICATION"));
+        for (const std::string key : {"tMainWHYLIST", "tMainWHYLABEL"})
+            EXPECT_NE(folded(catalogueText(key)).find(caption), std::u32string::npos)
+                << code << " " << key << ": " << catalogueText(key);
+        const std::string joiner = catalogueText("tMainOR");
+        EXPECT_EQ(joiner.find_first_of(" ,;/"), std::string::npos) << code << ": " << joiner;
     }
 }
 
