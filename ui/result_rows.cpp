@@ -32,28 +32,29 @@ std::string mismatchReasons(const MismatchExplanation& why) {
         add(catalogueTextOr("tMainWHYBOM", "The text starts with an invisible byte-order mark."));
     if (why.forms & FormListLine) {
         add(catalogueTextOr("tMainWHYLIST", "This is a line of a checksum list, and its checksum matches this "
-                                            "result; only the checksum may stand in the Expected checksum field."));
+                                            "result; only the checksum itself belongs in the Expected checksum "
+                                            "field."));
         add(why.listsChosenFile ? catalogueTextOr("tMainWHYLISTSAME", "The line names the chosen file.")
                                 : catalogueTextWith("tMainWHYLISTOTHER", "The line names another file: %s",
                                                     why.listedName));
     }
     if (why.forms & FormLabel)
         add(catalogueTextWith("tMainWHYLABEL",
-                              "The checksum carries a label (%s); only the checksum may stand in the Expected "
-                              "checksum field.",
+                              "The checksum carries a label (%s); only the checksum itself belongs in the "
+                              "Expected checksum field.",
                               why.label));
     if (!why.otherFile.empty())
         add(catalogueTextWith("tMainWHYOTHERFILE",
-                              "The expected text is the line of another file in a checksum list: %s. This file "
-                              "was compared with that file's checksum.",
+                              "The expected text is another file's line from a checksum list: %s. This file was "
+                              "compared with that file's checksum.",
                               why.otherFile));
     if (!why.slotsOfItsLength.empty())
         add(catalogueTextWith("tMainWHYLENGTH",
-                              "The expected checksum has the length of a checksum of %s, not of this algorithm.",
+                              "The expected checksum has the length of %s checksums, not that of this algorithm.",
                               slotNames(why.slotsOfItsLength)));
     if (!why.untickedOfItsLength.empty())
         add(catalogueTextWith("tMainWHYNOTTICKED",
-                              "A %s checksum has this length too, and that algorithm is not ticked.",
+                              "%s checksums have this length too, and that algorithm is not ticked.",
                               slotNames(why.untickedOfItsLength)));
     if (why.listedLine != 0)
         add(catalogueTextWith("tMainWHYLISTED", "The loaded checksum list has a line for this file: line %s.",

@@ -19,7 +19,7 @@ ROW_NAMES = ["CRC32", "MD5", "SHA1", "SHA2 - 224", "SHA2 - 256", "SHA2 - 384", "
              "SHA3 - 224", "SHA3 - 256", "SHA3 - 384", "SHA3 - 512"]
 MATCHES = "Matches the expected checksum."
 DOES_NOT_MATCH = "Does not match the expected checksum."
-OF_A_256 = "\nThe expected checksum has the length of SHA2-256 / SHA3-256 checksums, not that of this algorithm."
+OF_A_256 = "\nThe expected checksum has the length of SHA2-256 or SHA3-256 checksums, not that of this algorithm."
 LIST_LINE = ("\nThis is a line of a checksum list, and its checksum matches this result; only the checksum itself "
              "belongs in the Expected checksum field.\nThe line names the chosen file.")
 LABELS = ["CRC32", "MD5", "SHA1", "SHA2-224", "SHA2-256", "SHA2-384", "SHA2-512",
