@@ -64,7 +64,7 @@ Offer offerFor(const std::string& fieldText) {
         return {lowered(listed->checksum),
                 catalogueTextWith("tMainUSELISTED", "Use the checksum listed for %s",
                                   std::string(baseName(listed->name)))};
-    std::string bare = bareChecksumIn(fieldText);
+    std::string bare = bareChecksumIn(fieldText, chosenFilePath());
     if (bare.empty()) return {};
     return {std::move(bare), catalogueTextOr("tMainUSECHECKSUM", "Use only the checksum")};
 }

@@ -119,9 +119,11 @@ MismatchExplanation explainMismatch(const std::string& result, const std::string
     return why;
 }
 
-std::string bareChecksumIn(std::string_view text) {
+std::string bareChecksumIn(std::string_view text, std::string_view chosenFile) {
     const Candidate candidate = candidateIn(text);
     if (!isHex(candidate.checksum) || !hasDigitsOfASlot(candidate.checksum.size())) return {};
+    if ((candidate.forms & FormListLine) && !chosenFile.empty() && baseName(candidate.name) != baseName(chosenFile))
+        return {};
     std::string bare = lowered(candidate.checksum);
     return bare == text ? std::string() : bare;
 }

@@ -56,5 +56,7 @@ struct MismatchExplanation {
 
 // The bare checksum that `text` holds in another form (capitals, blanks or a byte-order mark around it, a
 // checksum-list line, a label), in lower case: what the field would hold for an exact compare. Empty
-// when the text is a bare lowercase checksum already, or holds none of an algorithm's length.
-[[nodiscard]] std::string bareChecksumIn(std::string_view text);
+// when the text is a bare lowercase checksum already, holds none of an algorithm's length, or is a
+// checksum-list line of another file than `chosenFile` (its checksum is not this file's to take; with no
+// file chosen, any line's is).
+[[nodiscard]] std::string bareChecksumIn(std::string_view text, std::string_view chosenFile);

@@ -89,7 +89,7 @@ TEST(MismatchExplanation, AnEscapedNameIsComparedUnescaped) {
 }
 
 // The field's action offers the bare checksum of every form that the explanation names, and nothing for a
-// text that is a bare checksum already or holds none.
+// text that is a bare checksum already, holds none, or is another file's line.
 TEST(MismatchExplanation, TheBareChecksumOfEachForm) {
     const struct {
         std::string text;
@@ -107,9 +107,11 @@ TEST(MismatchExplanation, TheBareChecksumOfEachForm) {
         {Sha256.substr(0, 63), ""},
         {"label: 12345", ""},
         {"", ""},
+        {Sha256 + "  other.iso", ""},
+        {"SHA256 (isos/other.iso) = " + Sha256, ""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(bareChecksumIn(c.text), c.bare) << c.text;
+        EXPECT_EQ(bareChecksumIn(c.text, Chosen), c.bare) << c.text;
 }
 
 } // namespace

@@ -71,7 +71,7 @@ TEST_F(CalcJobTest, NothingTickedEndsAtOnceAndReportsZero) {
     setControlText(ControlId::resultEntry(3), "left from before");
     const std::vector<std::string> messages = runJob();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], endMessage("tReqFINISHED", 0));
+    EXPECT_EQ(messages[0], endMessage("tReqFINISHED", 0) + "\nE:tInfoNOTHINGTICKED");
     for (int slot = 0; slot < SlotCount; ++slot) {
         EXPECT_EQ(controlText(ControlId::resultEntry(slot)), "") << slot;
         EXPECT_FALSE(controlEnabled(ControlId::copyButton(slot))) << slot;

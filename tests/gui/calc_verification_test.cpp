@@ -5,12 +5,15 @@
 #include "ui/result_rows.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <ostream>
 
 #include "app/help_command.h"
 #include "app/shell_commands.h"
 #include "app/startup.h"
+#include "ui/chosen_file.h"
+#include "ui/entry_action.h"
 #include "ui/fonts_images.h"
 #include "ui/program_identity.h"
 #include "calc_gui_helpers.h"
@@ -314,6 +317,220 @@ TEST_F(CalcVerificationTest, EmptyExpectedChecksumColoursNothing) {
     runJob();
     for (int slot = 0; slot < SlotCount; ++slot)
         EXPECT_EQ(rowVerdict(slot), Uncompared) << slot;
+}
+
+}  // namespace
+}  // namespace calc_test
+
+namespace calc_test {
+namespace {
+
+// The field's action, chosen the three ways a user can: a click on its icon, its item in the field's
+// context menu, Ctrl+K in the field.
+enum class ActionBy { Icon, ContextMenu, Shortcut };
+
+void chooseFieldAction(ActionBy by) {
+    GtkWidget* entry = controlWidget(ControlId::ExpectedEntry);
+    switch (by) {
+    case ActionBy::Icon: {
+        GdkEvent* click = gdk_event_new(GDK_BUTTON_PRESS);
+        g_signal_emit_by_name(entry, "icon-press", GTK_ENTRY_ICON_SECONDARY, click);
+        gdk_event_free(click);
+        break;
+    }
+    case ActionBy::ContextMenu: {
+        GtkWidget* menu = g_object_ref_sink(gtk_menu_new());
+        g_signal_emit_by_name(entry, "populate-popup", menu);
+        GList* items = gtk_container_get_children(GTK_CONTAINER(menu));
+        ASSERT_NE(items, nullptr);
+        GtkWidget* first = GTK_WIDGET(items->data);
+        g_list_free(items);
+        // The item says what it does and shows its shortcut.
+        EXPECT_STREQ(gtk_menu_item_get_label(GTK_MENU_ITEM(first)), entryActionText(ControlId::ExpectedEntry).c_str());
+        guint key = 0;
+        GdkModifierType modifiers{};
+        gtk_accel_label_get_accel(GTK_ACCEL_LABEL(gtk_bin_get_child(GTK_BIN(first))), &key, &modifiers);
+        EXPECT_EQ(key, EntryActionKey);
+        EXPECT_EQ(modifiers, GDK_CONTROL_MASK);
+        gtk_menu_item_activate(GTK_MENU_ITEM(first));
+        gtk_widget_destroy(menu);
+        g_object_unref(menu);
+        break;
+    }
+    case ActionBy::Shortcut: {
+        gtk_widget_grab_focus(entry);
+        GdkEvent* press = gdk_event_new(GDK_KEY_PRESS);
+        press->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(entry)));
+        press->key.keyval = GDK_KEY_k;
+        press->key.state = GDK_CONTROL_MASK;
+        EXPECT_TRUE(gtk_widget_event(entry, press));
+        gdk_event_free(press);
+        break;
+    }
+    }
+    dispatchQueuedEvents();
+}
+
+class CalcChecksumListTest : public CalcTest {
+protected:
+    std::string file;
+    std::string sha256;
+    std::string sha3;
+    void SetUp() override {
+        CalcTest::SetUp();
+        file = writeRandomFile(scratch() + "image.bin", 200000, 5);
+        sha256 = oracleDigest(file, 4);
+        sha3 = oracleDigest(file, 8);
+    }
+    // A text put into the field as typing or pasting would: the toolkit raises its change.
+    static void typeExpected(const std::string& text) {
+        gtk_entry_set_text(GTK_ENTRY(controlWidget(ControlId::ExpectedEntry)), text.c_str());
+        dispatchQueuedEvents();
+    }
+    void loadList(const std::string& name) {
+        answerNextFileRequester(scratch() + name);
+        click(ControlId::ExpectedBrowseButton);
+        EXPECT_TRUE(runEventsUntil([&] { return lastRequesterFolder() + "/" == scratch(); }));
+        dispatchQueuedEvents();
+    }
+    static std::string field() { return controlText(ControlId::ExpectedEntry); }
+    static RowVerdict mismatch(int mark, const std::string& why) {
+        const std::string words = "E:tMainMISMATCH" + why;
+        return {MismatchColour, mark, words, words};
+    }
+};
+
+// After a job the rows follow every text put into the field, without another job: the file is gone.
+TEST_F(CalcChecksumListTest, TheRowsAreComparedAgainWheneverTheTextChanges) {
+    ASSERT_TRUE(startWith(file, {4, 8}));
+    runJob();
+    ASSERT_EQ(unlink(file.c_str()), 0);
+    std::string upper = sha256;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const struct {
+        const char* name;
+        std::string text;
+        RowVerdict sha2, sha3Row;
+    } cases[] = {
+        {"the checksum pasted", sha256, Matching, Mismatching},
+        {"a wrong one", std::string(64, '0'), Mismatching, Mismatching},
+        {"the field emptied", "", Uncompared, Uncompared},
+        {"in capitals", upper, mismatch(FormMark, "\nE:tMainWHYCASE"), Mismatching},
+        {"SHA3-256's", sha3, Mismatching, Matching},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        typeExpected(c.text);
+        EXPECT_EQ(JobRunning.load(), 0);
+        EXPECT_EQ(rowVerdict(4), c.sha2);
+        EXPECT_EQ(rowVerdict(8), c.sha3Row);
+    }
+}
+
+// A text that lands in the field while the job runs (a paste just after Verify) is the one compared at
+// the job's end: no verdict describes an earlier text.
+TEST_F(CalcChecksumListTest, TheJobsEndComparesTheFieldAsItIsThen) {
+    ASSERT_TRUE(startWith(file, {4}));
+    typeExpected(std::string(64, '0'));
+    DialogScript script({DialogAnswer::Yes});
+    ASSERT_TRUE(startHeldAt(4));
+    gtk_entry_set_text(GTK_ENTRY(controlWidget(ControlId::ExpectedEntry)), sha256.c_str());
+    JobHold::release();
+    ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0 && !jobThreadActive(); }, 60000));
+    EXPECT_EQ(rowVerdict(4), Matching);
+}
+
+// What publishers ship, loaded after the job: the chosen file's line goes in verbatim, and one action
+// (by mouse or by keyboard) leaves the bare checksum and a green row, without another job.
+TEST_F(CalcChecksumListTest, APublishersListLeadsToAGreenRowInOneAction) {
+    const std::string others = std::string(64, '1') + "  other-1.iso\n" + std::string(64, '2') + "  other-2.iso\n" +
+                               std::string(64, '3') + " *other-3.iso\n";
+    const struct {
+        const char* name;
+        std::string content;
+        std::string line;
+        ActionBy by;
+    } lists[] = {
+        {"SHA256SUMS", others + sha256 + "  image.bin\n" + std::string(64, '5') + "  other-5.iso\n",
+         sha256 + "  image.bin", ActionBy::Icon},
+        {"clear-signed BSD list",
+         "-----BEGIN PGP SIGNED MESSAGE-----\r\nHash: SHA256\r\n\r\nSHA256 (other.iso) = " + std::string(64, '1') +
+             "\r\nSHA256 (image.bin) = " + sha256 + "\r\n-----BEGIN PGP SIGNATURE-----\r\n\r\niQIzBAEB\r\n"
+             "-----END PGP SIGNATURE-----\r\n",
+         "SHA256 (image.bin) = " + sha256, ActionBy::ContextMenu},
+        {"image.bin.sha256", sha256 + " *image.bin\n", sha256 + " *image.bin", ActionBy::Shortcut},
+    };
+    for (const auto& list : lists) writeFileText(scratch() + list.name, list.content);
+    for (const auto& list : lists) {
+        SCOPED_TRACE(list.name);
+        ASSERT_TRUE(startWith(file, {4, 8}));
+        runJob();
+        loadList(list.name);
+        EXPECT_EQ(field(), list.line);
+        EXPECT_EQ(entryActionText(ControlId::ExpectedEntry), "E:tMainUSECHECKSUM");
+        EXPECT_EQ(rowVerdict(4).mark, FormMark);
+        chooseFieldAction(list.by);
+        EXPECT_EQ(field(), sha256);
+        EXPECT_EQ(rowVerdict(4), Matching);
+        EXPECT_EQ(entryActionText(ControlId::ExpectedEntry), "") << "nothing more to offer";
+        EXPECT_EQ(JobRunning.load(), 0);
+        stop();
+    }
+}
+
+// A list without a line for the chosen file gives its first line, as any file does; compared with it,
+// the row says whose line it is, under a mark of its own, and nothing is offered for the field.
+// A file chosen after the list was loaded is still found in it.
+TEST_F(CalcChecksumListTest, AnotherFilesLineIsExplainedAndTheListIsRemembered) {
+    const std::string early = writeRandomFile(scratch() + "early.bin", 3000, 7);
+    writeFileText(scratch() + "SHA256SUMS", std::string(64, '1') + "  other.iso\n" + std::string(64, '2') +
+                                                "  second.iso\n\\" + sha256 + "  image.bin\n");
+    ASSERT_TRUE(startWith(early, {4, 8}));
+    runJob();
+    loadList("SHA256SUMS");
+    EXPECT_EQ(field(), std::string(64, '1') + "  other.iso");
+    EXPECT_EQ(rowVerdict(4), mismatch(OtherFileMark, "\nE:tMainWHYOTHERFILE other.iso"));
+    EXPECT_EQ(entryActionText(ControlId::ExpectedEntry), "");
+
+    // The image is chosen now: the list's third line is its own.
+    answerNextFileRequester(file);
+    click(ControlId::BrowseButton);
+    ASSERT_TRUE(runEventsUntil([&] { return chosenFilePath() == file; }));
+    EXPECT_EQ(entryActionText(ControlId::ExpectedEntry), "E:tMainUSELISTED image.bin");
+    runJob();
+    EXPECT_EQ(rowVerdict(4),
+              mismatch(OtherFileMark, "\nE:tMainWHYOTHERFILE other.iso\nE:tMainWHYLISTED 3"));
+    chooseFieldAction(ActionBy::Icon);
+    EXPECT_EQ(field(), sha256);
+    EXPECT_EQ(rowVerdict(4), Matching);
+
+    // An edit of the field forgets the list: its lines no longer stand behind the text.
+    answerNextFileRequester(early);
+    click(ControlId::BrowseButton);
+    ASSERT_TRUE(runEventsUntil([&] { return chosenFilePath() == early; }));
+    loadList("SHA256SUMS");
+    typeExpected(field() + " ");
+    answerNextFileRequester(file);
+    click(ControlId::BrowseButton);
+    ASSERT_TRUE(runEventsUntil([&] { return chosenFilePath() == file; }));
+    EXPECT_EQ(entryActionText(ControlId::ExpectedEntry), "");
+}
+
+// A keyboard user reads a row's explanation on the focused row itself: its entry carries it as its own
+// tooltip (Ctrl+F1 shows it), not only the mark under the pointer.
+TEST_F(CalcChecksumListTest, TheFocusedRowCarriesItsExplanation) {
+    ASSERT_TRUE(startWith(file, {4}));
+    typeExpected(" " + sha256);
+    runJob();
+    GtkWidget* row = controlWidget(ControlId::resultEntry(4));
+    gtk_widget_grab_focus(row);
+    EXPECT_TRUE(gtk_widget_is_focus(row)) << "a row takes the keyboard focus";
+    gchar* tooltip = gtk_widget_get_tooltip_text(row);
+    ASSERT_NE(tooltip, nullptr);
+    EXPECT_EQ(std::string(tooltip), "E:tMainMISMATCH\nE:tMainWHYSPACES");
+    g_free(tooltip);
+    typeExpected("");
+    EXPECT_EQ(gtk_widget_get_tooltip_text(row), nullptr);
 }
 
 }  // namespace
