@@ -5,7 +5,8 @@
 # exact size too little room; and at 1280 x 1024 with normal text, where it fits. On each: the window's size,
 # every Copy button's name as a screen reader finds it, then Tab to Verify (it must come into view, whole
 # and clear of the scroll bars),
-# Return, the end message read and closed with Return, the focus back on Verify, and Tab on to the
+# Return, the end message read and closed with Return, the focus back on Verify with the ticked row's
+# algorithm name in view, and Tab on to the
 # result, which must come into view holding the right digest; the About window opened from the menu's
 # keys and closed with Escape, the focus back on the result.
 # Usage: shell_small_screen_test.py PROGRAM   (needs a D-Bus session: scripts/with-xvfb.sh)
@@ -170,6 +171,13 @@ def run_case(program, root, size, scale, takes_screen, window_manager):
         subprocess.run(["xdotool", "key", "Return"], env=display_env, check=True)
         wait_for("the end message to close", lambda: toplevel_with_role(app, "alert") is None)
         wait_for("the focus back on Verify", lambda: verify.getState().contains(pyatspi.STATE_FOCUSED))
+        # The results are what the user looks at now: the ticked row's algorithm name is in view.
+        name = pyatspi.findDescendant(main, lambda n: n is not None and n.getRoleName() == "check box"
+                                      and n.name == "SHA2 - 256")
+        try:
+            wait_for("the SHA2 - 256 row's name in view", lambda: in_view(name, main, width, height), timeout=5)
+        except AssertionError:
+            failures.append("after the job the row's name is out of view at %r" % (extents(name),))
 
         # Tab on to the SHA2-256 result: it comes into view and holds the digest.
         result = tab_until(display_env, main, lambda n: n.getRoleName() == "text" and n.name == "SHA2 - 256",
