@@ -3,13 +3,16 @@
 # downloaded file in an ordinary home folder (six algorithms ticked, the SHA2 - 256 row green). With
 # --list-line, docs/screenshot-list-line.png instead: the same verification with the line that
 # sha256sum writes pasted whole, so the SHA2 - 256 row is red with the orange "!" mark, and the
-# pointer rests on that mark so that its tooltip says why.
-# Usage: scripts/screenshot.sh [--list-line] [build folder] [output png]   (defaults: build, and the
-# picture's file in docs/)
+# pointer rests on that mark so that its tooltip says why. With --list, docs/screenshot-list.png: the
+# publisher's SHA256SUMS of five images loaded with the second Browse button (the downloaded image's
+# line, the fourth, goes into the field), verified, and the pointer on the field's funnel, whose tooltip
+# offers to keep only the checksum.
+# Usage: scripts/screenshot.sh [--list-line | --list] [build folder] [output png]   (defaults: build, and
+# the picture's file in docs/)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-if [ "${1:-}" = "--list-line" ]; then
-  export HW_SCREENSHOT_PICTURE=list-line
+if [ "${1:-}" = "--list-line" ] || [ "${1:-}" = "--list" ]; then
+  export HW_SCREENSHOT_PICTURE=${1#--}
   shift
 fi
 picture="${HW_SCREENSHOT_PICTURE:-verified}"
@@ -44,7 +47,19 @@ block = b"".join(hashlib.sha256(i.to_bytes(4, "big")).digest() for i in range(65
 sys.stdout.buffer.write(block)' >"$file"
 expected="$(sha256sum "$file" | cut -d' ' -f1)"
 # The whole line as sha256sum writes it in the folder of the download: "<digest>  <name>".
-[ "$picture" = verified ] || expected="$(cd "$(dirname "$file")" && sha256sum "$(basename "$file")")"
+[ "$picture" = list-line ] && expected="$(cd "$(dirname "$file")" && sha256sum "$(basename "$file")")"
+# The list a publisher ships beside five images; the downloaded one is the fourth.
+if [ "$picture" = list ]; then
+  expected="$home/Downloads/SHA256SUMS"
+  for name in debian-12.8.0-amd64-DVD-1.iso debian-12.8.0-amd64-DVD-2.iso debian-12.8.0-amd64-DVD-3.iso \
+              "$(basename "$file")" debian-edu-12.8.0-amd64-netinst.iso; do
+    if [ "$name" = "$(basename "$file")" ]; then
+      (cd "$(dirname "$file")" && sha256sum "$name")
+    else
+      printf '%s  %s\n' "$(printf '%s' "$name" | sha256sum | cut -d' ' -f1)" "$name"
+    fi
+  done >"$expected"
+fi
 printf '\xef\xbb\xbf\n; Hashwarden Preferences\n[Language]\nLanguage = en_GB\n[General]\nCRC32 = 1\nMD5 = 1\nSHA1 = 1\nSHA2224 = 0\nSHA2256 = 1\nSHA2384 = 0\nSHA2512 = 1\nSHA3224 = 0\nSHA3256 = 1\nSHA3384 = 0\nSHA3512 = 0\n' \
   >"$home/.Brightmoor/Hashwarden/Hashwarden.prefs"
 
@@ -88,7 +103,21 @@ window = wait_for("the main window", lambda: next(
 nodes = list(descendants(window))
 entries = [n for n in nodes if n.getRoleName() == "text"]
 expected_entry = max(entries, key=lambda n: n.queryComponent().getExtents(pyatspi.DESKTOP_COORDS).y)
-expected_entry.queryEditableText().setTextContents(expected)
+if picture == "list":
+    # The second Browse button, and the path typed into the file chooser's location field.
+    browse = next(n for n in nodes if n.getRoleName() == "push button" and n.name == "Browse for a checksum file")
+    browse.queryAction().doAction(0)
+    chooser = wait_for("the file chooser", lambda: next(
+        (f for f in program if f is not None and f.getRoleName() == "file chooser"
+         and f.getState().contains(pyatspi.STATE_SHOWING)), None))
+    subprocess.run(["xdotool", "key", "--delay", "100", "ctrl+l"], check=True)
+    subprocess.run(["xdotool", "type", "--delay", "20", expected], check=True)
+    subprocess.run(["xdotool", "key", "Return"], check=True)
+    wait_for("the file chooser to close", lambda: not chooser.getState().contains(pyatspi.STATE_SHOWING))
+    wait_for("the list's line in the field",
+             lambda: expected_entry.queryText().getText(0, -1).endswith("debian-12.8.0-amd64-netinst.iso"))
+else:
+    expected_entry.queryEditableText().setTextContents(expected)
 verify = next(n for n in nodes if n.getRoleName() == "push button" and n.name == "Verify")
 wait_for("Verify to be usable", lambda: verify.getState().contains(pyatspi.STATE_SENSITIVE))
 verify.queryAction().doAction(0)
@@ -115,9 +144,10 @@ wait_for("the window to move", lambda: extents(window)[:2] == (left, 0))
 
 row = next(n for n in nodes if n.getRoleName() == "text" and n.name == "SHA2 - 256")
 words = row.description
-if not words.startswith("Does not match the expected checksum\nThis is a line of a checksum list"):
+if not words.startswith("Does not match the expected checksum.\nThis is a line of a checksum list"):
     sys.exit("screenshot: the SHA2 - 256 row does not explain a checksum-list line: " + repr(words))
-x, y, width, height = extents(row)
+# The pointer goes to the row's mark, or to the field's funnel at the end of the expected checksum.
+x, y, width, height = extents(expected_entry if picture == "list" else row)
 
 # The tooltip is a window of its own with the program's name as its title; the toolkit does not offer
 # it to screen readers (they read the same words as the row's description), so it is looked for on
@@ -129,7 +159,7 @@ def tooltip():
 
 if tooltip() is not None:
     sys.exit("screenshot: a tooltip is open before the pointer reaches the mark")
-# The mark is the entry's end icon: a 16-pixel image inside the entry's right padding.
+# The mark and the funnel are the entries' end icons: a 16-pixel image inside the entry's right padding.
 xdotool("mousemove", str(x + width // 2), str(y + height // 2))
 xdotool("mousemove", str(x + width - 12), str(y + height // 2))
 tip = dict(line.split("=", 1) for line in
