@@ -18,10 +18,13 @@
 #include <mutex>
 #include <thread>
 
+#include "app/calculation_handlers.h"
 #include "app/launcher.h"
+#include "calc/calculation_job.h"
 #include "dialogs/message_dialog.h"
 #include "gui_test_support.h"
 #include "settings/settings_file.h"
+#include "ui/chosen_file.h"
 
 namespace {
 
@@ -127,6 +130,46 @@ TEST_F(CommandTest, DropTakesTheFirstLocalFileAndIgnoresFoldersAndWebLinks) {
     EXPECT_EQ(event.data, ""); // non-local URIs are left out
     dispatchEvent(event);
     EXPECT_EQ(controlText(ControlId::PathEntry), first);
+}
+
+// The path field is disabled while a job runs, but a drop's data can still arrive: it must change
+// neither the job's file nor the window's phase, and the end shows the job's own file.
+TEST_F(CommandTest, ADropDuringAJobLeavesItsFileAndThePhaseAlone) {
+    const std::string first = scratch() + "first.bin";
+    const std::string second = scratch() + "second.bin";
+    writeFileText(first, "1");
+    writeFileText(second, "2");
+    ASSERT_TRUE(start({first}));
+    setControlState(ControlId::algorithmCheckBox(0), 1);
+    pauseJob(); // the job stays running until the drop has been handled
+    startCalculation();
+    ASSERT_EQ(JobRunning.load(), 1);
+
+    dropUris({uriOf(second)});
+    Event event;
+    ASSERT_TRUE(
+        waitForEventWhereFor([](const Event& e) { return e.kind == DropEvent; }, DefaultWaitMs, &event));
+    dispatchEvent(event);
+    EXPECT_EQ(controlText(ControlId::PathEntry), first);
+    EXPECT_FALSE(controlEnabled(ControlId::PathEntry));
+    EXPECT_FALSE(controlEnabled(ControlId::DeleteAllButton));
+    EXPECT_FALSE(controlEnabled(ControlId::BrowseButton));
+
+    resumeJob();
+    answerNextDialog(DialogAnswer::Yes);
+    ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0 && !jobThreadActive(); }));
+    EXPECT_EQ(controlText(ControlId::PathEntry), first);
+    EXPECT_EQ(chosenFilePath(), first);
+    const std::string digest = controlText(ControlId::resultEntry(0));
+    EXPECT_EQ(digest.size(), 8u);
+
+    // After the job the same drop is taken, and the first file's row goes with it.
+    dropUris({uriOf(second)});
+    ASSERT_TRUE(
+        waitForEventWhereFor([](const Event& e) { return e.kind == DropEvent; }, DefaultWaitMs, &event));
+    dispatchEvent(event);
+    EXPECT_EQ(controlText(ControlId::PathEntry), second);
+    EXPECT_EQ(controlText(ControlId::resultEntry(0)), "");
 }
 
 TEST_F(CommandTest, QuitQuestionAnsweredYesEndsTheLoopAndSavesTheSettings) {
