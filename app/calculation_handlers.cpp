@@ -2,7 +2,7 @@
 // results and hands the main loop a call to show them (an idle source), and its end comes as an event.
 #include "app/calculation_handlers.h"
 
-#include <glib.h>
+#include <gtk/gtk.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,10 +16,13 @@
 #include "dialogs/message_dialog.h"
 #include "settings/language_catalogue.h"
 #include "ui/chosen_file.h"
+#include "ui/control_table.h"
 #include "ui/controls.h"
 #include "ui/event_queue.h"
+#include "ui/fonts_images.h"
 #include "ui/menu_bar.h"
 #include "ui/result_rows.h"
+#include "ui/widget_style.h"
 #include "ui/work_area.h"
 
 namespace {
@@ -53,6 +56,16 @@ void advanceProgressBar() {
 gboolean onProgressTimer(gpointer) {
     advanceProgressBar();
     return G_SOURCE_CONTINUE;
+}
+
+// A question or message makes the whole window insensitive, and the theme draws an insensitive bar's
+// fill as nothing: the bar would read empty while the job's progress is asked about. Once per bar.
+void keepBarFilledWhenInsensitive() {
+    GtkWidget* bar = controlWidget(ControlId::ProgressBar);
+    if (bar == nullptr || g_object_get_data(G_OBJECT(bar), "hw-fill-kept") != nullptr) return;
+    addWidgetStyle(bar, "progressbar progress:disabled { background-color: @theme_selected_bg_color; "
+                        "border-color: @theme_selected_bg_color; }");
+    g_object_set_data(G_OBJECT(bar), "hw-fill-kept", GINT_TO_POINTER(1));
 }
 
 void stopProgressTimer() {
@@ -109,6 +122,7 @@ void startCalculation() {
     int ticked = 0;
     for (bool on : inputs.ticked)
         ticked += on ? 1 : 0;
+    keepBarFilledWhenInsensitive();
     setProgressMaximum(ControlId::ProgressBar, ticked);
     setControlText(ControlId::VerifyButton, catalogueText("tMainCANCEL"));
     for (int item : JobLockedMenuItems)
@@ -147,7 +161,6 @@ void finishCalculation() {
     for (int item : JobFreedMenuItems)
         enableMenuItem(item, true);
     setControlText(ControlId::VerifyButton, catalogueText("tMainVERIFY"));
-    setControlState(ControlId::ProgressBar, 0);
     enableControl(ControlId::PathEntry, true);
     enableControl(ControlId::BrowseButton, true);
     const SlotFlags ticked = tickedSlots();
@@ -175,10 +188,16 @@ void finishCalculation() {
     if (!anyTicked)
         message += "\\n" + catalogueTextOr("tInfoNOTHINGTICKED",
                                             "No algorithm was ticked, so nothing was calculated or compared.");
-    runMessageDialog(InfoPreset, message);
+    // The rows now describe the version of the file the job read, whatever was chosen before it.
+    rememberChosenFileVersion(lastJobFileVersion());
+    // Failures or a cancel are no "all is well": the warning sign says so before the text is read.
+    DialogPreset endPreset = InfoPreset;
+    if (ErrorCount.load() != 0 || JobCancelled != 0) endPreset.image = WarningIcon;
+    runMessageDialog(endPreset, message);
+    // The bar shows where the job stopped until its message is answered.
+    setControlState(ControlId::ProgressBar, 0);
     // The focus is back on Verify, at the window's right edge; on a screen too small for the window the
     // results' algorithm names are what must be seen.
     scrollToRowsStart();
     JobCancelled = 0;
 }
-

@@ -8,5 +8,7 @@
 
 std::string failureText(int failure) {
     if (failure == NotAFileWithAnEnd) return catalogueTextOr("tInfoNOTAFILE", "Not a regular file or disk");
+    if (failure == FileChangedWhileRead)
+        return catalogueTextOr("tInfoCHANGED", "The file changed while it was read");
     return std::strerror(failure);
 }

@@ -10,8 +10,9 @@ constexpr const char* HelpProgramName = "Leafscope.exe";
 // Milliseconds between the HelpWatcher's looks at the help program.
 constexpr int HelpWatchPeriodMs = 100;
 
-// The help program started by F1 (0: none) and the HelpWatcher's active flag; the watcher thread
-// and the main thread both read and clear them.
+// The help program started by F1 (0: none) and the HelpWatcher's active flag. The watcher thread and
+// the main thread change them together under one lock; a watched help program is waited for by its
+// watcher alone, and by the main thread only once the quit has taken it over.
 extern std::atomic<pid_t> HelpProcess;
 extern std::atomic<int> HelpWatcherActive;
 
@@ -22,6 +23,8 @@ void stopHelpProgram();
 // ProgramFolder + "Hashwarden_" + tLangFileLANGID + ".help".
 [[nodiscard]] std::string helpFilePath();
 
-// Tests: called by a HelpWatcher thread when it has seen its help program end, before it clears
-// the shared state (leaving false), and when the thread ends (leaving true). Null: none.
-void setHelpWatcherProbe(void (*probe)(pid_t process, bool leaving));
+// Tests: called by a HelpWatcher thread, outside the lock, before each look at its help program
+// (Looking), once it has seen the program end and cleared the shared state (SawEnd), and as the
+// thread ends (Leaving). Null: none.
+enum class HelpWatcherStep { Looking, SawEnd, Leaving };
+void setHelpWatcherProbe(void (*probe)(pid_t process, HelpWatcherStep step));

@@ -23,9 +23,16 @@ std::atomic<int> QuitRequested{0};
 
 namespace {
 
+// A running job's file stays as it is: the controls that choose another are disabled then, but a drop
+// or a requester's answer can still arrive after they were.
+bool jobHoldsTheFile() {
+    return JobRunning.load() != 0;
+}
+
 void takeChosenFile(const std::string& path) {
-    // The rows describe the file they were computed from: another file takes them away.
-    if (path != chosenFilePath()) clearResultRows();
+    // The rows describe the file they were computed from: another file, or the same name now naming
+    // other content, takes them away.
+    if (!isChosenFileUnchanged(path)) clearResultRows();
     showChosenFile(path);
     showVerdicts(); // a remembered checksum list may have a line for this file
     enableControl(ControlId::DeleteAllButton, true);
@@ -36,15 +43,17 @@ void takeChosenFile(const std::string& path) {
 
 bool takeFileIfUsable(const std::string& path) {
     struct stat status {};
-    if (path.empty() || stat(path.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) return false;
+    if (jobHoldsTheFile() || path.empty() || stat(path.c_str(), &status) != 0 || S_ISDIR(status.st_mode))
+        return false;
     takeChosenFile(path);
     return true;
 }
 
 void chooseFile() {
+    if (jobHoldsTheFile()) return;
     const std::string chosen = openFileRequester(catalogueText("tReqOPENFILE"), folderPart(chosenFilePath()),
                                                  catalogueText("tReqOPENPATTERN"), 0);
-    if (!chosen.empty()) takeChosenFile(chosen);
+    if (!chosen.empty() && !jobHoldsTheFile()) takeChosenFile(chosen);
 }
 
 void takeDroppedFile(const std::string& droppedNames) {

@@ -20,5 +20,6 @@ void openWebPage();
 void switchLanguageItem(int itemId);
 
 // Puts a path into PathEntry and enables DeleteAllButton and VerifyButton when it names an
-// existing file that is not a folder (size 0 counts); false, with nothing changed, otherwise.
+// existing file that is not a folder (size 0 counts) and no job runs; false, with nothing changed,
+// otherwise.
 bool takeFileIfUsable(const std::string& path);

@@ -3,7 +3,6 @@
 #include "calc/calculation_job.h"
 
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -49,6 +48,9 @@ JobListener Listener; // guarded by ListenerLock
 std::array<PassProgress, SlotCount> SlotProgress;
 std::atomic<int64_t> JobFileBytes{0};
 
+std::mutex VersionLock;
+FileVersion JobFileVersion; // the version of the file the last job opened; guarded by VersionLock
+
 JobListener listener() {
     std::lock_guard lock(ListenerLock);
     return Listener;
@@ -87,9 +89,9 @@ void runJob(const JobInputs& inputs) {
     std::vector<PassRequest> ticked;
     for (int slot = 0; slot < SlotCount; ++slot)
         if (inputs.ticked[slot]) ticked.push_back(requestFor(slot));
-    // The size the passes' shares are measured against; a file that cannot be read fails every pass.
-    struct stat status {};
-    if (stat(inputs.path.c_str(), &status) == 0) JobFileBytes = status.st_size;
+    // The size the passes' shares are measured against (a disk's from the device); a file that cannot
+    // be read fails every pass.
+    JobFileBytes = std::max<int64_t>(fileVersionAt(inputs.path).size, 0);
     // Every thread of the job waits in passJobGate between blocks, so a pause holds it within one
     // block; a confirmed cancel abandons every pass not yet done at its next block.
     PassSchedule passes;
@@ -116,6 +118,10 @@ void runJob(const JobInputs& inputs) {
     CurrentSlot = -1;
     // No worker outlives the job: the passes nobody took are abandoned at their next block.
     endPasses(passes);
+    {
+        std::lock_guard lock(VersionLock);
+        JobFileVersion = passes.opened;
+    }
     Failure = ErrorCount != 0 ? (passes.failure != 0 ? passes.failure : ENOMEM) : 0;
 }
 
@@ -151,6 +157,10 @@ void startJob(JobInputs inputs) {
     for (PassProgress& pass : SlotProgress)
         pass.reset();
     JobFileBytes = 0;
+    {
+        std::lock_guard lock(VersionLock);
+        JobFileVersion = {};
+    }
     const int ticked = static_cast<int>(std::count(inputs.ticked.begin(), inputs.ticked.end(), true));
     auto owned = std::make_unique<JobInputs>(std::move(inputs));
 
@@ -206,6 +216,11 @@ void setJobGateProbe(JobGateProbe probe) {
 
 int lastJobFailure() {
     return Failure;
+}
+
+FileVersion lastJobFileVersion() {
+    std::lock_guard lock(VersionLock);
+    return JobFileVersion;
 }
 
 bool jobThreadActive() {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "calc/algorithm_slots.h"
+#include "calc/file_version.h"
 
 // Shared between the main thread and the job thread.
 extern std::atomic<int32_t> JobRunning;      // 1 from the start of a job until its end is handled
@@ -20,9 +21,13 @@ extern std::atomic<int32_t> ErrorCount;      // algorithms that gave no result
 // The running job's thread; valid only while the job thread is active.
 extern pthread_t JobThread;
 
-// Why the last job's failed algorithms failed: the errno of the open or read that failed, or
-// NotAFileWithAnEnd (calc/job_scheduler.h); 0 when none failed. Read once the job has ended.
+// Why the last job's failed algorithms failed: the errno of the open or read that failed,
+// NotAFileWithAnEnd or FileChangedWhileRead (calc/file_failure.h); 0 when none failed. Read once the
+// job has ended.
 [[nodiscard]] int lastJobFailure();
+// The version of the file the last job opened (unknown when it opened none): the one its results
+// describe. Read once the job has ended.
+[[nodiscard]] FileVersion lastJobFileVersion();
 
 // What a job works on, taken from the window when it starts; the job keeps its own copy. The results
 // are compared on the main thread, with the expected checksum as the field holds it then.

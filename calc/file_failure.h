@@ -4,3 +4,8 @@
 // A file that opens but is neither a regular file nor a disk (a pipe, a socket, a character device
 // such as /dev/zero): no read of it would ever end, and no save may replace it. Not an errno value.
 constexpr int NotAFileWithAnEnd = -1;
+
+// A file whose size, modification or change time moved between its opening and its last block, or
+// whose bytes read do not match its size: what was read may be of no version of it, so it has no
+// digest. Not an errno value.
+constexpr int FileChangedWhileRead = -2;

@@ -97,15 +97,28 @@ uint8_t* bufferOf(const PassSchedule& schedule, int64_t block) {
     return schedule.ring.get() + static_cast<std::size_t>(block % JobRingBlocks) * FingerprintReadSize;
 }
 
+// Whether the file changed between its opening and now, `bytesRead` having been read from it in all.
+bool changedSinceOpened(const PassSchedule& schedule, int64_t bytesRead) {
+    const FileVersion named = fileVersionAt(schedule.path);
+    const bool stillNamed =
+        named.known && named.device == schedule.opened.device && named.inode == schedule.opened.inode;
+    return changedWhileRead(schedule.opened, fileVersionOf(schedule.file.fd), bytesRead, stillNamed);
+}
+
 // Reads the next block with `lock` released meanwhile; its buffer is the reader's alone until the
 // block is counted in.
 void readNextBlock(PassSchedule& schedule, std::unique_lock<std::mutex>& lock) {
     const int64_t block = schedule.blocksRead;
     schedule.reading = true;
     lock.unlock();
-    const int64_t count =
-        filereader::readFully(schedule.file.fd, bufferOf(schedule, block), FingerprintReadSize);
-    const int readError = count < 0 ? errno : 0;
+    int64_t count = filereader::readFully(schedule.file.fd, bufferOf(schedule, block), FingerprintReadSize);
+    int readError = count < 0 ? errno : 0;
+    // The last block: no pass finishes before it is fed this one, so a file that changed under the
+    // read fails every pass here, as a read error would.
+    if (count >= 0 && count != FullBlock && changedSinceOpened(schedule, block * FullBlock + count)) {
+        count = -1;
+        readError = FileChangedWhileRead;
+    }
     lock.lock();
     if (readError != 0) schedule.failure = readError;
     schedule.reading = false;
@@ -390,6 +403,7 @@ int startPasses(PassSchedule& schedule, std::string path, std::vector<PassReques
         errno = 0;
         schedule.file.reset(filereader::openForReading(schedule.path.c_str()));
         if (schedule.file.fd < 0) schedule.failure = openFailure(schedule.path, errno);
+        else schedule.opened = fileVersionOf(schedule.file.fd);
     }
     if (schedule.file.fd >= 0) schedule.ring = filereader::allocateBlocks(JobRingBlocks, FingerprintReadSize);
     for (PassRecord& pass : schedule.passes) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "calc/file_failure.h"
+#include "calc/file_version.h"
 #include "fingerprint/engine.h"
 #include "fingerprint/family_pass.h"
 #include "fingerprint/read_ahead.h"
@@ -85,6 +86,7 @@ struct PassSchedule {
     // The file, opened once, and a ring of JobRingBlocks blocks: block k lives in buffer
     // k % JobRingBlocks until every pass still wanted has been fed it.
     filereader::UniqueFd file{-1};
+    FileVersion opened; // the file as it was opened: its version must hold until the last block
     filereader::BlockMemory ring;
     pthread_t reader{};
     bool readerStarted = false;
@@ -96,8 +98,8 @@ struct PassSchedule {
     bool reading = false;    // a thread is reading the next block
     bool inputEnded = false; // the last block (short, empty or failed) is in
     bool ended = false;
-    // Why the passes failed: the errno of the open or of the read that failed, NotAFileWithAnEnd, or
-    // 0 while nothing failed.
+    // Why the passes failed: the errno of the open or of the read that failed, NotAFileWithAnEnd,
+    // FileChangedWhileRead, or 0 while nothing failed.
     int failure = 0;
 };
 

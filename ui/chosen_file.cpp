@@ -10,8 +10,9 @@
 namespace {
 
 std::mutex ChosenLock;
-std::string ChosenBytes; // the name as given
-std::string ChosenShown; // what PathEntry was given for it
+std::string ChosenBytes;   // the name as given
+std::string ChosenShown;   // what PathEntry was given for it
+FileVersion ChosenVersion; // the version of it the rows describe
 
 // A long path shows its end, the file's own name, rather than the folders it begins with.
 void showEndOfPath() {
@@ -30,10 +31,12 @@ std::string fileNameForDisplay(const std::string& path) {
 
 void showChosenFile(const std::string& path) {
     const std::string shown = fileNameForDisplay(path);
+    const FileVersion version = fileVersionAt(path);
     {
         std::lock_guard guard(ChosenLock);
         ChosenBytes = path;
         ChosenShown = shown;
+        ChosenVersion = version;
     }
     setControlText(ControlId::PathEntry, shown);
     showEndOfPath();
@@ -43,6 +46,18 @@ std::string chosenFilePath() {
     const std::string shown = controlText(ControlId::PathEntry);
     std::lock_guard guard(ChosenLock);
     return shown == ChosenShown ? ChosenBytes : shown;
+}
+
+void rememberChosenFileVersion(const FileVersion& version) {
+    std::lock_guard guard(ChosenLock);
+    ChosenVersion = version;
+}
+
+bool isChosenFileUnchanged(const std::string& path) {
+    if (path != chosenFilePath()) return false;
+    const FileVersion now = fileVersionAt(path);
+    std::lock_guard guard(ChosenLock);
+    return sameFileVersion(now, ChosenVersion);
 }
 
 std::string folderPart(const std::string& path) {

@@ -207,9 +207,10 @@ ssize_t failingPastThreeBlocks(int fd, void* buffer, std::size_t count) {
     return read(fd, buffer, count);
 }
 
-// A file that changes under the job ends every pass as a single pass of the same read would end:
-// cut short, the digest of what is left; removed after the job opened it, the whole file (the job
-// holds it open); a read error mid-file, the empty text. The ring stays bounded throughout.
+// A file that changes under the job ends every pass at once: cut short, no digest (what is left is no
+// version of the file), with the reason; removed after the job opened it, the whole file (the job
+// holds it open); a read error mid-file, the empty text as a single pass gives. The ring stays
+// bounded throughout.
 TEST_F(JobScheduler, FileThatChangesUnderTheJobEndsEveryPassAsASinglePassWould) {
     constexpr std::size_t Size = (JobRingBlocks + 4) * MiB + 5;
     constexpr std::size_t CutTo = (JobRingBlocks + 2) * MiB + 100; // past whatever the ring holds
@@ -222,11 +223,13 @@ TEST_F(JobScheduler, FileThatChangesUnderTheJobEndsEveryPassAsASinglePassWould) 
         const char* name;
         void (*change)();
         std::size_t digestedBytes; // 0: every pass fails
+        int failure;
     };
     const Case cases[] = {
-        {"cut short", [] { EXPECT_EQ(truncate(path.c_str(), static_cast<off_t>(CutTo)), 0); }, CutTo},
-        {"removed", [] { EXPECT_EQ(unlink(path.c_str()), 0); }, Size},
-        {"read error", [] { filereader::setReadFunction(failingPastThreeBlocks); }, 0},
+        {"cut short", [] { EXPECT_EQ(truncate(path.c_str(), static_cast<off_t>(CutTo)), 0); }, 0,
+         FileChangedWhileRead},
+        {"removed", [] { EXPECT_EQ(unlink(path.c_str()), 0); }, Size, 0},
+        {"read error", [] { filereader::setReadFunction(failingPastThreeBlocks); }, 0, EIO},
     };
     const ProcessCounts before;
     // Slots 8 and 10 in one family pass wherever a kernel runs several Keccak states.
@@ -257,7 +260,8 @@ TEST_F(JobScheduler, FileThatChangesUnderTheJobEndsEveryPassAsASinglePassWould) 
             EXPECT_EQ(takePass(schedule, requestsFor({slot})[0]).digest, expected) << slot;
         }
         endPasses(schedule);
-        if (c.digestedBytes == 0) {
+        EXPECT_EQ(schedule.failure, c.failure);
+        if (c.failure == EIO) {
             TempFile again(bytes);
             EXPECT_EQ(fileFingerprint(again.path(), PluginMd5), "") << "a single pass under the same fault";
         }

@@ -22,6 +22,8 @@
 #include "app/help_command.h"
 #include "app/export_handlers.h"
 #include "calc/results_file.h"
+#include "settings/language_catalogue.h"
+#include "ui/accessibility.h"
 #include "ui/result_rows.h"
 #include "calc/job_scheduler.h"
 #include "calc_gui_helpers.h"
@@ -756,6 +758,206 @@ TEST(CalcJobProcess, InProgressQuitWithWorkersMidPassExitsCleanlySoonAfterTheAns
     // The figure (about 140 ms) is reported above; this bound catches an exit that waits for the
     // passes to end, seconds over this file, without failing on a busy machine.
     EXPECT_LT(delayMs, 2000);
+}
+
+}  // namespace
+}  // namespace calc_test
+
+namespace calc_test {
+namespace {
+
+// What the progress bar showed at one moment: its value, its fraction, what a screen reader reads
+// and the colour drawn a tenth of the way along its middle line (inside the fill of any fraction
+// over a tenth).
+struct BarSeen {
+    double value = 0;
+    double fraction = 0;
+    double accessible = -1;
+    uint32_t fillPixel = 0;
+    uint32_t endPixel = 0; // near its right end
+};
+
+BarSeen seeBar() {
+    GtkWidget* bar = controlWidget(ControlId::ProgressBar);
+    BarSeen seen;
+    seen.value = progressValue(ControlId::ProgressBar);
+    seen.fraction = gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(bar));
+    gchar* text = nullptr;
+    atk_value_get_value_and_text(ATK_VALUE(gtk_widget_get_accessible(bar)), &seen.accessible, &text);
+    g_free(text);
+    const int width = gtk_widget_get_allocated_width(bar);
+    const int height = gtk_widget_get_allocated_height(bar);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cairo = cairo_create(surface);
+    gtk_widget_draw(bar, cairo);
+    cairo_destroy(cairo);
+    cairo_surface_flush(surface);
+    const auto pixel = [&](int x) {
+        const unsigned char* row =
+            cairo_image_surface_get_data(surface) + cairo_image_surface_get_stride(surface) * (height / 2);
+        return reinterpret_cast<const uint32_t*>(row)[x];
+    };
+    seen.fillPixel = pixel(width / 10);
+    seen.endPixel = pixel(width - 4);
+    cairo_surface_destroy(surface);
+    return seen;
+}
+
+// Holds the job thread at the first gate it passes once the job has done `share` of its work (in the
+// bar's units), until released.
+struct ProgressHold {
+    static inline std::mutex mutex;
+    static inline std::condition_variable changed;
+    static inline double share = 0;
+    static inline bool reached = false;
+    static inline bool released = false;
+    static void probe(int) {
+        std::unique_lock lock(mutex);
+        if (reached || jobProgress() < share) return;
+        reached = true;
+        g_main_context_wakeup(nullptr);
+        changed.wait(lock, [] { return released; });
+    }
+    static bool isReached() {
+        std::lock_guard lock(mutex);
+        return reached;
+    }
+    static void release() {
+        {
+            std::lock_guard lock(mutex);
+            released = true;
+        }
+        changed.notify_all();
+    }
+};
+
+// While the cancel question and the end message are open the window is insensitive: the bar must
+// still show, draw and tell where the job got to, until the message is answered.
+TEST_F(CalcJobTest, TheBarKeepsItsValueAndFillWhileTheCancelQuestionAndTheEndMessageAreOpen) {
+    forceWorkers(1); // the passes go side by side: the bar fills evenly
+    ASSERT_TRUE(startWith(file, {0, 1, 2, 3, 4}));
+    DialogScript script({DialogAnswer::Yes, DialogAnswer::Yes});
+    std::vector<BarSeen> seen;
+    script.beforeAnswer = [&](std::size_t) { seen.push_back(seeBar()); };
+    ProgressHold::share = 2.0;
+    ProgressHold::reached = ProgressHold::released = false;
+    setJobGateProbe(&ProgressHold::probe);
+    click(ControlId::VerifyButton);
+    ASSERT_TRUE(runEventsUntil([] { return ProgressHold::isReached(); }));
+    ASSERT_TRUE(runEventsUntil([] { return progressValue(ControlId::ProgressBar) >= 2.0; }));
+    ASSERT_TRUE(waitForNextFrame(MainWindow));
+    const BarSeen running = seeBar(); // the window sensitive: the fill as the theme draws it
+    ASSERT_LT(running.fraction, 0.9);
+    ASSERT_NE(running.fillPixel, running.endPixel);
+
+    click(ControlId::VerifyButton); // Cancel
+    ASSERT_TRUE(
+        runEventsUntil([&] { return script.answered() == 1 && openMessageDialog().window == nullptr; }));
+    ProgressHold::release();
+    ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0 && !jobThreadActive(); }, 60000));
+    ASSERT_EQ(seen.size(), 2u);
+    const char* moments[] = {"cancel question", "end message"};
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        SCOPED_TRACE(moments[i]);
+        EXPECT_GE(seen[i].value, 2.0);
+        EXPECT_LT(seen[i].value, 4.5);
+        EXPECT_NEAR(seen[i].fraction, seen[i].value / 5, 1e-9);
+        EXPECT_NEAR(seen[i].accessible, seen[i].fraction, 1e-9);
+        EXPECT_EQ(seen[i].fillPixel, running.fillPixel) << "the fill is not drawn";
+    }
+    setJobGateProbe(nullptr);
+    EXPECT_EQ(seen[1].value, jobProgress());
+    EXPECT_EQ(lastDialog().iconName, imageMeaning(WarningIcon)); // a cancelled job's end
+    // Answered, the message gives the bar back to the next job.
+    EXPECT_EQ(progressValue(ControlId::ProgressBar), 0.0);
+    EXPECT_EQ(progressFraction(), 0.0);
+}
+
+TEST_F(CalcJobTest, AnEndMessageWithFailuresShowsTheWarningSignAndOneWithoutTheInformationSign) {
+    const struct {
+        const char* name;
+        bool missing;
+        int icon;
+    } cases[] = {{"all computed", false, InfoIcon}, {"every one failed", true, WarningIcon}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(startWith(file, {0, 4}));
+        if (c.missing) std::remove(file.c_str());
+        (void)runJob();
+        EXPECT_EQ(ErrorCount.load(), c.missing ? 2 : 0);
+        EXPECT_EQ(lastDialog().iconName, imageMeaning(c.icon));
+        stop();
+    }
+}
+
+// A file written while the job reads it: no digest in any row, every ticked algorithm failed, and
+// the end message says why.
+TEST_F(CalcJobTest, AFileRewrittenWhileReadShowsNoDigestAndSaysItChanged) {
+    forceWorkers(1);
+    const std::string big = writeRandomFile(scratch() + "download.part", (12u << 20) + 3, 9);
+    ASSERT_TRUE(startWith(big, {0, 4}));
+    StandardErrorCapture errors;
+    // Held before its first block: the rewrite comes before the job has read to the end, and moves
+    // the modification time however fine the clock.
+    ASSERT_TRUE(startHeldAt(0));
+    {
+        std::fstream rewrite(big, std::ios::in | std::ios::out | std::ios::binary);
+        rewrite.seekp(-3, std::ios::end);
+        rewrite.write("new", 3);
+    }
+    struct stat status {};
+    ASSERT_EQ(stat(big.c_str(), &status), 0);
+    const timespec later[2] = {status.st_atim, {status.st_mtim.tv_sec + 60, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, big.c_str(), later, 0), 0);
+    DialogScript script({DialogAnswer::Yes});
+    JobHold::release();
+    ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0 && !jobThreadActive(); }, 60000));
+    // The language's words, or the English ones while the pack lacks the key.
+    const std::string why = catalogueTextOr("tInfoCHANGED", "The file changed while it was read");
+    EXPECT_EQ(script.texts(), std::vector<std::string>{endMessage("tReqFINISHED", 2, why)});
+    for (int slot : {0, 4}) EXPECT_EQ(controlText(ControlId::resultEntry(slot)), "") << slot;
+    EXPECT_NE(errors.text().find(big + ": " + why + "\n"), std::string::npos) << errors.text();
+}
+
+// The rows stay when the same file is chosen again, and go when the same name now names other content.
+TEST_F(CalcJobTest, ChoosingTheSamePathKeepsTheRowsOnlyWhileItIsTheSameFile) {
+    const struct {
+        const char* name;
+        void (*change)(const std::string& path, const std::string& scratch);
+        bool kept;
+    } cases[] = {
+        {"unchanged", [](const std::string&, const std::string&) {}, true},
+        {"rewritten with the same size",
+         [](const std::string& path, const std::string&) {
+             (void)writeRandomFile(path, FewMiB, 99);
+             struct stat status {};
+             ASSERT_EQ(stat(path.c_str(), &status), 0);
+             // Later, as a rewrite a moment after the check would be, however coarse the clock.
+             const timespec later[2] = {status.st_atim, {status.st_mtim.tv_sec + 60, 0}};
+             ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), later, 0), 0);
+         },
+         false},
+        {"replaced by another file under its name",
+         [](const std::string& path, const std::string& scratch) {
+             const std::string other = writeRandomFile(scratch + "other.bin", FewMiB, 98);
+             ASSERT_EQ(rename(other.c_str(), path.c_str()), 0);
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        file = writeRandomFile(scratch() + "sample data.bin", FewMiB, 7);
+        ASSERT_TRUE(startWith(file, {4}));
+        setControlText(ControlId::ExpectedEntry, oracleDigest(file, 4));
+        (void)runJob();
+        ASSERT_EQ(shownVerdict(4), Verdict::Match);
+        c.change(file, scratch());
+        ASSERT_TRUE(takeFileIfUsable(file));
+        const std::string kept = c.kept ? oracleDigest(file, 4) : "";
+        EXPECT_EQ(controlText(ControlId::resultEntry(4)), kept);
+        EXPECT_EQ(shownVerdict(4), c.kept ? Verdict::Match : Verdict::None);
+        stop();
+    }
 }
 
 }  // namespace

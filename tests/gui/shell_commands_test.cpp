@@ -18,10 +18,13 @@
 #include <mutex>
 #include <thread>
 
+#include "app/calculation_handlers.h"
 #include "app/launcher.h"
+#include "calc/calculation_job.h"
 #include "dialogs/message_dialog.h"
 #include "gui_test_support.h"
 #include "settings/settings_file.h"
+#include "ui/chosen_file.h"
 
 namespace {
 
@@ -129,6 +132,46 @@ TEST_F(CommandTest, DropTakesTheFirstLocalFileAndIgnoresFoldersAndWebLinks) {
     EXPECT_EQ(controlText(ControlId::PathEntry), first);
 }
 
+// The path field is disabled while a job runs, but a drop's data can still arrive: it must change
+// neither the job's file nor the window's phase, and the end shows the job's own file.
+TEST_F(CommandTest, ADropDuringAJobLeavesItsFileAndThePhaseAlone) {
+    const std::string first = scratch() + "first.bin";
+    const std::string second = scratch() + "second.bin";
+    writeFileText(first, "1");
+    writeFileText(second, "2");
+    ASSERT_TRUE(start({first}));
+    setControlState(ControlId::algorithmCheckBox(0), 1);
+    pauseJob(); // the job stays running until the drop has been handled
+    startCalculation();
+    ASSERT_EQ(JobRunning.load(), 1);
+
+    dropUris({uriOf(second)});
+    Event event;
+    ASSERT_TRUE(
+        waitForEventWhereFor([](const Event& e) { return e.kind == DropEvent; }, DefaultWaitMs, &event));
+    dispatchEvent(event);
+    EXPECT_EQ(controlText(ControlId::PathEntry), first);
+    EXPECT_FALSE(controlEnabled(ControlId::PathEntry));
+    EXPECT_FALSE(controlEnabled(ControlId::DeleteAllButton));
+    EXPECT_FALSE(controlEnabled(ControlId::BrowseButton));
+
+    resumeJob();
+    answerNextDialog(DialogAnswer::Yes);
+    ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0 && !jobThreadActive(); }));
+    EXPECT_EQ(controlText(ControlId::PathEntry), first);
+    EXPECT_EQ(chosenFilePath(), first);
+    const std::string digest = controlText(ControlId::resultEntry(0));
+    EXPECT_EQ(digest.size(), 8u);
+
+    // After the job the same drop is taken, and the first file's row goes with it.
+    dropUris({uriOf(second)});
+    ASSERT_TRUE(
+        waitForEventWhereFor([](const Event& e) { return e.kind == DropEvent; }, DefaultWaitMs, &event));
+    dispatchEvent(event);
+    EXPECT_EQ(controlText(ControlId::PathEntry), second);
+    EXPECT_EQ(controlText(ControlId::resultEntry(0)), "");
+}
+
 TEST_F(CommandTest, QuitQuestionAnsweredYesEndsTheLoopAndSavesTheSettings) {
     writeTestLanguages();
     writeSettings("te_ST", {1});
@@ -205,19 +248,19 @@ TEST_F(CommandTest, HelpStartsOnceWhileRunningAgainAfterItEndsAndIsKilledAtQuit)
     EXPECT_EQ(errno, ESRCH);
 }
 
-// Holds the first HelpWatcher that sees its help program end, before it clears anything, until
-// released; counts watcher threads that have ended.
+// Holds the first HelpWatcher that sees its help program end, once it has cleared the shared state,
+// until released; counts watcher threads that have ended.
 struct HelpWatcherHold {
     static inline std::mutex mutex;
     static inline std::condition_variable changed;
     static inline pid_t held = 0;
     static inline bool released = false;
     static inline std::vector<pid_t> ended;
-    static void probe(pid_t process, bool leaving) {
+    static void probe(pid_t process, HelpWatcherStep step) {
         std::unique_lock lock(mutex);
-        if (leaving) {
+        if (step == HelpWatcherStep::Leaving) {
             ended.push_back(process);
-        } else if (held == 0) {
+        } else if (step == HelpWatcherStep::SawEnd && held == 0) {
             held = process;
             g_main_context_wakeup(nullptr);
             changed.wait(lock, [] { return released; });
@@ -264,6 +307,93 @@ TEST_F(CommandTest, AnEndingHelpProgramLeavesTheNewOnesWatcherAlone) {
     ASSERT_TRUE(pumpUntil([&] { return HelpWatcherHold::hasEnded(second); }));
     EXPECT_EQ(HelpProcess.load(), 0);
     EXPECT_EQ(HelpWatcherActive.load(), 0);
+    setHelpWatcherProbe(nullptr);
+}
+
+// Holds a HelpWatcher before its second look at its help program, until released; records what each
+// watcher went through.
+struct HelpWatcherLookHold {
+    static inline std::mutex mutex;
+    static inline std::condition_variable changed;
+    static inline int looks = 0;
+    static inline bool holding = false;
+    static inline bool released = false;
+    static inline std::vector<std::pair<pid_t, HelpWatcherStep>> steps;
+    static void probe(pid_t process, HelpWatcherStep step) {
+        std::unique_lock lock(mutex);
+        steps.emplace_back(process, step);
+        if (step == HelpWatcherStep::Looking && ++looks == 2) {
+            holding = true;
+            g_main_context_wakeup(nullptr);
+            changed.wait(lock, [] { return released; });
+        }
+        g_main_context_wakeup(nullptr);
+    }
+    static bool isHolding() {
+        std::lock_guard lock(mutex);
+        return holding;
+    }
+    static void release() {
+        std::lock_guard lock(mutex);
+        released = true;
+        changed.notify_all();
+    }
+    static bool saw(pid_t process, HelpWatcherStep step) {
+        std::lock_guard lock(mutex);
+        return std::find(steps.begin(), steps.end(), std::make_pair(process, step)) != steps.end();
+    }
+};
+
+// Whether `process` has ended and waits, unreaped, for whoever may reap it.
+bool unreapedZombie(pid_t process) {
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(process), &info, WEXITED | WNOWAIT | WNOHANG) == 0 &&
+           info.si_pid == process;
+}
+
+// A watched help program is waited for by its watcher alone: F1 after the program ended but before
+// its watcher looked again starts nothing and reaps nothing; the watcher then sees the end, and F1
+// starts the program again. The quit takes a watched program over: its watcher looks no more.
+TEST_F(CommandTest, OnlyTheWatcherWaitsForAWatchedHelpProgramUntilTheQuitTakesItOver) {
+    writeFileText(fakeBin() + "Leafscope.exe", "#!/bin/sh\nexec sleep 600\n", 0755);
+    ASSERT_TRUE(start());
+    HelpWatcherLookHold::looks = 0;
+    HelpWatcherLookHold::holding = false;
+    HelpWatcherLookHold::released = false;
+    HelpWatcherLookHold::steps.clear();
+    setHelpWatcherProbe(&HelpWatcherLookHold::probe);
+    openHelp();
+    const pid_t first = HelpProcess.load();
+    ASSERT_GT(first, 0);
+    ASSERT_TRUE(pumpUntil([] { return HelpWatcherLookHold::isHolding(); }));
+
+    kill(first, SIGKILL);
+    siginfo_t info{};
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(first), &info, WEXITED | WNOWAIT), 0); // ended, not reaped
+    openHelp();
+    EXPECT_EQ(HelpProcess.load(), first);
+    EXPECT_TRUE(unreapedZombie(first)) << "F1 reaped the watcher's program";
+    HelpWatcherLookHold::release();
+    ASSERT_TRUE(pumpUntil([&] { return HelpWatcherLookHold::saw(first, HelpWatcherStep::Leaving); }));
+    EXPECT_TRUE(HelpWatcherLookHold::saw(first, HelpWatcherStep::SawEnd));
+    EXPECT_FALSE(unreapedZombie(first));
+    EXPECT_EQ(HelpProcess.load(), 0);
+
+    // A second help program, taken over by the quit while its watcher waits between two looks.
+    HelpWatcherLookHold::looks = 0;
+    HelpWatcherLookHold::holding = false;
+    HelpWatcherLookHold::released = false;
+    openHelp();
+    const pid_t second = HelpProcess.load();
+    ASSERT_GT(second, 0);
+    ASSERT_TRUE(pumpUntil([] { return HelpWatcherLookHold::isHolding(); }));
+    stopHelpProgram();
+    EXPECT_EQ(HelpProcess.load(), 0);
+    EXPECT_EQ(kill(second, 0), -1); // killed and reaped by the quit
+    EXPECT_EQ(errno, ESRCH);
+    HelpWatcherLookHold::release();
+    ASSERT_TRUE(pumpUntil([&] { return HelpWatcherLookHold::saw(second, HelpWatcherStep::Leaving); }));
+    EXPECT_FALSE(HelpWatcherLookHold::saw(second, HelpWatcherStep::SawEnd));
     setHelpWatcherProbe(nullptr);
 }
 
