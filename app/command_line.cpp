@@ -1,6 +1,8 @@
 // The command line: --help, --version and "--", and the file argument left after the toolkit's options.
 #include "app/command_line.h"
 
+#include "app/terminal_text.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -91,5 +93,5 @@ std::string initialFileProblem(const std::string& path) {
 
 void reportInitialFileProblem(const std::string& path) {
     const std::string problem = initialFileProblem(path);
-    if (!problem.empty()) std::fprintf(stderr, "hashwarden: %s: %s\n", path.c_str(), problem.c_str());
+    if (!problem.empty()) reportFileProblem(path, problem);
 }

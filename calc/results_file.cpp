@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "calc/file_failure.h"
-#include "settings/process_umask.h"
+#include "calc/process_umask.h"
 
 void (*BeforePlacingSavedFile)() = nullptr;
 

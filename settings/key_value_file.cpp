@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "settings/process_umask.h"
+#include "calc/process_umask.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "calc/file_failure.h"
 #include "calc/results_file.h"
 #include "settings/first_line.h"
-#include "settings/process_umask.h"
+#include "calc/process_umask.h"
 
 namespace {
 
