@@ -6,10 +6,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <string>
 
 #include "app/failure_text.h"
+#include "app/terminal_text.h"
 #include "app/verification_handlers.h"
 #include "calc/calculation_job.h"
 #include "calc/job_results.h"
@@ -182,7 +182,7 @@ void finishCalculation() {
         // Why they failed, on a line of its own, and once on standard error for a terminal's user.
         const std::string reason = failureText(lastJobFailure());
         message += "\\n" + reason;
-        std::fprintf(stderr, "hashwarden: %s: %s\n", JobPath.c_str(), reason.c_str());
+        reportFileProblem(JobPath, reason);
     }
     // "Failed calculations: 0" alone would read as a file checked and found good.
     if (!anyTicked)

@@ -1,5 +1,8 @@
-// The command line: --help, --version and "--", and the file argument left after the toolkit's options.
+// The command line: -h/--help, --version, unknown options and "--", and the file argument left after the
+// toolkit's options.
 #include "app/command_line.h"
+
+#include "app/terminal_text.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,6 +15,19 @@
 namespace {
 
 constexpr const char* EndOfOptions = "--";
+constexpr int UsageErrorStatus = 2;
+
+// The options gtk_init takes out of the command line (GTK's and the X11 back end's), and whether the
+// next word is their value when it is not given after "=".
+struct ToolkitOption {
+    const char* name;
+    bool takesValue;
+};
+constexpr ToolkitOption ToolkitOptions[] = {
+    {"--display", true},    {"--class", true},     {"--name", true},
+    {"--gtk-module", true}, {"--gtk-debug", true}, {"--gtk-no-debug", true},
+    {"--gdk-debug", true},  {"--gdk-no-debug", true}, {"--g-fatal-warnings", false},
+};
 
 constexpr const char* UsageText =
     "Usage: hashwarden [GTK-OPTION...] [--] [FILE]\n"
@@ -22,9 +38,10 @@ constexpr const char* UsageText =
     "             nothing is computed until Verify is pressed\n"
     "  --         ends the options: the next argument is FILE, even one that\n"
     "             starts with \"-\"\n"
-    "  --help     print this help and exit\n"
+    "  -h, --help print this help and exit\n"
     "  --version  print the program's name and version and exit\n"
-    "GTK's standard options, such as --display=DISPLAY, come before FILE.\n"
+    "GTK's standard options, such as --display=DISPLAY, come before FILE; any other\n"
+    "option ends the program with status 2.\n"
     "\n"
     "Files:\n"
     "  Hashwarden.lang beside the program file\n"
@@ -55,13 +72,55 @@ int printText(const char* text) {
 
 } // namespace
 
-CommandLineRequest commandLineRequest(int argc, char** argv) {
-    for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
-        if (std::strcmp(argv[i], EndOfOptions) == 0) break;
-        if (std::strcmp(argv[i], "--help") == 0) return CommandLineRequest::Help;
-        if (std::strcmp(argv[i], "--version") == 0) return CommandLineRequest::Version;
+namespace {
+
+// How many words the toolkit's option at argv[i] takes (1 or 2); 0 when it is not one of the toolkit's.
+int toolkitOptionWords(int argc, char** argv, int i) {
+    const std::string word = argv[i];
+    for (const ToolkitOption& option : ToolkitOptions) {
+        if (word == option.name) return option.takesValue && i + 1 < argc ? 2 : 1;
+        if (option.takesValue && word.rfind(std::string(option.name) + "=", 0) == 0) return 1;
+    }
+    return 0;
+}
+
+// The request and, for an unknown option, the word that made it.
+CommandLineRequest firstRequest(int argc, char** argv, std::string* unknown) {
+    for (int i = 1; i < argc && argv[i] != nullptr;) {
+        const char* word = argv[i];
+        if (std::strcmp(word, EndOfOptions) == 0) break;
+        if (std::strcmp(word, "--help") == 0 || std::strcmp(word, "-h") == 0) return CommandLineRequest::Help;
+        if (std::strcmp(word, "--version") == 0) return CommandLineRequest::Version;
+        if (const int words = toolkitOptionWords(argc, argv, i); words > 0) {
+            i += words;
+            continue;
+        }
+        // A lone "-" is a file's name, as it always was.
+        if (word[0] == '-' && word[1] != '\0') {
+            if (unknown != nullptr) *unknown = word;
+            return CommandLineRequest::UnknownOption;
+        }
+        ++i;
     }
     return CommandLineRequest::Run;
+}
+
+} // namespace
+
+CommandLineRequest commandLineRequest(int argc, char** argv) {
+    return firstRequest(argc, argv, nullptr);
+}
+
+std::string unknownOption(int argc, char** argv) {
+    std::string unknown;
+    (void)firstRequest(argc, argv, &unknown);
+    return unknown;
+}
+
+int reportUnknownOption(int argc, char** argv) {
+    std::fprintf(stderr, "hashwarden: unknown option '%s'\nTry 'hashwarden --help' for more information.\n",
+                 terminalSafe(unknownOption(argc, argv)).c_str());
+    return UsageErrorStatus;
 }
 
 int printUsage() {
@@ -91,5 +150,5 @@ std::string initialFileProblem(const std::string& path) {
 
 void reportInitialFileProblem(const std::string& path) {
     const std::string problem = initialFileProblem(path);
-    if (!problem.empty()) std::fprintf(stderr, "hashwarden: %s: %s\n", path.c_str(), problem.c_str());
+    if (!problem.empty()) reportFileProblem(path, problem);
 }

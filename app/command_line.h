@@ -3,11 +3,16 @@
 
 #include <string>
 
-enum class CommandLineRequest { Run, Help, Version };
+enum class CommandLineRequest { Run, Help, Version, UnknownOption };
 
-// The first --help or --version before a "--" asks for that answer; anything else runs the program.
-// Looked at before the toolkit starts, so neither answer needs a display or touches the settings.
+// The first option before a "--" decides: -h or --help, --version, or one that neither the program nor
+// the toolkit knows; without any, the program runs (the toolkit's own options and a lone "-" are no
+// request). Looked at before the toolkit starts, so no answer needs a display or touches the settings.
 [[nodiscard]] CommandLineRequest commandLineRequest(int argc, char** argv);
+// The first option that neither the program nor the toolkit knows, as given; empty when there is none.
+[[nodiscard]] std::string unknownOption(int argc, char** argv);
+// "hashwarden: unknown option 'X'" and a pointer to --help on standard error; returns the status 2.
+[[nodiscard]] int reportUnknownOption(int argc, char** argv);
 
 // Print the answer on standard output; 0 when it was written, else 1 (a full disk or a closed pipe).
 [[nodiscard]] int printUsage();

@@ -1,11 +1,8 @@
 // Copying, saving and clearing the results: every command reads the job's results, never a widget.
 #include "app/export_handlers.h"
 
-#include <sys/stat.h>
-
-#include <cstdio>
-
 #include "app/failure_text.h"
+#include "app/terminal_text.h"
 
 #include "calc/job_results.h"
 #include "calc/results_file.h"
@@ -26,13 +23,38 @@ constexpr const char* DefaultResultsName = "Checksum";
 constexpr const char* ShippedSaveFailedText =
     "The results could not be saved.\\nCheck that the folder is writable and the disk is not full.";
 
-// Whether the save may write `written` for the user's choice: yes when nothing is there, or when the
-// toolkit asked about this very file; otherwise the program asks.
-bool mayWrite(const SaveChoice& choice, const std::string& written) {
-    struct stat status {};
-    if ((choice.replaceAgreed && written == choice.path) || lstat(written.c_str(), &status) != 0) return true;
-    return askQuestionWith("tReqOVERWRITE", "\u201c%s\u201d already exists. Do you want to replace it?",
-                           fileNameForDisplay(written.substr(written.rfind('/') + 1)));
+constexpr const char* ShippedOverwriteText = "\u201c%s\u201d already exists.\\nDo you want to replace it?";
+constexpr const char* ShippedLinkText = "\u201c%s\u201d is a link that another user placed in a shared folder.\\n"
+                                        "It is not followed: choose another name.";
+
+// A file as a message names it: by its name where it is the file chosen, by its whole path where a
+// link led elsewhere (the user must see which file that is).
+std::string shownName(const std::string& path, const std::string& chosen) {
+    return fileNameForDisplay(path == chosen ? path.substr(path.rfind('/') + 1) : path);
+}
+
+void tellLinkRefused(const std::string& link, const std::string& chosen) {
+    runMessageDialog(InfoPreset, catalogueTextWith("tReqSAVELINK", ShippedLinkText, shownName(link, chosen)),
+                     DialogKind::Error);
+}
+
+// Whether the save may write the file that the name `chosen` leads to: yes when nothing is there, or
+// when the user has agreed to replace that very file (`agreed`, set only by Yes); a link another user
+// placed in a shared folder is refused with a message. The question names the file really replaced and
+// has No as its default. A name that cannot be looked at is let through: the save says why it failed.
+bool mayWrite(const std::string& chosen, std::string& agreed) {
+    const std::string written = resultsFileName(chosen);
+    const SaveTarget target = saveTarget(written);
+    if (target.failure == RefusedLink) {
+        tellLinkRefused(target.refusedLink, written);
+        return false;
+    }
+    if (target.failure != 0 || !target.exists || target.path == agreed) return true;
+    if (!askQuestionWith("tReqOVERWRITE", ShippedOverwriteText, shownName(target.path, written),
+                         DefaultButton::Second))
+        return false;
+    agreed = target.path;
+    return true;
 }
 
 } // namespace
@@ -54,23 +76,30 @@ void copyAllResults() {
 
 void saveResults() {
     std::string proposal = folderPart(chosenFilePath()) + DefaultResultsName;
-    std::string written;
-    // No to replacing a file returns to the requester, with the name the user had chosen.
+    std::string agreed;
+    const SaveNameCheck check = [&agreed](const std::string& chosen) { return mayWrite(chosen, agreed); };
+    std::string chosen;
+    // The requester's check keeps it open after a No; the name is checked once more after it closes,
+    // as the name field can change after the check. No then returns to the requester with that name.
     for (;;) {
-        const SaveChoice choice = saveFileRequester(catalogueText("tReqSAVEDATA"), proposal,
-                                                    catalogueText("tReqSAVEPATTERN"), 0, resultsFileName);
-        if (choice.path.empty()) return;
-        written = resultsFileName(choice.path);
-        if (mayWrite(choice, written)) break;
-        proposal = choice.path;
+        chosen = saveFileRequester(catalogueText("tReqSAVEDATA"), proposal, catalogueText("tReqSAVEPATTERN"), 0,
+                                   check);
+        if (chosen.empty()) return;
+        if (mayWrite(chosen, agreed)) break;
+        proposal = chosen;
     }
+    const std::string written = resultsFileName(chosen);
     const bool wasSensitive = mainWindowSensitive();
     setMainWindowSensitive(false);
     const int failure = saveFileSafely(written, resultsText(tickedSlots()));
     setMainWindowSensitive(wasSensitive);
+    if (failure == RefusedLink) { // a link placed since the check
+        tellLinkRefused(written, written);
+        return;
+    }
     // A save that failed must not pass for a good one: say so, and why.
     if (failure != 0) {
-        std::fprintf(stderr, "hashwarden: %s: %s\n", written.c_str(), failureText(failure).c_str());
+        reportFileProblem(written, failureText(failure));
         runMessageDialog(InfoPreset, saveFailedText() + "\\n" + failureText(failure), DialogKind::Error);
     }
 }

@@ -148,6 +148,8 @@ int runProgram(int argc, char** argv) {
         return printUsage();
     case CommandLineRequest::Version:
         return printVersion();
+    case CommandLineRequest::UnknownOption:
+        return reportUnknownOption(argc, argv);
     case CommandLineRequest::Run:
         break;
     }

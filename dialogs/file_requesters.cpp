@@ -65,22 +65,16 @@ std::string runRequester(const RequesterPtr& dialog) {
     return path;
 }
 
-// What a save requester knows of its own question before replacing a file.
-struct OverwriteQuestion {
-    WrittenName writtenName;
-    std::string asked; // the file the toolkit last asked about (its No keeps the requester open)
-};
-
-// The toolkit's own question before replacing a file, asked only about the file the save writes: a
-// chosen "notes" that exists is left alone when the save writes "notes.txt".
-GtkFileChooserConfirmation onConfirmOverwrite(GtkFileChooser* chooser, gpointer data) {
-    auto* question = static_cast<OverwriteQuestion*>(data);
-    gchar* chosen = gtk_file_chooser_get_filename(chooser);
+// The save requester's own decision about a name taken with Save or Return, made while it is still
+// open: the toolkit's own check (a folder typed in is entered, not taken) has run before it.
+void onSaveResponse(GtkDialog* dialog, int response, gpointer data) {
+    if (response != GTK_RESPONSE_ACCEPT) return;
+    gchar* chosen = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog));
     const std::string name = chosen != nullptr ? chosen : "";
     g_free(chosen);
-    if (question->writtenName(name) != name) return GTK_FILE_CHOOSER_CONFIRMATION_ACCEPT_FILENAME;
-    question->asked = name;
-    return GTK_FILE_CHOOSER_CONFIRMATION_CONFIRM;
+    if (name.empty()) return;
+    const auto& check = *static_cast<const SaveNameCheck*>(data);
+    if (!check(name)) g_signal_stop_emission_by_name(dialog, "response"); // stays open
 }
 
 } // namespace
@@ -98,23 +92,18 @@ std::string openFileRequester(const std::string& title, const std::string& start
     return runRequester(dialog);
 }
 
-SaveChoice saveFileRequester(const std::string& title, const std::string& initialFile,
-                             const std::string& patternText, int filterIndex, WrittenName writtenName) {
+std::string saveFileRequester(const std::string& title, const std::string& initialFile,
+                              const std::string& patternText, int filterIndex, const SaveNameCheck& check) {
     const RequesterPtr dialog = newRequester(GTK_FILE_CHOOSER_ACTION_SAVE, title, patternText, filterIndex);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog.get());
-    OverwriteQuestion question{writtenName, {}};
-    gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
-    g_signal_connect(chooser, "confirm-overwrite", G_CALLBACK(onConfirmOverwrite), &question);
+    // The toolkit's question would name the link rather than the file replaced, have Replace as its
+    // default, and leave no trace of the answer: the program asks its own in `check`.
+    gtk_file_chooser_set_do_overwrite_confirmation(chooser, FALSE);
+    g_signal_connect(dialog.get(), "response", G_CALLBACK(onSaveResponse), const_cast<SaveNameCheck*>(&check));
     // Opens in the proposal's folder with its name typed in; no folder part leaves the folder to the toolkit.
     const std::size_t slash = initialFile.rfind('/');
     if (slash != std::string::npos)
         gtk_file_chooser_set_current_folder(chooser, initialFile.substr(0, slash + 1).c_str());
     gtk_file_chooser_set_current_name(chooser, initialFile.substr(slash == std::string::npos ? 0 : slash + 1).c_str());
-    SaveChoice choice;
-    choice.path = runRequester(dialog);
-    // The name is read once the requester has closed, and the name field can still change after the
-    // toolkit's check (its completion, when the folder loads late, makes a typed "notes" "notes.txt"):
-    // only a name it asked about counts as agreed.
-    choice.replaceAgreed = !choice.path.empty() && choice.path == question.asked;
-    return choice;
+    return runRequester(dialog);
 }

@@ -30,6 +30,21 @@ void setForeground(GtkWidget* widget, int rgb) {
     addWidgetStyle(widget, "* { color: " + cssColour(rgb) + "; }");
 }
 
+// The window a dialog stands over: a modal window open now (a file requester asking before it takes a
+// name), else the main window.
+GtkWindow* dialogParent() {
+    GtkWindow* parent = MainWindow != nullptr ? GTK_WINDOW(MainWindow) : nullptr;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* item = windows; item != nullptr; item = item->next) {
+        GtkWindow* window = GTK_WINDOW(item->data);
+        if (gtk_window_get_modal(window) && gtk_widget_get_mapped(GTK_WIDGET(window)) &&
+            GTK_WIDGET(window) != MainWindow)
+            parent = window;
+    }
+    g_list_free(windows);
+    return parent;
+}
+
 } // namespace
 
 void fitButtonHeight(GtkWidget* button) {
@@ -145,7 +160,7 @@ int runMessageDialog(DialogPreset& preset, const std::string& text) {
     return runMessageDialog(preset, text, presetKind(preset));
 }
 
-int runMessageDialog(DialogPreset& preset, const std::string& text, DialogKind kind) {
+int runMessageDialog(DialogPreset& preset, const std::string& text, DialogKind kind, DefaultButton defaultButton) {
     const std::string message = expandLineBreaks(text);
     std::string rightText = preset.buttons;
     std::string secondText;
@@ -180,8 +195,8 @@ int runMessageDialog(DialogPreset& preset, const std::string& text, DialogKind k
     gtk_window_set_title(GTK_WINDOW(window), preset.title.c_str());
     gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
     gtk_window_set_type_hint(GTK_WINDOW(window), GDK_WINDOW_TYPE_HINT_DIALOG);
-    if (MainWindow != nullptr) {
-        gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(MainWindow));
+    if (GtkWindow* parent = dialogParent(); parent != nullptr) {
+        gtk_window_set_transient_for(GTK_WINDOW(window), parent);
         gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ON_PARENT);
     } else {
         gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
@@ -212,6 +227,9 @@ int runMessageDialog(DialogPreset& preset, const std::string& text, DialogKind k
     // The text wraps at its control's width; the scroller keeps the label's natural height (which
     // GtkFixed would otherwise give the window) out of the dialog's fixed size.
     parts.textArea = gtk_scrolled_window_new(nullptr, nullptr);
+    // A scroller takes the focus by default, which would make an unnamed Tab stop between the
+    // buttons; the text never needs scrolling by keyboard.
+    gtk_widget_set_can_focus(parts.textArea, FALSE);
     gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(parts.textArea), GTK_POLICY_NEVER,
                                    GTK_POLICY_EXTERNAL);
     gtk_widget_set_size_request(parts.textArea, textWidth, H - scaled(40));
@@ -260,7 +278,12 @@ int runMessageDialog(DialogPreset& preset, const std::string& text, DialogKind k
     g_signal_connect(window, "key-press-event", G_CALLBACK(onKey), nullptr);
     g_signal_connect(window, "delete-event", G_CALLBACK(onDelete), nullptr);
     gtk_widget_show_all(window);
-    gtk_widget_grab_focus(parts.rightButton);
+    const bool secondIsDefault = defaultButton == DefaultButton::Second && parts.secondButton != nullptr;
+    GtkWidget* defaultWidget = secondIsDefault ? parts.secondButton : parts.rightButton;
+    gtk_widget_set_can_default(defaultWidget, TRUE);
+    gtk_widget_grab_default(defaultWidget);
+    gtk_widget_grab_focus(defaultWidget);
+    const int returnResult = secondIsDefault ? 0 : 1;
     OpenDialog = parts;
 
     // The dialog's own loop: it takes only its own events; everything else (the job's end event
@@ -273,7 +296,7 @@ int runMessageDialog(DialogPreset& preset, const std::string& text, DialogKind k
         else if (event.kind == ControlEvent && event.id == DialogSecondButtonId)
             result = 0;
         else if (event.kind == MenuEvent && event.id == DialogReturnItem)
-            result = 1;
+            result = returnResult;
         else if (event.kind == MenuEvent && event.id == DialogEscapeItem)
             result = 0;
         else if (event.kind == CloseEvent)
@@ -291,6 +314,7 @@ bool askQuestion(const char* key) {
     return runMessageDialog(WarningQuestionPreset, catalogueText(key)) == 1;
 }
 
-bool askQuestionWith(const char* key, const char* shipped, const std::string& value) {
-    return runMessageDialog(WarningQuestionPreset, catalogueTextWith(key, shipped, value)) == 1;
+bool askQuestionWith(const char* key, const char* shipped, const std::string& value, DefaultButton defaultButton) {
+    return runMessageDialog(WarningQuestionPreset, catalogueTextWith(key, shipped, value),
+                            presetKind(WarningQuestionPreset), defaultButton) == 1;
 }

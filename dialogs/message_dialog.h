@@ -34,15 +34,21 @@ enum class DialogKind { Information, Question, Error };
 // The kind in the language in force ("Information", "Question", "Error").
 [[nodiscard]] std::string dialogKindWord(DialogKind kind);
 
+// The button that has the focus when a dialog opens and that Return presses. A question whose Yes
+// destroys something (replacing a file) defaults to No, so that a hurried Return keeps the file.
+enum class DefaultButton { Right, Second };
+
 // 1 for the right-hand button or Return; 0 for the left-hand button, Escape or the close box.
 int runMessageDialog(DialogPreset& preset, const std::string& text);
 // The same for a message of another kind than its preset's: an error shows the error sign instead of
-// the preset's, and says it is an error.
-int runMessageDialog(DialogPreset& preset, const std::string& text, DialogKind kind);
+// the preset's, and says it is an error. With DefaultButton::Second and two buttons, Return gives 0.
+int runMessageDialog(DialogPreset& preset, const std::string& text, DialogKind kind,
+                     DefaultButton defaultButton = DefaultButton::Right);
 // WarningQuestionPreset with the catalogue text of `key`; true for Yes.
 bool askQuestion(const char* key);
 // The same for a text with one "%s" that `value` takes the place of (catalogueTextWith).
-bool askQuestionWith(const char* key, const char* shipped, const std::string& value);
+bool askQuestionWith(const char* key, const char* shipped, const std::string& value,
+                     DefaultButton defaultButton = DefaultButton::Right);
 
 // Start-up: sizes, icons, fonts, colours and texts of the three presets.
 void fillPresets();

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "calc/process_umask.h"
+
 namespace {
 
 constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
@@ -65,23 +67,6 @@ std::size_t validSequenceLength(std::string_view s, std::size_t at, std::size_t&
     if (i == length) return length;
     bad = i;
     return 0;
-}
-
-// The process umask, read without changing it (umask() would race other threads).
-mode_t currentUmask() {
-    mode_t mask = 022;
-    if (FILE* status = std::fopen("/proc/self/status", "re")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, status)) {
-            unsigned value = 0;
-            if (std::sscanf(line, "Umask: %o", &value) == 1) {
-                mask = static_cast<mode_t>(value & 0777);
-                break;
-            }
-        }
-        std::fclose(status);
-    }
-    return mask;
 }
 
 // Where a save to `path` really lands: through a symbolic link to its target, so that
@@ -207,7 +192,7 @@ bool KeyValueFile::createFile(const std::string& path) {
         return true;
     }
     struct stat st {};
-    const mode_t mode = stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~currentUmask());
+    const mode_t mode = stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~processUmask());
     fchmod(fd, mode);
     path_ = target;
     tempPath_ = pattern;

@@ -141,9 +141,10 @@ TEST_F(CalcExportTest, SaveWritesResultsTextUnderTheExtensionRule) {
     EXPECT_EQ(openMessageDialog().window, nullptr);
 }
 
-// Replacing a file is asked about first, under the name the save writes: the toolkit asks about the
-// file it was given, the program about a ".txt" the toolkit never saw named. No writes nothing (the
-// program's No returns to the requester, cancelled here); Yes replaces the file and keeps its mode.
+// Replacing a file is asked about first, by the program, under the name the save writes, while the
+// requester is still open (the toolkit asks nothing: its question named links, not files, and defaulted
+// to Replace). Only Yes replaces the file, which keeps its mode; No and Return keep the requester open
+// (cancelled here) and write nothing.
 TEST_F(CalcExportTest, SavingOverAFileAsksFirstAboutTheNameItWrites) {
     computeThreeRows();
     const std::string results = line(0) + line(2) + line(8);
@@ -153,34 +154,36 @@ TEST_F(CalcExportTest, SavingOverAFileAsksFirstAboutTheNameItWrites) {
         const char* chosen;
         const char* written;
         const char* existing; // the file there before
-        bool toolkitAsks, programAsks, yes;
+        bool asks;
+        DialogAnswer answer;
     } cases[] = {
-        {"the chosen file exists, Yes", "sums.txt", "sums.txt", "sums.txt", true, false, true},
-        {"the chosen file exists, No", "sums.txt", "sums.txt", "sums.txt", true, false, false},
-        {"its .txt exists, Yes", "notes", "notes.txt", "notes.txt", false, true, true},
-        {"its .txt exists, No", "notes", "notes.txt", "notes.txt", false, true, false},
-        {"only the name without .txt exists", "plain", "plain.txt", "plain", false, false, true},
-        {"nothing exists", "fresh", "fresh.txt", nullptr, false, false, true},
+        {"the chosen file exists, Yes", "sums.txt", "sums.txt", "sums.txt", true, DialogAnswer::Yes},
+        {"the chosen file exists, No", "sums.txt", "sums.txt", "sums.txt", true, DialogAnswer::No},
+        {"the chosen file exists, Return", "sums.txt", "sums.txt", "sums.txt", true, DialogAnswer::Return},
+        {"its .txt exists, Yes", "notes", "notes.txt", "notes.txt", true, DialogAnswer::Yes},
+        {"its .txt exists, No", "notes", "notes.txt", "notes.txt", true, DialogAnswer::No},
+        {"only the name without .txt exists", "plain", "plain.txt", "plain", false, DialogAnswer::Yes},
+        {"nothing exists", "fresh", "fresh.txt", nullptr, false, DialogAnswer::Yes},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        const bool replaced = c.answer == DialogAnswer::Yes;
         for (const char* name : {c.written, c.existing})
             if (name != nullptr) unlink((scratch() + name).c_str());
         if (c.existing != nullptr) writeFileText(scratch() + c.existing, old, 0640);
         const int toolkitBefore = toolkitReplaceQuestions();
-        answerNextFileRequester(scratch() + c.chosen, nullptr, c.yes);
-        DialogScript script(c.programAsks ? std::vector<DialogAnswer>{c.yes ? DialogAnswer::Yes : DialogAnswer::No}
-                                          : std::vector<DialogAnswer>{});
-        // The program's No opens the requester again: it is cancelled then.
+        answerNextFileRequester(scratch() + c.chosen);
+        DialogScript script(c.asks ? std::vector<DialogAnswer>{c.answer} : std::vector<DialogAnswer>{});
+        // The requester stays open after No: it is cancelled then.
         script.beforeAnswer = [&](std::size_t) {
-            if (!c.yes) answerNextFileRequester("");
+            if (!replaced) answerNextFileRequester("");
         };
         click(ControlId::SaveButton);
         dispatchQueuedEvents();
-        EXPECT_EQ(toolkitReplaceQuestions() - toolkitBefore, c.toolkitAsks ? 1 : 0);
-        EXPECT_EQ(script.texts(), c.programAsks ? std::vector<std::string>{std::string("E:tReqOVERWRITE ") + c.written}
-                                                : std::vector<std::string>{});
-        EXPECT_EQ(readFileText(scratch() + c.written), c.yes ? results : old);
+        EXPECT_EQ(toolkitReplaceQuestions(), toolkitBefore);
+        EXPECT_EQ(script.texts(), c.asks ? std::vector<std::string>{std::string("E:tReqOVERWRITE ") + c.written}
+                                         : std::vector<std::string>{});
+        EXPECT_EQ(readFileText(scratch() + c.written), c.existing == nullptr || replaced ? results : old);
         if (c.existing != nullptr && std::string(c.existing) != c.written) {
             EXPECT_EQ(readFileText(scratch() + c.existing), old);
         }
@@ -196,13 +199,12 @@ TEST_F(CalcExportTest, SavingOverAFileAsksFirstAboutTheNameItWrites) {
         EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
 }
 
-// The name field can still change after the toolkit's check, as its completion does when the folder
-// loads late: the toolkit saw a new file, the save gets an existing one, and the program asks about it.
-TEST_F(CalcExportTest, ANameChangedAfterTheToolkitsCheckIsAskedAbout) {
+// The name field can still change after the requester's check, as its completion does when the folder
+// loads late: the check saw a new file, the save gets an existing one, and the program asks about it.
+TEST_F(CalcExportTest, ANameChangedAfterTheRequestersCheckIsAskedAbout) {
     computeThreeRows();
     const std::string old = "old contents\n";
     writeFileText(scratch() + "sums.txt", old);
-    const int toolkitBefore = toolkitReplaceQuestions();
     answerNextFileRequester(scratch() + "fresh.txt", [] {
         GList* windows = gtk_window_list_toplevels();
         for (GList* item = windows; item != nullptr; item = item->next)
@@ -216,10 +218,91 @@ TEST_F(CalcExportTest, ANameChangedAfterTheToolkitsCheckIsAskedAbout) {
     script.beforeAnswer = [](std::size_t) { answerNextFileRequester(""); }; // No returns to the requester
     click(ControlId::SaveButton);
     dispatchQueuedEvents();
-    EXPECT_EQ(toolkitReplaceQuestions(), toolkitBefore);
     EXPECT_EQ(script.texts(), std::vector<std::string>{"E:tReqOVERWRITE sums.txt"});
     EXPECT_EQ(readFileText(scratch() + "sums.txt"), old);
     EXPECT_FALSE(std::filesystem::exists(scratch() + "fresh.txt"));
+}
+
+// No is never taken for Yes: after No to "sums.txt" the user takes another name, which the completion
+// turns back into "sums.txt" after the check; the refused file is asked about again, and No keeps it.
+TEST_F(CalcExportTest, NoThenANameThatTurnsIntoTheRefusedFileStillAsks) {
+    computeThreeRows();
+    const std::string old = "old contents\n";
+    writeFileText(scratch() + "sums.txt", old);
+    answerNextFileRequester(scratch() + "sums.txt");
+    DialogScript script({DialogAnswer::No, DialogAnswer::No});
+    script.beforeAnswer = [](std::size_t index) {
+        if (index == 1) {
+            answerNextFileRequester(""); // the second No returns to a new requester: cancel it
+            return;
+        }
+        // Once the first No has closed the question, type "fresh.txt" in the requester still open,
+        // which its completion turns into "sums.txt" after the check, and take it.
+        g_timeout_add(5, [](gpointer) -> gboolean {
+            if (openMessageDialog().window != nullptr) return G_SOURCE_CONTINUE;
+            GList* windows = gtk_window_list_toplevels();
+            GtkWidget* chooser = nullptr;
+            for (GList* item = windows; item != nullptr; item = item->next)
+                if (GTK_IS_FILE_CHOOSER_DIALOG(item->data) && gtk_widget_get_mapped(GTK_WIDGET(item->data)))
+                    chooser = GTK_WIDGET(item->data);
+            g_list_free(windows);
+            if (chooser == nullptr) return G_SOURCE_CONTINUE;
+            gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(chooser), "fresh.txt");
+            g_signal_connect(chooser, "response", G_CALLBACK(+[](GtkFileChooser* c, int, gpointer) {
+                                 gtk_file_chooser_set_current_name(c, "sums.txt");
+                             }), nullptr);
+            gtk_dialog_response(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT);
+            return G_SOURCE_REMOVE;
+        }, nullptr);
+    };
+    click(ControlId::SaveButton);
+    dispatchQueuedEvents();
+    EXPECT_EQ(script.texts(), (std::vector<std::string>{"E:tReqOVERWRITE sums.txt", "E:tReqOVERWRITE sums.txt"}));
+    EXPECT_EQ(readFileText(scratch() + "sums.txt"), old);
+    EXPECT_FALSE(std::filesystem::exists(scratch() + "fresh.txt"));
+}
+
+// A link another user placed in a shared folder is refused with a message naming it, and the requester
+// stays open for another name; a link the rule follows is asked about under the file it names, which Yes
+// replaces. Needs root to give a link to another user.
+TEST_F(CalcExportTest, APlantedLinkIsRefusedAndAFollowedOneNamesItsFile) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to give links to other users";
+    englishTexts["tReqSAVELINK"] = "E:tReqSAVELINK %s";
+    computeThreeRows();
+    const std::string shared = scratch() + "shared", home = scratch() + "home";
+    std::filesystem::create_directories(shared);
+    std::filesystem::create_directories(home);
+    ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+    const std::string profile = home + "/.profile", old = "old contents\n";
+    const struct {
+        const char* name;
+        uid_t owner;
+        bool followed;
+        std::string seen;
+    } cases[] = {
+        {"planted", 65534, false, "E:tReqSAVELINK checksums.txt"},
+        {"own", 0, true, "E:tReqOVERWRITE " + profile},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFileText(profile, old);
+        const std::string link = shared + "/checksums.txt";
+        unlink(link.c_str());
+        ASSERT_EQ(symlink(profile.c_str(), link.c_str()), 0);
+        ASSERT_EQ(lchown(link.c_str(), c.owner, c.owner), 0);
+        answerNextFileRequester(link);
+        DialogScript script({DialogAnswer::Yes});
+        script.beforeAnswer = [&](std::size_t) {
+            if (!c.followed) answerNextFileRequester(""); // the requester stays open for another name
+        };
+        click(ControlId::SaveButton);
+        dispatchQueuedEvents();
+        EXPECT_EQ(script.texts(), std::vector<std::string>{c.seen});
+        EXPECT_EQ(readFileText(profile), c.followed ? line(0) + line(2) + line(8) : old);
+        struct stat status {};
+        ASSERT_EQ(lstat(link.c_str(), &status), 0);
+        EXPECT_TRUE(S_ISLNK(status.st_mode));
+    }
 }
 
 // A disk of its own for a test: a small tmpfs mounted over a folder, which needs root (CI runs as root).
@@ -288,11 +371,11 @@ TEST_F(CalcExportTest, ASaveThatCannotBeWrittenKeepsTheOldFileAndSaysWhy) {
         }
         const std::vector<std::string> before = disk.entries();
         answerNextFileRequester(target);
-        answerNextDialog(DialogAnswer::Yes);
-        const int dialogsBefore = dialogsAnswered();
+        DialogScript script({DialogAnswer::Yes, DialogAnswer::Yes}); // replace it; the error message
         click(ControlId::SaveButton);
         dispatchQueuedEvents();
-        ASSERT_EQ(dialogsAnswered(), dialogsBefore + 1);
+        ASSERT_EQ(script.texts().size(), 2u);
+        EXPECT_EQ(script.texts()[0], "E:tReqOVERWRITE sums.txt");
         EXPECT_EQ(lastDialog().text,
                   (c.languageHasText ? std::string("E:tReqSAVEFAILED") : english) + "\n" + std::strerror(c.error));
         EXPECT_EQ(lastDialog().role, "alert"); // a screen reader hears an error, not a note

@@ -509,6 +509,8 @@ TEST_F(CalcJobTest, NonUtf8FileNamesAreHashedByTheirBytesAndShownReadably) {
         answerNextFileRequester(name);
         chooseFile();
         EXPECT_EQ(lastRequesterFolder() + "/", folder);
+        // A new file each time: replacing one would be asked about, which is not what is watched here.
+        std::filesystem::remove(folder + "results.txt");
         answerNextFileRequester(folder + "results.txt");
         saveResults();
         EXPECT_EQ(lastRequesterFolder() + "/", folder);

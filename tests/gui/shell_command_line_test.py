@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-# The built program's command line: --help and --version answer on the terminal with no display, no
-# toolkit and no settings; "--" ends the options, so the word after it is the file whatever it looks
-# like. Usage: shell_command_line_test.py PROGRAM   (the window cases need DISPLAY and a D-Bus session:
+# The built program's command line: -h, --help and --version answer on the terminal with no display, no
+# toolkit and no settings, and so does an unknown option, with status 2; "--" ends the options, so the
+# word after it is the file whatever it looks like. File names on standard error are escaped. Usage: shell_command_line_test.py PROGRAM   (the window cases need DISPLAY and a D-Bus session:
 # scripts/with-xvfb.sh)
 import os
 import shutil
@@ -18,15 +18,26 @@ def own_lines(stderr):
     return [line for line in stderr.splitlines() if line.startswith("hashwarden:")]
 
 
+TRY_HELP = "Try 'hashwarden --help' for more information.\n"
+
 # Without a display: arguments, exit status, the first line of standard output, standard error.
 TERMINAL_CASES = [
     (["--help"], 0, "Usage: hashwarden [GTK-OPTION...] [--] [FILE]", ""),
+    (["-h"], 0, "Usage: hashwarden [GTK-OPTION...] [--] [FILE]", ""),
+    # An option nobody knows: named (escaped) with the way to the help, status 2, no window, no settings.
+    (["--bogus"], 2, "", "hashwarden: unknown option '--bogus'\n" + TRY_HELP),
+    (["-x", "--help"], 2, "", "hashwarden: unknown option '-x'\n" + TRY_HELP),
+    (["some file", "-q"], 2, "", "hashwarden: unknown option '-q'\n" + TRY_HELP),
+    (["-\x1b[2J\n"], 2, "", "hashwarden: unknown option '-\\x1b[2J\\n'\n" + TRY_HELP),
+    # GTK's options are not unknown, their value given after "=" or as the next word.
+    (["--display", ":9999", "--class", "-x", "--version"], 0, "Hashwarden 1.0.0.0", ""),
     (["--version"], 0, "Hashwarden 1.0.0.0", ""),
     # Anywhere before "--": after GTK's options (an unusable display, never opened) and a file.
     (["--display=:9999", "some file", "--version"], 0, "Hashwarden 1.0.0.0", ""),
     (["--version", "--help"], 0, "Hashwarden 1.0.0.0", ""),
     # After "--" it is a file name: the toolkit starts, and there is no display to start on.
     (["--", "--help"], 1, "", "hashwarden: cannot open the display\n"),
+    (["--", "-x"], 1, "", "hashwarden: cannot open the display\n"),
 ]
 
 # With a display: arguments, the file the window's path field shows, and the program's lines on standard
@@ -37,6 +48,11 @@ WINDOW_CASES = [
     (["--", "--"], "--", []),
     (["--", "plain"], "plain", []),
     (["missing"], "", ["hashwarden: missing: No such file or directory"]),
+    # A lone "-" is a file's name. Control characters in a name are escaped: one line, no command to
+    # the terminal.
+    (["-"], "", ["hashwarden: -: No such file or directory"]),
+    (["two\nlines"], "", ["hashwarden: two\\nlines: No such file or directory"]),
+    (["\x1b]0;title\x07\tx\\y"], "", ["hashwarden: \\x1b]0;title\\x07\\tx\\\\y: No such file or directory"]),
     (["folder"], "", ["hashwarden: folder: Is a directory"]),
     (["loop"], "", ["hashwarden: loop: Too many levels of symbolic links"]),
     # Not readable by the user; the path field takes it as it always did (Verify then reports the failure).

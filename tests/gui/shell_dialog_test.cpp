@@ -284,6 +284,71 @@ TEST_F(DialogTest, ReturnInTheExpectedChecksumPressesVerify) {
     EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(MainWindow)), controlWidget(ControlId::VerifyButton));
 }
 
+// What a dialog's keyboard user meets once it has opened: the focused control, and every stop that
+// Tab goes through in a round.
+struct FocusSeen {
+    GtkWidget* focused = nullptr;
+    std::vector<GtkWidget*> tabStops;
+    MessageDialogParts parts;
+};
+
+// Looks at the dialog's focus as soon as it is shown, then answers it as told.
+void lookThenAnswer(FocusSeen& seen, DialogAnswer answer) {
+    struct Probe {
+        FocusSeen* seen;
+        DialogAnswer answer;
+    };
+    g_timeout_add(5, [](gpointer data) -> gboolean {
+        auto* probe = static_cast<Probe*>(data);
+        const MessageDialogParts parts = openMessageDialog();
+        if (parts.window == nullptr || !gtk_widget_get_mapped(parts.window)) return G_SOURCE_CONTINUE;
+        GtkWindow* window = GTK_WINDOW(parts.window);
+        probe->seen->parts = parts;
+        probe->seen->focused = gtk_window_get_focus(window);
+        for (int i = 0; i < 4; ++i) {
+            if (!gtk_widget_child_focus(parts.window, GTK_DIR_TAB_FORWARD)) // off the end: round again
+                gtk_widget_child_focus(parts.window, GTK_DIR_TAB_FORWARD);
+            probe->seen->tabStops.push_back(gtk_window_get_focus(window));
+        }
+        gtk_widget_grab_focus(probe->seen->focused);
+        answerNextDialog(probe->answer);
+        delete probe;
+        return G_SOURCE_REMOVE;
+    }, new Probe{&seen, answer});
+}
+
+// Tab stops only at the dialog's buttons, each named by its text: the text's scroller is no stop. A
+// question whose Yes destroys something starts on No, and Return answers No; the others start on the
+// right-hand button, which Return presses.
+TEST_F(DialogTest, TabStopsOnlyAtTheButtonsAndReturnPressesTheDefault) {
+    ASSERT_TRUE(start());
+    const struct {
+        const char* name;
+        DialogPreset* preset;
+        DefaultButton defaultButton;
+        DialogAnswer answer;
+        int result;
+    } rows[] = {
+        {"message", &InfoPreset, DefaultButton::Right, DialogAnswer::Return, 1},
+        {"question", &WarningQuestionPreset, DefaultButton::Right, DialogAnswer::Return, 1},
+        {"destructive question, Return", &WarningQuestionPreset, DefaultButton::Second, DialogAnswer::Return, 0},
+        {"destructive question, Yes", &WarningQuestionPreset, DefaultButton::Second, DialogAnswer::Yes, 1},
+        {"one-button preset asked for a second default", &InfoPreset, DefaultButton::Second, DialogAnswer::Return, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        FocusSeen seen;
+        lookThenAnswer(seen, row.answer);
+        EXPECT_EQ(runMessageDialog(*row.preset, "Replace?", presetKind(*row.preset), row.defaultButton), row.result);
+        const bool second = row.defaultButton == DefaultButton::Second && seen.parts.secondButton != nullptr;
+        EXPECT_EQ(seen.focused, second ? seen.parts.secondButton : seen.parts.rightButton);
+        for (GtkWidget* stop : seen.tabStops) {
+            EXPECT_TRUE(stop == seen.parts.rightButton || (stop != nullptr && stop == seen.parts.secondButton))
+                << (stop != nullptr ? G_OBJECT_TYPE_NAME(stop) : "nothing");
+        }
+    }
+}
+
 TEST_F(DialogTest, BackslashNInEitherCaseBreaksTheLine) {
     EXPECT_EQ(expandLineBreaks("one\\ntwo\\Nthree"), "one\ntwo\nthree");
     EXPECT_EQ(expandLineBreaks("done\\n\\nErrors:  2"), "done\n\nErrors:  2");
@@ -326,7 +391,7 @@ TEST_F(DialogTest, FileRequestersDropTheMainWindowInputQueuedWhileTheyWereOpen) 
     writeFileText(file, "chosen\n");
     const std::vector<std::pair<const char*, std::function<std::string()>>> requesters = {
         {"open", [] { return openFileRequester("Open", "", "", 0); }},
-        {"save", [&] { return saveFileRequester("Save", file, "", 0, resultsFileName).path; }},
+        {"save", [&] { return saveFileRequester("Save", file, "", 0, [](const std::string&) { return true; }); }},
     };
     const auto queueInputAndProgramEvents = [&] {
         postEvent(Event{ControlEvent, MainWindowNumber, ControlId::VerifyButton, 0, {}});
