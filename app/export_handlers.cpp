@@ -6,6 +6,7 @@
 
 #include "calc/job_results.h"
 #include "calc/results_file.h"
+#include "files/safe_file.h"
 #include "dialogs/file_requesters.h"
 #include "dialogs/message_dialog.h"
 #include "settings/language_catalogue.h"

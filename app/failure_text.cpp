@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "calc/file_failure.h"
+#include "files/file_failure.h"
 #include "settings/language_catalogue.h"
 
 std::string failureText(int failure) {

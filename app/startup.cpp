@@ -84,8 +84,6 @@ int startShell(int& argc, char**& argv) {
     CurrentLanguageItem = -1;
     InitialFile.clear();
     ThemeBackgroundColour = 0xFFFFFF;
-    for (int& flag : TickedFlags)
-        flag = 0;
     CurrentLanguage.clear();
     clearEventQueue();
     // The presets exist before the texts they show; the catalogue is loaded once the settings have
@@ -95,7 +93,8 @@ int startShell(int& argc, char**& argv) {
     locateFolders(argc > 0 ? argv[0] : "");
     if (!ProgramFolderForTests.empty()) ProgramFolder = ProgramFolderForTests;
     InitialFile = initialFileArgument(argc, argv);
-    locateAndLoadSettings();
+    SlotFlags ticked{};
+    locateAndLoadSettings(SlotSettingsKeys, ticked);
     discoverLanguages(languagePackPath());
     chooseStartLanguage();
     (void)loadCatalogue(languagePackPath(), CurrentLanguage);
@@ -109,7 +108,7 @@ int startShell(int& argc, char**& argv) {
     buildMainWindow();
     if (GdkPixbuf* logo = shellImage(LogoImage)) gtk_window_set_icon(GTK_WINDOW(MainWindow), logo);
     for (int slot = 0; slot < SlotCount; ++slot)
-        setControlState(ControlId::algorithmCheckBox(slot), TickedFlags[slot] != 0);
+        setControlState(ControlId::algorithmCheckBox(slot), ticked[slot] ? 1 : 0);
     if (!InitialFile.empty()) {
         reportInitialFileProblem(InitialFile);
         (void)takeFileIfUsable(InitialFile);
@@ -121,9 +120,7 @@ int startShell(int& argc, char**& argv) {
 }
 
 void shutDownShell() {
-    for (int slot = 0; slot < SlotCount; ++slot)
-        TickedFlags[slot] = controlState(ControlId::algorithmCheckBox(slot));
-    (void)saveSettings();
+    (void)saveSettings(SlotSettingsKeys, tickedSlots());
     stopHelpProgram();
     closeAbout();
     destroyMainWindow();

@@ -31,5 +31,14 @@ inline constexpr AlgorithmSlot AlgorithmSlots[SlotCount] = {
     {"SHA3 - 512", "SHA3-512", "SHA3-512: ", "SHA3512", PluginSha3, 512, 128},
 };
 
-// One flag per slot: the ticked rows, or the algorithms of a job.
+// One flag per slot: the ticked rows, or the algorithms of a job. The one form of the ticked state
+// besides the check boxes themselves.
 using SlotFlags = std::array<bool, SlotCount>;
+
+// The settings file's keys in slot order, for the settings file, which knows no algorithm of its own.
+inline constexpr std::array<const char*, SlotCount> SlotSettingsKeys = [] {
+    std::array<const char*, SlotCount> keys{};
+    for (int slot = 0; slot < SlotCount; ++slot)
+        keys[slot] = AlgorithmSlots[slot].settingsKey;
+    return keys;
+}();

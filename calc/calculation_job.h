@@ -22,7 +22,7 @@ extern std::atomic<int32_t> ErrorCount;      // algorithms that gave no result
 extern pthread_t JobThread;
 
 // Why the last job's failed algorithms failed: the errno of the open or read that failed,
-// NotAFileWithAnEnd or FileChangedWhileRead (calc/file_failure.h); 0 when none failed. Read once the
+// NotAFileWithAnEnd or FileChangedWhileRead (files/file_failure.h); 0 when none failed. Read once the
 // job has ended.
 [[nodiscard]] int lastJobFailure();
 // The version of the file the last job opened (unknown when it opened none): the one its results

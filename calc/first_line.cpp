@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "files/utf8.h"
+
 namespace {
 
 constexpr std::string_view ReplacementCharacter = "\xEF\xBF\xBD"; // U+FFFD
@@ -20,36 +22,6 @@ struct DescriptorCloser {
     }
 };
 
-// Length of the valid UTF-8 sequence at `at` (RFC 3629: no overlong forms, no surrogates, nothing
-// above U+10FFFF, no NUL), or 0.
-std::size_t validSequenceLength(std::string_view s, std::size_t at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char lead = byte(at);
-    if (lead == 0) return 0;
-    if (lead < 0x80) return 1;
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF; // allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (at + length > s.size()) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        const unsigned char c = byte(at + i);
-        if (c < (i == 1 ? low : 0x80) || c > (i == 1 ? high : 0xBF)) return 0;
-    }
-    return length;
-}
-
 } // namespace
 
 std::string firstLineText(std::string_view bytes) {
@@ -60,7 +32,7 @@ std::string firstLineText(std::string_view bytes) {
     std::string text;
     text.reserve(bytes.size());
     for (std::size_t at = 0; at < bytes.size();) {
-        const std::size_t length = validSequenceLength(bytes, at);
+        const std::size_t length = bytes[at] == '\0' ? 0 : utf8SequenceLength(bytes, at);
         if (length == 0) {
             text += ReplacementCharacter;
             ++at;

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "calc/file_failure.h"
+#include "files/file_failure.h"
 #include "calc/file_version.h"
 #include "fingerprint/engine.h"
 #include "fingerprint/family_pass.h"

@@ -9,12 +9,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "calc/process_umask.h"
+#include "files/safe_file.h"
+#include "files/utf8.h"
 
 namespace {
 
 constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
-constexpr std::string_view ReplacementCharacter = "\xEF\xBF\xBD";  // U+FFFD
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
@@ -33,76 +33,23 @@ std::string_view trimTrailingBlanks(std::string_view text) {
     return text;
 }
 
-// Length of the valid UTF-8 sequence at `at` (RFC 3629: no overlong forms, no
-// surrogates, nothing above U+10FFFF), or 0 with `bad` set to the number of bytes that
-// form the maximal invalid prefix, each such prefix becoming one U+FFFD.
-std::size_t validSequenceLength(std::string_view s, std::size_t at, std::size_t& bad) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char lead = byte(at);
-    if (lead < 0x80) return 1;
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        bad = 1;
-        return 0;
-    }
-    std::size_t i = 1;
-    for (; i < length; ++i) {
-        if (at + i >= s.size()) break;
-        const unsigned char c = byte(at + i);
-        const unsigned char lo = i == 1 ? low : 0x80;
-        const unsigned char hi = i == 1 ? high : 0xBF;
-        if (c < lo || c > hi) break;
-    }
-    if (i == length) return length;
-    bad = i;
-    return 0;
-}
-
-// Where a save to `path` really lands: through a symbolic link to its target, so that
-// a linked settings file stays a link.
-std::string replacementTarget(const std::string& path) {
+// Rewrites `path` itself: for a settings file the administrator made writable in a folder that takes
+// no new file. Only a regular file, reached by the same rule for links as a save.
+bool rewriteInPlace(const std::string& path, std::string_view bytes) {
+    const SaveTarget target = saveTarget(path);
+    if (target.failure != 0 || !target.exists) return false;
+    const int fd = ::open(target.path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0) return false;
     struct stat st {};
-    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = realpath(path.c_str(), nullptr)) {
-            std::string target = real;
-            std::free(real);
-            return target;
-        }
+    bool written = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ftruncate(fd, 0) == 0;
+    while (written && !bytes.empty()) {
+        const ssize_t count = ::write(fd, bytes.data(), bytes.size());
+        if (count < 0 && errno == EINTR) continue;
+        written = count > 0;
+        if (written) bytes.remove_prefix(static_cast<std::size_t>(count));
     }
-    return path;
-}
-
-// Makes a rename in the folder of `path` survive a power cut, not just a crash.
-void syncFolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    fsync(fd);
-    ::close(fd);
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
+    written = written && fsync(fd) == 0;
+    return ::close(fd) == 0 && written;
 }
 
 }  // namespace
@@ -112,47 +59,10 @@ std::string trimBlanks(std::string_view text) {
     return std::string(trimTrailingBlanks(text));
 }
 
-std::string latin1ToUtf8(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 8);
-    for (const char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) {
-            out.push_back(ch);
-        } else {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}
-
-std::string sanitiseUtf8(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        std::size_t bad = 0;
-        const std::size_t length = validSequenceLength(bytes, at, bad);
-        if (length > 0) {
-            out.append(bytes.substr(at, length));
-            at += length;
-        } else {
-            out.append(ReplacementCharacter);
-            at += bad;
-        }
-    }
-    return out;
-}
-
 KeyValueFile::~KeyValueFile() { closeFile(); }
 
 void KeyValueFile::reset() {
     path_.clear();
-    tempPath_.clear();
-    if (tempFd_ >= 0) ::close(tempFd_);
-    tempFd_ = -1;
-    inPlace_ = false;
     open_ = false;
     fromMemory_ = false;
     changed_ = false;
@@ -166,37 +76,9 @@ void KeyValueFile::reset() {
 
 bool KeyValueFile::createFile(const std::string& path) {
     closeFile();
-    const std::string target = replacementTarget(path);
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    // A hidden name beside the target: rename() is atomic only within one file system.
-    std::string pattern = folder + "." + base + ".XXXXXX";
-    const int fd = mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) {
-        // A writable file in a folder that is not (a settings file the administrator
-        // made writable in a read-only program folder): only an in-place rewrite keeps it.
-        const int existing = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
-        if (existing < 0) return false;
-        struct stat st {};
-        if (fstat(existing, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(existing);
-            return false;
-        }
-        path_ = target;
-        tempFd_ = existing;
-        inPlace_ = true;
-        open_ = true;
-        changed_ = true;
-        hasEncoding_ = true;
-        return true;
-    }
-    struct stat st {};
-    const mode_t mode = stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~processUmask());
-    fchmod(fd, mode);
-    path_ = target;
-    tempPath_ = pattern;
-    tempFd_ = fd;
+    // Nothing is written before closeFile; here only whether the path can lead to a file at all.
+    if (saveTarget(path).failure != 0) return false;
+    path_ = path;
     open_ = true;
     changed_ = true;
     hasEncoding_ = true;
@@ -462,36 +344,14 @@ bool KeyValueFile::closeFile() {
         // A document read from memory has nowhere to go.
         written = false;
     } else if (open_ && changed_) {
-        if (tempFd_ < 0) {
-            // An opened document that was changed: give it a temporary file now.
-            const std::string target = path_;
-            std::vector<Entry> entries = std::move(entries_);
-            const bool encoding = hasEncoding_;
-            open_ = false;
-            if (!createFile(target)) {
-                reset();
-                return false;
-            }
-            entries_ = std::move(entries);
-            hasEncoding_ = encoding;
-        }
-        // The new content becomes visible only by the rename, after it is safely on
-        // disk; a kill or a full disk before that leaves the old file as it was.
+        // The new content becomes visible in one step, once it is safely on disk; a kill or a full disk
+        // before that leaves the old file as it was.
         const std::string bytes = serialise();
-        if (inPlace_) {
-            written = ftruncate(tempFd_, 0) == 0 && writeAll(tempFd_, bytes) && fsync(tempFd_) == 0;
-            written = ::close(tempFd_) == 0 && written;
-            tempFd_ = -1;
-        } else {
-            written = writeAll(tempFd_, bytes) && fsync(tempFd_) == 0;
-            written = ::close(tempFd_) == 0 && written;
-            tempFd_ = -1;
-            if (written) written = std::rename(tempPath_.c_str(), path_.c_str()) == 0;
-            if (written) syncFolderOf(path_);
-            if (!written) ::unlink(tempPath_.c_str());
-        }
-    } else if (tempFd_ >= 0 && !inPlace_) {
-        ::unlink(tempPath_.c_str());
+        const int failure = saveFileSafely(path_, bytes);
+        written = failure == 0;
+        // A writable file in a folder that is not (a settings file the administrator made writable in
+        // a read-only program folder): only an in-place rewrite keeps it.
+        if (failure == EACCES || failure == EPERM) written = rewriteInPlace(path_, bytes);
     }
     reset();
     return written;

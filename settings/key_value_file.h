@@ -23,11 +23,12 @@ struct KeyValueFile {
     KeyValueFile(const KeyValueFile&) = delete;
     KeyValueFile& operator=(const KeyValueFile&) = delete;
 
-    // Starts an empty, changed UTF-8 document for `path`. The bytes go to a private
-    // temporary file in the same folder, which closeFile renames over `path`, so an
-    // interrupted save never leaves a cut-off file behind. When the folder takes no new
-    // file but `path` itself is writable, closeFile rewrites `path` in place instead.
-    // False when neither works; later writes and closeFile then do nothing.
+    // Starts an empty, changed UTF-8 document for `path`. closeFile saves it as
+    // saveFileSafely does (files/safe_file.h: a new file put in place once complete, so an
+    // interrupted save never leaves a cut-off file behind, and links followed only by the
+    // kernel's rule). When the folder takes no new file but `path` itself is writable,
+    // closeFile rewrites `path` in place instead. False when the path leads to no file (a
+    // missing folder, a refused link); later writes and closeFile then do nothing.
     [[nodiscard]] bool createFile(const std::string& path);
     // Loads an existing file for reading. False when it cannot be opened or read, or
     // holds more than `maxBytes` bytes.
@@ -74,9 +75,6 @@ private:
     void materialisePendingGroup();
 
     std::string path_;
-    std::string tempPath_;  // set while a created document waits to be written
-    int tempFd_ = -1;
-    bool inPlace_ = false;  // tempFd_ is `path_` itself, to be truncated and rewritten
     bool open_ = false;
     bool fromMemory_ = false;  // loaded by openBytes: there is no file to write back to
     bool changed_ = false;
@@ -88,9 +86,5 @@ private:
     bool groupPending_ = false;
 };
 
-// Text helpers shared by the settings and language code.
-[[nodiscard]] std::string trimBlanks(std::string_view text);  // spaces and tabs, both ends
-// Every byte of 0x80 or more becomes its two-byte UTF-8 form (ISO 8859-1 → UTF-8).
-[[nodiscard]] std::string latin1ToUtf8(std::string_view bytes);
-// Valid UTF-8 passes unchanged; each invalid sequence becomes U+FFFD.
-[[nodiscard]] std::string sanitiseUtf8(std::string_view bytes);
+// Spaces and tabs trimmed at both ends: keys, values and group names.
+[[nodiscard]] std::string trimBlanks(std::string_view text);

@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <unordered_map>
 
+#include "files/utf8.h"
 #include "settings/key_value_file.h"
 #include "settings/settings_file.h"
 

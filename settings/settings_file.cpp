@@ -18,7 +18,6 @@ std::string ProgramFolder;
 std::string ConfigFolder;
 std::string SettingsFolder;
 std::string CurrentLanguage;
-int TickedFlags[SlotCount] = {};
 
 namespace {
 
@@ -116,18 +115,18 @@ void createFolderPath(const std::string& folder) {
     }
 }
 
-bool loadSettings(const std::string& folder) {
+bool loadSettings(const std::string& folder, FlagKeys keys, std::span<bool> flags) {
     KeyValueFile file;
     if (!file.openFile(folder + SettingsFileName, MaxSettingsFileSize)) return false;
     file.selectGroup(LanguageGroup);
     CurrentLanguage = file.readString(LanguageKey, "");
     file.selectGroup(GeneralGroup);
-    for (int slot = 0; slot < SlotCount; ++slot) TickedFlags[slot] = file.readInteger(AlgorithmSlots[slot].settingsKey, 0);
+    for (std::size_t i = 0; i < keys.size() && i < flags.size(); ++i) flags[i] = file.readInteger(keys[i], 0) != 0;
     file.closeFile();
     return true;
 }
 
-bool saveSettings() {
+bool saveSettings(FlagKeys keys, std::span<const bool> flags) {
     const std::string path = SettingsFolder + SettingsFileName;
     if (isOversized(path)) return false;
     removeLeftoverTemporaryFiles(SettingsFolder);
@@ -137,8 +136,7 @@ bool saveSettings() {
     file.selectGroup(LanguageGroup);
     file.writeString(LanguageKey, CurrentLanguage);
     file.selectGroup(GeneralGroup);
-    for (int slot = 0; slot < SlotCount; ++slot)
-        file.writeInteger(AlgorithmSlots[slot].settingsKey, TickedFlags[slot] != 0 ? 1 : 0);
+    for (std::size_t i = 0; i < keys.size() && i < flags.size(); ++i) file.writeInteger(keys[i], flags[i] ? 1 : 0);
     return file.closeFile();
 }
 
@@ -149,12 +147,12 @@ std::string languageFromEnvironment() {
     return value.substr(0, value.find('.'));
 }
 
-void locateAndLoadSettings() {
+void locateAndLoadSettings(FlagKeys keys, std::span<bool> flags) {
     SettingsFolder = ProgramFolder;
-    if (loadSettings(ProgramFolder)) return;
+    if (loadSettings(ProgramFolder, keys, flags)) return;
     struct stat st {};
     if (stat(ConfigFolder.c_str(), &st) != 0) createFolderPath(ConfigFolder);
-    loadSettings(ConfigFolder);
+    loadSettings(ConfigFolder, keys, flags);
     SettingsFolder = ConfigFolder;
     if (CurrentLanguage.empty()) CurrentLanguage = languageFromEnvironment();
     if (CurrentLanguage.empty()) CurrentLanguage = FallbackLanguage;

@@ -16,7 +16,7 @@
 
 #include "../fingerprint/test_support.h"
 #include "calc/calculation_job.h"
-#include "calc/file_failure.h"
+#include "files/file_failure.h"
 #include "calc/job_results.h"
 
 namespace {

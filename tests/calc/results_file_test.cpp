@@ -20,10 +20,11 @@
 #include <fstream>
 #include <string>
 
-#include "calc/file_failure.h"
+#include "files/file_failure.h"
 #include "calc/results_file.h"
+#include "files/safe_file.h"
 #include "calc/first_line.h"
-#include "calc/process_umask.h"
+#include "files/process_umask.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <unistd.h>
 
+#include "files/utf8.h"
 #include "settings/key_value_file.h"
 
 namespace fuzzsupport {

@@ -22,6 +22,7 @@
 #include "app/help_command.h"
 #include "app/export_handlers.h"
 #include "calc/results_file.h"
+#include "files/safe_file.h"
 #include "settings/language_catalogue.h"
 #include "ui/accessibility.h"
 #include "ui/result_rows.h"

@@ -10,6 +10,7 @@
 #include "app/shell_commands.h"
 #include "app/help_command.h"
 #include "calc/results_file.h"
+#include "files/safe_file.h"
 #include "dialogs/file_requesters.h"
 #include "app/calculation_handlers.h"
 #include "calc/calculation_job.h"

@@ -1,6 +1,7 @@
 // Tests of the key-value file format: parsing, lookups, integers, encodings, writing byte for byte.
 #include <gtest/gtest.h>
 
+#include "files/utf8.h"
 #include "settings/key_value_file.h"
 #include "test_support.h"
 

@@ -150,7 +150,9 @@ TEST_F(LanguageTest, StartUpWithOnlyGermanFollowsLang) {
         clearLanguages();
         clearCatalogue();
         CurrentLanguage.clear();
-        locateAndLoadSettings();
+        bool ticked[1] = {};
+        const char* const keys[1] = {"CRC32"};
+        locateAndLoadSettings(keys, ticked);
         discoverLanguages(languagePackPath());
         chooseStartLanguage();
         loadCatalogue(languagePackPath(), CurrentLanguage);

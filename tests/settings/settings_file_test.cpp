@@ -1,6 +1,7 @@
 // Tests of the settings file: folders, the location-and-load sequence, the exact saved bytes, safe replacement.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <csignal>
 #include <pwd.h>
 #include <sys/resource.h>
@@ -20,12 +21,33 @@ using testsupport::writeFile;
 namespace {
 
 const std::string Bom = "\xEF\xBB\xBF";
+// The keys the settings files on users' disks hold, in the program's order; written out here, not taken
+// from the program's table, so that a changed key fails.
+constexpr const char* Keys[] = {"CRC32",   "MD5",     "SHA1",    "SHA2224", "SHA2256", "SHA2384",
+                                "SHA2512", "SHA3224", "SHA3256", "SHA3384", "SHA3512"};
+constexpr int KeyCount = 11;
+// The flags the program hands the settings file, one per key.
+std::array<bool, KeyCount> Ticked{};
+
+bool loadSettings(const std::string& folder) {
+    return ::loadSettings(folder, Keys, Ticked);
+}
+bool saveSettings() {
+    return ::saveSettings(Keys, Ticked);
+}
+void locateAndLoadSettings() {
+    ::locateAndLoadSettings(Keys, Ticked);
+}
+// The flags as the tests write them: any value but 0 is ticked.
+void setTicked(const int (&flags)[KeyCount]) {
+    for (int i = 0; i < KeyCount; ++i) Ticked[i] = flags[i] != 0;
+}
 constexpr uid_t UnprivilegedId = 65534; // "nobody"
 
-std::string expectedSettings(const std::string& language, const int (&flags)[SlotCount]) {
+std::string expectedSettings(const std::string& language, const int (&flags)[KeyCount]) {
     std::string text = Bom + "\n; Hashwarden Preferences\n[Language]\nLanguage = " + language + "\n[General]\n";
-    for (int slot = 0; slot < SlotCount; ++slot)
-        text += std::string(AlgorithmSlots[slot].settingsKey) + " = " + (flags[slot] ? "1" : "0") + "\n";
+    for (int i = 0; i < KeyCount; ++i)
+        text += std::string(Keys[i]) + " = " + (flags[i] ? "1" : "0") + "\n";
     return text;
 }
 
@@ -40,7 +62,7 @@ protected:
         ConfigFolder = configFolderFromHome();
         SettingsFolder.clear();
         CurrentLanguage.clear();
-        for (int& flag : TickedFlags) flag = 0;
+        Ticked.fill(false);
     }
 
     TempDir dir;
@@ -52,8 +74,8 @@ protected:
 TEST_F(SettingsTest, SavedFileIsByteExact) {
     SettingsFolder = dir.path();
     CurrentLanguage = "de_DE";
-    const int flags[SlotCount] = {2, 0, 1, 0, 0, -1, 0, 0, 0, 0, 1};
-    std::copy(std::begin(flags), std::end(flags), TickedFlags);
+    const int flags[KeyCount] = {2, 0, 1, 0, 0, -1, 0, 0, 0, 0, 1};
+    setTicked(flags);
     ASSERT_TRUE(saveSettings());
     const std::string written = readFile(dir / "Hashwarden.prefs");
     EXPECT_EQ(written, expectedSettings("de_DE", flags));
@@ -73,19 +95,19 @@ TEST_F(SettingsTest, SavedFileIsByteExact) {
     EXPECT_EQ(comments, 1);
     ASSERT_TRUE(loadSettings(dir.path()));
     EXPECT_EQ(CurrentLanguage, "de_DE");
-    EXPECT_EQ(TickedFlags[0], 1);
-    EXPECT_EQ(TickedFlags[5], 1);
-    EXPECT_EQ(TickedFlags[1], 0);
+    EXPECT_EQ(Ticked[0], true);
+    EXPECT_EQ(Ticked[5], true);
+    EXPECT_EQ(Ticked[1], false);
 }
 
 TEST_F(SettingsTest, LoadReadsHandEditedFilesAndDefaultsMissingKeys) {
     writeFile(ProgramFolder + "Hashwarden.prefs",
               "[language]\r\nlanguage =  fr_FR \r\n[GENERAL]\r\ncrc32 = 2\r\nSHA3512=yes\r\nsha2256 = 1\r\n");
-    TickedFlags[1] = 1;  // MD5 is absent from the file: it becomes 0, not kept
+    Ticked[1] = true;  // MD5 is absent from the file: it becomes 0, not kept
     ASSERT_TRUE(loadSettings(ProgramFolder));
     EXPECT_EQ(CurrentLanguage, "fr_FR");
-    const int expected[SlotCount] = {2, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0};
-    for (int slot = 0; slot < SlotCount; ++slot) EXPECT_EQ(TickedFlags[slot], expected[slot]) << slot;
+    const int expected[KeyCount] = {2, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0};
+    for (int slot = 0; slot < KeyCount; ++slot) EXPECT_EQ(Ticked[slot], expected[slot] != 0) << slot;
     EXPECT_FALSE(loadSettings(dir / "nowhere/"));
     EXPECT_EQ(CurrentLanguage, "fr_FR");  // a failed load changes nothing
 }
@@ -96,7 +118,7 @@ TEST_F(SettingsTest, ProgramFolderWinsAndConfigFolderIsLeftAlone) {
     locateAndLoadSettings();
     EXPECT_EQ(SettingsFolder, ProgramFolder);
     EXPECT_EQ(CurrentLanguage, "");  // no LANG step for the program folder
-    EXPECT_EQ(TickedFlags[1], 1);
+    EXPECT_EQ(Ticked[1], true);
     EXPECT_FALSE(exists(dir / "home"));
 
     CurrentLanguage = "en_GB";
@@ -124,7 +146,7 @@ TEST_F(SettingsTest, ConfigFolderIsCreatedPrivatelyAndEmptyLanguageFallsBackToLa
     CurrentLanguage.clear();
     locateAndLoadSettings();
     EXPECT_EQ(CurrentLanguage, "fr_FR");
-    EXPECT_EQ(TickedFlags[2], 1);
+    EXPECT_EQ(Ticked[2], true);
 
     ScopedEnv noDot("LANG", "pl_PL");
     CurrentLanguage.clear();
@@ -202,7 +224,7 @@ TEST_F(SettingsTest, InterruptedSaveLeavesTheOldFileWhole) {
     SettingsFolder = dir / "save/";
     ASSERT_EQ(mkdir(SettingsFolder.c_str(), 0700), 0);
     CurrentLanguage = "nl_NL";
-    TickedFlags[4] = 1;
+    Ticked[4] = true;
     ASSERT_TRUE(saveSettings());
     const std::string old = readFile(SettingsFolder + "Hashwarden.prefs");
     ASSERT_GT(old.size(), 100u);
@@ -246,8 +268,8 @@ TEST_F(SettingsTest, InterruptedSaveLeavesTheOldFileWhole) {
 
 TEST_F(SettingsTest, KillAtAnyMomentOfRepeatedSavesLeavesAWholeFile) {
     SettingsFolder = dir.path();
-    const int flagsA[SlotCount] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
-    const int flagsB[SlotCount] = {};
+    const int flagsA[KeyCount] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    const int flagsB[KeyCount] = {};
     const std::string a = expectedSettings("aa_AA", flagsA);
     const std::string b = expectedSettings("bb_BB", flagsB);
     for (int round = 0; round < 8; ++round) {
@@ -260,7 +282,7 @@ TEST_F(SettingsTest, KillAtAnyMomentOfRepeatedSavesLeavesAWholeFile) {
             for (int n = 0;; ++n) {
                 const bool useA = n % 2 == 0;
                 CurrentLanguage = useA ? "aa_AA" : "bb_BB";
-                std::copy(std::begin(useA ? flagsA : flagsB), std::end(useA ? flagsA : flagsB), TickedFlags);
+                setTicked(useA ? flagsA : flagsB);
                 saveSettings();
                 if (::write(pipeFds[1], "s", 1) != 1) _exit(1);
             }
@@ -320,9 +342,9 @@ TEST_F(SettingsTest, ReadOnlyFolderRewritesAWritableFileInPlace) {
         ASSERT_EQ(stat(path.c_str(), &before), 0);
 
         CurrentLanguage = "sv_SE";
-        TickedFlags[6] = 1;
+        Ticked[6] = true;
         EXPECT_EQ(saveAsUnprivilegedUser(), c.saved);
-        const int flags[SlotCount] = {0, 0, 0, 0, 0, 0, 1};
+        const int flags[KeyCount] = {0, 0, 0, 0, 0, 0, 1};
         EXPECT_EQ(readFile(path), c.saved ? expectedSettings("sv_SE", flags) : old + std::string(500, '\n'));
         struct stat after {};
         ASSERT_EQ(stat(path.c_str(), &after), 0);
@@ -387,11 +409,11 @@ TEST_F(SettingsTest, OversizedFileIsUnreadAndKept) {
         ASSERT_EQ(content.size(), size);
         writeFile(path, content);
         CurrentLanguage.clear();
-        TickedFlags[1] = 0;
+        Ticked[1] = false;
         locateAndLoadSettings();
         EXPECT_EQ(SettingsFolder, ConfigFolder);
         EXPECT_EQ(CurrentLanguage, fits ? "de_DE" : "fr_FR");
-        EXPECT_EQ(TickedFlags[1], fits ? 1 : 0);
+        EXPECT_EQ(Ticked[1], fits);
         EXPECT_EQ(saveSettings(), fits);
         if (!fits) {
             EXPECT_EQ(readFile(path), content);

@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 
+#include "files/utf8.h"
 #include "settings/key_value_file.h"
 #include "settings/language_catalogue.h"
 #include "settings/settings_file.h"

@@ -1,5 +1,4 @@
-// The process's file-creation mask, read without changing it. Header only: the results file and the
-// settings file both use it, and the settings already take the slot table from this folder.
+// The process's file-creation mask, read without changing it.
 #pragma once
 
 #include <sys/types.h>

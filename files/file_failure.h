@@ -9,3 +9,7 @@ constexpr int NotAFileWithAnEnd = -1;
 // whose bytes read do not match its size: what was read may be of no version of it, so it has no
 // digest. Not an errno value.
 constexpr int FileChangedWhileRead = -2;
+
+// A save that would have to follow a link another user placed in a shared folder (files/safe_file.h).
+// Not an errno value.
+constexpr int RefusedLink = -3;
