@@ -3,12 +3,16 @@
 
 #include <string>
 
+#include "ui/control_table.h"
+
 typedef struct _GtkWidget GtkWidget;
 
-constexpr int AboutLogoId = 45;
-constexpr int AboutTitleTextId = 46;
-constexpr int AboutBodyTextId = 47;
-constexpr int AboutOkButtonId = 48;
+// The About window's controls follow the main window's.
+constexpr int AboutLogoId = MainControlCount;
+constexpr int AboutTitleTextId = AboutLogoId + 1;
+constexpr int AboutBodyTextId = AboutLogoId + 2;
+constexpr int AboutOkButtonId = AboutLogoId + 3;
+static_assert(AboutOkButtonId + 1 == ControlCount, "the control table holds the About window's controls");
 
 // Opens the window over the disabled main window (MenuAbout).
 void openAbout();

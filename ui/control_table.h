@@ -34,12 +34,15 @@ constexpr int ExpectedEntry = 41;
 constexpr int ExpectedBrowseButton = 42;
 constexpr int ProgressBar = 43;
 constexpr int VerifyButton = 44;
+// The fixed ids after the rows follow the last row's Copy button.
+static_assert(CopyAllButton == copyButton(SlotCount - 1) + 1, "a row more or less moves every id after them");
 } // namespace ControlId
 
 enum class ControlKind { Frame, ReadOnlyEntry, Entry, Button, CheckBox, ProgressBar, Image, Label };
 
-constexpr int ControlCount = 49; // 0..44 the main window, 45..48 the About window
-constexpr int MainControlCount = 45;
+constexpr int MainControlCount = ControlId::VerifyButton + 1; // 0..44: the main window
+constexpr int ControlCount = MainControlCount + 4;             // 45..48: the About window
+static_assert(MainControlCount == 45 && ControlCount == 49, "the ids are fixed: every part addresses controls by them");
 
 // The widget of an id (null when absent) and its kind.
 [[nodiscard]] GtkWidget* controlWidget(int id);

@@ -30,6 +30,10 @@ constexpr int WindowWidth = 1000;
 constexpr int WindowHeight = 605;
 constexpr int RowTop = 83;
 constexpr int RowStep = 32;
+constexpr int RowHeight = 27;
+// Copy all, Save and Clear all stand in the Algorithms frame below the last row.
+constexpr int FrameButtonsTop = 440;
+static_assert(RowTop + RowStep * (SlotCount - 1) + RowHeight <= FrameButtonsTop, "a row more needs a taller frame");
 constexpr const char* ScreenStyleSheet =
     "button, entry {min-height: 20px;} tab {min-height: 20px;} button, scale {padding-bottom: 2px; "
     "padding-left: 2px; padding-right: 2px; padding-top: 2px} ";
@@ -55,20 +59,20 @@ std::vector<ControlRow> mainControlTable() {
     };
     for (int slot = 0; slot < SlotCount; ++slot) {
         const int top = RowTop + RowStep * slot;
-        table.push_back({ControlId::algorithmCheckBox(slot), ControlKind::CheckBox, 10, top, 100, 27, nullptr,
+        table.push_back({ControlId::algorithmCheckBox(slot), ControlKind::CheckBox, 10, top, 100, RowHeight, nullptr,
                          AlgorithmSlots[slot].checkBoxLabel, ControlFont, true});
-        table.push_back({ControlId::resultEntry(slot), ControlKind::ReadOnlyEntry, 115, top, 770, 27, nullptr,
+        table.push_back({ControlId::resultEntry(slot), ControlKind::ReadOnlyEntry, 115, top, 770, RowHeight, nullptr,
                          "", ControlFont, true});
-        table.push_back({ControlId::copyButton(slot), ControlKind::Button, 890, top, 100, 27,
+        table.push_back({ControlId::copyButton(slot), ControlKind::Button, 890, top, 100, RowHeight,
                          "tMainCLIPBOARD", nullptr, ControlFont, false});
     }
     const std::vector<ControlRow> tail = {
         // Copy all's own caption is an addition to the first packs: it must never read like a row's Copy.
-        {ControlId::CopyAllButton, ControlKind::Button, 10, 440, 120, 27, "tMainCLIPBOARDALL", "Copy all",
+        {ControlId::CopyAllButton, ControlKind::Button, 10, FrameButtonsTop, 120, 27, "tMainCLIPBOARDALL", "Copy all",
          ControlFont, false},
-        {ControlId::SaveButton, ControlKind::Button, 135, 440, 120, 27, "tMainSAVE", nullptr, ControlFont,
+        {ControlId::SaveButton, ControlKind::Button, 135, FrameButtonsTop, 120, 27, "tMainSAVE", nullptr, ControlFont,
          false},
-        {ControlId::DeleteAllButton, ControlKind::Button, 870, 440, 120, 27, "tMainDELETEALL", nullptr,
+        {ControlId::DeleteAllButton, ControlKind::Button, 870, FrameButtonsTop, 120, 27, "tMainDELETEALL", nullptr,
          ControlFont, false},
         {ControlId::VerificationFrame, ControlKind::Frame, 5, 480, 990, 55, "tMainVERIFICATION", nullptr, -1,
          true},
@@ -315,13 +319,10 @@ bool mainWindowSensitive() {
 }
 
 void setLanguageTexts(bool jobRunning) {
-    static constexpr const char* TitleKeys[MenuTitleCount] = {"tMenuFILE", "tMenuLANGUAGES", "tMenuHELP"};
-    static constexpr const char* ItemKeys[MenuLanguageBase] = {"tMenuOPEN", "tMenuQUIT", "tMenuOPENHELP",
-                                                               "tMenuABOUT", "tMenuOPENWEB"};
     for (int index = 0; index < MenuTitleCount; ++index)
-        setMenuTitleText(index, catalogueText(TitleKeys[index]));
+        setMenuTitleText(index, catalogueText(MenuTitleKeys[index]));
     for (int id = 0; id < MenuLanguageBase; ++id)
-        setMenuItemText(id, catalogueText(ItemKeys[id]));
+        setMenuItemText(id, catalogueText(MenuItemKeys[id]));
     for (const ControlRow& row : mainControlTable())
         if (row.textKey != nullptr && row.id != ControlId::VerifyButton) setControlText(row.id, textOf(row));
     setControlText(ControlId::VerifyButton,

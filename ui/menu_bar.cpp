@@ -103,12 +103,12 @@ bool makeMenuBar(GtkWidget* box) {
     gtk_box_pack_start(GTK_BOX(box), MenuBar, FALSE, FALSE, 0);
     MenuItems.assign(MenuLanguageBase, MenuItemRecord{});
 
-    GtkWidget* fileMenu = newSubmenu(newMenuTitle(0, "tMenuFILE"));
-    newMenuItem(MenuOpen, catalogueText("tMenuOPEN"), OpenIcon, false, fileMenu, -1);
+    GtkWidget* fileMenu = newSubmenu(newMenuTitle(0, MenuTitleKeys[0]));
+    newMenuItem(MenuOpen, catalogueText(MenuItemKeys[MenuOpen]), OpenIcon, false, fileMenu, -1);
     gtk_menu_shell_append(GTK_MENU_SHELL(fileMenu), gtk_separator_menu_item_new());
-    newMenuItem(MenuQuit, catalogueText("tMenuQUIT"), QuitIcon, false, fileMenu, -1);
+    newMenuItem(MenuQuit, catalogueText(MenuItemKeys[MenuQuit]), QuitIcon, false, fileMenu, -1);
 
-    GtkWidget* languagesTitle = newMenuTitle(1, "tMenuLANGUAGES");
+    GtkWidget* languagesTitle = newMenuTitle(1, MenuTitleKeys[1]);
     const std::vector<LanguageEntry> languages = languagesInMenuOrder();
     CurrentLanguageItem = -1;
     if (!languages.empty()) {
@@ -123,13 +123,13 @@ bool makeMenuBar(GtkWidget* box) {
         }
     }
 
-    GtkWidget* helpMenu = newSubmenu(newMenuTitle(2, "tMenuHELP"));
-    newMenuItem(MenuOpenHelp, catalogueText("tMenuOPENHELP"), HelpIcon, false, helpMenu, -1);
+    GtkWidget* helpMenu = newSubmenu(newMenuTitle(2, MenuTitleKeys[2]));
+    newMenuItem(MenuOpenHelp, catalogueText(MenuItemKeys[MenuOpenHelp]), HelpIcon, false, helpMenu, -1);
     enableMenuItem(MenuOpenHelp, false);
     gtk_menu_shell_append(GTK_MENU_SHELL(helpMenu), gtk_separator_menu_item_new());
-    newMenuItem(MenuAbout, catalogueText("tMenuABOUT"), AboutIcon, false, helpMenu, -1);
+    newMenuItem(MenuAbout, catalogueText(MenuItemKeys[MenuAbout]), AboutIcon, false, helpMenu, -1);
     gtk_menu_shell_append(GTK_MENU_SHELL(helpMenu), gtk_separator_menu_item_new());
-    newMenuItem(MenuOpenWeb, catalogueText("tMenuOPENWEB"), WebIcon, false, helpMenu, -1);
+    newMenuItem(MenuOpenWeb, catalogueText(MenuItemKeys[MenuOpenWeb]), WebIcon, false, helpMenu, -1);
     return true;
 }
 

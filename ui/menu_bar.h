@@ -15,6 +15,12 @@ constexpr int MenuOpenWeb = 4;
 constexpr int MenuLanguageBase = 5;
 constexpr int MenuTitleCount = 3;
 
+// The catalogue keys of the three titles and of the items before the languages, by index and id: the
+// menu bar is built and re-worded from these alone.
+inline constexpr const char* MenuTitleKeys[MenuTitleCount] = {"tMenuFILE", "tMenuLANGUAGES", "tMenuHELP"};
+inline constexpr const char* MenuItemKeys[MenuLanguageBase] = {"tMenuOPEN", "tMenuQUIT", "tMenuOPENHELP",
+                                                               "tMenuABOUT", "tMenuOPENWEB"};
+
 // Menu item id of the language item that carries the check mark; -1 while none does.
 extern int CurrentLanguageItem;
 
