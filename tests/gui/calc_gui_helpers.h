@@ -4,6 +4,7 @@
 
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <time.h>
 
 #include <atomic>
@@ -53,12 +54,18 @@ public:
         release();
         setJobGateProbe(nullptr);
     }
+    // The job thread, as the hold last saw it: the probe runs on no other thread.
+    static pthread_t thread() {
+        std::lock_guard lock(mutex_);
+        return thread_;
+    }
 
 private:
     static void probe(int slot) {
         std::unique_lock lock(mutex_);
         if (slot != slot_ || reached_) return;
         reached_ = true;
+        thread_ = pthread_self();
         g_main_context_wakeup(nullptr);
         changed_.wait(lock, [] { return released_; });
     }
@@ -67,6 +74,7 @@ private:
     static inline int slot_ = -1;
     static inline bool reached_ = false;
     static inline bool released_ = false;
+    static inline pthread_t thread_{};
 };
 
 // Answers the dialogs that come, in order, and keeps what each showed.
@@ -271,9 +279,7 @@ protected:
         // Whatever the test did, no thread of the job reached for a widget.
         EXPECT_EQ(toolkitCallsRefused(), refusedBefore_) << "a toolkit call was made off the main thread";
         // A job ended by quitting never had its end handled; the next start-up begins from zero.
-        JobRunning = 0;
-        CancelRequested = 0;
-        JobCancelled = 0;
+        (void)acknowledgeJobEnd();
         ShellTest::TearDown();
     }
 
@@ -300,15 +306,15 @@ protected:
     static bool startHeldAt(int slot) {
         JobHold::holdAt(slot);
         click(ControlId::VerifyButton);
-        return runEventsUntil([] { return JobRunning.load() == 1; }) && pumpUntil([] { return JobHold::reached(); });
+        return runEventsUntil([] { return jobRunning(); }) && pumpUntil([] { return JobHold::reached(); });
     }
 
     // Verify, then run events until the job has ended and its message has been answered.
     std::vector<std::string> runJob(std::vector<DialogAnswer> answers = {DialogAnswer::Yes}) {
         DialogScript script(std::move(answers));
         click(ControlId::VerifyButton);
-        EXPECT_TRUE(runEventsUntil([] { return JobRunning.load() == 1; }));
-        EXPECT_TRUE(runEventsUntil([&] { return JobRunning.load() == 0 && !jobThreadActive(); }, 60000));
+        EXPECT_TRUE(runEventsUntil([] { return jobRunning(); }));
+        EXPECT_TRUE(runEventsUntil([&] { return !jobRunning() && !jobThreadActive(); }, 60000));
         return script.texts();
     }
 
