@@ -77,7 +77,7 @@ void resumeJob();
 // How many threads of the job (the job thread and its workers) wait for the pause to end.
 [[nodiscard]] int jobThreadsHeldAtGate();
 
-// Every thread of the job waits here while the job is paused: fileFingerprint passes it between
+// Every thread of the job waits here while the job is paused: the scheduler passes it between
 // blocks, and the job thread once more when it reaches a slot, before taking that slot's result.
 void passJobGate();
 
