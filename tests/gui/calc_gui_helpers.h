@@ -4,7 +4,6 @@
 
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
-#include <pthread.h>
 #include <time.h>
 
 #include <atomic>
@@ -54,18 +53,12 @@ public:
         release();
         setJobGateProbe(nullptr);
     }
-    // The job thread, as the hold last saw it: the probe runs on no other thread.
-    static pthread_t thread() {
-        std::lock_guard lock(mutex_);
-        return thread_;
-    }
 
 private:
     static void probe(int slot) {
         std::unique_lock lock(mutex_);
         if (slot != slot_ || reached_) return;
         reached_ = true;
-        thread_ = pthread_self();
         g_main_context_wakeup(nullptr);
         changed_.wait(lock, [] { return released_; });
     }
@@ -74,7 +67,6 @@ private:
     static inline int slot_ = -1;
     static inline bool reached_ = false;
     static inline bool released_ = false;
-    static inline pthread_t thread_{};
 };
 
 // Answers the dialogs that come, in order, and keeps what each showed.
@@ -203,14 +195,6 @@ private:
     for (char& byte : bytes) byte = static_cast<char>(generator());
     writeFileText(path, bytes);
     return path;
-}
-
-[[nodiscard]] inline double threadCpuSeconds(pthread_t thread) {
-    clockid_t clock;
-    if (pthread_getcpuclockid(thread, &clock) != 0) return -1;
-    timespec now{};
-    clock_gettime(clock, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
 // Turns a dialog or file chooser that nobody answers into a test failure instead of a hang: after

@@ -277,47 +277,6 @@ TEST_F(CalcJobTest, CancelAnsweredNoGivesTheSameResultsAsNoQuestion) {
         EXPECT_EQ(controlText(ControlId::resultEntry(slot)), oracleDigest(file, slot)) << slot;
 }
 
-TEST_F(CalcJobTest, PausedJobUsesNoCpuAndGoesOnWhereItStopped) {
-    // Zeros cost as much to hash as any bytes; a hole keeps the file quick to make.
-    const std::string big = scratch() + "big.bin";
-    {
-        std::ofstream(big, std::ios::binary).close();
-        ASSERT_EQ(truncate(big.c_str(), 96 << 20), 0);
-    }
-    ASSERT_TRUE(startWith(big, {10}));
-    double pausedCpu = -1;
-    double progressPausing = -1;
-    double progressPaused = -1;
-    DialogScript script({DialogAnswer::No, DialogAnswer::Yes});
-    script.beforeAnswer = [&](std::size_t index) {
-        if (index != 0) return;
-        // The question is open: let the job run into the pause, then watch it for a while.
-        JobHold::release();
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (jobThreadsHeldAtGate() == 0 && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ASSERT_GT(jobThreadsHeldAtGate(), 0);
-        const double before = threadCpuSeconds(JobHold::thread());
-        progressPausing = jobProgress();
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        pausedCpu = threadCpuSeconds(JobHold::thread()) - before;
-        progressPaused = jobProgress();
-    };
-    ASSERT_TRUE(startHeldAt(10));
-    click(ControlId::VerifyButton);
-    ASSERT_TRUE(runEventsUntil([] { return !jobRunning(); }, 120000));
-    std::printf("job thread CPU time during a 300 ms pause: %.6f s\n", pausedCpu);
-    RecordProperty("paused_cpu_us", static_cast<int>(pausedCpu * 1e6));
-    EXPECT_GE(pausedCpu, 0.0);
-    EXPECT_LT(pausedCpu, 0.005);
-    // Not a byte hashed while paused, the one pass not yet at its end.
-    EXPECT_EQ(progressPaused, progressPausing);
-    EXPECT_LT(progressPaused, 1.0);
-    ASSERT_EQ(script.texts().size(), 2u);
-    EXPECT_EQ(script.texts()[1], endMessage("tReqFINISHED", 0));
-    EXPECT_EQ(controlText(ControlId::resultEntry(10)), oracleDigest(big, 10));
-}
-
 TEST_F(CalcJobTest, ClosingDuringAJobAnsweredNoLetsItFinishWithItsMessage) {
     ASSERT_TRUE(startWith(file, {1, 6}));
     DialogScript script({DialogAnswer::No, DialogAnswer::Yes});
@@ -547,43 +506,6 @@ TEST_F(CalcJobTest, ThreadThatCannotBeCreatedEndsTheJobAtOnceAsAllFailed) {
     // And the next job, with memory to spare, runs normally.
     EXPECT_EQ(runJob(), std::vector<std::string>{endMessage("tReqFINISHED", 0)});
     EXPECT_EQ(controlText(ControlId::resultEntry(9)), oracleDigest(file, 9));
-}
-
-// The rows come out as single passes would give them, whatever the number of workers, more than
-// cores included; a missing file fails every ticked algorithm once.
-TEST_F(CalcJobTest, RowsEqualSinglePassesWithOneTwoAndFourWorkers) {
-    const std::vector<std::set<int>> patterns = {
-        {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
-        {1, 2, 4},
-        {0, 10},
-        {3, 5, 8, 9},
-    };
-    ASSERT_TRUE(startWith(file, {}));
-    std::string expected[SlotCount];
-    for (int slot = 0; slot < SlotCount; ++slot)
-        expected[slot] = oracleDigest(file, slot);
-    for (int workers : {1, 2, 4}) {
-        forceWorkers(workers);
-        for (const std::set<int>& ticked : patterns) {
-            SCOPED_TRACE(testing::Message() << workers << " workers, " << ticked.size() << " ticked");
-            tick(ticked);
-            EXPECT_EQ(runJob(), std::vector<std::string>{endMessage("tReqFINISHED", 0)});
-            for (int slot = 0; slot < SlotCount; ++slot)
-                EXPECT_EQ(controlText(ControlId::resultEntry(slot)),
-                          ticked.count(slot) != 0 ? expected[slot] : "")
-                    << slot;
-        }
-    }
-    std::remove(file.c_str());
-    for (int workers : {1, 4}) {
-        forceWorkers(workers);
-        tick(patterns[0]);
-        EXPECT_EQ(runJob(), std::vector<std::string>{endMessage("tReqFINISHED", 11, std::strerror(ENOENT))})
-            << workers;
-        EXPECT_EQ(lastJobOutcome().failed, 11);
-        for (int slot = 0; slot < SlotCount; ++slot)
-            EXPECT_EQ(controlText(ControlId::resultEntry(slot)), "") << slot;
-    }
 }
 
 // The job is held as it reaches the third of five while its worker finishes every other pass: a
