@@ -132,7 +132,6 @@ void startCalculation() {
         enableControl(ControlId::algorithmCheckBox(slot), false);
         enableControl(ControlId::copyButton(slot), false);
     }
-    JobRunning = 1;
     stopProgressTimer();
     ProgressSource = g_timeout_add(ProgressPeriodMs, onProgressTimer, nullptr);
     startJob(std::move(inputs));
@@ -141,8 +140,7 @@ void startCalculation() {
 void requestCancel() {
     pauseJob();
     if (runMessageDialog(QuestionPreset, catalogueText("tReqCANCEL")) == 1) {
-        CancelRequested = 1;
-        JobCancelled = 1;
+        cancelJob();
     }
     resumeJob();
     showVerdicts();
@@ -150,9 +148,8 @@ void requestCancel() {
 
 void finishCalculation() {
     // A stray end event with no job behind it must not re-enable a window in another phase.
-    if (JobRunning == 0) return;
-    CancelRequested = 0;
-    JobRunning = 0;
+    if (!jobRunning()) return;
+    const JobOutcome outcome = acknowledgeJobEnd();
     stopProgressTimer();
     // Whatever the job published last, compared with the field as it is now, and the bar where the job
     // ended (all the passes when none was cancelled), before the window changes phase.
@@ -173,14 +170,14 @@ void finishCalculation() {
     setJobControlsEnabled(true);
 
     // The dialog turns each backslash-n pair into a line break: two of them leave an empty line.
-    std::string message = catalogueText(JobCancelled != 0 ? "tReqCANCELLED" : "tReqFINISHED");
+    std::string message = catalogueText(outcome.cancelled ? "tReqCANCELLED" : "tReqFINISHED");
     message += "\\n\\n";
     message += catalogueText("tInfoERRORCALCULATE");
     message += "  ";
-    message += std::to_string(ErrorCount.load());
-    if (ErrorCount.load() != 0) {
+    message += std::to_string(outcome.failed);
+    if (outcome.failed != 0) {
         // Why they failed, on a line of its own, and once on standard error for a terminal's user.
-        const std::string reason = failureText(lastJobFailure());
+        const std::string reason = failureText(outcome.failure);
         message += "\\n" + reason;
         reportFileProblem(JobPath, reason);
     }
@@ -189,15 +186,14 @@ void finishCalculation() {
         message += "\\n" + catalogueTextOr("tInfoNOTHINGTICKED",
                                             "No algorithm was ticked, so nothing was calculated or compared.");
     // The rows now describe the version of the file the job read, whatever was chosen before it.
-    rememberChosenFileVersion(lastJobFileVersion());
+    rememberChosenFileVersion(outcome.fileVersion);
     // Failures or a cancel are no "all is well": the warning sign says so before the text is read.
     DialogPreset endPreset = InfoPreset;
-    if (ErrorCount.load() != 0 || JobCancelled != 0) endPreset.image = WarningIcon;
+    if (outcome.failed != 0 || outcome.cancelled) endPreset.image = WarningIcon;
     runMessageDialog(endPreset, message);
     // The bar shows where the job stopped until its message is answered.
     setControlState(ControlId::ProgressBar, 0);
     // The focus is back on Verify, at the window's right edge; on a screen too small for the window the
     // results' algorithm names are what must be seen.
     scrollToRowsStart();
-    JobCancelled = 0;
 }

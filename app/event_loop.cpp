@@ -58,7 +58,7 @@ void dispatchControl(int id) {
         loadExpectedChecksum();
         break;
     case ControlId::VerifyButton:
-        if (JobRunning.load() == 1)
+        if (jobRunning())
             requestCancel();
         else
             startCalculation();
@@ -74,7 +74,7 @@ void dispatchMainWindow(const Event& event) {
         dispatchMenu(event.id);
         break;
     case CloseEvent:
-        if (JobRunning.load() == 1)
+        if (jobRunning())
             inProgressQuit();
         else
             quitQuestion();

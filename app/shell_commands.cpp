@@ -26,7 +26,7 @@ namespace {
 // A running job's file stays as it is: the controls that choose another are disabled then, but a drop
 // or a requester's answer can still arrive after they were.
 bool jobHoldsTheFile() {
-    return JobRunning.load() != 0;
+    return jobRunning();
 }
 
 void takeChosenFile(const std::string& path) {
@@ -71,8 +71,7 @@ void inProgressQuit() {
         showVerdicts();
         return;
     }
-    CancelRequested.store(1);
-    JobCancelled.store(1);
+    cancelJob();
     resumeJob();
     std::this_thread::sleep_for(std::chrono::milliseconds(InProgressQuitDelayMs));
     QuitRequested.store(1);
@@ -87,7 +86,7 @@ void switchLanguageItem(int itemId) {
     if (CurrentLanguageItem >= 0) setMenuCheck(CurrentLanguageItem, false);
     CurrentLanguageItem = itemId;
     setMenuCheck(itemId, true);
-    setLanguageTexts(JobRunning.load() == 1);
+    setLanguageTexts(jobRunning());
     fillPresetTexts();
     showVerdicts(); // the verdicts in the new language
 }

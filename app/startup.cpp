@@ -154,7 +154,7 @@ int runProgram(int argc, char** argv) {
     if (status != 0) return status;
     runEventLoop();
     shutDownShell();
-    if (JobRunning.load() == 1) {
+    if (jobRunning()) {
         // A job left running by the in-progress quit ends with the process, without running
         // the destructors of state it may still be using.
         std::fflush(nullptr);

@@ -17,12 +17,6 @@
 #include "calc/job_results.h"
 #include "calc/job_scheduler.h"
 
-std::atomic<int32_t> JobRunning{0};
-std::atomic<int32_t> CancelRequested{0};
-std::atomic<int32_t> JobCancelled{0};
-std::atomic<int32_t> ErrorCount{0};
-pthread_t JobThread{};
-
 namespace {
 
 constexpr std::size_t JobStackSize = 1 << 20;
@@ -34,10 +28,16 @@ std::condition_variable PauseChanged;
 int PauseCount = 0;  // guarded by PauseMutex
 int HeldThreads = 0; // threads of the job waiting for the pause to end; guarded by PauseMutex
 
-std::atomic<int> CurrentSlot{-1}; // the slot the job thread is at
-std::atomic<int> Failure{0};
-thread_local bool OnJobThread = false;
+// The job's state. Only this file writes it: the main thread at the start, the cancel and the end's
+// handling, the job thread as it ends.
+std::atomic<bool> Running{false};         // from startJob until acknowledgeJobEnd
+std::atomic<int32_t> CancelRequested{0};  // read by every thread of the job at each block
 std::atomic<bool> JobThreadActive{false};
+std::mutex OutcomeLock;
+JobOutcome Outcome; // the last job's, filled in by its thread as it ends; guarded by OutcomeLock
+
+std::atomic<int> CurrentSlot{-1}; // the slot the job thread is at
+thread_local bool OnJobThread = false;
 std::atomic<JobGateProbe> GateProbe{nullptr};
 
 std::mutex ListenerLock;
@@ -47,9 +47,6 @@ JobListener Listener; // guarded by ListenerLock
 // starts). Written by the job's threads, read by whoever shows the progress.
 std::array<PassProgress, SlotCount> SlotProgress;
 std::atomic<int64_t> JobFileBytes{0};
-
-std::mutex VersionLock;
-FileVersion JobFileVersion; // the version of the file the last job opened; guarded by VersionLock
 
 JobListener listener() {
     std::lock_guard lock(ListenerLock);
@@ -85,7 +82,7 @@ PassRequest requestFor(int slot) {
 }
 
 void runJob(const JobInputs& inputs) {
-    ErrorCount = 0;
+    int failed = 0;
     std::vector<PassRequest> ticked;
     for (int slot = 0; slot < SlotCount; ++slot)
         if (inputs.ticked[slot]) ticked.push_back(requestFor(slot));
@@ -105,7 +102,7 @@ void runJob(const JobInputs& inputs) {
         const PassOutcome outcome = takePass(passes, request);
         if (outcome.abandoned) continue;
         if (outcome.digest.empty()) {
-            ++ErrorCount;
+            ++failed;
             continue;
         }
         {
@@ -118,11 +115,11 @@ void runJob(const JobInputs& inputs) {
     CurrentSlot = -1;
     // No worker outlives the job: the passes nobody took are abandoned at their next block.
     endPasses(passes);
-    {
-        std::lock_guard lock(VersionLock);
-        JobFileVersion = passes.opened;
-    }
-    Failure = ErrorCount != 0 ? (passes.failure != 0 ? passes.failure : ENOMEM) : 0;
+    std::lock_guard lock(OutcomeLock);
+    Outcome.failed = failed;
+    Outcome.failure = failed != 0 ? (passes.failure != 0 ? passes.failure : ENOMEM) : 0;
+    Outcome.cancelled = CancelRequested != 0;
+    Outcome.fileVersion = passes.opened;
 }
 
 void* runCalculationJob(void* argument) {
@@ -149,8 +146,6 @@ void setJobListener(JobListener listener) {
 }
 
 void startJob(JobInputs inputs) {
-    Failure = 0;
-    JobCancelled = 0;
     CancelRequested = 0;
     CurrentSlot = -1;
     JobThreadActive = true;
@@ -158,18 +153,20 @@ void startJob(JobInputs inputs) {
         pass.reset();
     JobFileBytes = 0;
     {
-        std::lock_guard lock(VersionLock);
-        JobFileVersion = {};
+        std::lock_guard lock(OutcomeLock);
+        Outcome = {};
     }
+    Running = true;
     const int ticked = static_cast<int>(std::count(inputs.ticked.begin(), inputs.ticked.end(), true));
     auto owned = std::make_unique<JobInputs>(std::move(inputs));
 
+    pthread_t thread{};
     pthread_attr_t attributes;
     bool created = pthread_attr_init(&attributes) == 0;
     if (created) {
         created = pthread_attr_setstacksize(&attributes, JobStackSize) == 0 &&
                   pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED) == 0 &&
-                  pthread_create(&JobThread, &attributes, runCalculationJob, owned.get()) == 0;
+                  pthread_create(&thread, &attributes, runCalculationJob, owned.get()) == 0;
         pthread_attr_destroy(&attributes);
     }
     if (created) {
@@ -177,8 +174,11 @@ void startJob(JobInputs inputs) {
         return;
     }
     // The end of a job whose thread could not be created: every ticked algorithm counts as failed.
-    ErrorCount = ticked;
-    Failure = ticked != 0 ? EAGAIN : 0;
+    {
+        std::lock_guard lock(OutcomeLock);
+        Outcome.failed = ticked;
+        Outcome.failure = ticked != 0 ? EAGAIN : 0;
+    }
     JobThreadActive = false;
     tellEnded();
 }
@@ -214,13 +214,32 @@ void setJobGateProbe(JobGateProbe probe) {
     GateProbe = probe;
 }
 
-int lastJobFailure() {
-    return Failure;
+bool jobRunning() {
+    return Running;
 }
 
-FileVersion lastJobFileVersion() {
-    std::lock_guard lock(VersionLock);
-    return JobFileVersion;
+void cancelJob() {
+    CancelRequested = 1;
+}
+
+bool jobCancelRequested() {
+    return CancelRequested != 0;
+}
+
+JobOutcome acknowledgeJobEnd() {
+    std::lock_guard lock(OutcomeLock);
+    if (!Running) return Outcome;
+    // A cancel confirmed after the job's threads were done still makes it a cancelled job: the
+    // question was answered about it.
+    Outcome.cancelled = Outcome.cancelled || CancelRequested != 0;
+    CancelRequested = 0;
+    Running = false;
+    return Outcome;
+}
+
+JobOutcome lastJobOutcome() {
+    std::lock_guard lock(OutcomeLock);
+    return Outcome;
 }
 
 bool jobThreadActive() {

@@ -3,8 +3,6 @@
 // has ended. It never touches the window: whoever starts it shows what it publishes.
 #pragma once
 
-#include <pthread.h>
-
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -12,22 +10,15 @@
 #include "calc/algorithm_slots.h"
 #include "calc/file_version.h"
 
-// Shared between the main thread and the job thread.
-extern std::atomic<int32_t> JobRunning;      // 1 from the start of a job until its end is handled
-extern std::atomic<int32_t> CancelRequested; // set while the job is paused, read by the job
-extern std::atomic<int32_t> JobCancelled;    // chooses the end message
-extern std::atomic<int32_t> ErrorCount;      // algorithms that gave no result
-
-// The running job's thread; valid only while the job thread is active.
-extern pthread_t JobThread;
-
-// Why the last job's failed algorithms failed: the errno of the open or read that failed,
-// NotAFileWithAnEnd or FileChangedWhileRead (files/file_failure.h); 0 when none failed. Read once the
-// job has ended.
-[[nodiscard]] int lastJobFailure();
-// The version of the file the last job opened (unknown when it opened none): the one its results
-// describe. Read once the job has ended.
-[[nodiscard]] FileVersion lastJobFileVersion();
+// What the main loop learns of a job that has ended, handed over once as it handles the end.
+struct JobOutcome {
+    int failed = 0;          // ticked algorithms that gave no result
+    int failure = 0;         // why they failed: the errno of the open or read that failed,
+                             // NotAFileWithAnEnd or FileChangedWhileRead (files/file_failure.h); 0 when none
+    bool cancelled = false;  // a cancel was confirmed before the end was handled
+    FileVersion fileVersion; // the version of the file the job opened (unknown when it opened none):
+                             // the one its results describe
+};
 
 // What a job works on, taken from the window when it starts; the job keeps its own copy. The results
 // are compared on the main thread, with the expected checksum as the field holds it then.
@@ -44,11 +35,27 @@ struct JobListener {
 };
 void setJobListener(JobListener listener);
 
-// Starts the job thread (detached, 1 MiB stack). When no thread can be made, every ticked algorithm
-// counts as failed and the listener hears of the end at once, so the window does not wait for a job
-// that never runs. Once CancelRequested is set, every algorithm not yet done is dropped within one
-// block; those done keep their results.
+// Starts the job thread (detached, 1 MiB stack); the job runs from here until acknowledgeJobEnd().
+// When no thread can be made, every ticked algorithm counts as failed and the listener hears of the
+// end at once, so the window does not wait for a job that never runs. Main thread only.
 void startJob(JobInputs inputs);
+
+// From startJob until the main thread has handled the job's end: while it is true the window belongs
+// to the job, even after the job's threads are gone.
+[[nodiscard]] bool jobRunning();
+
+// Confirms a cancel: every algorithm not yet done is dropped within one block; those done keep their
+// results. Main thread only, while the job is paused for the question.
+void cancelJob();
+// Whether a cancel was confirmed for the job that runs.
+[[nodiscard]] bool jobCancelRequested();
+
+// The main thread handles the job's end: the job no longer runs, and this is what it came to. Called
+// with no job running, it changes nothing and gives the last job's outcome.
+JobOutcome acknowledgeJobEnd();
+
+// What the last job came to, as far as its thread has got: complete once jobThreadActive() is false.
+[[nodiscard]] JobOutcome lastJobOutcome();
 
 // Pausing is counted: every pauseJob() needs one resumeJob(). A paused job (the job thread and every
 // worker) stops within one block and publishes nothing. Main thread only.
@@ -67,7 +74,7 @@ void resumeJob();
 // How many threads of the job (the job thread and its workers) wait for the pause to end.
 [[nodiscard]] int jobThreadsHeldAtGate();
 
-// Every thread of the job waits here while the job is paused: fileFingerprint passes it between
+// Every thread of the job waits here while the job is paused: the scheduler passes it between
 // blocks, and the job thread once more when it reaches a slot, before taking that slot's result.
 void passJobGate();
 

@@ -92,7 +92,7 @@ TEST_F(CalculationJob, PublishesEachTickedResultInSlotOrderThenEnds) {
         runAndWait({file.path(), flagsOf(job.ticked)});
         EXPECT_EQ(slotResult(4).verdict, Verdict::None) << "the job compares nothing itself";
         compareResults(job.expected, {file.path()});
-        EXPECT_EQ(ErrorCount.load(), 0);
+        EXPECT_EQ(lastJobOutcome().failed, 0);
         EXPECT_EQ(heard.callsAfterEnd, 0);
         // Each call sees one more ticked slot than the last, in slot order.
         ASSERT_EQ(heard.published.size(), job.ticked.size());

@@ -110,8 +110,8 @@ class FileChange : public ::testing::Test {
             sched_yield();
     }
     void expectDigestsOf(const std::vector<uint8_t>& content) {
-        EXPECT_EQ(ErrorCount.load(), 0);
-        EXPECT_EQ(lastJobFailure(), 0);
+        EXPECT_EQ(lastJobOutcome().failed, 0);
+        EXPECT_EQ(lastJobOutcome().failure, 0);
         for (int slot : {FirstSlot, SecondSlot})
             EXPECT_EQ(slotResult(slot).digest,
                       testkit::oracleDigest(Slots[slot], content.data(), content.size()))
@@ -148,8 +148,8 @@ TEST_F(FileChange, AFileWrittenWhileReadFailsEveryPassWithTheReasonAndNoDigest) 
         writeFile();
         const timespec modified = timesOf(path, false);
         runChangedUnderTheJob(path, [&] { c.change(path, modified); });
-        EXPECT_EQ(ErrorCount.load(), 2);
-        EXPECT_EQ(lastJobFailure(), FileChangedWhileRead);
+        EXPECT_EQ(lastJobOutcome().failed, 2);
+        EXPECT_EQ(lastJobOutcome().failure, FileChangedWhileRead);
         for (int slot : {FirstSlot, SecondSlot}) {
             EXPECT_FALSE(slotResult(slot).computed) << slot;
             EXPECT_EQ(slotResult(slot).digest, "") << slot;

@@ -197,14 +197,6 @@ private:
     return path;
 }
 
-[[nodiscard]] inline double threadCpuSeconds(pthread_t thread) {
-    clockid_t clock;
-    if (pthread_getcpuclockid(thread, &clock) != 0) return -1;
-    timespec now{};
-    clock_gettime(clock, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
 // Turns a dialog or file chooser that nobody answers into a test failure instead of a hang: after
 // a limit it is closed (the question answered No, the chooser cancelled).
 class UnansweredWindowWatchdog {
@@ -271,9 +263,7 @@ protected:
         // Whatever the test did, no thread of the job reached for a widget.
         EXPECT_EQ(toolkitCallsRefused(), refusedBefore_) << "a toolkit call was made off the main thread";
         // A job ended by quitting never had its end handled; the next start-up begins from zero.
-        JobRunning = 0;
-        CancelRequested = 0;
-        JobCancelled = 0;
+        (void)acknowledgeJobEnd();
         ShellTest::TearDown();
     }
 
@@ -300,15 +290,15 @@ protected:
     static bool startHeldAt(int slot) {
         JobHold::holdAt(slot);
         click(ControlId::VerifyButton);
-        return runEventsUntil([] { return JobRunning.load() == 1; }) && pumpUntil([] { return JobHold::reached(); });
+        return runEventsUntil([] { return jobRunning(); }) && pumpUntil([] { return JobHold::reached(); });
     }
 
     // Verify, then run events until the job has ended and its message has been answered.
     std::vector<std::string> runJob(std::vector<DialogAnswer> answers = {DialogAnswer::Yes}) {
         DialogScript script(std::move(answers));
         click(ControlId::VerifyButton);
-        EXPECT_TRUE(runEventsUntil([] { return JobRunning.load() == 1; }));
-        EXPECT_TRUE(runEventsUntil([&] { return JobRunning.load() == 0 && !jobThreadActive(); }, 60000));
+        EXPECT_TRUE(runEventsUntil([] { return jobRunning(); }));
+        EXPECT_TRUE(runEventsUntil([&] { return !jobRunning() && !jobThreadActive(); }, 60000));
         return script.texts();
     }
 

@@ -59,13 +59,13 @@ TEST_F(CalcScaleTest, MainLoopStaysResponsiveWhileHashingTwoGiB) {
     LatencyProbe probe;
     DialogScript script({DialogAnswer::Yes});
     click(ControlId::VerifyButton);
-    ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 1; }));
+    ASSERT_TRUE(runEventsUntil([] { return jobRunning(); }));
     const gint64 started = g_get_monotonic_time();
     probe.start();
     ASSERT_TRUE(runEventsUntil([] { return !jobThreadActive(); }, 600000));
     const gint64 hashed = g_get_monotonic_time() - started;
     probe.stop();
-    ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }));
+    ASSERT_TRUE(runEventsUntil([] { return !jobRunning(); }));
     std::printf("2 GiB SHA2-256 in %.2f s; main loop timer over %ld ticks late by at most %.1f ms, "
                 "99th percentile %.1f ms, median %.1f ms; load average %s",
                 hashed / 1e6, probe.ticks, probe.worst / 1e3, probe.percentile(0.99) / 1e3, probe.percentile(0.5) / 1e3,

@@ -206,7 +206,7 @@ TEST_F(CalcVerificationTest, AVerdictGoesWithTheResultItWasFor) {
             EXPECT_EQ(rowVerdict(4), Uncompared);
             EXPECT_EQ(rowVerdict(0), Uncompared);
             JobHold::release();
-            ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0; }, 60000));
+            ASSERT_TRUE(runEventsUntil([] { return !jobRunning(); }, 60000));
             // The same expected checksum: compared again, the verdicts are back.
             EXPECT_EQ(rowVerdict(4), Matching);
             EXPECT_EQ(rowVerdict(0), CrcAgainstA256);
@@ -421,7 +421,7 @@ TEST_F(CalcChecksumListTest, TheRowsAreComparedAgainWheneverTheTextChanges) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         typeExpected(c.text);
-        EXPECT_EQ(JobRunning.load(), 0);
+        EXPECT_FALSE(jobRunning());
         EXPECT_EQ(rowVerdict(4), c.sha2);
         EXPECT_EQ(rowVerdict(8), c.sha3Row);
     }
@@ -436,7 +436,7 @@ TEST_F(CalcChecksumListTest, TheJobsEndComparesTheFieldAsItIsThen) {
     ASSERT_TRUE(startHeldAt(4));
     gtk_entry_set_text(GTK_ENTRY(controlWidget(ControlId::ExpectedEntry)), sha256.c_str());
     JobHold::release();
-    ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0 && !jobThreadActive(); }, 60000));
+    ASSERT_TRUE(runEventsUntil([] { return !jobRunning() && !jobThreadActive(); }, 60000));
     EXPECT_EQ(rowVerdict(4), Matching);
 }
 
@@ -473,7 +473,7 @@ TEST_F(CalcChecksumListTest, APublishersListLeadsToAGreenRowInOneAction) {
         EXPECT_EQ(field(), sha256);
         EXPECT_EQ(rowVerdict(4), Matching);
         EXPECT_EQ(entryActionText(ControlId::ExpectedEntry), "") << "nothing more to offer";
-        EXPECT_EQ(JobRunning.load(), 0);
+        EXPECT_FALSE(jobRunning());
         stop();
     }
 }

@@ -116,7 +116,7 @@ gboolean drive(gpointer) {
         }
         break;
     case Step::AnswerEnd:
-        if (shownDialogButton() != nullptr || JobRunning.load() != 0) break;
+        if (shownDialogButton() != nullptr || jobRunning()) break;
         gtk_window_close(GTK_WINDOW(MainWindow));
         CurrentStep = Step::Quit;
         break;

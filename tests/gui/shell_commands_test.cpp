@@ -143,7 +143,7 @@ TEST_F(CommandTest, ADropDuringAJobLeavesItsFileAndThePhaseAlone) {
     setControlState(ControlId::algorithmCheckBox(0), 1);
     pauseJob(); // the job stays running until the drop has been handled
     startCalculation();
-    ASSERT_EQ(JobRunning.load(), 1);
+    ASSERT_TRUE(jobRunning());
 
     dropUris({uriOf(second)});
     Event event;
@@ -157,7 +157,7 @@ TEST_F(CommandTest, ADropDuringAJobLeavesItsFileAndThePhaseAlone) {
 
     resumeJob();
     answerNextDialog(DialogAnswer::Yes);
-    ASSERT_TRUE(runEventsUntil([] { return JobRunning.load() == 0 && !jobThreadActive(); }));
+    ASSERT_TRUE(runEventsUntil([] { return !jobRunning() && !jobThreadActive(); }));
     EXPECT_EQ(controlText(ControlId::PathEntry), first);
     EXPECT_EQ(chosenFilePath(), first);
     const std::string digest = controlText(ControlId::resultEntry(0));

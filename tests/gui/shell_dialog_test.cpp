@@ -277,7 +277,7 @@ TEST_F(DialogTest, ReturnInTheExpectedChecksumPressesVerify) {
     const int answered = dialogsAnswered();
     answerNextDialog(DialogAnswer::Return); // the end message
     ASSERT_TRUE(pressReturnInExpectedEntry());
-    ASSERT_TRUE(runEventsUntil([&] { return dialogsAnswered() > answered && JobRunning.load() == 0; }));
+    ASSERT_TRUE(runEventsUntil([&] { return dialogsAnswered() > answered && !jobRunning(); }));
     EXPECT_EQ(lastDialog().text.rfind("T:tReqFINISHED", 0), 0u) << lastDialog().text;
     EXPECT_EQ(
         controlText(ControlId::resultEntry(4)),

@@ -187,7 +187,7 @@ TEST_F(SoakTest, HundredsOfJobCyclesKeepThePhasesAndTheMemoryFlat) {
         JobHold::release();
         const std::size_t endIndex = cancelChoice != 0 ? 1 : 0;
         ASSERT_TRUE(
-            runEventsUntil([&] { return JobRunning.load() == 0 && script.answered() > endIndex; }, 60000))
+            runEventsUntil([&] { return !jobRunning() && script.answered() > endIndex; }, 60000))
             << "cycle " << cycle;
         ASSERT_TRUE(pumpUntil([] { return !jobThreadActive() && openMessageDialog().window == nullptr; }));
         const std::string ending = cancelChoice == 2 ? "tReqCANCELLED" : "tReqFINISHED";
@@ -256,7 +256,7 @@ TEST_F(SoakTest, HundredsOfJobCyclesKeepThePhasesAndTheMemoryFlat) {
     EXPECT_EQ(wrongPhases, 0) << "first: " << firstWrong;
     EXPECT_EQ(endsHandled, Cycles);
     EXPECT_EQ(queuedEventCount(), 0);
-    EXPECT_EQ(JobRunning.load(), 0);
+    EXPECT_FALSE(jobRunning());
     if (MeasureMemory) {
         EXPECT_LT(growth, AllowedGrowthKiB);
     }
