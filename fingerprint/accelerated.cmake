@@ -10,7 +10,7 @@ set(hw_hot "$<$<NOT:$<CONFIG:Debug>>:-O3>")
 
 set(HW_ACCELERATED_X86 OFF)
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$" AND CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(CMAKE_REQUIRED_FLAGS "-msse4.1 -mpclmul -msha -mavx2 -mbmi -mbmi2 -mvpclmulqdq -mavx512f -mavx512vl")
+  set(CMAKE_REQUIRED_FLAGS "-msse4.1 -mpclmul -msha -mavx2 -mbmi -mbmi2 -mvpclmulqdq -mavx512f -mavx512vl -mavx512dq -mavx512bw")
   check_cxx_source_compiles([[
     #include <immintrin.h>
     int main() {
@@ -46,12 +46,15 @@ if(HW_ACCELERATED_X86)
   set_source_files_properties(sha1/sha1_shani.cpp sha2/sha256_shani.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mssse3;-msse4.1;-msha")
   set_source_files_properties(sha2/sha512_avx2.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mavx2;-mbmi;-mbmi2")
   set_source_files_properties(sha2/sha512_avx512.cpp PROPERTIES COMPILE_OPTIONS
-    "${hw_hot};-mavx2;-mbmi;-mbmi2;-mavx512f;-mavx512vl")
+    "${hw_hot};-mavx2;-mbmi;-mbmi2;-mavx512f;-mavx512vl;-mavx512dq;-mavx512bw")
   set_source_files_properties(sha2/sha512_pair_avx512.cpp PROPERTIES COMPILE_OPTIONS
-    "${hw_hot};-mavx2;-mavx512f;-mavx512vl")
+    "${hw_hot};-mavx2;-mavx512f;-mavx512vl;-mavx512dq;-mavx512bw")
   set_source_files_properties(sha3/keccak_bmi.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mbmi;-mbmi2")
   set_source_files_properties(sha3/keccak_lanes_avx2.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mavx2")
-  set_source_files_properties(sha3/keccak_lanes_avx512.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-mavx2;-mavx512f;-mavx512vl")
+  # GCC emits AVX512DQ instructions (vextracti64x2) into AVX-512 code even without -mavx512dq, so the AVX-512
+  # kernels are built for, and gated on, F, VL, DQ and BW together, as every AVX-512 processor has them.
+  set_source_files_properties(sha3/keccak_lanes_avx512.cpp PROPERTIES COMPILE_OPTIONS
+    "${hw_hot};-mavx2;-mavx512f;-mavx512vl;-mavx512dq;-mavx512bw")
   set_source_files_properties(accelerated.cpp PROPERTIES COMPILE_DEFINITIONS HW_ACCELERATED_X86=1)
 endif()
 

@@ -74,7 +74,10 @@ uint32_t probe() {
         if (leaf7Ebx & bit_AVX2) features |= CpuAvx2;
         if ((leaf7Ebx & bit_AVX2) && (leaf7Ecx & bit_VPCLMULQDQ) && (leaf1Ecx & bit_PCLMUL))
             features |= CpuVpclmul;
-        if (zmmSaved && (leaf7Ebx & bit_AVX512F) && (leaf7Ebx & bit_AVX512VL)) features |= CpuAvx512;
+        // Every AVX-512 kernel object may hold DQ and BW instructions (the compiler emits some of its own
+        // accord): the family counts only with all four, which every AVX-512 processor has.
+        constexpr unsigned Avx512Family = bit_AVX512F | bit_AVX512VL | bit_AVX512DQ | bit_AVX512BW;
+        if (zmmSaved && (leaf7Ebx & Avx512Family) == Avx512Family) features |= CpuAvx512;
     }
     return features;
 }
