@@ -256,6 +256,22 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64|ARM64)$" AND CMAKE_SIZEOF_VOI
       return vsha256su1q_u32(vsha256hq_u32(a, b, w), vsha256h2q_u32(b, a, w), vsha256su0q_u32(w, a));
     }
   ]])
+  set(hw_a64sha2_ASM [[
+    .arch armv8-a+crypto
+    .text
+    hint #34
+    sha1h s3, s0
+    sha1c q0, s2, v5.4s
+    sha1su0 v16.4s, v17.4s, v18.4s
+    sha1su1 v16.4s, v19.4s
+    sha256h q0, q1, v3.4s
+    sha256h2 q1, q2, v3.4s
+    sha256su0 v16.4s, v17.4s
+    sha256su1 v16.4s, v17.4s, v18.4s
+    .pushsection .note.gnu.property, "a"
+    .long 4
+    .popsection
+  ]])
   set(hw_a64sha3_flags -march=armv8.2-a+sha3)
   set(hw_a64sha3_CXX [[
     #include <arm_neon.h>
@@ -276,8 +292,10 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64|ARM64)$" AND CMAKE_SIZEOF_VOI
   # The PMULL kernel hands its tail to the CRC32 kernel; its check program needs the CRC32 instructions
   # too, so it is never kept without that kernel.
   hw_arm_kernel(crc32_pmull_a64 crc32/crc32_pmull_a64.cpp a64pmull)
-  hw_arm_kernel(sha1_armv8_a64 sha1/sha1_armv8_a64.cpp a64sha2)
-  hw_arm_kernel(sha256_armv8_a64 sha2/sha256_armv8_a64.cpp a64sha2)
+  # SHA-1 and SHA-256 are assembly (each file says why); the rest are C++ with the ACLE intrinsics.
+  enable_language(ASM)
+  hw_arm_kernel(sha1_armv8_a64 sha1/sha1_armv8_a64.S a64sha2)
+  hw_arm_kernel(sha256_armv8_a64 sha2/sha256_armv8_a64.S a64sha2)
   hw_arm_kernel(sha512_sha512_a64 sha2/sha512_sha512_a64.cpp a64sha3)
   hw_arm_kernel(keccak_sha3_a64 sha3/keccak_sha3_a64.cpp a64sha3)
   hw_arm_kernel(keccak_lanes_neon_a64 sha3/keccak_lanes_neon_a64.cpp a64neon)
@@ -285,8 +303,8 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64|ARM64)$" AND CMAKE_SIZEOF_VOI
 
   set_source_files_properties(crc32/crc32_armv8_a64.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-march=armv8-a+crc")
   set_source_files_properties(crc32/crc32_pmull_a64.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-march=armv8-a+crc+crypto")
-  set_source_files_properties(sha1/sha1_armv8_a64.cpp sha2/sha256_armv8_a64.cpp PROPERTIES
-    COMPILE_OPTIONS "${hw_hot};-march=armv8-a+crypto")
+  set_source_files_properties(sha1/sha1_armv8_a64.S sha2/sha256_armv8_a64.S PROPERTIES
+    COMPILE_OPTIONS "-march=armv8-a+crypto")
   set_source_files_properties(sha2/sha512_sha512_a64.cpp sha3/keccak_sha3_a64.cpp PROPERTIES
     COMPILE_OPTIONS "${hw_hot};-march=armv8.2-a+sha3")
   set_source_files_properties(sha3/keccak_lanes_neon_a64.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot}")

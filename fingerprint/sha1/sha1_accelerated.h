@@ -8,5 +8,5 @@ void sha1BlocksShani(uint32_t state[5], const uint8_t* data, std::size_t blocks)
 // In assembly (sha1_armv8.S).
 extern "C" void sha1BlocksArmv8(uint32_t state[5], const uint8_t* data, std::size_t blocks);
 void sha1BlocksNeon(uint32_t state[5], const uint8_t* data, std::size_t blocks);
-// AArch64 with the ARMv8 SHA-1 instructions.
-void sha1BlocksArm64(uint32_t state[5], const uint8_t* data, std::size_t blocks);
+// AArch64 with the ARMv8 SHA-1 instructions, in assembly (sha1_armv8_a64.S).
+extern "C" void sha1BlocksArm64(uint32_t state[5], const uint8_t* data, std::size_t blocks);
