@@ -9,8 +9,8 @@
 #include "fingerprint/sha2/sha2_accelerated.h"
 #include "fingerprint/sha3/keccak_accelerated.h"
 
-// x86-64 builds every kernel or none; on 32-bit ARM the build defines HW_KERNEL_<NAME> for each
-// kernel file the compiler could build (fingerprint/accelerated.cmake).
+// x86-64 builds every kernel or none; on ARM the build defines HW_KERNEL_<NAME> for each kernel file the
+// compiler could build (fingerprint/accelerated.cmake); names ending in _A64 are AArch64's.
 #ifdef HW_ACCELERATED_X86
 #define HW_KERNEL_CRC32_VPCLMUL 1
 #define HW_KERNEL_CRC32_PCLMUL 1
@@ -50,6 +50,12 @@ constexpr AcceleratedKernel Kernels[] = {
     // The PMULL kernel finishes with the CRC32 instructions.
     {K::Crc32, "pmull", CpuArmPmull | CpuArmCrc32 | CpuNeon, [](KernelSet& s) { s.crc32 = crc32Pmull; }},
 #endif
+#ifdef HW_KERNEL_CRC32_PMULL_A64
+    {K::Crc32, "pmull", CpuArmPmull | CpuArmCrc32 | CpuNeon, [](KernelSet& s) { s.crc32 = crc32PmullArm64; }},
+#endif
+#ifdef HW_KERNEL_CRC32_ARMV8_A64
+    {K::Crc32, "armv8", CpuArmCrc32, [](KernelSet& s) { s.crc32 = crc32Arm64; }},
+#endif
 #ifdef HW_KERNEL_CRC32_ARMV8
     {K::Crc32, "armv8", CpuArmCrc32, [](KernelSet& s) { s.crc32 = crc32Armv8; }},
 #endif
@@ -63,6 +69,9 @@ constexpr AcceleratedKernel Kernels[] = {
 #ifdef HW_KERNEL_SHA1_ARMV8
     {K::Sha1, "armv8", CpuArmSha1 | CpuNeon, [](KernelSet& s) { s.sha1 = sha1BlocksArmv8; }},
 #endif
+#ifdef HW_KERNEL_SHA1_ARMV8_A64
+    {K::Sha1, "armv8", CpuArmSha1 | CpuNeon, [](KernelSet& s) { s.sha1 = sha1BlocksArm64; }},
+#endif
 #ifdef HW_KERNEL_SHA1_NEON
     {K::Sha1, "neon", CpuNeon, [](KernelSet& s) { s.sha1 = sha1BlocksNeon; }},
 #endif
@@ -71,6 +80,9 @@ constexpr AcceleratedKernel Kernels[] = {
 #endif
 #ifdef HW_KERNEL_SHA256_ARMV8
     {K::Sha256, "armv8", CpuArmSha2 | CpuNeon, [](KernelSet& s) { s.sha256 = sha256BlocksArmv8; }},
+#endif
+#ifdef HW_KERNEL_SHA256_ARMV8_A64
+    {K::Sha256, "armv8", CpuArmSha2 | CpuNeon, [](KernelSet& s) { s.sha256 = sha256BlocksArm64; }},
 #endif
 #ifdef HW_KERNEL_SHA256_NEON
     {K::Sha256, "neon", CpuNeon, [](KernelSet& s) { s.sha256 = sha256BlocksNeon; }},
@@ -83,6 +95,9 @@ constexpr AcceleratedKernel Kernels[] = {
     // a round cost more than the shorter chains save, each of its two ideas measured slower.
     {K::Sha512, "avx512", CpuAvx512 | CpuAvx2 | CpuBmi1 | CpuBmi2,
      [](KernelSet& s) { s.sha512 = sha512BlocksAvx512; }, 25},
+#endif
+#ifdef HW_KERNEL_SHA512_SHA512_A64
+    {K::Sha512, "sha512", CpuArmSha512 | CpuNeon, [](KernelSet& s) { s.sha512 = sha512BlocksArm64Sha512; }},
 #endif
 #ifdef HW_KERNEL_SHA512_AVX2
     {K::Sha512, "avx2", CpuAvx2 | CpuBmi1 | CpuBmi2, [](KernelSet& s) { s.sha512 = sha512BlocksAvx2; }},
@@ -115,6 +130,9 @@ constexpr AcceleratedKernel Kernels[] = {
 #ifdef HW_KERNEL_KECCAK_BMI
     {K::Keccak, "bmi", CpuBmi1 | CpuBmi2, [](KernelSet& s) { s.keccak = keccak1600AbsorbBmi; }},
 #endif
+#ifdef HW_KERNEL_KECCAK_SHA3_A64
+    {K::Keccak, "sha3", CpuArmSha3 | CpuNeon, [](KernelSet& s) { s.keccak = keccak1600AbsorbArm64Sha3; }},
+#endif
 #ifdef HW_KERNEL_KECCAK_NEON
     // All 25 lanes in registers; fewer instructions than a bit-interleaved integer permutation.
     {K::Keccak, "neon", CpuNeon, [](KernelSet& s) { s.keccak = keccak1600AbsorbNeon; }},
@@ -129,6 +147,13 @@ constexpr AcceleratedKernel Kernels[] = {
 #endif
 #ifdef HW_KERNEL_KECCAK_LANES_AVX2
     {K::KeccakLanes, "avx2", CpuAvx2, [](KernelSet& s) { setLanes(s, keccak1600AbsorbLanesAvx2, 4, 194); }},
+#endif
+#ifdef HW_KERNEL_KECCAK_SHA3_A64
+    {K::KeccakLanes, "sha3", CpuArmSha3 | CpuNeon,
+     [](KernelSet& s) { setLanes(s, keccak1600AbsorbLanesArm64Sha3, 2, 100); }},
+#endif
+#ifdef HW_KERNEL_KECCAK_LANES_NEON_A64
+    {K::KeccakLanes, "neon", CpuNeon, [](KernelSet& s) { setLanes(s, keccak1600AbsorbLanesArm64Neon, 2, 150); }},
 #endif
 #ifdef HW_KERNEL_KECCAK_LANES_NEON
     // Two states in the Q registers, where one took the D registers, the words that do not fit streamed

@@ -1,4 +1,4 @@
-// Probing of the processor (CPUID and XGETBV on x86, the auxiliary vector on 32-bit ARM Linux) and the
+// Probing of the processor (CPUID and XGETBV on x86, the auxiliary vector on ARM Linux) and the
 // HASHWARDEN_CPU_MASK feature mask.
 #include "fingerprint/cpu_features.h"
 
@@ -12,6 +12,10 @@
 #include <asm/hwcap.h>
 #include <sys/auxv.h>
 #define HW_CPU_ARM32 1
+#elif defined(__aarch64__) && defined(__linux__)
+#include <asm/hwcap.h>
+#include <sys/auxv.h>
+#define HW_CPU_ARM64 1
 #endif
 
 namespace {
@@ -26,6 +30,20 @@ constexpr unsigned long Hwcap2Crc32 = 1ul << 4;
 #ifdef HW_CPU_ARM32
 static_assert(HwcapNeon == HWCAP_NEON && Hwcap2Pmull == HWCAP2_PMULL && Hwcap2Sha1 == HWCAP2_SHA1 &&
               Hwcap2Sha2 == HWCAP2_SHA2 && Hwcap2Crc32 == HWCAP2_CRC32);
+#endif
+
+// The bits of AT_HWCAP that 64-bit ARM Linux sets (its <asm/hwcap.h>), spelled out for the same reason.
+constexpr unsigned long Hwcap64Asimd = 1ul << 1;
+constexpr unsigned long Hwcap64Pmull = 1ul << 4;
+constexpr unsigned long Hwcap64Sha1 = 1ul << 5;
+constexpr unsigned long Hwcap64Sha2 = 1ul << 6;
+constexpr unsigned long Hwcap64Crc32 = 1ul << 7;
+constexpr unsigned long Hwcap64Sha3 = 1ul << 17;
+constexpr unsigned long Hwcap64Sha512 = 1ul << 21;
+#ifdef HW_CPU_ARM64
+static_assert(Hwcap64Asimd == HWCAP_ASIMD && Hwcap64Pmull == HWCAP_PMULL && Hwcap64Sha1 == HWCAP_SHA1 &&
+              Hwcap64Sha2 == HWCAP_SHA2 && Hwcap64Crc32 == HWCAP_CRC32 && Hwcap64Sha3 == HWCAP_SHA3 &&
+              Hwcap64Sha512 == HWCAP_SHA512);
 #endif
 
 #ifdef HW_CPU_X86
@@ -95,6 +113,10 @@ unsigned probeAmdFamily() {
 uint32_t probe() {
     return armFeaturesFromHwcaps(getauxval(AT_HWCAP), getauxval(AT_HWCAP2));
 }
+#elif defined(HW_CPU_ARM64)
+uint32_t probe() {
+    return arm64FeaturesFromHwcap(getauxval(AT_HWCAP));
+}
 #else
 uint32_t probe() {
     return 0;
@@ -117,6 +139,20 @@ uint32_t armFeaturesFromHwcaps(unsigned long hwcap, unsigned long hwcap2) {
         if (hwcap2 & Hwcap2Pmull) features |= CpuArmPmull;
         if (hwcap2 & Hwcap2Sha1) features |= CpuArmSha1;
         if (hwcap2 & Hwcap2Sha2) features |= CpuArmSha2;
+    }
+    return features;
+}
+
+uint32_t arm64FeaturesFromHwcap(unsigned long hwcap) {
+    uint32_t features = 0;
+    if (hwcap & Hwcap64Crc32) features |= CpuArmCrc32;
+    if (hwcap & Hwcap64Asimd) {
+        features |= CpuNeon;
+        if (hwcap & Hwcap64Pmull) features |= CpuArmPmull;
+        if (hwcap & Hwcap64Sha1) features |= CpuArmSha1;
+        if (hwcap & Hwcap64Sha2) features |= CpuArmSha2;
+        if (hwcap & Hwcap64Sha512) features |= CpuArmSha512;
+        if (hwcap & Hwcap64Sha3) features |= CpuArmSha3;
     }
     return features;
 }

@@ -16,11 +16,14 @@ enum CpuFeature : uint32_t {
     CpuShaNi = 1u << 7,
     CpuVpclmul = 1u << 8,   // only with AVX2 usable
     CpuAvx512 = 1u << 9,    // AVX-512 F + VL, only when the OS saves the ZMM state
-    CpuNeon = 1u << 10,     // 32-bit ARM: Advanced SIMD (AT_HWCAP)
-    CpuArmCrc32 = 1u << 11, // 32-bit ARM: ARMv8 CRC32 instructions (AT_HWCAP2)
-    CpuArmPmull = 1u << 12, // 32-bit ARM: ARMv8 64-bit polynomial multiply (AT_HWCAP2)
-    CpuArmSha1 = 1u << 13,  // 32-bit ARM: ARMv8 SHA-1 instructions (AT_HWCAP2)
-    CpuArmSha2 = 1u << 14,  // 32-bit ARM: ARMv8 SHA-256 instructions (AT_HWCAP2)
+    // ARM, 32-bit (AT_HWCAP, AT_HWCAP2) and 64-bit (AT_HWCAP): one bit for one instruction group on both.
+    CpuNeon = 1u << 10,      // Advanced SIMD (NEON; ASIMD on AArch64)
+    CpuArmCrc32 = 1u << 11,  // ARMv8 CRC32 instructions
+    CpuArmPmull = 1u << 12,  // ARMv8 64-bit polynomial multiply
+    CpuArmSha1 = 1u << 13,   // ARMv8 SHA-1 instructions
+    CpuArmSha2 = 1u << 14,   // ARMv8 SHA-256 instructions
+    CpuArmSha512 = 1u << 15, // AArch64 only: ARMv8.2 SHA-512 instructions
+    CpuArmSha3 = 1u << 16,   // AArch64 only: ARMv8.2 SHA-3 instructions (EOR3, RAX1, XAR, BCAX)
 };
 
 // Name of every feature bit as used by HASHWARDEN_CPU_MASK, in bit order.
@@ -32,10 +35,11 @@ inline constexpr CpuFeatureName CpuFeatureNames[] = {
     {CpuSsse3, "ssse3"},     {CpuSse41, "sse4_1"},  {CpuPclmul, "pclmul"}, {CpuAvx, "avx"},
     {CpuAvx2, "avx2"},       {CpuBmi1, "bmi1"},     {CpuBmi2, "bmi2"},     {CpuShaNi, "shani"},
     {CpuVpclmul, "vpclmul"}, {CpuAvx512, "avx512"}, {CpuNeon, "neon"},     {CpuArmCrc32, "crc32"},
-    {CpuArmPmull, "pmull"},  {CpuArmSha1, "sha1"},  {CpuArmSha2, "sha2"},
+    {CpuArmPmull, "pmull"},  {CpuArmSha1, "sha1"},  {CpuArmSha2, "sha2"},  {CpuArmSha512, "sha512"},
+    {CpuArmSha3, "sha3"},
 };
 
-// Features this processor and its OS support; 0 on processors other than x86-64 and 32-bit ARM Linux.
+// Features this processor and its OS support; 0 on processors other than x86-64 and ARM Linux.
 // Asked once.
 [[nodiscard]] uint32_t detectedCpuFeatures();
 
@@ -47,6 +51,10 @@ inline constexpr CpuFeatureName CpuFeatureNames[] = {
 // The features that 32-bit ARM Linux reports in the auxiliary vector words AT_HWCAP and AT_HWCAP2.
 // The ARMv8 PMULL and SHA instructions work on the NEON registers: without NEON they count as absent.
 [[nodiscard]] uint32_t armFeaturesFromHwcaps(unsigned long hwcap, unsigned long hwcap2);
+
+// The features that 64-bit ARM Linux reports in AT_HWCAP. As on 32-bit ARM, the instructions that work
+// on the vector registers count only with Advanced SIMD.
+[[nodiscard]] uint32_t arm64FeaturesFromHwcap(unsigned long hwcap);
 
 // Features named by a mask text: a comma- or space-separated list of feature names, or "all".
 // Unknown names are ignored, so an old mask never stops the program.

@@ -1,27 +1,32 @@
 #!/usr/bin/env python3
-"""Cycles per byte that a 32-bit ARM kernel would take on an out-of-order Cortex-A57/A72 core,
-estimated from its real instruction stream with LLVM's scheduling model (llvm-mca).
+"""Cycles per byte that an ARM kernel would take on a Cortex-A57/A72 core (out of order) or, for 64-bit
+code, a Cortex-A55 (in order), estimated from its real instruction stream with LLVM's scheduling models
+(llvm-mca).
 
-Usage: arm-cycle-model.py [--cpu QEMU_MODEL] [--mcpu LLVM_CPU] --bytes N -- PROGRAM [ARGS...]
+Usage: arm-cycle-model.py [--qemu QEMU] [--cpu QEMU_MODEL] [--mcpu LLVM_CPU] --bytes N -- PROGRAM [ARGS...]
 
 Some argument of PROGRAM must be "{}": the tool runs PROGRAM twice under qemu-arm-static (default CPU
-model cortex-a7, so the NEON paths are taken), with {} replaced by 1 and then by 2, and each run must
+model cortex-a7, so the NEON paths are taken), or under the given qemu-user binary (qemu-aarch64-static
+for a 64-bit program: AArch64 code, default CPU model max), with {} replaced by 1 and then by 2, and each run must
 do one more pass over N bytes than the one before. Block chaining is off, so every executed translated
 block is logged. The kernel's blocks are those that ran more instructions in the second run than in the
 first (start-up runs the same in both). Their executions, in the order they ran, are disassembled again
 with llvm-mc (LLVM syntax; Thumb or ARM as the encoding says) and handed to llvm-mca as one straight
 line per run: branches stay as instructions and count as predicted, an IT instruction is left out and
-the instructions it makes conditional are timed as plain ones. Prints one line:
+the instructions it makes conditional are timed as plain ones; the AArch64 pointer authentication and
+branch target hints (PACIASP, AUTIASP, BTI), which LLVM's A57 and A55 models do not list, are timed as
+the NOPs that those cores execute them as. Prints one line:
 
     instructions/byte I cycles/byte C
 
 where each figure is (second run - first run) / N.
 
 This is a model, not a board: LLVM knows each instruction's latency and ports and the A57's
-out-of-order window (it has no AArch32 model of the in-order Cortex-A7/A53). Use it to compare
-kernels with each other, never as a board's real speed. Loads are assumed not to alias stores.
+out-of-order window (it has no AArch32 model of the in-order Cortex-A7/A53; for AArch64 it has the
+in-order Cortex-A55, --mcpu cortex-a55). Use it to compare kernels with each other, never as a board's
+real speed. Loads are assumed not to alias stores.
 
-Needs qemu-user-static, llvm (llvm-mc, llvm-mca) and the armhf libraries (QEMU_LD_PREFIX=/).
+Needs qemu-user-static, llvm (llvm-mc, llvm-mca) and the armhf or arm64 libraries (QEMU_LD_PREFIX=/).
 """
 import os
 import re
@@ -29,6 +34,35 @@ import shutil
 import subprocess
 import sys
 import tempfile
+
+# What the tool needs to know of each instruction set: llvm-mc's and llvm-mca's target and the extensions
+# its disassembler and models must accept (every one the emulated CPU models may run).
+AARCH32 = {"qemu": "qemu-arm-static", "cpu": "cortex-a7", "mattr": "+neon,+crc,+crypto"}
+AARCH64 = {"qemu": "qemu-aarch64-static", "cpu": "max", "triple": "aarch64-linux-gnu",
+           "mattr": "+neon,+crc,+crypto,+sha3,+v8.2a,+lse,+rcpc,+fullfp16,+dotprod"}
+# The AArch64 hints that llvm-mca's models of the A57 and A55 reject; both cores execute them as NOPs.
+AARCH64_HINT = re.compile(r"^(hint\b|paci[ab]sp|auti[ab]sp|pac[ib]a?z?sp|bti\b|xpaclri)")
+# The ARMv8.1 atomics (LSE), which the libraries use under -cpu max and those models reject: each is timed
+# as the load (or, for the ST forms, the store) it makes, the width kept.
+LSE_LOAD = re.compile(r"^(?:ld(?:add|clr|eor|set|smax|smin|umax|umin)|swp)(?:al|a|l)?([bh]?) (\w+), (\w+), (\[\w+\])$")
+LSE_STORE = re.compile(r"^st(?:add|clr|eor|set|smax|smin|umax|umin)l?([bh]?) (\w+), (\[\w+\])$")
+LSE_CAS = re.compile(r"^cas(?:al|a|l)?([bh]?) (\w+), (\w+), (\[\w+\])$")
+
+
+def modelled_a64(instruction):
+    """The instruction as the A57 and A55 models are given it (see AARCH64_HINT and LSE_*)."""
+    if AARCH64_HINT.match(instruction):
+        return "nop"
+    m = LSE_LOAD.match(instruction)
+    if m:
+        return "ldr%s %s, %s" % (m.group(1), m.group(3), m.group(4))
+    m = LSE_STORE.match(instruction)
+    if m:
+        return "str%s %s, %s" % (m.group(1), m.group(2), m.group(3))
+    m = LSE_CAS.match(instruction)
+    if m:
+        return "ldr%s %s, %s" % (m.group(1), m.group(2), m.group(4))
+    return instruction
 
 LISTING = re.compile(r"^0x([0-9a-f]+):\s+([0-9a-f]{4}(?: [0-9a-f]{4})?|[0-9a-f]{8})\s")
 EXECUTION = re.compile(r"^Trace \d+: 0x[0-9a-f]+ \[[0-9a-f]+/([0-9a-f]+)/")
@@ -70,7 +104,7 @@ def read_log(lines):
     return blocks, order
 
 
-def trace(qemu_cpu, argv):
+def trace(qemu_cpu, argv, qemu="qemu-arm-static"):
     """Runs the program under qemu and reads its log."""
     workdir = tempfile.mkdtemp(prefix="arm-cycle-model.")
     log = os.path.join(workdir, "qemu.log")
@@ -78,7 +112,7 @@ def trace(qemu_cpu, argv):
     env.setdefault("QEMU_LD_PREFIX", "/")
     env.pop("QEMU_CPU", None)
     try:
-        run = subprocess.run(["qemu-arm-static", "-cpu", qemu_cpu, "-d", "in_asm,exec,nochain", "-D", log] + argv,
+        run = subprocess.run([qemu, "-cpu", qemu_cpu, "-d", "in_asm,exec,nochain", "-D", log] + argv,
                              env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         if run.returncode != 0:
             sys.stderr.write(run.stderr.decode(errors="replace"))
@@ -112,8 +146,10 @@ def to_bytes(encoding):
     return out
 
 
-def disassemble(encodings):
+def disassemble(encodings, target=AARCH32):
     """{encoding: LLVM text or None}, one llvm-mc call per instruction set."""
+    if target is AARCH64:
+        return disassemble_a64(encodings)
     text = {}
     # IT instructions are left out (see the usage); in the one stream below an IT would also make
     # llvm-mc read the instructions after it as conditional, where a branch cannot be.
@@ -129,7 +165,7 @@ def disassemble(encodings):
         triple = "thumbv8a-linux-gnueabihf" if thumb else "armv8a-linux-gnueabihf"
         source = " ".join("0x%02x" % b for e in group for b in to_bytes(e))
         dis = subprocess.run([tool("llvm-mc"), "--disassemble", "--show-encoding", "-triple=" + triple,
-                              "-mattr=+neon,+crc,+crypto"], input=source, capture_output=True, text=True)
+                              "-mattr=" + AARCH32["mattr"]], input=source, capture_output=True, text=True)
         by_bytes = {}
         for line in dis.stdout.splitlines():
             m = re.match(r"^\t(.*?)\s*@ encoding: \[([^\]]*)\]", line)
@@ -145,7 +181,28 @@ def disassemble(encodings):
     return text
 
 
-def cycles(run, kernel, text, mcpu):
+def disassemble_a64(encodings):
+    """{encoding: LLVM text} of AArch64 instructions, as the models are given them (modelled_a64)."""
+    group = sorted(encodings)
+    source = " ".join("0x%02x" % b for e in group for b in to_bytes(e))
+    dis = subprocess.run([tool("llvm-mc"), "--disassemble", "--show-encoding", "-triple=" + AARCH64["triple"],
+                          "-mattr=" + AARCH64["mattr"]], input=source, capture_output=True, text=True)
+    by_bytes = {}
+    for line in dis.stdout.splitlines():
+        m = re.match(r"^\t(.*?)\s*// encoding: \[([^\]]*)\]", line)
+        if m:
+            key = tuple(int(b, 16) for b in m.group(2).split(","))
+            by_bytes[key] = modelled_a64(re.sub(r"\s+", " ", m.group(1)))
+    text = {}
+    for e in group:
+        t = by_bytes.get(tuple(to_bytes(e)))
+        if t is None:
+            sys.exit("arm-cycle-model: llvm-mc cannot disassemble %s" % e)
+        text[e] = t
+    return text
+
+
+def cycles(run, kernel, text, mcpu, target=AARCH32):
     """(instructions, llvm-mca's total cycles) of the kernel's blocks in the order they ran."""
     blocks, order = run
     fd, source = tempfile.mkstemp(prefix="arm-cycle-model.", suffix=".s")
@@ -157,7 +214,7 @@ def cycles(run, kernel, text, mcpu):
                 continue
             for e in blocks[pc]:
                 thumb = len(e) != 8
-                if thumb != mode:
+                if target is AARCH32 and thumb != mode:
                     f.write(".thumb\n" if thumb else ".arm\n")
                     mode = thumb
                 t = text[e]
@@ -165,8 +222,12 @@ def cycles(run, kernel, text, mcpu):
                     f.write(t + "\n")
                     count += 1
     try:
-        mca = subprocess.run([tool("llvm-mca"), "-mtriple=thumbv8a-linux-gnueabihf", "-mcpu=" + mcpu,
-                              "-iterations=1", source], capture_output=True, text=True)
+        if target is AARCH64:
+            triple = ["-mtriple=" + AARCH64["triple"], "-mattr=" + AARCH64["mattr"]]
+        else:
+            triple = ["-mtriple=thumbv8a-linux-gnueabihf"]
+        mca = subprocess.run([tool("llvm-mca")] + triple + ["-mcpu=" + mcpu, "-iterations=1", source],
+                             capture_output=True, text=True)
     finally:
         os.remove(source)
     m = re.search(r"Total Cycles:\s+(\d+)", mca.stdout)
@@ -176,25 +237,30 @@ def cycles(run, kernel, text, mcpu):
 
 
 def main(args):
-    qemu_cpu, mcpu, nbytes = "cortex-a7", "cortex-a57", None
-    while args and args[0] in ("--cpu", "--mcpu", "--bytes") and len(args) > 1:
+    qemu, qemu_cpu, mcpu, nbytes = None, None, "cortex-a57", None
+    while args and args[0] in ("--qemu", "--cpu", "--mcpu", "--bytes") and len(args) > 1:
         flag, value, args = args[0], args[1], args[2:]
-        if flag == "--cpu":
+        if flag == "--qemu":
+            qemu = value
+        elif flag == "--cpu":
             qemu_cpu = value
         elif flag == "--mcpu":
             mcpu = value
         else:
             nbytes = int(value)
+    target = AARCH64 if qemu is not None and "aarch64" in os.path.basename(qemu) else AARCH32
+    qemu = qemu or target["qemu"]
+    qemu_cpu = qemu_cpu or target["cpu"]
     if args[:1] == ["--"]:
         args = args[1:]
     if not args or nbytes is None or "{}" not in args:
         sys.exit(__doc__)
-    first = trace(qemu_cpu, [a.replace("{}", "1") for a in args])
-    second = trace(qemu_cpu, [a.replace("{}", "2") for a in args])
+    first = trace(qemu_cpu, [a.replace("{}", "1") for a in args], qemu)
+    second = trace(qemu_cpu, [a.replace("{}", "2") for a in args], qemu)
     kernel = kernel_blocks(first, second)
-    text = disassemble({e for pc in kernel for e in second[0][pc]})
-    i1, c1 = cycles(first, kernel, text, mcpu)
-    i2, c2 = cycles(second, kernel, text, mcpu)
+    text = disassemble({e for pc in kernel for e in second[0][pc]}, target)
+    i1, c1 = cycles(first, kernel, text, mcpu, target)
+    i2, c2 = cycles(second, kernel, text, mcpu, target)
     print("instructions/byte %.3f cycles/byte %.3f" % ((i2 - i1) / nbytes, (c2 - c1) / nbytes))
 
 

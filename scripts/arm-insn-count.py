@@ -1,14 +1,14 @@
 #!/usr/bin/env python3
-"""Counts the instructions a 32-bit ARM Linux program executes under qemu-user.
+"""Counts the instructions an ARM Linux program executes under qemu-user.
 
-Usage: arm-insn-count.py --cpu MODEL -- PROGRAM [ARGS...]
+Usage: arm-insn-count.py --cpu MODEL [--qemu QEMU] -- PROGRAM [ARGS...]
 
 Prints the count on its first line, then the program's own output. The program runs under
-qemu-arm-static with block chaining off, so the emulator logs every translated block (its
+qemu-arm-static (or QEMU: qemu-aarch64-static for a 64-bit program) with block chaining off, so the emulator logs every translated block (its
 instructions, after "IN:") and every execution of a block ("Trace ...: HOST [FLAGS/PC/...]"); the
 count is the sum over executions of the executed block's length. The log goes through a named pipe
 and is read while the program runs, so no log file grows on disk. The armhf libraries come from the
-multiarch install (QEMU_LD_PREFIX=/), as on a board.
+multiarch install (QEMU_LD_PREFIX=/), as on a board, and so do the arm64 ones.
 """
 import os
 import re
@@ -49,9 +49,13 @@ def count_log(stream):
 
 
 def main(argv):
-    cpu = None
-    if argv[:1] == ["--cpu"] and len(argv) > 1:
-        cpu, argv = argv[1], argv[2:]
+    cpu, qemu = None, "qemu-arm-static"
+    while argv[:1] in (["--cpu"], ["--qemu"]) and len(argv) > 1:
+        if argv[0] == "--cpu":
+            cpu = argv[1]
+        else:
+            qemu = argv[1]
+        argv = argv[2:]
     if argv[:1] == ["--"]:
         argv = argv[1:]
     if cpu is None or not argv:
@@ -76,7 +80,7 @@ def main(argv):
     env = dict(os.environ, QEMU_LD_PREFIX="/")
     env.pop("QEMU_CPU", None)
     try:
-        run = subprocess.run(["qemu-arm-static", "-cpu", cpu, "-d", "in_asm,exec,nochain", "-D", pipe] + argv,
+        run = subprocess.run([qemu, "-cpu", cpu, "-d", "in_asm,exec,nochain", "-D", pipe] + argv,
                              env=env, stdout=subprocess.PIPE)
     finally:
         os.close(hold)

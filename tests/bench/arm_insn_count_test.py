@@ -25,6 +25,18 @@ def run(address):
     return "Trace 0: 0x7f787a8000c0 [00000480/%08x/00000000/00000200] \n" % address
 
 
+# qemu-aarch64 lists 64-bit addresses and writes wider fields in its trace lines.
+def block64(address, *instructions):
+    lines = ["IN: "]
+    for i, text in enumerate(instructions):
+        lines.append("0x%010x:  d503201f  %s" % (address + 4 * i, text))
+    return "\n".join(lines) + "\n\n"
+
+
+def run64(address):
+    return "Trace 0: 0x7f8e18000240 [0000000001009331/%016x/00000001/00000200] \n" % address
+
+
 class CountLog(unittest.TestCase):
     # (what the log holds, instructions executed, executions of blocks never listed)
     CASES = [
@@ -38,6 +50,9 @@ class CountLog(unittest.TestCase):
          0, 1),
         ("lines that are neither listing nor trace change nothing",
          "qemu: some note\n" + block(0x1000, "a") + "----------------\n" + run(0x1000), 1, 0),
+        ("AArch64 blocks above 4 GiB, each address its own block",
+         block64(0x5502858850, "stp", "adrp", "add") + block64(0x5502858854, "adrp", "add") + run64(0x5502858850) * 2 +
+         run64(0x5502858854) + run64(0x5502858850 + (1 << 32)), 8, 1),
     ]
 
     def test_counts(self):

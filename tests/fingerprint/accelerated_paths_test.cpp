@@ -24,6 +24,10 @@ namespace {
 
 using Family = KernelFamily;
 
+// Whether a path exists on every architecture whose CPUs have its features, or only in 32-bit ARM builds:
+// AArch64 reports Advanced SIMD as NEON too, but its engine has no kernel of those names.
+enum class Built { Anywhere, Arm32Only };
+
 // One path: what it needs of the CPU, and the mask that makes the choice pick it on a CPU with every
 // feature (nullptr: the choice picks it on no processor this table knows of, or not on every one).
 struct PathCase {
@@ -31,37 +35,52 @@ struct PathCase {
     const char* path;
     uint32_t needs;
     const char* mask;
+    Built built = Built::Anywhere;
 };
 
+#if defined(__arm__)
+constexpr bool Arm32Build = true;
+#else
+constexpr bool Arm32Build = false;
+#endif
+
+bool builtHere(const PathCase& c) {
+    return c.built == Built::Anywhere || Arm32Build;
+}
+
 // Every path of every architecture. A path runs wherever this CPU has what it needs, whichever one
-// the choice would make here; one this CPU could run that the build lacks fails its tests.
+// the choice would make here; one this CPU could run that the build lacks fails its tests. The ARM paths
+// named alike on 32-bit and 64-bit ARM ("pmull", "armv8", the family pass's "neon") need the same features.
 const PathCase PathCases[] = {
     {Family::Crc32, "vpclmul", CpuVpclmul | CpuAvx2 | CpuPclmul | CpuSse41, ""},
     {Family::Crc32, "pclmul", CpuPclmul | CpuSse41, "vpclmul"},
     {Family::Crc32, "pmull", CpuArmPmull | CpuArmCrc32 | CpuNeon, ""},
     {Family::Crc32, "armv8", CpuArmCrc32, "pmull"},
-    {Family::Crc32, "neon", CpuNeon, "pmull,crc32"},
+    {Family::Crc32, "neon", CpuNeon, "pmull,crc32", Built::Arm32Only},
     {Family::Crc32, "portable", 0, "all"},
     {Family::Md5, "portable", 0, "all"},
     {Family::Sha1, "shani", CpuShaNi | CpuSse41 | CpuSsse3, ""},
     {Family::Sha1, "armv8", CpuArmSha1 | CpuNeon, ""},
-    {Family::Sha1, "neon", CpuNeon, "sha1"},
+    {Family::Sha1, "neon", CpuNeon, "sha1", Built::Arm32Only},
     {Family::Sha1, "portable", 0, "all"},
     {Family::Sha256, "shani", CpuShaNi | CpuSse41 | CpuSsse3, ""},
     {Family::Sha256, "armv8", CpuArmSha2 | CpuNeon, ""},
-    {Family::Sha256, "neon", CpuNeon, "sha2"},
+    {Family::Sha256, "neon", CpuNeon, "sha2", Built::Arm32Only},
     {Family::Sha256, "portable", 0, "all"},
     {Family::Sha512, "avx512", CpuAvx512 | CpuAvx2 | CpuBmi1 | CpuBmi2, ""},
     {Family::Sha512, "avx2", CpuAvx2 | CpuBmi1 | CpuBmi2, "avx512"},
-    {Family::Sha512, "neon", CpuNeon, ""},
+    {Family::Sha512, "sha512", CpuArmSha512 | CpuNeon, ""},
+    {Family::Sha512, "neon", CpuNeon, "", Built::Arm32Only},
     {Family::Sha512, "portable", 0, "all"},
     {Family::Keccak, "bmi", CpuBmi1 | CpuBmi2, ""},
-    {Family::Keccak, "neon", CpuNeon, ""},
+    {Family::Keccak, "sha3", CpuArmSha3 | CpuNeon, ""},
+    {Family::Keccak, "neon", CpuNeon, "", Built::Arm32Only},
     {Family::Keccak, "portable", 0, "all"},
     // The family pass's kernels, one permutation for several states; "portable" runs each state alone.
     {Family::KeccakLanes, "avx512", CpuAvx512 | CpuAvx2, ""},
     {Family::KeccakLanes, "avx2", CpuAvx2, "avx512"},
-    {Family::KeccakLanes, "neon", CpuNeon, ""},
+    {Family::KeccakLanes, "sha3", CpuArmSha3 | CpuNeon, ""},
+    {Family::KeccakLanes, "neon", CpuNeon, "sha3"},
     {Family::KeccakLanes, "portable", 0, "all"},
     // SHA-224 with SHA-256, SHA-384 with SHA-512, in one pass; "portable" runs each state through the
     // single-state kernel.
@@ -151,6 +170,7 @@ class AcceleratedPath : public testing::TestWithParam<PathCase> {
     void SetUp() override {
         testkit::registerPluginsOnce();
         const PathCase& c = GetParam();
+        if (!builtHere(c)) GTEST_SKIP() << "a path of 32-bit ARM builds only";
         if ((detectedCpuFeatures() & c.needs) != c.needs)
             GTEST_SKIP() << "this CPU lacks " << cpuFeatureList(c.needs & ~detectedCpuFeatures());
         KernelSet set = portableKernels();
@@ -417,6 +437,7 @@ TEST_P(AcceleratedPath, KeepsTheCalleeSavedNeonRegisters) {
 TEST_P(AcceleratedPath, MaskMakesTheChoicePickIt) {
     const PathCase& c = GetParam();
     if (c.mask == nullptr) GTEST_SKIP() << "the choice picks this path on some processors only";
+    if (!builtHere(c)) GTEST_SKIP() << "a path of 32-bit ARM builds only";
     const AcceleratedKernel* kernel = compiledKernel(c.family, c.path);
     if (kernel != nullptr && kernel->slowerOnAmdFamily != 0 &&
         kernel->slowerOnAmdFamily == detectedAmdFamily())
@@ -621,7 +642,7 @@ TEST(CompiledKernels, EachHasItsPathCase) {
     for (const AcceleratedKernel& kernel : compiledAcceleratedKernels()) {
         const PathCase* found = nullptr;
         for (const PathCase& c : PathCases)
-            if (c.family == kernel.family && std::strcmp(c.path, kernel.path) == 0) found = &c;
+            if (builtHere(c) && c.family == kernel.family && std::strcmp(c.path, kernel.path) == 0) found = &c;
         ASSERT_NE(found, nullptr) << kernel.path;
         EXPECT_EQ(cpuFeatureList(kernel.needs), cpuFeatureList(found->needs)) << kernel.path;
     }
@@ -736,6 +757,33 @@ TEST(CpuFeatureMask, ArmHwcapsGiveTheFeatures) {
     for (const Case& c : cases)
         EXPECT_EQ(cpuFeatureList(armFeaturesFromHwcaps(c.hwcap, c.hwcap2)), cpuFeatureList(c.features))
             << c.board;
+}
+
+// What 64-bit ARM Linux reports in AT_HWCAP (the kernel's <asm/hwcap.h> bits) becomes the feature mask,
+// with the names of the 32-bit bits for the same instructions; the vector instructions count only with
+// Advanced SIMD.
+TEST(CpuFeatureMask, Arm64HwcapGivesTheFeatures) {
+    constexpr unsigned long Fp = 1ul << 0, Asimd = 1ul << 1, Aes = 1ul << 3, Pmull = 1ul << 4, Sha1 = 1ul << 5,
+                            Sha2 = 1ul << 6, Crc32 = 1ul << 7, Atomics = 1ul << 8, Sha3 = 1ul << 17,
+                            Sm3 = 1ul << 18, Sha512 = 1ul << 21, Sve = 1ul << 22;
+    struct Case {
+        const char* core;
+        unsigned long hwcap;
+        uint32_t features;
+    };
+    const Case cases[] = {
+        {"ARMv8.0 without the cryptography extension (a Raspberry Pi 4)", Fp | Asimd | Crc32, CpuNeon | CpuArmCrc32},
+        {"ARMv8.0 with it (Cortex-A53)", Fp | Asimd | Aes | Pmull | Sha1 | Sha2 | Crc32,
+         CpuNeon | CpuArmCrc32 | CpuArmPmull | CpuArmSha1 | CpuArmSha2},
+        {"ARMv8.2 with SHA-512 and SHA-3", Fp | Asimd | Aes | Pmull | Sha1 | Sha2 | Crc32 | Atomics | Sha3 | Sha512,
+         CpuNeon | CpuArmCrc32 | CpuArmPmull | CpuArmSha1 | CpuArmSha2 | CpuArmSha3 | CpuArmSha512},
+        {"SHA-3 without SHA-512", Asimd | Sha3, CpuNeon | CpuArmSha3},
+        {"a kernel that leaves Advanced SIMD off", Fp | Pmull | Sha1 | Sha2 | Crc32 | Sha3 | Sha512, CpuArmCrc32},
+        {"bits this engine does not use", ~(Asimd | Pmull | Sha1 | Sha2 | Crc32 | Sha3 | Sha512), 0},
+        {"only those", Sm3 | Sve | Aes, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(cpuFeatureList(arm64FeaturesFromHwcap(c.hwcap)), cpuFeatureList(c.features)) << c.core;
 }
 
 // The folding multipliers come from x^k mod P; check the derivation against facts about P itself.
