@@ -4,8 +4,8 @@
 # signed). The linker marks the program BTI only when every object it links is marked, the C library's
 # and the compiler's start files too. Where the tool chain's start files are marked, the program must
 # be; where they are not (Debian 12's), forcing the mark would make the program die at start-up on a
-# core that enforces BTI, on the first indirect call into an unmarked start file: the program then
-# stays unmarked, and the check says which start files hold it back. Its own code keeps the landing
+# core that enforces BTI, at the dynamic loader's jump to the unmarked _start: the program then stays
+# unmarked, and the check says which start files hold it back. Its own code keeps the landing
 # pads and the signed returns, enforced as soon as it is linked with marked start files.
 # Usage: branch_protection.sh CC PROGRAM OBJECT...
 set -eu
