@@ -17,7 +17,10 @@ case "${1:-}" in
   *) echo "usage: scripts/test-arm64.sh [--gcc-only|--clang-only]" >&2; exit 2 ;;
 esac
 
-for tool in aarch64-linux-gnu-g++ qemu-aarch64-static dpkg-shlibdeps clang++ readelf; do
+tools=(qemu-aarch64-static)
+[ "$gcc" -eq 0 ] || tools+=(aarch64-linux-gnu-g++ dpkg-shlibdeps readelf lintian)
+[ "$clang" -eq 0 ] || tools+=(clang++ aarch64-linux-gnu-ld)
+for tool in "${tools[@]}"; do
   command -v "$tool" >/dev/null || { echo "test-arm64: $tool is missing (scripts/setup.sh --tests installs it)" >&2; exit 1; }
 done
 
