@@ -7,9 +7,9 @@
 # a user's DEB_*FLAGS_APPEND would otherwise reach the accelerated kernels, whose code generation and
 # file offsets the build decides itself; optimisation and debug information stay with CMake's build
 # types. Where dpkg-buildflags is missing, or HW_HARDENING_BY_HAND is set, the same set is written out
-# by hand. Stack clash protection and, on
-# x86-64, control flow protection are added where the distribution's version leaves them out (Debian
-# 12's dpkg gives neither). File paths under SOURCE_DIR are recorded relative to it, so two checkouts
+# by hand. Stack clash protection, on x86-64 control flow protection and on arm64 branch protection
+# (return addresses signed, indirect branches landing only on marked instructions) are added where the
+# distribution's version leaves them out (Debian 12's dpkg gives none of them). File paths under SOURCE_DIR are recorded relative to it, so two checkouts
 # in different folders build the same bytes.
 #
 # Usable in script mode too (cmake -P), where a test compares the two sources of flags.
@@ -17,9 +17,10 @@
 # The flags taken from dpkg-buildflags, whole: the stack protector and stack clash protection, control
 # flow protection (x86) and branch protection (ARM64), glibc's and libstdc++'s checks, format string
 # warnings made errors, the warning about __DATE__ and __TIME__, and the maps that record paths relative
-# to the sources.
+# to the sources. A value that turns a protection off (-fcf-protection=none, -mbranch-protection=none)
+# is no protection and stays out.
 set(HW_HARDENING_COMPILE_ALLOWED
-    "^(-fstack-protector(-strong|-all)?|-fstack-clash-protection|-fcf-protection(=[a-z]+)?|-mbranch-protection=[a-z+-]+|-D_FORTIFY_SOURCE=[0-9]|-D_GLIBCXX_ASSERTIONS|-Wformat|-Wformat-security|-Werror=format-security|-Wdate-time|-f(file|debug|macro)-prefix-map=.*)$")
+    "^(-fstack-protector(-strong|-all)?|-fstack-clash-protection|-fcf-protection(=(full|branch|return))?|-mbranch-protection=(standard|bti|pac-ret)[a-z+-]*|-D_FORTIFY_SOURCE=[0-9]|-D_GLIBCXX_ASSERTIONS|-Wformat|-Wformat-security|-Werror=format-security|-Wdate-time|-f(file|debug|macro)-prefix-map=.*)$")
 # Linking: read-only relocations, all symbols bound at start, no executable stack.
 set(HW_HARDENING_LINK_ALLOWED "^-Wl,-z,(relro|now|noexecstack)$")
 
@@ -58,6 +59,9 @@ function(hw_hardening_flags arch source_dir compile_out link_out)
   if(arch STREQUAL "amd64" AND NOT compile MATCHES "-fcf-protection")
     list(APPEND compile -fcf-protection)
   endif()
+  if(arch STREQUAL "arm64" AND NOT compile MATCHES "-mbranch-protection=")
+    list(APPEND compile -mbranch-protection=standard)
+  endif()
   set(${compile_out} ${compile} PARENT_SCOPE)
   set(${link_out} ${link} PARENT_SCOPE)
 endfunction()
@@ -83,7 +87,10 @@ endfunction()
 # Applies the flags to every target of the build, executables linked as PIE. A Debug build takes
 # neither _FORTIFY_SOURCE (glibc's checks need the optimiser) nor the path maps (the debugger finds
 # the sources by their full paths); a build folder outside the sources is mapped as well. The
-# protections are for compiled code: assembly files (.S) take the path maps alone. Stack clash
+# protections are for compiled code: assembly files (.S) take the path maps and, on arm64, the branch
+# protection, whose __ARM_FEATURE_BTI_DEFAULT and __ARM_FEATURE_PAC_DEFAULT tell an assembly kernel to
+# mark its entry points and its object as the compiled ones are: one unmarked object leaves the whole
+# program unprotected. Stack clash
 # protection goes only where the compiler has it for the target (clang has none for 32-bit ARM).
 macro(hw_apply_hardening)
   hw_debian_arch(hw_arch)
@@ -103,7 +110,7 @@ macro(hw_apply_hardening)
     if(hw_flag MATCHES "^-D_FORTIFY_SOURCE|^-ffile-prefix-map=")
       set(hw_flag "$<$<NOT:$<CONFIG:Debug>>:${hw_flag}>")
     endif()
-    if(NOT hw_flag MATCHES "-prefix-map=")
+    if(NOT hw_flag MATCHES "-prefix-map=|^-mbranch-protection=")
       set(hw_flag "$<$<COMPILE_LANGUAGE:C,CXX>:${hw_flag}>")
     endif()
     add_compile_options("${hw_flag}")

@@ -2,11 +2,12 @@
 # Builds the Debian package of one commit twice, in two different folders, with SOURCE_DATE_EPOCH set
 # from that commit, and checks that the two .deb files are byte for byte the same. The second build
 # also runs under another umask, time zone and locale, as the reproducible-builds tools vary them.
-# Usage: scripts/check-reproducible.sh [amd64|armhf] [COMMIT]   (default: this machine's, HEAD)
+# Usage: scripts/check-reproducible.sh [amd64|armhf|arm64] [COMMIT]   (default: this machine's, HEAD)
 # Env: KEEP=1 keeps the two build folders (their path is printed).
 # Each build is configured as the test command configures that package's build (Release for the
-# native package, RelWithDebInfo with cmake/arm32-toolchain.cmake for armhf), without the tests,
-# which the package does not contain. Takes two full builds: about 5 minutes on 2 idle cores.
+# native package, RelWithDebInfo with cmake/arm32-toolchain.cmake for armhf, Release with
+# cmake/arm64-toolchain.cmake for arm64), without the tests, which the package does not contain. Takes
+# two full builds: about 5 minutes on 2 idle cores.
 set -euo pipefail
 shopt -s inherit_errexit
 cd "$(dirname "$0")/.."
@@ -15,6 +16,7 @@ commit="$(git rev-parse --verify "${2:-HEAD}^{commit}")"
 case "$arch" in
   "$(dpkg --print-architecture)") options=(-DCMAKE_BUILD_TYPE=Release) ;;
   armhf) options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/arm32-toolchain.cmake) ;;
+  arm64) options=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/arm64-toolchain.cmake) ;;
   *) echo "check-reproducible: no build for $arch" >&2; exit 2 ;;
 esac
 SOURCE_DATE_EPOCH="$(git log -1 --format=%ct "$commit")"

@@ -21,10 +21,12 @@ test_packages=(
   openbox x11-utils                                     # a window manager and xprop: the window's fit with a title bar
   openssl rhash                                         # reference tools for the tests and the benchmark
   locales                                               # a comma-decimal locale for the numbers-locale test
-  clang libclang-rt-14-dev                              # libFuzzer, scripts/fuzz.sh; the clang armhf build, scripts/test-arm32-clang.sh
+  clang libclang-rt-14-dev                              # libFuzzer, scripts/fuzz.sh; the clang ARM builds (scripts/test-arm32-clang.sh, test-arm64.sh)
   g++-arm-linux-gnueabihf qemu-user-static libarchive-dev:armhf libssl-dev:armhf libgtest-dev:armhf  # 32-bit ARM build, scripts/test-arm32.sh
   libgtk-3-dev:armhf libpng-dev:armhf libx11-dev:armhf   # the whole program for 32-bit ARM
   zlib1g-dev:armhf                                      # zlib's crc32(), the reference of scripts/bench-arm32.sh
+  g++-aarch64-linux-gnu libarchive-dev:arm64 libssl-dev:arm64 libgtest-dev:arm64  # 64-bit ARM build, scripts/test-arm64.sh
+  libgtk-3-dev:arm64 libpng-dev:arm64 libx11-dev:arm64   # the whole program for 64-bit ARM
   llvm                                                  # llvm-mc, llvm-mca: the cycle model of scripts/bench-arm32.sh
   dpkg-dev fakeroot file lintian desktop-file-utils appstream  # the Debian package and its checks
   devscripts                                            # hardening-check, in the package's checks
@@ -40,9 +42,12 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  if printf '%s\n' "${missing[@]}" | grep -q ':armhf$' && ! dpkg --print-foreign-architectures | grep -qx armhf; then
-    $sudo dpkg --add-architecture armhf
-  fi
+  # The ARM libraries install beside this machine's own (multiarch).
+  for arch in armhf arm64; do
+    if printf '%s\n' "${missing[@]}" | grep -q ":$arch\$" && ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+      $sudo dpkg --add-architecture "$arch"
+    fi
+  done
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
 fi

@@ -39,6 +39,12 @@ scripts/test-arm32.sh
 stage "32-bit ARM with clang"
 scripts/test-arm32-clang.sh
 
+# The whole program for 64-bit ARM boards, under qemu-user: every test once on an ARMv8.0 core with the
+# crypto extension, its arm64 package's program showing its window among them, the engine's paths on a
+# core with every extension, and the engine's kernels built with clang as well.
+stage "64-bit ARM"
+scripts/test-arm64.sh
+
 # The program as it ships, with every test; GUI tests run on a private Xvfb display.
 stage "the program as it ships"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DHW_BUILD_TESTS=ON

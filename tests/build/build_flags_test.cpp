@@ -1,5 +1,6 @@
 // The flags every source of the build was compiled with, as the compiler reports them: the builds that
-// ship carry the stack protector and glibc's checks, the sanitizer builds neither of them.
+// ship carry the stack protector, glibc's checks and on arm64 branch protection, the sanitizer builds
+// none of them.
 #include <gtest/gtest.h>
 
 TEST(BuildFlags, HardeningOnlyInTheBuildsThatShip) {
@@ -15,4 +16,25 @@ TEST(BuildFlags, HardeningOnlyInTheBuildsThatShip) {
 #endif
     EXPECT_EQ(stackProtector, HW_EXPECT_HARDENING != 0);
     EXPECT_EQ(fortified, HW_EXPECT_FORTIFY != 0);
+}
+
+// On arm64 the builds that ship sign return addresses (PAC) and mark the targets of indirect branches
+// (BTI) in every function; the compiler says so through the ACLE's feature macros.
+TEST(BuildFlags, BranchProtectionOnArm64InTheBuildsThatShip) {
+#ifndef __aarch64__
+    GTEST_SKIP() << "branch protection is built for arm64 only";
+#else
+#ifdef __ARM_FEATURE_BTI_DEFAULT
+    constexpr bool landingPads = true;
+#else
+    constexpr bool landingPads = false;
+#endif
+#if defined(__ARM_FEATURE_PAC_DEFAULT) && (__ARM_FEATURE_PAC_DEFAULT & 1)
+    constexpr bool signedReturns = true;
+#else
+    constexpr bool signedReturns = false;
+#endif
+    EXPECT_EQ(landingPads, HW_EXPECT_HARDENING != 0);
+    EXPECT_EQ(signedReturns, HW_EXPECT_HARDENING != 0);
+#endif
 }

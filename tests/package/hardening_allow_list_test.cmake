@@ -1,12 +1,12 @@
 # Only protections and path maps come from dpkg-buildflags: what a user appends (link-time optimisation,
-# 64-bit time on 32-bit ARM, another optimisation level or processor) changes nothing, for this
-# machine's architecture and for the 32-bit ARM cross build.
+# 64-bit time on 32-bit ARM, another optimisation level or processor, a protection turned off) changes
+# nothing, for this machine's architecture and for the 32-bit and 64-bit ARM cross builds.
 # Usage: cmake -DSOURCE_DIR=... -P hardening_allow_list_test.cmake
 cmake_minimum_required(VERSION 3.20)
 include(${SOURCE_DIR}/cmake/hardening.cmake)
 set(appended -flto=auto -ffat-lto-objects -D_TIME_BITS=64 -D_FILE_OFFSET_BITS=64 -O3 -march=native
-    -fno-stack-protector -g3)
-foreach(arch amd64 armhf)
+    -fno-stack-protector -g3 -fcf-protection=none -mbranch-protection=none)
+foreach(arch amd64 armhf arm64)
   unset(ENV{DEB_CPPFLAGS_APPEND})
   unset(ENV{DEB_CXXFLAGS_APPEND})
   unset(ENV{DEB_LDFLAGS_APPEND})

@@ -1,8 +1,10 @@
 #!/usr/bin/python3
-"""The armhf program from the package, under qemu-user on the test display: its window comes up with
-the texts of its language pack, three ticked algorithms hash the file named on the command line to
-the reference digests, and File > Quit, answered Yes, ends it with status 0.
-Usage: armhf_smoke.py QEMU PROGRAM   (needs DISPLAY and a D-Bus session: scripts/with-xvfb.sh)"""
+"""The ARM program (armhf or arm64) from the package, under qemu-user on the test display: its window
+comes up titled with its processor and with the texts of its language pack, three ticked algorithms
+hash the file named on the command line to the reference digests, and File > Quit, answered Yes, ends
+it with status 0.
+Usage: arm_package_smoke.py armhf|arm64 QEMU PROGRAM   (needs DISPLAY and a D-Bus session:
+scripts/with-xvfb.sh)"""
 import hashlib
 import os
 import shutil
@@ -18,6 +20,8 @@ from gi.repository import GLib
 # Emulated start-up of GTK is slow, but every wait below ends as soon as its event is seen.
 DEADLINE_S = 240
 TICKED = {"CRC32": "CRC32", "SHA2 - 256": "SHA2256", "SHA3 - 512": "SHA3512"}
+# The processor the title names for each package's architecture.
+TITLE_ARCHITECTURE = {"armhf": "arm32", "arm64": "arm64"}
 SETTINGS_KEYS = ["CRC32", "MD5", "SHA1", "SHA2224", "SHA2256", "SHA2384", "SHA2512",
                  "SHA3224", "SHA3256", "SHA3384", "SHA3512"]
 
@@ -73,8 +77,9 @@ def reference(name, data):
 
 
 def main():
-    qemu, program = sys.argv[1], sys.argv[2]
-    home = tempfile.mkdtemp(prefix="hw-armhf-home-")
+    arch, qemu, program = sys.argv[1], sys.argv[2], sys.argv[3]
+    title = "Hashwarden v1.0.0.0 (%s)" % TITLE_ARCHITECTURE[arch]
+    home = tempfile.mkdtemp(prefix="hw-%s-home-" % arch)
     try:
         downloads = os.path.join(home, "Downloads")
         os.mkdir(downloads)
@@ -89,12 +94,12 @@ def main():
                 "%s = %d\n" % (key, key in TICKED.values()) for key in SETTINGS_KEYS))
         env = dict(os.environ, HOME=home, LC_ALL="C.UTF-8", GTK_A11Y="atspi", NO_AT_BRIDGE="0")
         env.pop("LANG", None)
-        # The armhf libraries are installed multiarch, so the emulator's library root is /.
+        # The ARM libraries are installed multiarch, so the emulator's library root is /.
         proc = subprocess.Popen([qemu, "-L", "/", program, path], env=env)
         try:
             app = wait_for("the program on the accessibility bus", lambda: program_app(proc.pid))
             main_frame = wait_for("the main window", lambda: next(
-                (f for f in app if f is not None and f.name.startswith("Hashwarden v1.0.0.0")), None))
+                (f for f in app if f is not None and f.name.startswith(title)), None))
             # Texts from the en_GB pack beside the program: without it every caption would be empty.
             wait_for("the File menu", lambda: find(main_frame, "menu", "File"))
             verify = wait_for("the Verify button", lambda: find(main_frame, "push button", "Verify"))
@@ -127,7 +132,7 @@ def main():
             if proc.poll() is None:
                 proc.kill()
                 proc.wait()
-        print("armhf package: window, language pack, three digests and a clean quit under the emulator")
+        print("%s package: window, language pack, three digests and a clean quit under the emulator" % arch)
     finally:
         shutil.rmtree(home, ignore_errors=True)
 
