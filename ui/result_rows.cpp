@@ -11,10 +11,12 @@ namespace {
 
 // Algorithm names as a text reads them: "SHA2-256 or SHA3-256".
 std::string slotNames(const std::vector<int>& slots) {
-    const std::string separator = " " + catalogueTextOr("tMainOR", "or") + " ";
+    const std::string word = catalogueTextOr("tMainOR", "or");
     std::string names;
-    for (int slot : slots)
-        names += (names.empty() ? "" : separator) + std::string(AlgorithmSlots[slot].name);
+    for (int slot : slots) {
+        if (!names.empty()) names.append(1, ' ').append(word).append(1, ' ');
+        names.append(AlgorithmSlots[slot].name);
+    }
     return names;
 }
 

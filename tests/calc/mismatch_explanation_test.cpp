@@ -52,7 +52,7 @@ TEST(MismatchExplanation, FormsOfTheResultAndChecksumsOfOtherLengths) {
         {"the chosen file's line with another checksum", std::string(64, '3') + "  image.iso", 0, "", false, "",
          {}, "", {8}},
         {"an escaped line of the chosen file", "\\" + Sha256 + "  isos/image.iso", FormListLine, "isos/image.iso",
-         true, ""},
+         true, "", {}},
         {"a checksum of 40 digits", std::string(40, 'a'), 0, "", false, "", {2}},
         {"a checksum of 128 digits in a list line", std::string(128, 'b') + "  image.iso", 0, "", false, "", {6, 10}},
         {"a checksum of 8 digits with spaces", " DEADBEEF ", 0, "", false, "", {0}},
