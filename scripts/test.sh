@@ -7,14 +7,15 @@ scripts/setup.sh --tests
 stage() { echo "=== test command, $SECONDS s: $1"; }
 
 # Every test once under AddressSanitizer and UndefinedBehaviorSanitizer, the window included (GUI
-# tests on a private Xvfb display), but the package's checks: they check the package as it ships,
-# in the last stage. Leaks inside the toolkit's own libraries are suppressed by library in
-# tests/lsan.supp; nothing of the program's own code is.
+# tests on a private Xvfb display), but the package's checks and the tests labelled shipped (files of
+# several GiB read whole, timing figures): they belong to the program as it ships, in the last stage.
+# Leaks inside the toolkit's own libraries are suppressed by library in tests/lsan.supp; nothing of
+# the program's own code is.
 stage "AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHW_SANITIZE=ON -DHW_WITH_GUI=ON
 cmake --build build-asan
 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
-  scripts/with-xvfb.sh ctest --test-dir build-asan --output-on-failure -j2
+  scripts/with-xvfb.sh ctest --test-dir build-asan --output-on-failure -j2 -LE shipped
 
 # The threads of the code without the toolkit under ThreadSanitizer: the engine with its reader
 # thread, the job's scheduler and the settings, with their suites (but the block functions' in-memory
@@ -45,8 +46,11 @@ scripts/test-arm32-clang.sh
 stage "64-bit ARM"
 scripts/test-arm64.sh
 
-# The program as it ships, with every test; GUI tests run on a private Xvfb display.
+# The program as it ships: what only this build can show (the package and its checks, the build's
+# flags and each kernel's instructions, the large files and the timing figures), and the engine
+# again, as the optimiser builds it without instrumentation. Every other test ran in the first stage,
+# on the same sources. GUI tests run on a private Xvfb display.
 stage "the program as it ships"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DHW_BUILD_TESTS=ON
 cmake --build build
-scripts/with-xvfb.sh ctest --test-dir build --output-on-failure -j2
+scripts/with-xvfb.sh ctest --test-dir build --output-on-failure -j2 -L 'shipped|package|build|engine'
