@@ -305,7 +305,10 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64|ARM64)$" AND CMAKE_SIZEOF_VOI
   hw_arm_report()
 
   set_source_files_properties(crc32/crc32_armv8_a64.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-march=armv8-a+crc")
-  set_source_files_properties(crc32/crc32_pmull_a64.cpp PROPERTIES COMPILE_OPTIONS "${hw_hot};-march=armv8-a+crc+crypto")
+  # Scheduled for the A57: GCC's generic order of the folding loop left two multiplies waiting a step on
+  # LLVM's A57 model (0.158 cycles a byte against 0.135) and its A55's (0.430 against 0.399).
+  set_source_files_properties(crc32/crc32_pmull_a64.cpp PROPERTIES COMPILE_OPTIONS
+    "${hw_hot};-march=armv8-a+crc+crypto;-mtune=cortex-a57")
   set_source_files_properties(sha1/sha1_armv8_a64.S sha2/sha256_armv8_a64.S PROPERTIES
     COMPILE_OPTIONS "-march=armv8-a+crypto")
   set_source_files_properties(sha2/sha512_sha512_a64.cpp sha3/keccak_sha3_a64.cpp PROPERTIES

@@ -149,11 +149,18 @@ constexpr AcceleratedKernel Kernels[] = {
     {K::KeccakLanes, "avx2", CpuAvx2, [](KernelSet& s) { setLanes(s, keccak1600AbsorbLanesAvx2, 4, 194); }},
 #endif
 #ifdef HW_KERNEL_KECCAK_SHA3_A64
+    // AArch64: two states in the two 64-bit lanes of the Q registers, where one state leaves the upper lane
+    // idle: a step of both is the single-state kernel's step (SHA3-224 + SHA3-256 in one pass take 0.58 of
+    // their two single passes' cycles on LLVM's Cortex-A57 model, 0.57 on its Cortex-A55).
     {K::KeccakLanes, "sha3", CpuArmSha3 | CpuNeon,
      [](KernelSet& s) { setLanes(s, keccak1600AbsorbLanesArm64Sha3, 2, 100); }},
 #endif
 #ifdef HW_KERNEL_KECCAK_LANES_NEON_A64
-    {K::KeccakLanes, "neon", CpuNeon, [](KernelSet& s) { setLanes(s, keccak1600AbsorbLanesArm64Neon, 2, 150); }},
+    // AArch64 without the SHA-3 instructions: two states in Q registers, a rotation two instructions, against
+    // the portable kernel's one state in general registers; a step of both costs 1.47 times a single step on
+    // LLVM's Cortex-A57 model (SHA3-224 + SHA3-256: 0.73 of two single passes) but 2.2 times on its
+    // in-order Cortex-A55, where this pass loses to the two single ones (docs/arm-boards.md).
+    {K::KeccakLanes, "neon", CpuNeon, [](KernelSet& s) { setLanes(s, keccak1600AbsorbLanesArm64Neon, 2, 147); }},
 #endif
 #ifdef HW_KERNEL_KECCAK_LANES_NEON
     // Two states in the Q registers, where one took the D registers, the words that do not fit streamed
