@@ -6,26 +6,13 @@
 #include <bit>
 #include <cstddef>
 
+#include "fingerprint/pass_cost.h"
+
 namespace {
 
-// Rough time per byte in tenths of a nanosecond (x86-64, page-cached file); only the order matters.
 // Feeding the slowest passes first among those equally far lets the fast ones fill the gaps.
 int requestCost(const PassRequest& request) {
-    switch (request.plugin) {
-    case PluginCrc32:
-        return 4;
-    case PluginSha1:
-        return 14;
-    case PluginMd5:
-        return 29;
-    case PluginSha2:
-        return request.bits <= 256 ? 15 : 28;
-    // One permutation per rate block, and the rate shrinks as the digest grows (FIPS 202, 6.1).
-    case PluginSha3:
-        return 5600 / std::max(8, 200 - request.bits / 4);
-    default:
-        return 0;
-    }
+    return passCostPerByte(request.plugin, request.bits);
 }
 
 // How long `passes` take on `workers` threads, roughly: the dearest pass, or the work shared out.

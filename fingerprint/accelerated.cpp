@@ -32,10 +32,10 @@ using K = KernelFamily;
 // MD5 keeps the portable block function everywhere: it already adds the G terms in two independent
 // halves, and MD5 is bound by the latency of its chain of additions, which no instruction set
 // extension here shortens (a BMI1 build of the same steps measured exactly as fast).
-constexpr void setLanes(KernelSet& set, Keccak1600AbsorbLanesFn kernel, uint32_t lanes, uint32_t cost) {
+// What a call of each multi-state kernel costs is a fact of the processor: fingerprint/pass_cost.cpp.
+[[maybe_unused]] constexpr void setLanes(KernelSet& set, Keccak1600AbsorbLanesFn kernel, uint32_t lanes) {
     set.keccakLanes = kernel;
     set.keccakLaneCount = lanes;
-    set.keccakLanesCost = cost;
 }
 
 constexpr AcceleratedKernel Kernels[] = {
@@ -110,21 +110,18 @@ constexpr AcceleratedKernel Kernels[] = {
 #ifdef HW_KERNEL_SHA256_SHANI
     // SHA-224 and SHA-256 of one file in one pass: each sha256rnds2 waits for the one before it, so one
     // state leaves the unit idle between them and two states fill the gaps, one message schedule serving
-    // both. On an Intel Xeon (Sapphire Rapids class) a pair's block costs 1.03 to 1.09 times one state's.
+    // both (its cost: fingerprint/pass_cost.cpp).
     {K::Sha256Pair, "shani", CpuShaNi | CpuSse41 | CpuSsse3, [](KernelSet& s) {
          s.sha256Pair = sha256PairBlocksShani;
-         s.sha256PairCost = 105;
      }},
 #endif
 #ifdef HW_KERNEL_SHA512_PAIR_AVX512
     // SHA-384 and SHA-512 of one file in one pass: the two states in the 64-bit lanes of XMM registers,
     // each round 17 vector operations for both (rotations and three-input logic of AVX-512VL) where one
-    // state's scalar round takes 28; on an Intel Xeon (Sapphire Rapids class) a pair's block costs 1.4
-    // times one state's block of the avx512 kernel. With AVX2 alone a rotation takes three operations
-    // and a pair would cost two states.
+    // state's scalar round takes 28. With AVX2 alone a rotation takes three operations and a pair would
+    // cost two states.
     {K::Sha512Pair, "avx512", CpuAvx512 | CpuAvx2, [](KernelSet& s) {
          s.sha512Pair = sha512PairBlocksAvx512;
-         s.sha512PairCost = 140;
      }},
 #endif
 #ifdef HW_KERNEL_KECCAK_BMI
@@ -139,34 +136,28 @@ constexpr AcceleratedKernel Kernels[] = {
 #endif
 #ifdef HW_KERNEL_KECCAK_LANES_AVX512
     // Four states a permutation. With vprolq and vpternlogq a round takes about half the operations of
-    // the AVX2 one, and the 32 registers hold the 25 words with room for the temporaries: on an Intel
-    // Xeon (Sapphire Rapids class) four states cost 1.06 times one state of the bmi kernel, on AVX2
-    // alone 1.94 times.
+    // the AVX2 one, and the 32 registers hold the 25 words with room for the temporaries.
     {K::KeccakLanes, "avx512", CpuAvx512 | CpuAvx2,
-     [](KernelSet& s) { setLanes(s, keccak1600AbsorbLanesAvx512, 4, 106); }},
+     [](KernelSet& s) { setLanes(s, keccak1600AbsorbLanesAvx512, 4); }},
 #endif
 #ifdef HW_KERNEL_KECCAK_LANES_AVX2
-    {K::KeccakLanes, "avx2", CpuAvx2, [](KernelSet& s) { setLanes(s, keccak1600AbsorbLanesAvx2, 4, 194); }},
+    {K::KeccakLanes, "avx2", CpuAvx2, [](KernelSet& s) { setLanes(s, keccak1600AbsorbLanesAvx2, 4); }},
 #endif
 #ifdef HW_KERNEL_KECCAK_SHA3_A64
     // AArch64: two states in the two 64-bit lanes of the Q registers, where one state leaves the upper lane
-    // idle: a step of both is the single-state kernel's step (SHA3-224 + SHA3-256 in one pass take 0.58 of
-    // their two single passes' cycles on LLVM's Cortex-A57 model, 0.57 on its Cortex-A55).
+    // idle: a step of both is the single-state kernel's step (docs/arm-boards.md).
     {K::KeccakLanes, "sha3", CpuArmSha3 | CpuNeon,
-     [](KernelSet& s) { setLanes(s, keccak1600AbsorbLanesArm64Sha3, 2, 100); }},
+     [](KernelSet& s) { setLanes(s, keccak1600AbsorbLanesArm64Sha3, 2); }},
 #endif
 #ifdef HW_KERNEL_KECCAK_LANES_NEON_A64
     // AArch64 without the SHA-3 instructions: two states in Q registers, a rotation two instructions, against
-    // the portable kernel's one state in general registers; a step of both costs 1.47 times a single step on
-    // LLVM's Cortex-A57 model (SHA3-224 + SHA3-256: 0.73 of two single passes) but 2.2 times on its
-    // in-order Cortex-A55, where this pass loses to the two single ones (docs/arm-boards.md).
-    {K::KeccakLanes, "neon", CpuNeon, [](KernelSet& s) { setLanes(s, keccak1600AbsorbLanesArm64Neon, 2, 147); }},
+    // the portable kernel's one state in general registers (docs/arm-boards.md).
+    {K::KeccakLanes, "neon", CpuNeon, [](KernelSet& s) { setLanes(s, keccak1600AbsorbLanesArm64Neon, 2); }},
 #endif
 #ifdef HW_KERNEL_KECCAK_LANES_NEON
     // Two states in the Q registers, where one took the D registers, the words that do not fit streamed
-    // through memory: a step of both costs 1.08 times one of the single-state kernel on LLVM's Cortex-A57
-    // model (bench/ACCELERATED.md).
-    {K::KeccakLanes, "neon", CpuNeon, [](KernelSet& s) { setLanes(s, keccak1600AbsorbLanesNeon, 2, 108); }},
+    // through memory (bench/ACCELERATED.md).
+    {K::KeccakLanes, "neon", CpuNeon, [](KernelSet& s) { setLanes(s, keccak1600AbsorbLanesNeon, 2); }},
 #endif
     // Ends the list, so that a build without accelerated kernels still has an array; never chosen.
     {K::Md5, nullptr, ~0u, nullptr},

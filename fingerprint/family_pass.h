@@ -24,12 +24,6 @@ enum class PassFamily { None, Sha3, Sha256, Sha512 };
 // its multi-state kernel advances, so that the passes of a whole family can go to several cores.
 [[nodiscard]] std::size_t familyPassWidth(PassFamily family);
 
-// The time of one pass of `family` over lengths whose own passes take `costs` (in any unit) with the
-// kernels in force: a Keccak call permutes all its lanes once for each block of its smallest rate, a
-// SHA-2 pair runs its blocks once for both, each at the kernel's cost against one state's; a length
-// alone in its call runs as it would alone.
-[[nodiscard]] int familyPassCost(PassFamily family, std::vector<int> costs);
-
 struct FamilyPass;
 struct FamilyPassDeleter {
     void operator()(FamilyPass* pass) const;

@@ -4,6 +4,7 @@
 
 #include "fingerprint/byte_order.h"
 #include "fingerprint/sha3/sha3.h"
+#include "fingerprint/sha3/sha3_parameters.h"
 
 #include "fingerprint/engine.h"
 #include "fingerprint/kernels.h"
@@ -15,9 +16,9 @@ constexpr int32_t Finished = INT32_MIN; // `position` once the digest is final: 
 
 struct Sha3Context {
     uint64_t lanes[25]; // lane (x, y) at x + 5y; bytes little-endian, lane 0 first (FIPS 202 order)
-    uint8_t block[192]; // pending input; the first `rate` bytes are used
+    uint8_t block[sha3Rate(224)]; // pending input; the first `rate` bytes are used
     int32_t position;   // bytes pending in `block`, or Finished
-    uint32_t rate;      // 200 - 2 * digest bytes: 144, 136, 104 or 72
+    uint32_t rate;      // sha3Rate of the digest's length
 };
 
 struct Sha3State {
@@ -27,10 +28,10 @@ struct Sha3State {
 
 FingerprintState* sha3Start(int32_t bits, uint32_t) {
     if (bits == 0) bits = 256;
-    if (bits != 224 && bits != 256 && bits != 384 && bits != 512) return nullptr;
+    if (!isSha3Length(bits)) return nullptr;
     FingerprintState* head = pluginstate::create<Sha3State>(bits);
     if (head != nullptr)
-        pluginstate::of<Sha3State>(head)->context.rate = static_cast<uint32_t>(200 - 2 * (bits / 8));
+        pluginstate::of<Sha3State>(head)->context.rate = sha3Rate(bits);
     return head;
 }
 
@@ -75,7 +76,7 @@ void sha3Finish(FingerprintState* head) {
         activeKernels().keccak(context.lanes, context.block, 1, rate);
         context.position = Finished;
     }
-    const uint32_t digestBytes = 100 - context.rate / 2;
+    const uint32_t digestBytes = sha3DigestBytes(context.rate);
     for (uint32_t i = 0; i < digestBytes / 8; ++i)
         byteorder::store64le(head->digest + 8 * i, context.lanes[i]);
     if (digestBytes % 8 != 0) { // SHA3-224: 28 bytes, half of lane 3
