@@ -1,5 +1,6 @@
 // hashwarden-bench: measures every algorithm through the file driver (or, with --memory, on a buffer).
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "calc/algorithm_slots.h"
 #include "calc/job_scheduler.h"
 #include "fingerprint/engine.h"
 #include "fingerprint/family_pass.h"
@@ -22,26 +24,38 @@
 namespace {
 
 struct Algorithm {
-    const char* name;
+    std::string name; // the program's name in lower case: "sha2-256"
     int plugin;
     int bits;
     const char* KernelSet::*path;
 };
 
-// The eleven algorithm slots in their fixed order.
-constexpr Algorithm Algorithms[] = {
-    {"crc32", PluginCrc32, 0, &KernelSet::crc32Path},
-    {"md5", PluginMd5, 0, &KernelSet::md5Path},
-    {"sha1", PluginSha1, 0, &KernelSet::sha1Path},
-    {"sha2-224", PluginSha2, 224, &KernelSet::sha256Path},
-    {"sha2-256", PluginSha2, 256, &KernelSet::sha256Path},
-    {"sha2-384", PluginSha2, 384, &KernelSet::sha512Path},
-    {"sha2-512", PluginSha2, 512, &KernelSet::sha512Path},
-    {"sha3-224", PluginSha3, 224, &KernelSet::keccakPath},
-    {"sha3-256", PluginSha3, 256, &KernelSet::keccakPath},
-    {"sha3-384", PluginSha3, 384, &KernelSet::keccakPath},
-    {"sha3-512", PluginSha3, 512, &KernelSet::keccakPath},
-};
+// The kernel path that serves an algorithm, as the benchmark reports it.
+const char* KernelSet::*pathOf(int plugin, int bits) {
+    switch (plugin) {
+    case PluginCrc32:
+        return &KernelSet::crc32Path;
+    case PluginMd5:
+        return &KernelSet::md5Path;
+    case PluginSha1:
+        return &KernelSet::sha1Path;
+    case PluginSha2:
+        return bits <= 256 ? &KernelSet::sha256Path : &KernelSet::sha512Path;
+    default:
+        return &KernelSet::keccakPath;
+    }
+}
+
+// The algorithm slots in their fixed order, from the program's one table of algorithms.
+const std::vector<Algorithm> Algorithms = [] {
+    std::vector<Algorithm> algorithms;
+    for (const AlgorithmSlot& slot : AlgorithmSlots) {
+        std::string name = slot.name;
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+        algorithms.push_back({name, slot.plugin, slot.bits, pathOf(slot.plugin, slot.bits)});
+    }
+    return algorithms;
+}();
 
 constexpr int DefaultRuns = 3;
 
@@ -66,7 +80,7 @@ void usage() {
 
 const Algorithm* findAlgorithm(const char* name) {
     for (const Algorithm& algorithm : Algorithms) {
-        if (std::strcmp(algorithm.name, name) == 0) return &algorithm;
+        if (algorithm.name == name) return &algorithm;
     }
     return nullptr;
 }
@@ -139,7 +153,7 @@ int runJob(const char* file, std::vector<const Algorithm*> chosen, int workers) 
     chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
     std::vector<PassRequest> requests;
     for (const Algorithm* algorithm : chosen)
-        requests.push_back({static_cast<int>(algorithm - Algorithms), algorithm->plugin, algorithm->bits});
+        requests.push_back({static_cast<int>(algorithm - Algorithms.data()), algorithm->plugin, algorithm->bits});
     if (workers < 1) workers = passWorkerCount(static_cast<int>(requests.size()));
     const auto start = std::chrono::steady_clock::now();
     PassSchedule schedule;
@@ -322,7 +336,7 @@ int main(int argc, char** argv) {
         // needs, and the rate differs from one invocation to the next; an instruction count taken
         // as the difference of two invocations would see that as work per pass.
         const long long tenths = std::llround(medianRate(size, nanoseconds) * 10);
-        std::printf("%s %s %lld.%lld %s\n", algorithm->name, digest.c_str(), tenths / 10, tenths % 10,
+        std::printf("%s %s %lld.%lld %s\n", algorithm->name.c_str(), digest.c_str(), tenths / 10, tenths % 10,
                     activeKernels().*(algorithm->path));
         std::fflush(stdout);
     }

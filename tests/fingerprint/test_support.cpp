@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,22 +18,43 @@
 #include "fingerprint/engine.h"
 #include "fingerprint/family_pass.h"
 #include "fingerprint/plugin_table.h"
+#include "fingerprint/sha3/sha3_parameters.h"
+#include "oracle_names.h"
 
 namespace testkit {
 
-const Slot Slots[11] = {
-    {"crc32", PluginCrc32, 0, 1, nullptr},
-    {"md5", PluginMd5, 0, 64, EVP_md5},
-    {"sha1", PluginSha1, 0, 64, EVP_sha1},
-    {"sha2-224", PluginSha2, 224, 64, EVP_sha224},
-    {"sha2-256", PluginSha2, 256, 64, EVP_sha256},
-    {"sha2-384", PluginSha2, 384, 128, EVP_sha384},
-    {"sha2-512", PluginSha2, 512, 128, EVP_sha512},
-    {"sha3-224", PluginSha3, 224, 144, EVP_sha3_224},
-    {"sha3-256", PluginSha3, 256, 136, EVP_sha3_256},
-    {"sha3-384", PluginSha3, 384, 104, EVP_sha3_384},
-    {"sha3-512", PluginSha3, 512, 72, EVP_sha3_512},
-};
+namespace {
+
+// Bytes per block: the unit in which the kernels consume their input.
+std::size_t blockSizeOf(int plugin, int bits) {
+    switch (plugin) {
+    case PluginCrc32:
+        return 1;
+    case PluginSha2:
+        return bits > 256 ? 128 : 64;
+    case PluginSha3:
+        return sha3Rate(bits);
+    default:
+        return 64;
+    }
+}
+
+std::array<Slot, SlotCount> slotsOfTheProgram() {
+    std::array<Slot, SlotCount> slots;
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        const AlgorithmSlot& algorithm = AlgorithmSlots[slot];
+        std::string name = algorithm.name;
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+        const std::string oracle = oracleName(algorithm.plugin, algorithm.bits);
+        slots[slot] = {name, algorithm.plugin, algorithm.bits, blockSizeOf(algorithm.plugin, algorithm.bits),
+                       oracle.empty() ? nullptr : EVP_get_digestbyname(oracle.c_str())};
+    }
+    return slots;
+}
+
+} // namespace
+
+const std::array<Slot, SlotCount> Slots = slotsOfTheProgram();
 
 void registerPluginsOnce() {
     static std::once_flag once;
@@ -72,7 +94,7 @@ std::string oracleDigest(const Slot& slot, const uint8_t* bytes, std::size_t siz
     }
     uint8_t digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    if (EVP_Digest(bytes, size, digest, &length, slot.oracle(), nullptr) != 1) {
+    if (EVP_Digest(bytes, size, digest, &length, slot.oracle, nullptr) != 1) {
         ADD_FAILURE() << "OpenSSL could not compute " << slot.name;
         return "oracle failed";
     }

@@ -2,6 +2,7 @@
 // files.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,20 +10,21 @@
 
 #include <openssl/evp.h>
 
+#include "calc/algorithm_slots.h"
 #include "fingerprint/family_pass.h"
 
 namespace testkit {
 
 struct Slot {
-    const char* name; // as hashwarden-bench names it
+    std::string name; // as hashwarden-bench names it: the program's name in lower case ("sha2-256")
     int plugin;
     int bits;
-    std::size_t blockSize;     // bytes per block of the algorithm (1 for CRC-32)
-    const EVP_MD* (*oracle)(); // OpenSSL's digest; none for CRC-32, which has a bitwise reference
+    std::size_t blockSize; // bytes per block of the algorithm (1 for CRC-32)
+    const EVP_MD* oracle;  // OpenSSL's digest; none for CRC-32, which has a bitwise reference
 };
 
-// The eleven algorithm slots in their fixed order.
-extern const Slot Slots[11];
+// The algorithm slots in their fixed order, from the program's one table of algorithms.
+extern const std::array<Slot, SlotCount> Slots;
 
 // Registers the five plugins once per process.
 void registerPluginsOnce();

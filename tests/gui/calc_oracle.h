@@ -11,26 +11,9 @@
 #include <vector>
 
 #include "calc/algorithm_slots.h"
+#include "tests/fingerprint/oracle_names.h"
 
 namespace calc_test {
-
-// A slot's algorithm as the oracle names it, from the program's one table of algorithms ("" for CRC-32,
-// done by zlib): a slot added there is checked here without another list to keep.
-inline std::string oracleName(int slot) {
-    const AlgorithmSlot& algorithm = AlgorithmSlots[slot];
-    switch (algorithm.plugin) {
-    case PluginMd5:
-        return "MD5";
-    case PluginSha1:
-        return "SHA1";
-    case PluginSha2:
-        return "SHA" + std::to_string(algorithm.bits);
-    case PluginSha3:
-        return "SHA3-" + std::to_string(algorithm.bits);
-    default:
-        return "";
-    }
-}
 
 inline std::string hexText(const unsigned char* bytes, std::size_t count) {
     static constexpr char Alphabet[] = "0123456789abcdef";
@@ -56,7 +39,7 @@ inline std::string oracleDigest(const std::string& path, int slot) {
         return hexText(bytes, 4);
     }
     std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context{EVP_MD_CTX_new(), EVP_MD_CTX_free};
-    EVP_DigestInit_ex(context.get(), EVP_get_digestbyname(oracleName(slot).c_str()), nullptr);
+    EVP_DigestInit_ex(context.get(), EVP_get_digestbyname(oracleName(AlgorithmSlots[slot].plugin, AlgorithmSlots[slot].bits).c_str()), nullptr);
     for (std::size_t got; (got = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0;)
         EVP_DigestUpdate(context.get(), chunk.data(), got);
     unsigned char digest[EVP_MAX_MD_SIZE];
