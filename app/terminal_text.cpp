@@ -3,35 +3,9 @@
 
 #include <cstdio>
 
-namespace {
+#include "files/utf8.h"
 
-// Length of the valid UTF-8 sequence at `at`, or 0 (no overlong forms, surrogates or values above
-// U+10FFFF).
-std::size_t utf8Length(const std::string& s, std::size_t at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char lead = byte(at);
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF; // the second byte's range
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (at + length > s.size()) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        const unsigned char c = byte(at + i);
-        if (c < (i == 1 ? low : 0x80) || c > (i == 1 ? high : 0xBF)) return 0;
-    }
-    return length;
-}
+namespace {
 
 void appendHex(std::string& out, unsigned char byte) {
     static constexpr char Digits[] = "0123456789abcdef";
@@ -52,7 +26,7 @@ std::string terminalSafe(const std::string& text) {
             out += text[i++];
             continue;
         }
-        const std::size_t length = byte < 0x80 ? 0 : utf8Length(text, i);
+        const std::size_t length = byte < 0x80 ? 0 : utf8SequenceLength(text, i);
         // U+0080 to U+009F (C2 80 to C2 9F) are the C1 controls, which some terminals obey.
         const bool c1Control = length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F;
         if (length > 0 && !c1Control) {
