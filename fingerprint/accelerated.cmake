@@ -229,8 +229,8 @@ endif()
 # 64-bit ARM (arm64): the baseline is ARMv8.0-A with Advanced SIMD; the CRC32, PMULL, SHA-1 and SHA-256
 # instructions are optional from ARMv8.0 and the SHA-512 and SHA-3 ones from ARMv8.2, so each kernel is a
 # file of its own with only its extension's flags, reached only when AT_HWCAP reports it. The kernels are
-# C++ with the ACLE intrinsics: each was measured on LLVM's Cortex-A57 and Cortex-A55 models against
-# hand-ordered code, and the compiler's order held (docs/arm-boards.md).
+# C++ with the ACLE intrinsics where the compiler's order was measured as fast as a hand-written one on
+# LLVM's Cortex-A57 and Cortex-A55 models, and assembly where it was slower (docs/arm-boards.md).
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64|ARM64)$" AND CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(hw_arm_label "64-bit ARM")
   set(hw_a64crc_flags -march=armv8-a+crc)

@@ -14,8 +14,8 @@ enum CpuFeature : uint32_t {
     CpuBmi1 = 1u << 5,
     CpuBmi2 = 1u << 6,
     CpuShaNi = 1u << 7,
-    CpuVpclmul = 1u << 8,   // only with AVX2 usable
-    CpuAvx512 = 1u << 9,    // AVX-512 F + VL, only when the OS saves the ZMM state
+    CpuVpclmul = 1u << 8, // only with AVX2 usable
+    CpuAvx512 = 1u << 9,  // AVX-512 F + VL, only when the OS saves the ZMM state
     // ARM, 32-bit (AT_HWCAP, AT_HWCAP2) and 64-bit (AT_HWCAP): one bit for one instruction group on both.
     CpuNeon = 1u << 10,      // Advanced SIMD (NEON; ASIMD on AArch64)
     CpuArmCrc32 = 1u << 11,  // ARMv8 CRC32 instructions

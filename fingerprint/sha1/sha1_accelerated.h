@@ -1,4 +1,5 @@
-// Accelerated SHA-1 block functions (x86-64, 32-bit and 64-bit ARM); same contract as sha1BlocksPortable in kernels.h.
+// Accelerated SHA-1 block functions (x86-64, 32-bit and 64-bit ARM); same contract as sha1BlocksPortable in
+// kernels.h.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,5 @@
-// Accelerated SHA-2 block functions (x86-64, 32-bit and 64-bit ARM); same contract as the portable ones in kernels.h.
+// Accelerated SHA-2 block functions (x86-64, 32-bit and 64-bit ARM); same contract as the portable ones in
+// kernels.h.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,5 @@
-// SHA-384/512 compression on AArch64 with the ARMv8.2 SHA-512 instructions, a run of 128-byte blocks per call.
+// SHA-384/512 compression on AArch64 with the ARMv8.2 SHA-512 instructions, a run of 128-byte blocks per
+// call.
 //
 // The state stands in four registers as the pairs [a, b], [c, d], [e, f], [g, h] (low lane first). Two
 // rounds are one SHA512H and one SHA512H2: SHA512H takes [f, g], [d, e] and [g + W + K of the second
@@ -41,7 +42,8 @@ template <int I> [[gnu::always_inline]] inline void twoRounds(Registers& r) {
     cd = vaddq_u64(cd, t1);
 }
 
-template <int... I> [[gnu::always_inline]] inline void allRounds(Registers& r, std::integer_sequence<int, I...>) {
+template <int... I>
+[[gnu::always_inline]] inline void allRounds(Registers& r, std::integer_sequence<int, I...>) {
     (twoRounds<I>(r), ...);
 }
 

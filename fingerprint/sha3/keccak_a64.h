@@ -103,8 +103,8 @@ struct KeccakVectors {
         HW_KECCAK_ROUND(e, a, KeccakRoundConstants[round + 1])
     }
 #undef HW_KECCAK_ROUND
-    s = {a00, a10, a20, a30, a40, a01, a11, a21, a31, a41, a02, a12, a22, a32, a42,
-         a03, a13, a23, a33, a43, a04, a14, a24, a34, a44};
+    s = {a00, a10, a20, a30, a40, a01, a11, a21, a31, a41, a02, a12, a22,
+         a32, a42, a03, a13, a23, a33, a43, a04, a14, a24, a34, a44};
 }
 
 // Every lane with its word's place in memory (lane (x, y) is word x + 5y), for statements written once
@@ -116,9 +116,9 @@ struct KeccakVectors {
     X(19, a43) X(20, a04) X(21, a14) X(22, a24) X(23, a34) X(24, a44)
 // clang-format on
 
-// XORs words [from, to) of `both` (two words per 16 bytes' lane pair, made by `load`) into the state; each
-// case falls through to the next lower word, so a jump enters at the rate's last word and reads nothing
-// past it.
+// XORs words `from` to `to` - 1 of the next block, as `load` makes them (word w of each state in that
+// state's lane), into the state. Each case falls through to the next lower word, so a jump enters at the
+// rate's last word and reads nothing past it.
 template <typename Load>
 [[gnu::always_inline]] inline void xorWords(KeccakVectors& s, int from, int to, Load load) {
     // clang-format off
@@ -159,8 +159,8 @@ template <typename Load>
 }
 
 // One state in the low lanes: the single-state absorb (Keccak1600AbsorbFn).
-[[gnu::always_inline]] inline void keccakAbsorbOne(uint64_t lanes[25], const uint8_t* data, std::size_t blocks,
-                                                   std::size_t rate) {
+[[gnu::always_inline]] inline void keccakAbsorbOne(uint64_t lanes[25], const uint8_t* data,
+                                                   std::size_t blocks, std::size_t rate) {
     KeccakVectors s;
     const uint64x1_t zero = vdup_n_u64(0);
 #define HW_LOAD(w, lane) s.lane = vcombine_u64(vld1_u64(lanes + w), zero);
@@ -198,7 +198,8 @@ template <typename Load>
             xorWords(s, 0, common, [&](int w) { return vcombine_u64(loadWord(p0, w), loadWord(p1, w)); });
             if (n0 != n1)
                 xorWords(s, common, std::max(n0, n1), [&](int w) {
-                    return vandq_u64(vld1q_dup_u64(reinterpret_cast<const uint64_t*>(*wider + 8 * w)), widerLane);
+                    return vandq_u64(vld1q_dup_u64(reinterpret_cast<const uint64_t*>(*wider + 8 * w)),
+                                     widerLane);
                 });
             permute(s);
             p0 += rates[0];

@@ -3,7 +3,8 @@
 #include "fingerprint/sha3/keccak_a64.h"
 #include "fingerprint/sha3/keccak_accelerated.h"
 
-void keccak1600AbsorbArm64Sha3(uint64_t lanes[25], const uint8_t* data, std::size_t blocks, std::size_t rate) {
+void keccak1600AbsorbArm64Sha3(uint64_t lanes[25], const uint8_t* data, std::size_t blocks,
+                               std::size_t rate) {
     keccakAbsorbOne(lanes, data, blocks, rate);
 }
 
