@@ -3,6 +3,7 @@
 
 #include "fingerprint/cpu_features.h"
 #include "fingerprint/kernels.h"
+#include "fingerprint/pass_cost.h"
 
 #include "fingerprint/crc32/crc32_accelerated.h"
 #include "fingerprint/sha1/sha1_accelerated.h"
@@ -208,4 +209,6 @@ void chooseAcceleratedKernels(KernelSet& set) {
         installKernel(set, kernel);
         done = true;
     }
+    // What the chosen multi-state kernels cost on this processor, for the job's choice of passes.
+    setSharedCallCosts(set);
 }

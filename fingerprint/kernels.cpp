@@ -1,8 +1,6 @@
 // The kernel table in force, chosen once at registration from the portable and accelerated paths.
 #include "fingerprint/kernels.h"
 
-#include "fingerprint/pass_cost.h"
-
 namespace {
 KernelSet Active = portableKernels();
 }
@@ -34,6 +32,5 @@ void setActiveKernels(const KernelSet& set) { Active = set; }
 void chooseKernels() {
     KernelSet set = portableKernels();
     chooseAcceleratedKernels(set);
-    setSharedCallCosts(set);
     Active = set;
 }
