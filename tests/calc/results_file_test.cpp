@@ -236,6 +236,8 @@ TEST(SaveFileSafely, ReadsTheUmaskWithoutChangingIt) {
             return saveFileSafely(path, "new") == 0 ? 0 : 102;
         });
         ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        // A user-mode emulator (qemu-user, the ARM stages) takes no seccomp filter: nothing to watch with.
+        if (WEXITSTATUS(status) == 100) GTEST_SKIP() << "no seccomp filter can be installed here";
         ASSERT_EQ(WEXITSTATUS(status), 0);
         struct stat written {};
         ASSERT_EQ(stat(path.c_str(), &written), 0);
