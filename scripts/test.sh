@@ -28,7 +28,7 @@ TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" ctest --test-dir build-ts
 
 # The readers of user-supplied files under libFuzzer, each for a bounded time (scripts/fuzz.sh).
 stage "libFuzzer"
-scripts/fuzz.sh 25
+scripts/fuzz.sh 20
 
 # The engine, key-value files, settings and languages cross-compiled for 32-bit ARM boards
 # (32-bit size_t, 64-bit file offsets) and run under qemu-user.
