@@ -31,7 +31,8 @@ constexpr MeasuredCost MeasuredCosts[] = {
     {KernelFamily::Sha512Pair, "avx512", 0, 140},
     // Four Keccak states a permutation: on AMD Zen 4 (family 0x19) a call costs 0.92 to 0.97 of one
     // state's, so two lengths share a pass even on two cores (SHA3-224 + SHA3-256: 1.91 s against 2.08 s
-    // for two passes); on the Xeon 1.06 times, where they do not.
+    // for two passes); on the Xeon 1.06 times, and on AMD Zen 5 (family 0x1A) 1.03 to 1.09 (hashwarden-bench
+    // --family, one core), where they do not.
     {KernelFamily::KeccakLanes, "avx512", 0x19, 95},
     {KernelFamily::KeccakLanes, "avx512", 0, 106},
     {KernelFamily::KeccakLanes, "avx2", 0, 194},
