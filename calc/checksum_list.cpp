@@ -25,13 +25,16 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-// Hexadecimal digits of the length of one of the program's algorithms.
-bool isChecksum(std::string_view text) {
+} // namespace
+
+bool isChecksumOfAnAlgorithm(std::string_view text) {
     if (text.empty() || !std::all_of(text.begin(), text.end(), isHexDigit)) return false;
     return std::any_of(std::begin(AlgorithmSlots), std::end(AlgorithmSlots), [&](const AlgorithmSlot& slot) {
         return static_cast<std::size_t>(slot.digestDigits) == text.size();
     });
 }
+
+namespace {
 
 // The escapes `sha256sum` writes after a leading backslash. An unknown escape is kept as written, so a
 // name that only looks escaped is not changed.
@@ -62,7 +65,7 @@ std::optional<ChecksumListLine> parseBsdLine(std::string_view line, bool escaped
     if (std::any_of(algorithm.begin(), algorithm.end(), isBlank)) return std::nullopt;
     const std::string_view checksum = line.substr(close + 4);
     const std::string_view name = line.substr(open + 2, close - open - 2);
-    if (!isChecksum(checksum) || name.empty()) return std::nullopt;
+    if (!isChecksumOfAnAlgorithm(checksum) || name.empty()) return std::nullopt;
     ChecksumListLine parsed;
     parsed.checksum = checksum;
     parsed.name = escaped ? unescaped(name) : std::string(name);
@@ -73,7 +76,7 @@ std::optional<ChecksumListLine> parseBsdLine(std::string_view line, bool escaped
 // "checksum  name" (text mode), "checksum *name" (binary mode), or one blank alone.
 std::optional<ChecksumListLine> parseGnuLine(std::string_view line, bool escaped) {
     const std::size_t end = std::find_if(line.begin(), line.end(), isBlank) - line.begin();
-    if (end == line.size() || !isChecksum(line.substr(0, end))) return std::nullopt;
+    if (end == line.size() || !isChecksumOfAnAlgorithm(line.substr(0, end))) return std::nullopt;
     std::string_view name = line.substr(end + 1);
     if (!name.empty() && (name.front() == '*' || name.front() == ' ')) name.remove_prefix(1);
     if (name.empty()) return std::nullopt;

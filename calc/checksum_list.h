@@ -20,6 +20,9 @@ struct ChecksumListLine {
     std::string algorithm; // the tag of a BSD-form line ("SHA256"); empty for the GNU form
 };
 
+// Hexadecimal digits of the length of one of the program's algorithms.
+[[nodiscard]] bool isChecksumOfAnAlgorithm(std::string_view text);
+
 // One line of a list, without its line end:
 // - the GNU form, as `sha256sum` writes it: the checksum, a blank, an optional "*" (or a second blank),
 //   then the name;

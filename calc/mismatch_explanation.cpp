@@ -31,11 +31,6 @@ std::string lowered(std::string_view text) {
     return lower;
 }
 
-bool hasDigitsOfASlot(std::size_t digits) {
-    return std::any_of(std::begin(AlgorithmSlots), std::end(AlgorithmSlots),
-                       [&](const AlgorithmSlot& slot) { return static_cast<std::size_t>(slot.digestDigits) == digits; });
-}
-
 // The checksum a text stands for, once the layers around it are known.
 struct Candidate {
     std::string checksum;
@@ -121,7 +116,7 @@ MismatchExplanation explainMismatch(const std::string& result, const std::string
 
 std::string bareChecksumIn(std::string_view text, std::string_view chosenFile) {
     const Candidate candidate = candidateIn(text);
-    if (!isHex(candidate.checksum) || !hasDigitsOfASlot(candidate.checksum.size())) return {};
+    if (!isChecksumOfAnAlgorithm(candidate.checksum)) return {};
     if ((candidate.forms & FormListLine) && !chosenFile.empty() && baseName(candidate.name) != baseName(chosenFile))
         return {};
     std::string bare = lowered(candidate.checksum);

@@ -11,11 +11,9 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 import zlib
 
 import pyatspi
-from gi.repository import GLib
 
 # Emulated start-up of GTK is slow, but every wait below ends as soon as its event is seen.
 DEADLINE_S = 240
@@ -26,25 +24,14 @@ SETTINGS_KEYS = ["CRC32", "MD5", "SHA1", "SHA2224", "SHA2256", "SHA2384", "SHA25
                  "SHA3224", "SHA3256", "SHA3384", "SHA3512"]
 
 
+# The accessibility helpers of the window's own outside-in test, with the emulator's longer deadline.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "gui"))
+from calc_outside_test import descendants, program_app  # noqa: E402
+from calc_outside_test import wait_for as wait_with_timeout  # noqa: E402
+
+
 def wait_for(what, probe):
-    end = time.monotonic() + DEADLINE_S
-    while time.monotonic() < end:
-        try:
-            found = probe()
-        except GLib.GError:  # an accessible that went away while it was looked at: look again
-            found = None
-        if found:
-            return found
-        time.sleep(0.1)
-    raise AssertionError("timed out waiting for " + what)
-
-
-def descendants(node):
-    for child in node:
-        if child is None:
-            continue
-        yield child
-        yield from descendants(child)
+    return wait_with_timeout(what, probe, DEADLINE_S)
 
 
 def find(root, role, name):
@@ -54,13 +41,6 @@ def find(root, role, name):
 def row_centre(node):
     box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     return box.y + box.height // 2
-
-
-def program_app(pid):
-    for app in pyatspi.Registry.getDesktop(0):
-        if app is not None and app.get_process_id() == pid:
-            return app
-    return None
 
 
 def showing_dialog(app, title):
