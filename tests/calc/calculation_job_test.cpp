@@ -2,7 +2,6 @@
 // a paused job publishes nothing; the results text built from what it published.
 #include <gtest/gtest.h>
 #include <sched.h>
-#include <unistd.h>
 
 #include <condition_variable>
 #include <mutex>
@@ -134,27 +133,6 @@ TEST_F(CalculationJob, APausedJobPublishesNothingUntilItIsResumed) {
     lock.unlock();
     while (jobThreadActive())
         sched_yield();
-}
-
-// The results are compared again with every new expected text, from the digests kept: the file is gone.
-TEST_F(CalculationJob, ResultsAreComparedAgainWithEachTextWithoutTheFile) {
-    runAndWait({file.path(), flagsOf({4, 8})});
-    ASSERT_EQ(unlink(file.path()), 0);
-    const std::string sha256 = testkit::oracleDigest(Slots[4], bytes.data(), bytes.size());
-    const struct {
-        std::string expected;
-        Verdict sha2, sha3;
-    } texts[] = {{sha256, Verdict::Match, Verdict::Mismatch},
-                 {"", Verdict::None, Verdict::None},
-                 {sha256 + " ", Verdict::Mismatch, Verdict::Mismatch},
-                 {slotResult(8).digest, Verdict::Mismatch, Verdict::Match}};
-    for (const auto& text : texts) {
-        compareResults(text.expected, {std::string("/gone/") + file.path()});
-        EXPECT_EQ(slotResult(4).verdict, text.sha2) << text.expected;
-        EXPECT_EQ(slotResult(8).verdict, text.sha3) << text.expected;
-        EXPECT_EQ(slotResult(0).verdict, Verdict::None) << "a slot without a result is never compared";
-    }
-    clearResults();
 }
 
 TEST_F(CalculationJob, ResultsTextHasALineForEachFlaggedSlotWithOrWithoutAResult) {

@@ -77,17 +77,6 @@ TEST(MismatchExplanation, FormsOfTheResultAndChecksumsOfOtherLengths) {
     }
 }
 
-// sha256sum escapes a name that holds a backslash or a line end, and marks the line with a backslash: the
-// name is compared as the file's, unescaped.
-TEST(MismatchExplanation, AnEscapedNameIsComparedUnescaped) {
-    const std::string line = "\\" + Sha256 + "  dir/a\\\\b\\nc.iso";
-    const MismatchExplanation why = explainMismatch(Sha256, line, {"/tmp/a\\b\nc.iso"});
-    EXPECT_EQ(why.forms, FormListLine);
-    EXPECT_EQ(why.listedName, "dir/a\\b\nc.iso");
-    EXPECT_TRUE(why.listsChosenFile);
-    EXPECT_TRUE(explainMismatch(std::string(64, '0'), line, {"/tmp/a\\b\nc.iso"}).otherFile.empty());
-}
-
 // The field's action offers the bare checksum of every form that the explanation names, and nothing for a
 // text that is a bare checksum already, holds none, or is another file's line.
 TEST(MismatchExplanation, TheBareChecksumOfEachForm) {
