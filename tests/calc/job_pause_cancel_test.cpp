@@ -152,9 +152,10 @@ class JobPauseCancel : public ::testing::Test {
 
 // The processor time of the job's threads, which alone run at its lower priority (nice 5), from each
 // thread's schedstat in nanoseconds: neither the test's own thread nor a sanitizer's threads count.
-double jobThreadsCpuSeconds(int* threads = nullptr) {
+double jobThreadsCpuSeconds(int* threads = nullptr, bool* asleep = nullptr) {
     double total = 0;
     int counted = 0;
+    if (asleep != nullptr) *asleep = true;
     DIR* tasks = opendir("/proc/self/task");
     if (tasks == nullptr) return -1;
     while (const dirent* task = readdir(tasks)) {
@@ -166,10 +167,12 @@ double jobThreadsCpuSeconds(int* threads = nullptr) {
         const std::size_t name = line.rfind(')');
         if (name == std::string::npos) continue;
         std::istringstream fields(line.substr(name + 2)); // from field 3, the state
-        std::string field;
-        for (int number = 3; number <= 19; ++number) // field 19 is the nice value
+        std::string state, field;
+        fields >> state;
+        for (int number = 4; number <= 19; ++number) // field 19 is the nice value
             fields >> field;
         if (field != "5") continue;
+        if (asleep != nullptr && state != "S") *asleep = false;
         std::ifstream schedstat(folder + "/schedstat");
         unsigned long long nanoseconds = 0;
         if (!(schedstat >> nanoseconds)) {
@@ -230,8 +233,15 @@ TEST_F(JobPauseCancel, PausedWorkersUseNoCpuAndACancelAbandonsTheirPass) {
     pauseJob();
     GateHold::release();
     waitForHeldThreads(2);
+    // Held means past the gate's count, not yet asleep in it: what a thread runs until it sleeps is
+    // accounted at that switch, so the window opens once every thread of the job sleeps.
     int jobThreads = 0;
-    const double before = jobThreadsCpuSeconds(&jobThreads);
+    bool asleep = false;
+    double before = jobThreadsCpuSeconds(&jobThreads, &asleep);
+    while (!asleep) {
+        sched_yield();
+        before = jobThreadsCpuSeconds(&jobThreads, &asleep);
+    }
     ASSERT_GE(before, 0.0) << "no thread's schedstat to read";
     ASSERT_GE(jobThreads, 2) << "the job thread and its worker, both held";
     std::this_thread::sleep_for(std::chrono::milliseconds(300)); // a window to measure in
